@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the program's main job against the converter
+# stand-in attached as COM1:
+#   - with a display ($DISPLAY set): the wizard; Next and DownLoad with the defaults end in
+#     "Setup Complete";
+#   - without a display: a complete download with comsetup-cli, showing progress and verdict.
+# Pass --firmware V6.5.0.7 to talk to the other firmware.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+firmware="01.8"
+[ "${1:-}" = "--firmware" ] && firmware="${2:?firmware version}"
+
+bash scripts/install-deps.sh
+cmake --preset default >/dev/null
+cmake --build --preset default
+
+run_dir=$(mktemp -d)
+link="$run_dir/converter"
+./build/sim/comsetup-sim --firmware "$firmware" --link "$link" --off-time 2000 &
+sim_pid=$!
+trap 'kill $sim_pid 2>/dev/null || true; rm -rf "$run_dir"' EXIT
+for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
+
+export COMSETUP_COM1="$link"
+if [ -n "${DISPLAY:-}" ]; then
+  ./build/app/comsetup
+else
+  ./build/cli/comsetup-cli download --port COM1
+fi

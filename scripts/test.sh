@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test.
+#   scripts/test.sh            default build (build/)
+#   scripts/test.sh asan       AddressSanitizer + UBSan build (build-asan/)
+#   scripts/test.sh tsan       ThreadSanitizer build of the Qt-free layers (build-tsan/)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset="${1:-default}"
+
+bash scripts/install-deps.sh
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"
+
+export QT_QPA_PLATFORM=offscreen
+case "$preset" in
+  asan) export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
+               LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0" \
+               UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" ;;
+  tsan) export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" ;;
+esac
+ctest --preset "$preset" -j2
