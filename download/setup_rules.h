@@ -1,0 +1,50 @@
+// Rules on setup values shared by the wizard and the command-line tool: which subnet masks
+// are accepted, the directed broadcast address of the converter's network, and how an
+// operating mode (and the master side of a point-to-multipoint tunnel) maps onto the values
+// the download reads. Pure functions, no I/O.
+#pragma once
+
+#include "download/setup_values.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace comsetup {
+
+// The message shown for a refused subnet mask (its wording, typo included, is the tool's own).
+inline constexpr std::string_view kSubnetMaskMessage =
+    "Error in SubNet Mask! The only values avaible are 255,254,252,248,240,224,192,128,0";
+
+// Operating modes as the wizard numbers them (its page state once a mode is chosen).
+enum class OperatingMode : int {
+    RemoteComPort = 1,
+    TunnelPointToPoint = 2,
+    TunnelPointToMultipoint = 3,
+};
+
+// True when the low 8 bits of value are one of 255,254,252,248,240,224,192,128,0.
+bool IsAllowedMaskByte(int value);
+
+// True when the mask, read as 32 bits (low 8 bits of each byte, first byte highest), is a
+// run of ones followed by a run of zeros (0.0.0.0 and 255.255.255.255 included).
+bool IsContiguousMask(const AddressBytes& mask);
+
+// The full check done before a download: every byte allowed and the ones contiguous.
+// Returns the mask message when the mask is refused, nothing when it is accepted.
+std::optional<std::string> CheckSubnetMask(const AddressBytes& mask);
+
+// The directed broadcast address of the network: ip with every host bit of mask set,
+// byte by byte on the low 8 bits (192.168.1.200 / 255.255.255.0 -> 192.168.1.255).
+AddressBytes DirectedBroadcast(const AddressBytes& ip, const AddressBytes& mask);
+
+// Applies what the wizard's "DownLoad" does on top of copying the fields: the tunnel modes
+// tick the tunnel "Enable" (a remote COM port leaves it as it is); the master side is copied
+// into the broadcast answer and, when set, makes the peer address the directed broadcast
+// address of the converter's own network. The mask must have passed CheckSubnetMask.
+void ApplyOperatingMode(SetupValues& values, OperatingMode mode, bool masterSide);
+
+// True when the mode offers the master side choice (only point to multipoint does).
+bool ModeOffersMasterSide(OperatingMode mode);
+
+} // namespace comsetup

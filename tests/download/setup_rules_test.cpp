@@ -1,0 +1,98 @@
+// Subnet mask acceptance, directed broadcast and the operating-mode mapping.
+#include "download/setup_rules.h"
+
+#include <gtest/gtest.h>
+
+namespace comsetup {
+namespace {
+
+TEST(SubnetMaskRules, EachAllowedByteValuePassesAndOthersFail) {
+    for (int v : {255, 254, 252, 248, 240, 224, 192, 128, 0}) {
+        EXPECT_TRUE(IsAllowedMaskByte(v)) << v;
+    }
+    for (int v : {1, 7, 127, 129, 253, 250, 64}) {
+        EXPECT_FALSE(IsAllowedMaskByte(v)) << v;
+    }
+    // Only the low 8 bits count: 511 is seen as 255, 300 as 44.
+    EXPECT_TRUE(IsAllowedMaskByte(511));
+    EXPECT_FALSE(IsAllowedMaskByte(300));
+}
+
+TEST(SubnetMaskRules, ContiguityAcrossBytes) {
+    EXPECT_TRUE(IsContiguousMask({255, 255, 255, 0}));
+    EXPECT_TRUE(IsContiguousMask({255, 255, 254, 0}));
+    EXPECT_TRUE(IsContiguousMask({255, 255, 255, 255}));
+    EXPECT_TRUE(IsContiguousMask({0, 0, 0, 0}));
+    EXPECT_TRUE(IsContiguousMask({128, 0, 0, 0}));
+    EXPECT_FALSE(IsContiguousMask({255, 0, 255, 0}));
+    EXPECT_FALSE(IsContiguousMask({0, 255, 255, 255}));
+    EXPECT_FALSE(IsContiguousMask({255, 254, 255, 0}));
+    EXPECT_FALSE(IsContiguousMask({255, 255, 255, 1}));
+}
+
+TEST(SubnetMaskRules, CheckGivesTheMessageForByteAndContiguityFaults) {
+    const std::string message =
+        "Error in SubNet Mask! The only values avaible are 255,254,252,248,240,224,192,128,0";
+    EXPECT_EQ(CheckSubnetMask({255, 255, 255, 0}), std::nullopt);
+    EXPECT_EQ(CheckSubnetMask({255, 255, 255, 252}), std::nullopt);
+    EXPECT_EQ(CheckSubnetMask({255, 255, 255, 1}), message);
+    EXPECT_EQ(CheckSubnetMask({255, 0, 255, 0}), message); // every byte allowed, not contiguous
+    EXPECT_EQ(CheckSubnetMask({300, 255, 255, 0}), message);
+}
+
+TEST(DirectedBroadcast, SetsEveryHostBitOfTheMask) {
+    EXPECT_EQ(DirectedBroadcast({192, 168, 1, 200}, {255, 255, 255, 0}),
+              (AddressBytes{192, 168, 1, 255}));
+    EXPECT_EQ(DirectedBroadcast({10, 0, 0, 5}, {255, 0, 0, 0}), (AddressBytes{10, 255, 255, 255}));
+    EXPECT_EQ(DirectedBroadcast({172, 16, 5, 9}, {255, 255, 252, 0}),
+              (AddressBytes{172, 16, 7, 255}));
+    EXPECT_EQ(DirectedBroadcast({192, 168, 1, 5}, {255, 255, 255, 252}),
+              (AddressBytes{192, 168, 1, 7}));
+    EXPECT_EQ(DirectedBroadcast({192, 168, 1, 5}, {255, 255, 255, 255}),
+              (AddressBytes{192, 168, 1, 5}));
+}
+
+TEST(OperatingModeMapping, TunnelModesEnableTheTunnelAndRemoteComPortLeavesIt) {
+    SetupValues remote;
+    ApplyOperatingMode(remote, OperatingMode::RemoteComPort, false);
+    EXPECT_FALSE(remote.tunnel);
+    EXPECT_FALSE(remote.broadcast);
+    EXPECT_EQ(remote.remote, (AddressBytes{192, 168, 1, 200}));
+
+    // The wizard only ticks the box; a box already ticked stays ticked.
+    SetupValues alreadyTicked;
+    alreadyTicked.tunnel = true;
+    ApplyOperatingMode(alreadyTicked, OperatingMode::RemoteComPort, false);
+    EXPECT_TRUE(alreadyTicked.tunnel);
+
+    for (OperatingMode mode :
+         {OperatingMode::TunnelPointToPoint, OperatingMode::TunnelPointToMultipoint}) {
+        SetupValues v;
+        v.remote = {10, 1, 2, 3};
+        ApplyOperatingMode(v, mode, false);
+        EXPECT_TRUE(v.tunnel);
+        EXPECT_FALSE(v.broadcast);
+        EXPECT_EQ(v.remote, (AddressBytes{10, 1, 2, 3}));
+    }
+    EXPECT_TRUE(ModeOffersMasterSide(OperatingMode::TunnelPointToMultipoint));
+    EXPECT_FALSE(ModeOffersMasterSide(OperatingMode::TunnelPointToPoint));
+}
+
+TEST(OperatingModeMapping, MasterSideAnswersBroadcastToItsOwnNetwork) {
+    SetupValues v;
+    v.ip = {10, 0, 0, 5};
+    v.mask = {255, 255, 0, 0};
+    v.remote = {192, 168, 1, 201};
+    ApplyOperatingMode(v, OperatingMode::TunnelPointToMultipoint, true);
+    EXPECT_TRUE(v.tunnel);
+    EXPECT_TRUE(v.broadcast);
+    EXPECT_EQ(v.remote, (AddressBytes{10, 0, 255, 255}));
+
+    SetupValues slash24;
+    slash24.ip = {10, 0, 0, 5};
+    ApplyOperatingMode(slash24, OperatingMode::TunnelPointToMultipoint, true);
+    EXPECT_EQ(slash24.remote, (AddressBytes{10, 0, 0, 255}));
+}
+
+} // namespace
+} // namespace comsetup
