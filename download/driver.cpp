@@ -1,0 +1,288 @@
+// The setup download procedure.
+#include "download/driver.h"
+
+#include "serial/comm.h"
+
+#include <algorithm>
+
+namespace comsetup {
+
+namespace {
+
+constexpr std::uint8_t kPollWakeUp = 'x';
+constexpr std::uint8_t kPollRestart = 'z';
+
+} // namespace
+
+const char* OutcomeName(DownloadOutcome outcome) {
+    switch (outcome) {
+    case DownloadOutcome::Complete:
+        return "complete";
+    case DownloadOutcome::ErrorOnSetup:
+        return "error-on-setup";
+    case DownloadOutcome::PortError:
+        return "port-error";
+    case DownloadOutcome::NoAnswer:
+        return "no-answer";
+    case DownloadOutcome::Cancelled:
+        return "cancelled";
+    case DownloadOutcome::FirmwareUnknown:
+        return "firmware-unknown";
+    }
+    return "unknown";
+}
+
+SetupDownload::SetupDownload(DownloadContext context) : ctx_(context) {}
+
+void SetupDownload::Delay(int ms) {
+    ctx_.pacer.Delay(ms);
+}
+
+void SetupDownload::SendChar(std::uint8_t byte) {
+    ctx_.comm.Write(&byte, 1);
+}
+
+void SetupDownload::SendString(std::string_view text) {
+    for (char c : text) {
+        SendChar(static_cast<std::uint8_t>(c));
+        Delay(kTypePauseMs);
+    }
+}
+
+void SetupDownload::EchoReceived() {
+    const int waiting = ctx_.comm.InQueCount();
+    if (waiting <= 0) {
+        return;
+    }
+    // Never more than the buffer holds; the rest stays queued for the next call.
+    const int count = std::min(waiting, kEchoBufferSize);
+    const int n = ctx_.comm.Read(echo_.data(), count);
+    std::string line;
+    for (int i = 0; i < n; ++i) {
+        const std::uint8_t byte = echo_[static_cast<std::size_t>(i)];
+        if (byte == kCR) {
+            continue;
+        }
+        if (byte == kLF) {
+            ctx_.monitor.Add(line);
+            line.clear();
+            continue;
+        }
+        line.push_back(static_cast<char>(byte));
+    }
+    // A last part without a line feed is dropped, not carried into the next call.
+}
+
+void SetupDownload::Report(DownloadPhase phase) {
+    progress_.phase = phase;
+    if (ctx_.observer != nullptr) {
+        ctx_.observer->OnProgress(progress_);
+    }
+}
+
+bool SetupDownload::KeepWaiting() const {
+    return waitState_ == 0 && !ctx_.cancelSetup.load() && portError_ == 0;
+}
+
+bool SetupDownload::LimitPassed(std::chrono::nanoseconds start) {
+    return ctx_.pacer.Now() - start > std::chrono::milliseconds(kAnswerLimitMs);
+}
+
+void SetupDownload::CloseQuietly() {
+    try {
+        ctx_.comm.Close();
+    } catch (...) {
+        // Closing after a failure must not hide the failure itself.
+    }
+}
+
+void SetupDownload::Finish(std::string_view text) {
+    ctx_.progress.SetText(std::string(text));
+    ctx_.progress.ShowCancel(false);
+    ctx_.progress.ShowOk(true);
+}
+
+void SetupDownload::PreparePort(const std::string& portName) {
+    Report(DownloadPhase::OpeningPort);
+    ctx_.comm.SetDeviceName(portName);
+    ctx_.comm.SetBaudRate(br9600);
+    ctx_.comm.SetParity(paNone);
+    ctx_.comm.SetStopbits(sb10);
+    try {
+        ctx_.comm.Close();
+        Delay(kReopenPauseMs);
+        ctx_.comm.Open();
+    } catch (...) {
+        portError_ = 1;
+        ctx_.messages.ShowError(std::string(kTextOpenErrorPrefix) + portName);
+    }
+    ctx_.progress.SetText(std::string(kTextCheckConnection));
+}
+
+void SetupDownload::WakeUpWait() {
+    Report(DownloadPhase::WakeUp);
+    banner_.fill(0);
+    const auto start = ctx_.pacer.Now();
+    while (KeepWaiting()) {
+        if (LimitPassed(start)) {
+            waitState_ = -1; // the pass goes on: a banner in this pass still counts
+        }
+        if (ctx_.comm.InQueCount() >= kBannerMinBytes) {
+            ReadBanner();
+        } else {
+            SendChar(kPollWakeUp);
+            Delay(kPollIntervalMs);
+            ctx_.pacer.ProcessMessages();
+        }
+    }
+}
+
+void SetupDownload::ReadBanner() {
+    int n = ctx_.comm.Read(banner_.data(), kBannerReadMax);
+    if (n < 0) {
+        n = 0; // timed out: no bytes
+    }
+    SendChar(kLF);
+    SendChar(kCR);
+    variant_ = RecogniseFirmware(
+        std::span<const std::uint8_t>(banner_.data(), static_cast<std::size_t>(n)));
+
+    const auto opening = BuildOpening();
+    progress_.plannedDoneMs = 0;
+    progress_.plannedTotalMs = kBannerPauseMs + PlannedDurationMs(opening);
+    Report(DownloadPhase::BannerPause);
+    Delay(kBannerPauseMs);
+    progress_.plannedDoneMs += kBannerPauseMs;
+
+    ctx_.progress.SetText(std::string(kTextSetupInProgress));
+    EchoReceived();
+    Report(DownloadPhase::Script);
+    RunSteps(opening); // goes out whatever the variant
+    waitState_ = 1;
+}
+
+void SetupDownload::RestartWait() {
+    ctx_.comm.PurgeIn();
+    waitState_ = 0;
+    const auto start = ctx_.pacer.Now();
+    while (KeepWaiting()) {
+        if (LimitPassed(start)) {
+            waitState_ = -1;
+        }
+        if (ctx_.comm.InQueCount() != 0) {
+            SendString("G7");
+            SendChar(kLF);
+            Delay(kRestartAnswerPauseMs);
+            waitState_ = 1;
+        } else {
+            SendChar(kPollRestart);
+            Delay(kPollIntervalMs);
+            ctx_.pacer.ProcessMessages();
+        }
+    }
+}
+
+void SetupDownload::RunSteps(const std::vector<ScriptStep>& steps) {
+    for (const ScriptStep& step : steps) {
+        switch (step.kind) {
+        case StepKind::SendByte:
+            SendChar(step.byte);
+            break;
+        case StepKind::TypeText:
+            SendString(step.text);
+            break;
+        case StepKind::Wait:
+            Delay(step.ms);
+            break;
+        case StepKind::Echo:
+            EchoReceived();
+            break;
+        case StepKind::RestartWait:
+            Report(DownloadPhase::RestartWait);
+            RestartWait();
+            break;
+        }
+        const auto planned = StepDurationMs(step);
+        if (planned > 0) {
+            progress_.plannedDoneMs += planned;
+            Report(DownloadPhase::Script);
+        }
+    }
+}
+
+DownloadOutcome SetupDownload::RunScript(const SetupValues& values) {
+    const auto steps = BuildScript(values, variant_);
+    progress_.plannedTotalMs += PlannedDurationMs(steps);
+    Report(DownloadPhase::Script);
+    RunSteps(steps);
+    return Verdict();
+}
+
+DownloadOutcome SetupDownload::Verdict() {
+    // Only the second-to-last line counts: the converter's last words before the restart.
+    const std::string line =
+        ctx_.monitor.Count() >= 2 ? ctx_.monitor.Line(ctx_.monitor.Count() - 2) : std::string();
+    const bool complete = line.find(kVerdictKey) != std::string::npos;
+    Finish(complete ? kTextComplete : kTextErrorOnSetup);
+    ctx_.progress.BringToFront();
+    return complete ? DownloadOutcome::Complete : DownloadOutcome::ErrorOnSetup;
+}
+
+DownloadOutcome SetupDownload::Dispatch(const SetupValues& values) {
+    ctx_.progress.BringToFront();
+    if (waitState_ != 1) {
+        if (portError_ == 1) {
+            Finish(kTextPortFailed);
+            return DownloadOutcome::PortError;
+        }
+        if (waitState_ == -1) {
+            Finish(kTextNoAnswer);
+            return DownloadOutcome::NoAnswer;
+        }
+        Finish(kTextCancelled);
+        return DownloadOutcome::Cancelled;
+    }
+    if (variant_ == FirmwareVariant::Unknown) {
+        Finish(kTextFirmwareUnknown);
+        return DownloadOutcome::FirmwareUnknown;
+    }
+    return RunScript(values);
+}
+
+DownloadOutcome SetupDownload::Run(const SetupValues& values) {
+    waitState_ = 0;
+    ctx_.cancelSetup.store(false);
+    portError_ = 0;
+    variant_ = FirmwareVariant::Unknown;
+    progress_ = {};
+
+    ctx_.progress.BringToFront();
+    ctx_.progress.ShowCancel(true);
+    ctx_.progress.ShowOk(false);
+
+    DownloadOutcome outcome;
+    try {
+        PreparePort(values.portName);
+        WakeUpWait();
+        outcome = Dispatch(values);
+    } catch (...) {
+        // A failure with the port open (a write or read error, a vanished device): do not
+        // leave the dialog on Cancel with the port open; the error itself goes on to the
+        // caller's general error report.
+        CloseQuietly();
+        Finish(kTextErrorOnSetup);
+        ctx_.progress.BringToFront();
+        Report(DownloadPhase::Finished);
+        throw;
+    }
+    ctx_.comm.Close();
+    Report(DownloadPhase::Finished);
+    return outcome;
+}
+
+DownloadOutcome RunDownload(DownloadContext& context, const SetupValues& values) {
+    SetupDownload download(context);
+    return download.Run(values);
+}
+
+} // namespace comsetup

@@ -1,0 +1,120 @@
+// The setup download: prepares and opens the port, wakes the converter into its setup menu
+// by polling "x" while the technician switches it off and on, reads its banner, recognises
+// the firmware, runs the firmware's menu script and gives the verdict from the monitor log.
+// Every byte goes out through SendChar / SendString, every pause through Delay (the pacer),
+// every answer comes in through the banner read, EchoReceived and the restart wait.
+//
+// Threads: one SetupDownload runs on the thread that owns its TCustomComm; the cancel flag
+// may be set from any thread (or from work the pacer runs) and is read at each wait's loop
+// test. Nothing is global: several downloads may run at once on their own ports and threads.
+#pragma once
+
+#include "download/banner.h"
+#include "download/pacer.h"
+#include "download/script.h"
+#include "download/setup_values.h"
+#include "download/views.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class TCustomComm;
+
+namespace comsetup {
+
+enum class DownloadOutcome {
+    Complete,        // "Setup Complete"
+    ErrorOnSetup,    // "ERROR ON SETUP": the log's second-to-last line lacks "Exit without"
+    PortError,       // the port could not be opened
+    NoAnswer,        // no banner within the limit
+    Cancelled,       // cancelled before the banner
+    FirmwareUnknown, // banner read, version not recognised
+};
+
+const char* OutcomeName(DownloadOutcome outcome); // "complete", "error-on-setup", ...
+
+// Timing and sizes of the procedure.
+inline constexpr int kReopenPauseMs = 300;   // between closing and opening the port
+inline constexpr int kPollIntervalMs = 500;  // "x" / "z" polling
+inline constexpr int kAnswerLimitMs = 15000; // each wait gives up after this
+inline constexpr int kBannerMinBytes = 15;   // bytes waiting that count as a banner
+inline constexpr int kBannerReadMax = 2000;  // one banner read
+inline constexpr int kBannerPauseMs = 7000;  // after the banner, before the opening
+inline constexpr int kRestartAnswerPauseMs = 3000;
+inline constexpr int kEchoBufferSize = 5001; // most bytes one EchoReceived reads
+
+// The texts of the progress dialog and the port message.
+inline constexpr std::string_view kTextCheckConnection =
+    "Check the connection with device in progress\n(Turn off and then turn on the device)";
+inline constexpr std::string_view kTextSetupInProgress = "Setup in progress...";
+inline constexpr std::string_view kTextPortFailed = "Impossible to complete the Setup ";
+inline constexpr std::string_view kTextNoAnswer = "IMPOSSIBLE TO COMPLETE THE SETUP ";
+inline constexpr std::string_view kTextCancelled = "Setup cancel from user";
+inline constexpr std::string_view kTextFirmwareUnknown = "Hardware version not found";
+inline constexpr std::string_view kTextComplete = "Setup Complete";
+inline constexpr std::string_view kTextErrorOnSetup = "ERROR ON SETUP";
+inline constexpr std::string_view kTextOpenErrorPrefix = "Error opening serial port :";
+inline constexpr std::string_view kVerdictKey = "Exit without";
+
+struct DownloadContext {
+    TCustomComm& comm;
+    ProgressView& progress;
+    MonitorLog& monitor;
+    MessageSink& messages;
+    Pacer& pacer;
+    std::atomic<bool>& cancelSetup;
+    DownloadObserver* observer = nullptr;
+};
+
+class SetupDownload {
+public:
+    explicit SetupDownload(DownloadContext context);
+
+    // Runs one whole download. A serial port error after the port was opened (the adapter
+    // pulled out, say) closes the port, shows "ERROR ON SETUP" with OK, and is rethrown for
+    // the caller's general error report; so is any other exception raised meanwhile.
+    DownloadOutcome Run(const SetupValues& values);
+
+    // The download's flags as the last run left them: WaitState 0 waiting, 1 answered,
+    // -1 time-out; PortError 1 when opening failed.
+    int WaitState() const { return waitState_; }
+    int PortError() const { return portError_; }
+    FirmwareVariant Variant() const { return variant_; }
+
+    // The primitives every byte and pause goes through.
+    void Delay(int ms);
+    void SendChar(std::uint8_t byte);
+    void SendString(std::string_view text); // each character, then 20 ms
+    void EchoReceived();                    // arrived bytes -> monitor lines (at most 5001)
+
+private:
+    void PreparePort(const std::string& portName);
+    void WakeUpWait();
+    void ReadBanner();
+    DownloadOutcome Dispatch(const SetupValues& values);
+    DownloadOutcome RunScript(const SetupValues& values);
+    void RunSteps(const std::vector<ScriptStep>& steps);
+    void RestartWait();
+    DownloadOutcome Verdict();
+    bool KeepWaiting() const;
+    bool LimitPassed(std::chrono::nanoseconds start);
+    void Finish(std::string_view text); // text, OK instead of Cancel
+    void Report(DownloadPhase phase);
+    void CloseQuietly();
+
+    DownloadContext ctx_;
+    int waitState_ = 0;
+    int portError_ = 0;
+    FirmwareVariant variant_ = FirmwareVariant::Unknown;
+    std::array<std::uint8_t, kBannerReadMax + 1> banner_{};
+    std::array<std::uint8_t, kEchoBufferSize> echo_{};
+    DownloadProgress progress_;
+};
+
+// One download with a fresh SetupDownload.
+DownloadOutcome RunDownload(DownloadContext& context, const SetupValues& values);
+
+} // namespace comsetup

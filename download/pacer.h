@@ -1,0 +1,77 @@
+// Pacing of the download: Delay waits a number of milliseconds while the owner thread's
+// pending work keeps running, ProcessMessages runs that work once, Now reads a monotonic
+// clock. RealPacer sleeps to absolute deadlines on the monotonic clock; VirtualPacer moves
+// its clock only in Delay, so a whole download runs in no time in tests.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace comsetup {
+
+class QueuedOwnerPump;
+
+class Pacer {
+public:
+    virtual ~Pacer() = default;
+    // Waits at least ms milliseconds (and at most a little more), running pending owner-thread
+    // work meanwhile. ms <= 0 returns at once and runs nothing.
+    virtual void Delay(int ms) = 0;
+    // Runs the owner-thread work pending now.
+    virtual void ProcessMessages() = 0;
+    // Monotonic time from an arbitrary origin.
+    virtual std::chrono::nanoseconds Now() = 0;
+};
+
+struct RealPacerOptions {
+    // Pending work is waited for and run until this close to a deadline; the rest is one
+    // sleep to the deadline itself.
+    std::chrono::nanoseconds pumpWindow = std::chrono::milliseconds(2);
+    // Wake this much before the deadline and spin the remainder (0: no spin).
+    std::chrono::nanoseconds spinMargin = std::chrono::nanoseconds(0);
+};
+
+// Monotonic clock, sleeps to absolute deadlines with the thread's timer slack lowered to the
+// minimum (Linux), and runs the pump's pending calls while waiting (when given a pump).
+class RealPacer final : public Pacer {
+public:
+    explicit RealPacer(QueuedOwnerPump* pump = nullptr, RealPacerOptions options = {});
+    void Delay(int ms) override;
+    void ProcessMessages() override;
+    std::chrono::nanoseconds Now() override;
+
+private:
+    void SleepUntil(std::chrono::nanoseconds deadline);
+    QueuedOwnerPump* pump_;
+    RealPacerOptions options_;
+};
+
+// Virtual time for tests. Delay(ms) adds ms to the clock and records it; after every Delay and
+// every ProcessMessages the listener (the test's "owner-thread work") runs with the new time.
+class VirtualPacer final : public Pacer {
+public:
+    using Listener = std::function<void(std::chrono::nanoseconds now)>;
+
+    void Delay(int ms) override;
+    void ProcessMessages() override;
+    std::chrono::nanoseconds Now() override { return now_; }
+
+    void SetListener(Listener listener) { listener_ = std::move(listener); }
+    // Moves the clock without a Delay (e.g. time a write takes).
+    void Advance(std::chrono::nanoseconds d) { now_ += d; }
+    const std::vector<int>& Delays() const { return delays_; }
+    int ProcessCount() const { return processCount_; }
+    std::int64_t NowMs() const {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(now_).count();
+    }
+
+private:
+    std::chrono::nanoseconds now_{0};
+    std::vector<int> delays_;
+    int processCount_ = 0;
+    Listener listener_;
+};
+
+} // namespace comsetup
