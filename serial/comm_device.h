@@ -1,0 +1,63 @@
+// The one interface between the serial component and a device backend. The component holds
+// one open CommDevice per Open; destroying it closes the device. Backends: posix/ (termios) and
+// the in-memory device for tests (memory_device.h).
+//
+// Threads: the component's owner thread makes every call except these: the event thread calls
+// SetEventMask, WaitEvent and Purge, and any thread may call Wake. Backends make those safe
+// together with the owner thread's calls on the same device.
+#pragma once
+
+#include "serial/control_block.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace comsetup {
+
+// Outcome of one transfer: error != 0 means the call failed at once with that OS code;
+// otherwise bytes is the number moved, or -1 when it did not complete within the time limit.
+// A transfer that returns has finished with the caller's buffer, whatever its outcome.
+struct TransferResult {
+    int error = 0;
+    int bytes = 0;
+};
+
+class CommDevice {
+public:
+    virtual ~CommDevice() = default;
+
+    // Line configuration; each returns 0 or the OS error code.
+    virtual int GetState(TDCB& dcb) = 0;
+    virtual int SetState(const TDCB& dcb) = 0;
+    virtual int SetTimeouts(const TCommTimeouts& timeouts) = 0;
+    virtual int SetupQueues(int readSize, int writeSize) = 0;
+
+    virtual TransferResult Read(void* buf, int count, int timeoutMs) = 0;
+    virtual TransferResult Write(const void* buf, int count, int timeoutMs) = 0;
+
+    // Takes (and clears) the pending line-error bits and reads the receive-queue count.
+    // Returns 0 or the OS code of a failed status query.
+    virtual int ClearErrors(uint32_t& errors, int& inQueue) = 0;
+    virtual void Purge(uint32_t purgeFlags) = 0;
+    // Waits until received bytes wait or timeoutMs passes (-1: no limit). Returns 0 or an OS code.
+    virtual int WaitInput(int timeoutMs) = 0;
+
+    // Event watching (commevent bits). WaitEvent blocks until an event occurs or Wake is called;
+    // it then returns 0 with the occurred bits (none after a wake-up) or an OS code.
+    virtual void SetEventMask(uint32_t mask) = 0;
+    virtual int WaitEvent(uint32_t& events) = 0;
+    virtual void Wake() = 0;
+};
+
+// Opening a system device by path.
+struct OpenResult {
+    std::unique_ptr<CommDevice> device;
+    int error = 0; // OS code when device is null; kNotSerialDevice for a non-terminal file
+};
+constexpr int kNotSerialDevice = -1;
+
+// Opens the path exclusively (no other opener, by us or another program, while we hold it).
+OpenResult OpenSystemDevice(const std::string& path);
+
+} // namespace comsetup

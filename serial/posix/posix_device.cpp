@@ -1,0 +1,325 @@
+// POSIX device backend: a terminal opened exclusively and non-blocking.
+//  - Exclusive: flock (catches every opener that locks, root included, and us) plus TIOCEXCL
+//    (refuses other programs' opens); both are dropped when the device closes.
+//  - Reads return at once with what has arrived; writes wait for room at most their time limit.
+//  - Events: an epoll set holds the device (readability, edge-triggered: an unread byte is not
+//    reported again) and an eventfd for Wake. Modem lines, line errors and an emptied transmit
+//    queue have no wake-up of their own; while they are watched and the device supports the
+//    queries, the wait ticks every few milliseconds to compare them.
+#include "serial/comm_device.h"
+#include "serial/posix/termios_map.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace comsetup {
+namespace {
+
+constexpr int kStatusTickMs = 10;
+
+template <typename F> auto RetryEintr(F call) {
+    decltype(call()) rc;
+    do {
+        rc = call();
+    } while (rc == -1 && errno == EINTR);
+    return rc;
+}
+
+void CloseFd(int fd) {
+    if (fd >= 0)
+        ::close(fd); // not retried: on Linux the descriptor is gone even after EINTR
+}
+
+class PosixDevice final : public CommDevice {
+public:
+    PosixDevice(int fd, int epfd, int wakefd) : fd_(fd), epfd_(epfd), wakefd_(wakefd) {
+        shadow_.Flags = dcbflag::Binary | dcbflag::DtrControlEnable | dcbflag::RtsControlEnable;
+    }
+    ~PosixDevice() override {
+        RetryEintr([&] { return ::ioctl(fd_, TIOCNXCL); });
+        CloseFd(epfd_);
+        CloseFd(wakefd_);
+        CloseFd(fd_);
+    }
+
+    int GetState(TDCB& dcb) override { return posix::ReadLine(fd_, shadow_, dcb); }
+    int SetState(const TDCB& dcb) override {
+        const int err = posix::ApplyLine(fd_, dcb);
+        if (err == 0)
+            shadow_ = dcb;
+        return err;
+    }
+    int SetTimeouts(const TCommTimeouts& timeouts) override {
+        // Reads never wait here (non-blocking, VMIN = VTIME = 0, set at open); the record only
+        // bounds what the component already bounds with its own time limits.
+        timeouts_ = timeouts;
+        return 0;
+    }
+    int SetupQueues(int readSize, int writeSize) override {
+        // The kernel sizes its own tty buffers; only nonsense is refused.
+        return readSize < 0 || writeSize < 0 ? EINVAL : 0;
+    }
+
+    TransferResult Read(void* buf, int count, int /*timeoutMs*/) override {
+        if (count <= 0)
+            return {0, 0};
+        const ssize_t n = RetryEintr([&] { return ::read(fd_, buf, static_cast<size_t>(count)); });
+        if (n >= 0)
+            return {0, static_cast<int>(n)};
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return {0, 0};
+        return {errno, 0};
+    }
+
+    TransferResult Write(const void* buf, int count, int timeoutMs) override {
+        const auto* p = static_cast<const char*>(buf);
+        int done = 0;
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+        while (done < count) {
+            const ssize_t n = RetryEintr(
+                [&] { return ::write(fd_, p + done, static_cast<size_t>(count - done)); });
+            if (n > 0) {
+                done += static_cast<int>(n);
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+                return {errno, 0};
+            // The line holds the bytes back: wait for room until the deadline.
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return {0, -1};
+            pollfd pfd{fd_, POLLOUT, 0};
+            const int rc =
+                RetryEintr([&] { return ::poll(&pfd, 1, static_cast<int>(left.count())); });
+            if (rc < 0)
+                return {errno, 0};
+            if (rc == 0)
+                return {0, -1};
+            if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))
+                return {EIO, 0};
+        }
+        if (count > 0)
+            txPending_.store(true, std::memory_order_relaxed);
+        return {0, count};
+    }
+
+    int ClearErrors(uint32_t& errors, int& inQueue) override {
+        errors = pendingErrors_.exchange(0, std::memory_order_acq_rel);
+        int n = 0;
+        if (RetryEintr([&] { return ::ioctl(fd_, FIONREAD, &n); }) == -1)
+            return errno;
+        inQueue = n;
+        return 0;
+    }
+
+    void Purge(uint32_t flags) override {
+        const bool rx = flags & (purge::RxAbort | purge::RxClear);
+        const bool tx = flags & (purge::TxAbort | purge::TxClear);
+        if (rx || tx)
+            RetryEintr([&] {
+                return ::tcflush(fd_, rx && tx ? TCIOFLUSH : rx ? TCIFLUSH : TCOFLUSH);
+            });
+    }
+
+    int WaitInput(int timeoutMs) override {
+        pollfd pfd{fd_, POLLIN, 0};
+        const int rc = RetryEintr([&] { return ::poll(&pfd, 1, timeoutMs < 0 ? -1 : timeoutMs); });
+        return rc < 0 ? errno : 0;
+    }
+
+    void SetEventMask(uint32_t mask) override {
+        mask_ = mask;
+        uint32_t want = 0;
+        if (mask & commevent::RxChar)
+            want |= EPOLLIN;
+        want |= EPOLLET | EPOLLRDHUP; // hang-ups are always reported as errors
+        epoll_event ev{};
+        ev.events = want;
+        ev.data.fd = fd_;
+        if (::epoll_ctl(epfd_, EPOLL_CTL_MOD, fd_, &ev) != 0)
+            ::epoll_ctl(epfd_, EPOLL_CTL_ADD, fd_, &ev);
+        // Which status queries this device answers decides what the tick compares.
+        serial_icounter_struct ic{};
+        haveCounters_ = ::ioctl(fd_, TIOCGICOUNT, &ic) == 0;
+        if (haveCounters_)
+            counters_ = ic;
+        int lines = 0;
+        haveLines_ = ::ioctl(fd_, TIOCMGET, &lines) == 0;
+        lines_ = lines;
+        txPending_.store(false, std::memory_order_relaxed);
+    }
+
+    int WaitEvent(uint32_t& events) override {
+        events = 0;
+        epoll_event got[2];
+        const int n = RetryEintr([&] { return ::epoll_wait(epfd_, got, 2, TickMs()); });
+        if (n < 0)
+            return errno;
+        for (int i = 0; i < n; ++i) {
+            if (got[i].data.fd == wakefd_) {
+                uint64_t value;
+                RetryEintr([&] { return ::read(wakefd_, &value, sizeof value); });
+                continue;
+            }
+            if (got[i].events & (EPOLLHUP | EPOLLERR | EPOLLRDHUP)) {
+                pendingErrors_.fetch_or(commerror::IoError, std::memory_order_acq_rel);
+                events |= commevent::Err;
+                ::epoll_ctl(epfd_, EPOLL_CTL_DEL, fd_, nullptr); // reported once, not in a loop
+                hungUp_ = true;
+            } else if (got[i].events & EPOLLIN) {
+                events |= commevent::RxChar;
+            }
+        }
+        if (!hungUp_)
+            events |= CompareStatus();
+        events &= mask_ | commevent::Err;
+        if ((mask_ & commevent::Err) == 0)
+            events &= ~commevent::Err;
+        return 0;
+    }
+
+    void Wake() override {
+        const uint64_t one = 1;
+        RetryEintr([&] { return ::write(wakefd_, &one, sizeof one); });
+    }
+
+private:
+    static constexpr uint32_t kLineEvents = commevent::Cts | commevent::Dsr | commevent::Rlsd |
+                                            commevent::Ring | commevent::Break | commevent::Err;
+
+    int TickMs() const {
+        if (hungUp_)
+            return -1;
+        const bool lines = (mask_ & kLineEvents) && (haveCounters_ || haveLines_);
+        const bool tx = mask_ & commevent::TxEmpty;
+        return lines || tx ? kStatusTickMs : -1;
+    }
+
+    // Event thread only: compares the modem lines, error counters and transmit queue with
+    // what the last tick saw.
+    uint32_t CompareStatus() {
+        uint32_t events = 0;
+        if (mask_ & commevent::TxEmpty && txPending_.load(std::memory_order_relaxed)) {
+            int queued = 0;
+            if (::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued == 0) {
+                txPending_.store(false, std::memory_order_relaxed);
+                events |= commevent::TxEmpty;
+            }
+        }
+        if (haveCounters_) {
+            serial_icounter_struct ic{};
+            if (::ioctl(fd_, TIOCGICOUNT, &ic) == 0) {
+                if (ic.cts != counters_.cts)
+                    events |= commevent::Cts;
+                if (ic.dsr != counters_.dsr)
+                    events |= commevent::Dsr;
+                if (ic.dcd != counters_.dcd)
+                    events |= commevent::Rlsd;
+                if (ic.rng != counters_.rng)
+                    events |= commevent::Ring;
+                uint32_t errors = 0;
+                if (ic.brk != counters_.brk) {
+                    events |= commevent::Break;
+                    errors |= commerror::Break;
+                }
+                if (ic.frame != counters_.frame)
+                    errors |= commerror::Frame;
+                if (ic.overrun != counters_.overrun)
+                    errors |= commerror::Overrun;
+                if (ic.parity != counters_.parity)
+                    errors |= commerror::RxParity;
+                if (ic.buf_overrun != counters_.buf_overrun)
+                    errors |= commerror::RxOver;
+                if (errors != 0) {
+                    pendingErrors_.fetch_or(errors, std::memory_order_acq_rel);
+                    events |= commevent::Err;
+                }
+                counters_ = ic;
+            }
+        } else if (haveLines_) {
+            int lines = 0;
+            if (::ioctl(fd_, TIOCMGET, &lines) == 0) {
+                const int changed = lines ^ lines_;
+                if (changed & TIOCM_CTS)
+                    events |= commevent::Cts;
+                if (changed & TIOCM_DSR)
+                    events |= commevent::Dsr;
+                if (changed & TIOCM_CD)
+                    events |= commevent::Rlsd;
+                if (changed & TIOCM_RI)
+                    events |= commevent::Ring;
+                lines_ = lines;
+            }
+        }
+        return events;
+    }
+
+    const int fd_;
+    const int epfd_;
+    const int wakefd_;
+    TDCB shadow_;            // owner thread
+    TCommTimeouts timeouts_; // owner thread
+    std::atomic<uint32_t> pendingErrors_{0};
+    std::atomic<bool> txPending_{false};
+    // Event thread (SetEventMask runs before the thread starts).
+    uint32_t mask_ = 0;
+    bool haveCounters_ = false;
+    bool haveLines_ = false;
+    bool hungUp_ = false;
+    serial_icounter_struct counters_{};
+    int lines_ = 0;
+};
+
+} // namespace
+
+OpenResult OpenSystemDevice(const std::string& path) {
+    const int fd = RetryEintr(
+        [&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
+    if (fd < 0)
+        return {nullptr, errno};
+    auto fail = [&](int err) {
+        CloseFd(fd);
+        return OpenResult{nullptr, err};
+    };
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return fail(errno);
+    if (!S_ISCHR(st.st_mode) || !::isatty(fd))
+        return fail(kNotSerialDevice);
+    if (RetryEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0)
+        return fail(errno == EWOULDBLOCK ? EBUSY : errno);
+    if (RetryEintr([&] { return ::ioctl(fd, TIOCEXCL); }) != 0)
+        return fail(errno);
+    if (int err = posix::MakeRaw(fd); err != 0) {
+        ::ioctl(fd, TIOCNXCL);
+        return fail(err);
+    }
+    const int epfd = ::epoll_create1(EPOLL_CLOEXEC);
+    const int wakefd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.fd = wakefd;
+    if (epfd < 0 || wakefd < 0 || ::epoll_ctl(epfd, EPOLL_CTL_ADD, wakefd, &ev) != 0) {
+        const int err = errno;
+        CloseFd(epfd);
+        CloseFd(wakefd);
+        ::ioctl(fd, TIOCNXCL);
+        return fail(err);
+    }
+    return {std::make_unique<PosixDevice>(fd, epfd, wakefd), 0};
+}
+
+} // namespace comsetup

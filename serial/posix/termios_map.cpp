@@ -1,0 +1,236 @@
+// termios2 mapping of the control block: bit rate (standard codes, or BOTHER for any other),
+// data bits, parity (incl. mark/space), stop bits, flow control, special characters, modem lines.
+#include "serial/posix/termios_map.h"
+
+#include <asm/termbits.h>
+#include <cerrno>
+#include <sys/ioctl.h>
+
+namespace comsetup::posix {
+namespace {
+
+struct RateCode {
+    uint32_t rate;
+    unsigned code;
+};
+constexpr RateCode kRates[] = {
+    {50, B50},         {75, B75},         {110, B110},        {134, B134},       {150, B150},
+    {200, B200},       {300, B300},       {600, B600},        {1200, B1200},     {1800, B1800},
+    {2400, B2400},     {4800, B4800},     {9600, B9600},      {19200, B19200},   {38400, B38400},
+    {57600, B57600},   {115200, B115200}, {230400, B230400},  {460800, B460800}, {500000, B500000},
+    {576000, B576000}, {921600, B921600}, {1000000, B1000000}};
+
+int Ioctl(int fd, unsigned long request, void* arg) {
+    int rc;
+    do {
+        rc = ::ioctl(fd, request, arg);
+    } while (rc == -1 && errno == EINTR);
+    return rc == -1 ? errno : 0;
+}
+
+// A device without modem lines answers these requests with one of these codes.
+bool NoModemLines(int err) {
+    return err == ENOTTY || err == EINVAL;
+}
+
+uint32_t RateOf(const termios2& t) {
+    if ((t.c_cflag & CBAUD) != BOTHER)
+        for (const RateCode& r : kRates)
+            if ((t.c_cflag & CBAUD) == r.code)
+                return r.rate;
+    return t.c_ospeed;
+}
+
+int SetModemLine(int fd, int line, bool on) {
+    int bits = line;
+    const int err = Ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bits);
+    return NoModemLines(err) ? 0 : err;
+}
+
+} // namespace
+
+int MakeRaw(int fd) {
+    termios2 t{};
+    if (int err = Ioctl(fd, TCGETS2, &t); err != 0)
+        return err;
+    t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXANY | IUCLC |
+                   IMAXBEL | IGNPAR);
+    t.c_oflag &= ~OPOST;
+    t.c_lflag &= ~(ECHO | ECHONL | ECHOE | ECHOK | ECHOCTL | ECHOKE | ICANON | ISIG | IEXTEN);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    return Ioctl(fd, TCSETS2, &t);
+}
+
+int ReadLine(int fd, const TDCB& shadow, TDCB& dcb) {
+    termios2 t{};
+    if (int err = Ioctl(fd, TCGETS2, &t); err != 0)
+        return err;
+    dcb = shadow;
+    dcb.BaudRate = RateOf(t);
+    switch (t.c_cflag & CSIZE) {
+    case CS5:
+        dcb.ByteSize = 5;
+        break;
+    case CS6:
+        dcb.ByteSize = 6;
+        break;
+    case CS7:
+        dcb.ByteSize = 7;
+        break;
+    default:
+        dcb.ByteSize = 8;
+        break;
+    }
+    if ((t.c_cflag & PARENB) == 0)
+        dcb.Parity = 0;
+    else if (t.c_cflag & CMSPAR)
+        dcb.Parity = (t.c_cflag & PARODD) ? 3 : 4;
+    else
+        dcb.Parity = (t.c_cflag & PARODD) ? 1 : 2;
+    if (t.c_cflag & CSTOPB)
+        dcb.StopBits = dcb.ByteSize == 5 ? 1 : 2;
+    else
+        dcb.StopBits = 0;
+
+    uint32_t flags = shadow.Flags & ~(dcbflag::Parity | dcbflag::OutxCtsFlow | dcbflag::OutX |
+                                      dcbflag::InX | dcbflag::RtsControlMask);
+    flags |= dcbflag::Binary;
+    if (t.c_iflag & INPCK)
+        flags |= dcbflag::Parity;
+    if (t.c_iflag & IXON)
+        flags |= dcbflag::OutX;
+    if (t.c_iflag & IXOFF)
+        flags |= dcbflag::InX;
+    if (t.c_cflag & CRTSCTS) {
+        flags |= dcbflag::OutxCtsFlow | dcbflag::RtsControlHandshake;
+    } else {
+        flags |= shadow.Flags & dcbflag::RtsControlMask & ~dcbflag::RtsControlHandshake;
+    }
+    int lines = 0;
+    if (Ioctl(fd, TIOCMGET, &lines) == 0) {
+        const uint32_t dtr = flags & dcbflag::DtrControlMask;
+        if (dtr != dcbflag::DtrControlHandshake)
+            flags = (flags & ~dcbflag::DtrControlMask) |
+                    ((lines & TIOCM_DTR) ? dcbflag::DtrControlEnable : 0);
+        if ((t.c_cflag & CRTSCTS) == 0)
+            flags = (flags & ~dcbflag::RtsControlMask) |
+                    ((lines & TIOCM_RTS) ? dcbflag::RtsControlEnable : 0);
+    }
+    dcb.Flags = flags;
+    dcb.XonChar = static_cast<char>(t.c_cc[VSTART]);
+    dcb.XoffChar = static_cast<char>(t.c_cc[VSTOP]);
+    dcb.EofChar = static_cast<char>(t.c_cc[VEOF]);
+    return 0;
+}
+
+int ApplyLine(int fd, const TDCB& dcb) {
+    termios2 t{};
+    if (int err = Ioctl(fd, TCGETS2, &t); err != 0)
+        return err;
+
+    if (dcb.BaudRate == 0)
+        return EINVAL;
+    t.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
+    unsigned code = BOTHER;
+    for (const RateCode& r : kRates)
+        if (r.rate == dcb.BaudRate)
+            code = r.code;
+    t.c_cflag |= code;
+    t.c_ispeed = dcb.BaudRate;
+    t.c_ospeed = dcb.BaudRate;
+
+    tcflag_t size;
+    switch (dcb.ByteSize) {
+    case 5:
+        size = CS5;
+        break;
+    case 6:
+        size = CS6;
+        break;
+    case 7:
+        size = CS7;
+        break;
+    case 8:
+        size = CS8;
+        break;
+    default:
+        return EINVAL;
+    }
+    t.c_cflag = (t.c_cflag & ~CSIZE) | size;
+
+    t.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+    switch (dcb.Parity) {
+    case 0:
+        break;
+    case 1:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    case 2:
+        t.c_cflag |= PARENB;
+        break;
+    case 3:
+        t.c_cflag |= PARENB | CMSPAR | PARODD;
+        break;
+    case 4:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
+    default:
+        return EINVAL;
+    }
+
+    switch (dcb.StopBits) {
+    case 0:
+        t.c_cflag &= ~CSTOPB;
+        break;
+    case 1: // one and a half: what a UART gives for two stop bits with 5 data bits
+        if (dcb.ByteSize != 5)
+            return EINVAL;
+        t.c_cflag |= CSTOPB;
+        break;
+    case 2:
+        if (dcb.ByteSize == 5)
+            return EINVAL;
+        t.c_cflag |= CSTOPB;
+        break;
+    default:
+        return EINVAL;
+    }
+
+    // DSR output flow and DTR handshake have no termios counterpart: refuse rather than run
+    // the line without the flow control asked for.
+    if ((dcb.Flags & dcbflag::OutxDsrFlow) ||
+        (dcb.Flags & dcbflag::DtrControlMask) == dcbflag::DtrControlHandshake)
+        return EINVAL;
+
+    const bool ctsFlow = (dcb.Flags & dcbflag::OutxCtsFlow) ||
+                         (dcb.Flags & dcbflag::RtsControlMask) == dcbflag::RtsControlHandshake;
+    t.c_cflag = ctsFlow ? (t.c_cflag | CRTSCTS) : (t.c_cflag & ~CRTSCTS);
+    t.c_iflag &= ~(IXON | IXOFF | INPCK);
+    if (dcb.Flags & dcbflag::OutX)
+        t.c_iflag |= IXON;
+    if (dcb.Flags & dcbflag::InX)
+        t.c_iflag |= IXOFF;
+    if (dcb.Flags & dcbflag::Parity)
+        t.c_iflag |= INPCK;
+
+    t.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
+    t.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+    t.c_cc[VEOF] = static_cast<cc_t>(dcb.EofChar);
+
+    if (int err = Ioctl(fd, TCSETS2, &t); err != 0)
+        return err;
+
+    const uint32_t dtr = dcb.Flags & dcbflag::DtrControlMask;
+    if (int err = SetModemLine(fd, TIOCM_DTR, dtr == dcbflag::DtrControlEnable); err != 0)
+        return err;
+    if (!ctsFlow) {
+        const uint32_t rts = dcb.Flags & dcbflag::RtsControlMask;
+        if (int err = SetModemLine(fd, TIOCM_RTS, rts != 0); err != 0)
+            return err;
+    }
+    return 0;
+}
+
+} // namespace comsetup::posix
