@@ -1,0 +1,31 @@
+// Command line of comsetup-sim:
+//   comsetup-sim --firmware 01.8|V6.5.0.7 [--link PATH] [--off-time MS] [--json FILE]
+//                [--fail MODE] [--once] [--quiet] [--restart-time MS] [--idle-time MS]
+#pragma once
+
+#include "sim/converter_model.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace comsetup::sim {
+
+struct SimOptions {
+    ModelOptions model;
+    std::string linkPath; // empty: no symlink
+    std::string jsonPath; // empty: no JSON file
+    bool once = false;    // exit after the first session ends
+    bool quiet = false;   // no event log on stderr
+    bool help = false;
+};
+
+struct ParseResult {
+    std::optional<SimOptions> options; // empty on an error
+    std::string error;                 // names the faulty argument
+};
+
+ParseResult ParseSimOptions(const std::vector<std::string>& args);
+std::string SimUsage();
+
+} // namespace comsetup::sim

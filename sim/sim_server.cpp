@@ -1,0 +1,249 @@
+#include "sim/sim_server.h"
+
+#include "sim/pty_endpoint.h"
+#include "sim/session_report.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <memory>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace comsetup::sim {
+namespace {
+
+constexpr std::size_t kMaxQueuedOutput = 64 * 1024;
+
+volatile std::sig_atomic_t gStopSignal = 0;
+
+void OnStopSignal(int sig) {
+    gStopSignal = sig;
+}
+
+std::int64_t NowUs() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000;
+}
+
+class Server {
+public:
+    Server(const SimOptions& o, std::FILE* out, std::FILE* log)
+        : opt_(o), out_(out), log_(o.quiet ? nullptr : log), model_(o.model) {}
+
+    int Run();
+
+private:
+    void Log(const char* fmt, const std::string& a = {}, const std::string& b = {});
+    void ReadLine(std::int64_t now);
+    void WriteLine();
+    void AfterModel(std::int64_t now);
+    void Publish(std::vector<SessionReport> sessions);
+    void WriteJson();
+
+    SimOptions opt_;
+    std::FILE* out_;
+    std::FILE* log_;
+    ConverterModel model_;
+    std::unique_ptr<PtyEndpoint> pty_;
+    std::unique_ptr<PtyLink> link_;
+    std::string pending_;
+    std::uint64_t dropped_ = 0;
+    std::vector<SessionReport> done_;
+    Stage lastStage_ = Stage::SwitchedOff;
+    bool wasInSession_ = false;
+    bool finishedOne_ = false;
+    std::int64_t t0_ = NowUs();
+};
+
+void Server::Log(const char* fmt, const std::string& a, const std::string& b) {
+    if (!log_)
+        return;
+    std::fprintf(log_, "[%9.3f] ", static_cast<double>(NowUs() - t0_) / 1e6);
+    std::fprintf(log_, fmt, a.c_str(), b.c_str());
+    std::fputc('\n', log_);
+    std::fflush(log_);
+}
+
+void Server::ReadLine(std::int64_t now) {
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(pty_->MasterFd(), buf, sizeof buf);
+        if (n > 0) {
+            model_.Receive(std::string_view(buf, static_cast<std::size_t>(n)), now);
+            AfterModel(now);
+            if (!pty_->IsOpen())
+                return;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        // EAGAIN: all read. EIO cannot happen while our own slave descriptor is open.
+        return;
+    }
+}
+
+void Server::WriteLine() {
+    while (!pending_.empty() && pty_->IsOpen()) {
+        const ssize_t n = ::write(pty_->MasterFd(), pending_.data(), pending_.size());
+        if (n > 0) {
+            pending_.erase(0, static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        return; // EAGAIN: the other end's input queue is full; wait for POLLOUT
+    }
+}
+
+void Server::AfterModel(std::int64_t now) {
+    const bool inSession = model_.InSession();
+    if (inSession && !wasInSession_) {
+        // A new session: what the previous one left unread on the line is stale.
+        pty_->DiscardUnread();
+        pending_.clear();
+        lastStage_ = Stage::SwitchedOff;
+        Log("session %s started", std::to_string(model_.Current().number));
+    }
+    wasInSession_ = inSession;
+    if (inSession && model_.Current().stage != lastStage_) {
+        lastStage_ = model_.Current().stage;
+        Log("session %s: %s", std::to_string(model_.Current().number), StageName(lastStage_));
+    }
+    std::string out = model_.TakeOutput();
+    const std::size_t room =
+        pending_.size() < kMaxQueuedOutput ? kMaxQueuedOutput - pending_.size() : 0;
+    if (out.size() > room) {
+        dropped_ += out.size() - room;
+        out.resize(room);
+    }
+    pending_ += out;
+    WriteLine();
+    Publish(model_.TakeFinishedSessions());
+    if (model_.Vanished() && pty_->IsOpen()) {
+        pty_->Close();
+        if (link_)
+            link_->Remove();
+        Log("the line vanished%s", "");
+    }
+    (void)now;
+}
+
+void Server::Publish(std::vector<SessionReport> sessions) {
+    for (SessionReport& r : sessions) {
+        Log("session %s ended: %s", std::to_string(r.number), SessionEndName(r.end));
+        std::fputs(FormatReport(r).c_str(), out_);
+        std::fflush(out_);
+        done_.push_back(std::move(r));
+        finishedOne_ = true;
+    }
+    if (!sessions.empty())
+        WriteJson();
+}
+
+void Server::WriteJson() {
+    if (opt_.jsonPath.empty())
+        return;
+    // Written beside the target and renamed over it, so a reader never sees half a file.
+    const std::string tmp = opt_.jsonPath + ".tmp";
+    {
+        std::ofstream f(tmp, std::ios::trunc);
+        f << ReportsToJson(done_, opt_.model.firmware, opt_.model.fail);
+        if (!f) {
+            std::fprintf(stderr, "comsetup-sim: cannot write %s\n", tmp.c_str());
+            return;
+        }
+    }
+    if (std::rename(tmp.c_str(), opt_.jsonPath.c_str()) != 0)
+        std::fprintf(stderr, "comsetup-sim: cannot rename %s to %s: %s\n", tmp.c_str(),
+                     opt_.jsonPath.c_str(), std::strerror(errno));
+}
+
+int Server::Run() {
+    try {
+        pty_ = std::make_unique<PtyEndpoint>();
+        if (!opt_.linkPath.empty())
+            link_ = std::make_unique<PtyLink>(opt_.linkPath, pty_->SlavePath());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "comsetup-sim: %s\n", e.what());
+        return 1;
+    }
+    std::fprintf(out_, "%s\n", pty_->SlavePath().c_str());
+    std::fflush(out_);
+    Log("serving firmware %s on %s", FirmwareName(opt_.model.firmware), pty_->SlavePath());
+    if (opt_.model.fail != FailMode::Healthy)
+        Log("failure mode %s%s", FailModeName(opt_.model.fail));
+
+    // The stop signals are blocked except inside ppoll(), so none is lost between checks.
+    sigset_t blocked, waitMask;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGINT);
+    sigaddset(&blocked, SIGTERM);
+    sigaddset(&blocked, SIGHUP);
+    sigprocmask(SIG_BLOCK, &blocked, &waitMask);
+    sigdelset(&waitMask, SIGINT);
+    sigdelset(&waitMask, SIGTERM);
+    sigdelset(&waitMask, SIGHUP);
+
+    while (gStopSignal == 0 && pty_->IsOpen() && !(opt_.once && finishedOne_)) {
+        pollfd p{pty_->MasterFd(), static_cast<short>(POLLIN | (pending_.empty() ? 0 : POLLOUT)),
+                 0};
+        timespec timeout{};
+        timespec* timeoutPtr = nullptr;
+        if (const auto next = model_.NextEventUs()) {
+            const std::int64_t wait = std::max<std::int64_t>(0, *next - NowUs());
+            timeout.tv_sec = wait / 1'000'000;
+            timeout.tv_nsec = (wait % 1'000'000) * 1000;
+            timeoutPtr = &timeout;
+        }
+        const int rc = ::ppoll(&p, 1, timeoutPtr, &waitMask);
+        const std::int64_t now = NowUs();
+        if (rc < 0 && errno != EINTR) {
+            std::fprintf(stderr, "comsetup-sim: ppoll: %s\n", std::strerror(errno));
+            return 1;
+        }
+        if (rc > 0 && (p.revents & POLLIN))
+            ReadLine(now);
+        if (!pty_->IsOpen())
+            break;
+        if (rc > 0 && (p.revents & POLLOUT))
+            WriteLine();
+        model_.Advance(now);
+        AfterModel(now);
+    }
+    if (auto r = model_.Interrupt(NowUs())) {
+        std::vector<SessionReport> last;
+        last.push_back(std::move(*r));
+        Publish(std::move(last));
+    }
+    if (dropped_ > 0)
+        Log("%s bytes of output dropped: the other end did not read them",
+            std::to_string(dropped_));
+    if (gStopSignal != 0)
+        Log("stopped by signal %s", std::to_string(gStopSignal));
+    if (link_)
+        link_->Remove();
+    return 0;
+}
+
+} // namespace
+
+int RunSimServer(const SimOptions& options, std::FILE* out, std::FILE* log) {
+    struct sigaction sa {};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL); // wake on time for the deadlines
+    Server server(options, out, log);
+    return server.Run();
+}
+
+} // namespace comsetup::sim
