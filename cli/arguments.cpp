@@ -1,0 +1,181 @@
+// Command line of comsetup-cli, built on CLI11. The value options are kept as texts and
+// parsed by the same functions as the JSON files, so messages name the option and list the
+// accepted values whichever way a value came in.
+#include "cli/arguments.h"
+
+#include "cli/config_json.h"
+#include "cli/exit_codes.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+namespace comsetup::cli {
+
+namespace {
+
+const char* const kFirmwareNames[] = {"01.8", "V6.5.0.7"};
+const std::string kCommandNames[] = {"download", "dry-run", "list-ports", "batch"};
+
+// The value options of one subcommand, and where their texts land.
+struct ValueOptions {
+    std::map<std::string, std::string> texts; // option name -> text given
+    std::map<std::string, CLI::Option*> options;
+    bool master = false;
+    CLI::Option* masterOption = nullptr;
+    std::string configPath;
+    CLI::Option* configOption = nullptr;
+
+    void AddTo(CLI::App& command) {
+        const CliSetup defaults;
+        configOption = command.add_option("--config", configPath,
+                                          "read the values from this JSON file first; "
+                                          "options given here override them");
+        for (const auto& field : SetupFields()) {
+            const std::string name = field.option;
+            options[name] =
+                command.add_option("--" + name, texts[name],
+                                   field.help + " [default: " + FieldText(defaults, field) + "]");
+        }
+        masterOption = command.add_flag(
+            "--master", master,
+            "\"MASTER SIDE\" of a point-to-multipoint tunnel: the peer address becomes the "
+            "broadcast address of the converter's network");
+    }
+
+    // Defaults, then the configuration file, then the options given. Throws ValueError.
+    CliSetup Collect() const {
+        CliSetup setup;
+        if (configOption->count() > 0) {
+            LoadSetupFile(configPath, setup);
+        }
+        for (const auto& field : SetupFields()) {
+            const std::string name = field.option;
+            if (options.at(name)->count() == 0) {
+                continue;
+            }
+            try {
+                field.apply(setup, texts.at(name));
+            } catch (const ValueError& error) {
+                throw ValueError("--" + name + ": " + error.what());
+            }
+        }
+        if (masterOption->count() > 0) {
+            setup.master = master;
+        }
+        if (const std::string problem = CheckConsistency(setup); !problem.empty()) {
+            throw ValueError("--" + problem);
+        }
+        return setup;
+    }
+};
+
+} // namespace
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    CLI::App app{"comsetup-cli: writes a setup into an Ethernet-to-RS232/485 converter "
+                 "through a serial port, without a GUI",
+                 "comsetup-cli"};
+    app.require_subcommand(1);
+    app.set_help_all_flag("--help-all", "help on every command");
+
+    Arguments parsed;
+
+    auto* download = app.add_subcommand(
+        "download", "write the setup into the converter on --port (switch it off and on "
+                    "when asked)");
+    ValueOptions downloadValues;
+    downloadValues.AddTo(*download);
+    download->add_option("--save-config", parsed.saveConfigPath,
+                         "write the values to this JSON file before the download");
+    download->add_option("--log", parsed.logPath, "write the monitor log to this file");
+    download->add_flag("--json", parsed.json,
+                       "print the result as JSON on standard output (progress goes to "
+                       "standard error)");
+    download->add_flag("--plain", parsed.plain, "plain progress lines, no live line");
+
+    auto* dryRun = app.add_subcommand(
+        "dry-run", "print the bytes and pauses a download would send, and the total time, "
+                   "without a port");
+    ValueOptions dryRunValues;
+    dryRunValues.AddTo(*dryRun);
+    dryRun->add_option("--firmware", parsed.firmware, "firmware of the converter: 01.8 or V6.5.0.7")
+        ->required();
+    dryRun->add_option("--save-config", parsed.saveConfigPath,
+                       "write the values to this JSON file");
+    dryRun->add_flag("--bytes", parsed.bytesOnly,
+                     "print only the bytes after the banner, as hexadecimal");
+
+    auto* listPorts = app.add_subcommand(
+        "list-ports", "list the serial devices found and the device each COM name opens");
+    listPorts->add_flag("--json", parsed.json, "print the list as JSON");
+
+    auto* batch = app.add_subcommand(
+        "batch", "run several downloads at once, each on its own port with its own values, "
+                 "and print a table of the results");
+    batch
+        ->add_option("FILE", parsed.batchPath,
+                     "JSON array of downloads, each an object like a --config file with a "
+                     "\"port\"")
+        ->required();
+    batch->add_option("--log-dir", parsed.logDir,
+                      "write each download's monitor log into this folder");
+    batch->add_flag("--json", parsed.json, "print the results as JSON on standard output");
+    batch->add_flag("--plain", parsed.plain, "plain progress lines, no live line");
+
+    ParsedCommandLine result;
+    const std::string commands = "download, dry-run, list-ports, batch";
+    if (args.empty()) {
+        result.err = "comsetup-cli: a command is required: " + commands + " (--help tells more)\n";
+        result.exitCode = kExitBadArguments;
+        return result;
+    }
+    if (!args[0].empty() && args[0][0] != '-' &&
+        std::find(std::begin(kCommandNames), std::end(kCommandNames), args[0]) ==
+            std::end(kCommandNames)) {
+        result.err = "comsetup-cli: unknown command \"" + args[0] +
+                     "\"; accepted commands: " + commands + "\n";
+        result.exitCode = kExitBadArguments;
+        return result;
+    }
+    std::vector<std::string> reversed(args.rbegin(), args.rend()); // CLI11 takes them reversed
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        std::ostringstream out;
+        std::ostringstream err;
+        const int code = app.exit(error, out, err);
+        result.out = out.str();
+        result.err = err.str();
+        result.exitCode = code == 0 ? kExitComplete : kExitBadArguments;
+        return result;
+    }
+
+    try {
+        if (download->parsed()) {
+            parsed.command = Command::Download;
+            parsed.setup = downloadValues.Collect();
+        } else if (dryRun->parsed()) {
+            parsed.command = Command::DryRun;
+            if (parsed.firmware != kFirmwareNames[0] && parsed.firmware != kFirmwareNames[1]) {
+                throw ValueError("--firmware: \"" + parsed.firmware +
+                                 "\" is not accepted; accepted values: 01.8, V6.5.0.7");
+            }
+            parsed.setup = dryRunValues.Collect();
+        } else if (listPorts->parsed()) {
+            parsed.command = Command::ListPorts;
+        } else {
+            parsed.command = Command::Batch;
+        }
+    } catch (const ValueError& error) {
+        result.err = std::string("comsetup-cli: ") + error.what() + "\n";
+        result.exitCode = kExitBadArguments;
+        return result;
+    }
+    result.arguments = parsed;
+    return result;
+}
+
+} // namespace comsetup::cli

@@ -1,0 +1,40 @@
+// The command line of comsetup-cli: subcommands download, dry-run, list-ports and batch, and
+// the setup values taken from defaults, then --config FILE, then the value options. Parsing
+// does no I/O beyond reading the configuration file; the caller runs the command.
+#pragma once
+
+#include "cli/setup_options.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace comsetup::cli {
+
+enum class Command { Download, DryRun, ListPorts, Batch };
+
+struct Arguments {
+    Command command = Command::Download;
+    CliSetup setup;             // download, dry-run
+    std::string firmware;       // dry-run: "01.8" or "V6.5.0.7"
+    std::string saveConfigPath; // download, dry-run: write the values here first
+    std::string logPath;        // download: the monitor log
+    std::string logDir;         // batch: one monitor log per download
+    std::string batchPath;      // batch: the list of downloads
+    bool json = false;          // machine-readable result on standard output
+    bool plain = false;         // plain progress lines even on a terminal
+    bool bytesOnly = false;     // dry-run: only the bytes, as hexadecimal
+};
+
+// Result of parsing: either arguments to run, or an exit code with text to print (help,
+// or the message of a bad argument).
+struct ParsedCommandLine {
+    std::optional<Arguments> arguments;
+    int exitCode = 0;
+    std::string out; // for standard output (help)
+    std::string err; // for standard error (the message of a bad argument)
+};
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args); // without argv[0]
+
+} // namespace comsetup::cli

@@ -1,0 +1,101 @@
+// Concurrent downloads and their results table.
+#include "cli/batch.h"
+
+#include "cli/exit_codes.h"
+#include "cli/progress_line.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace comsetup::cli {
+
+std::vector<DownloadResult> RunBatch(const std::vector<CliSetup>& setups,
+                                     const BatchOptions& options) {
+    std::vector<DownloadResult> results(setups.size());
+    std::vector<std::unique_ptr<std::atomic<bool>>> cancels;
+    std::mutex outputLock;
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < setups.size(); ++i) {
+        cancels.push_back(std::make_unique<std::atomic<bool>>(false));
+    }
+    for (std::size_t i = 0; i < setups.size(); ++i) {
+        threads.emplace_back([&, i] {
+            JobOptions job;
+            job.progressOut = options.progressOut;
+            job.reporter.prefix = "[" + setups[i].port + "] ";
+            job.reporter.sharedOutput = &outputLock;
+            if (!options.logDir.empty()) {
+                job.logPath = options.logDir + "/" + LogFileName(setups[i].port);
+            }
+            results[i] = RunDownloadJob(setups[i], job, *cancels[i]);
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    return results;
+}
+
+std::string LogFileName(const std::string& port) {
+    std::string name;
+    for (char c : port) {
+        const bool plain = std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.';
+        name += plain ? c : '_';
+    }
+    name.erase(0, name.find_first_not_of('_'));
+    return (name.empty() ? "port" : name) + ".log";
+}
+
+std::string ResultsTable(const std::vector<DownloadResult>& results) {
+    std::vector<std::vector<std::string>> rows{
+        {"port", "device", "result", "exit", "time", "firmware", "verdict"}};
+    for (const auto& r : results) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.1f s", r.seconds);
+        std::string verdict = OneLine(r.verdict);
+        if (!r.error.empty()) {
+            verdict += (verdict.empty() ? "" : " - ") + r.error;
+        }
+        rows.push_back({r.port, r.device, ExitCodeName(r.exitCode), std::to_string(r.exitCode),
+                        seconds, r.firmware, verdict});
+    }
+    std::vector<std::size_t> widths(rows[0].size(), 0);
+    for (const auto& row : rows) {
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            widths[c] = std::max(widths[c], row[c].size());
+        }
+    }
+    std::string table;
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            line += row[c];
+            if (c + 1 < row.size()) {
+                line += std::string(widths[c] - row[c].size() + 2, ' ');
+            }
+        }
+        table += line + "\n";
+    }
+    std::size_t complete = 0;
+    for (const auto& r : results) {
+        complete += r.exitCode == kExitComplete ? 1 : 0;
+    }
+    table += std::to_string(complete) + " of " + std::to_string(results.size()) +
+             " downloads complete\n";
+    return table;
+}
+
+int BatchExitCode(const std::vector<DownloadResult>& results) {
+    for (const auto& r : results) {
+        if (r.exitCode != kExitComplete) {
+            return r.exitCode;
+        }
+    }
+    return kExitComplete;
+}
+
+} // namespace comsetup::cli

@@ -1,0 +1,33 @@
+// The batch command: several downloads at once in one process, each on its own thread with
+// its own port component, owner-thread pump and pacer, so that a rack of converters takes the
+// time of one. Progress lines carry the port name; a results table follows at the end.
+#pragma once
+
+#include "cli/download_job.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace comsetup::cli {
+
+struct BatchOptions {
+    std::ostream* progressOut = nullptr;
+    std::string logDir; // one monitor log per download, named after its port; empty: none
+};
+
+// Runs every download to its end; results in the order of setups.
+std::vector<DownloadResult> RunBatch(const std::vector<CliSetup>& setups,
+                                     const BatchOptions& options);
+
+// The log file name of a port: "COM3" -> "COM3.log", "/dev/ttyUSB0" -> "dev_ttyUSB0.log".
+std::string LogFileName(const std::string& port);
+
+// One row per download: port, device, result, exit code, time, firmware, verdict or error.
+std::string ResultsTable(const std::vector<DownloadResult>& results);
+
+// 0 when every download completed, else the exit code of the first one (in the file's order)
+// that did not.
+int BatchExitCode(const std::vector<DownloadResult>& results);
+
+} // namespace comsetup::cli

@@ -1,0 +1,142 @@
+// The commands of comsetup-cli.
+#include "cli/command_runner.h"
+
+#include "cli/arguments.h"
+#include "cli/batch.h"
+#include "cli/config_json.h"
+#include "cli/download_job.h"
+#include "cli/dry_run.h"
+#include "cli/exit_codes.h"
+#include "cli/interrupt.h"
+#include "cli/list_ports.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace comsetup::cli {
+
+namespace {
+
+bool LiveAllowed() {
+    const char* term = std::getenv("TERM");
+    return term == nullptr || std::string(term) != "dumb";
+}
+
+int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err,
+                const ConsoleInfo& console) {
+    // With --json the result owns standard output; progress goes to standard error.
+    std::ostream& progress = arguments.json ? err : out;
+    const bool terminal = arguments.json ? console.errIsTerminal : console.outIsTerminal;
+
+    InterruptHandler interrupts;
+    std::atomic<bool> cancel{false};
+    JobOptions job;
+    job.progressOut = &progress;
+    job.reporter.live = terminal && !arguments.plain && LiveAllowed();
+    job.reporter.width = console.width;
+    job.logPath = arguments.logPath;
+    if (!arguments.json) {
+        progress << "Download to " << arguments.setup.port << ": switch the converter off and "
+                 << "on when asked; Ctrl+C cancels." << std::endl;
+    }
+    const DownloadResult result = RunDownloadJob(arguments.setup, job, cancel);
+    if (!result.error.empty()) {
+        err << "comsetup-cli: " << result.port << ": " << result.error << std::endl;
+    }
+    if (arguments.json) {
+        out << ResultToJson(result).dump(2) << std::endl;
+    }
+    return result.exitCode;
+}
+
+int RunBatchCommand(const Arguments& arguments, std::ostream& out, std::ostream& err) {
+    std::vector<CliSetup> setups;
+    try {
+        setups = LoadBatchFile(arguments.batchPath);
+        if (!arguments.logDir.empty() && !std::filesystem::is_directory(arguments.logDir)) {
+            throw ValueError("--log-dir: " + arguments.logDir + " is not a folder");
+        }
+    } catch (const ValueError& error) {
+        err << "comsetup-cli: " << error.what() << std::endl;
+        return kExitBadArguments;
+    }
+    InterruptHandler interrupts;
+    std::ostream& progress = arguments.json ? err : out;
+    progress << "Batch of " << setups.size()
+             << " downloads: switch the converters off and on when asked; Ctrl+C cancels."
+             << std::endl;
+    BatchOptions options;
+    options.progressOut = &progress;
+    options.logDir = arguments.logDir;
+    const auto results = RunBatch(setups, options);
+    if (arguments.json) {
+        nlohmann::json list = nlohmann::json::array();
+        for (const auto& result : results) {
+            list.push_back(ResultToJson(result));
+        }
+        out << list.dump(2) << std::endl;
+    } else {
+        out << "\n" << ResultsTable(results);
+    }
+    return BatchExitCode(results);
+}
+
+} // namespace
+
+ConsoleInfo DetectConsole() {
+    ConsoleInfo console;
+    console.outIsTerminal = ::isatty(STDOUT_FILENO) == 1;
+    console.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
+    struct winsize size {};
+    const int fd = console.outIsTerminal ? STDOUT_FILENO : STDERR_FILENO;
+    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        console.width = size.ws_col;
+    } else if (const char* columns = std::getenv("COLUMNS")) {
+        console.width = std::max(20, std::atoi(columns));
+    }
+    // Leave the last column free: writing into it makes some terminals wrap early.
+    console.width = std::max(20, console.width - 1);
+    return console;
+}
+
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   const ConsoleInfo& console) {
+    const ParsedCommandLine parsed = ParseCommandLine(args);
+    out << parsed.out;
+    err << parsed.err;
+    if (!parsed.arguments) {
+        return parsed.exitCode;
+    }
+    const Arguments& arguments = *parsed.arguments;
+    try {
+        if (!arguments.saveConfigPath.empty()) {
+            SaveSetupFile(arguments.saveConfigPath, arguments.setup);
+        }
+    } catch (const ValueError& error) {
+        err << "comsetup-cli: --save-config: " << error.what() << std::endl;
+        return kExitBadArguments;
+    }
+    try {
+        switch (arguments.command) {
+        case Command::Download:
+            return RunDownload(arguments, out, err, console);
+        case Command::DryRun:
+            out << DryRunListing(ToSetupValues(arguments.setup),
+                                 *ParseFirmware(arguments.firmware));
+            return kExitComplete;
+        case Command::ListPorts:
+            out << (arguments.json ? PortListJson().dump(2) + "\n" : PortListText());
+            return kExitComplete;
+        case Command::Batch:
+            return RunBatchCommand(arguments, out, err);
+        }
+    } catch (const std::exception& error) {
+        err << "comsetup-cli: " << error.what() << std::endl;
+        return kExitInternalError;
+    }
+    return kExitInternalError;
+}
+
+} // namespace comsetup::cli

@@ -1,0 +1,161 @@
+// Console progress for one download.
+#include "cli/console_reporter.h"
+
+#include "cli/interrupt.h"
+#include "cli/progress_line.h"
+
+#include <algorithm>
+
+namespace comsetup::cli {
+
+namespace {
+
+constexpr std::int64_t kWakeUpLimitMs = 15000;
+
+} // namespace
+
+ConsoleReporter::ConsoleReporter(std::ostream& out, ReporterOptions options)
+    : out_(out), options_(std::move(options)) {
+    if (options_.live) {
+        ticker_ = std::thread([this] { TickerLoop(); });
+    }
+}
+
+ConsoleReporter::~ConsoleReporter() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    stop_.notify_all();
+    if (ticker_.joinable()) {
+        ticker_.join();
+    }
+    Finish();
+}
+
+void ConsoleReporter::SetText(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    if (text == text_) {
+        return;
+    }
+    text_ = text;
+    if (options_.live && !finished_) {
+        RedrawLocked();
+    } else {
+        PlainLocked(OneLine(text));
+    }
+}
+
+void ConsoleReporter::ShowCancel(bool visible) {
+    // A download clears its cancel flag as it starts: an interrupt that came before that
+    // still counts.
+    if (visible && options_.cancel != nullptr && InterruptRequested()) {
+        options_.cancel->store(true);
+    }
+}
+
+void ConsoleReporter::ShowOk(bool visible) {
+    if (!visible) {
+        return;
+    }
+    // The download has ended: the live line becomes the verdict, without bar or time.
+    std::lock_guard lock(mutex_);
+    if (options_.live && !finished_) {
+        Emit("\r" + OneLine(text_) + "\x1b[K\n");
+        lineOpen_ = false;
+    }
+    finished_ = true;
+}
+
+void ConsoleReporter::ShowError(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    PlainLocked("Error: " + OneLine(text));
+}
+
+void ConsoleReporter::OnProgress(const DownloadProgress& progress) {
+    std::lock_guard lock(mutex_);
+    const auto now = Clock::now();
+    if (progress.phase == DownloadPhase::WakeUp && progress_.phase != DownloadPhase::WakeUp) {
+        wakeUpStart_ = now;
+    }
+    progress_ = progress;
+    progressAt_ = now;
+    if (options_.live) {
+        if (!finished_) {
+            RedrawLocked();
+        }
+        return;
+    }
+    if (progress.plannedTotalMs > 0) {
+        const int tenth = static_cast<int>(progress.plannedDoneMs * 10 / progress.plannedTotalMs);
+        if (tenth > lastTenth_ && tenth > 0 && tenth < 10) {
+            lastTenth_ = tenth;
+            const long left =
+                static_cast<long>((progress.plannedTotalMs - progress.plannedDoneMs + 999) / 1000);
+            PlainLocked("  " + std::to_string(tenth * 10) + "% done, " + FormatDuration(left) +
+                        " left");
+        }
+    }
+}
+
+void ConsoleReporter::Finish() {
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+    if (lineOpen_) {
+        Emit("\n");
+        lineOpen_ = false;
+    }
+}
+
+void ConsoleReporter::PlainLocked(const std::string& line) {
+    Emit((lineOpen_ ? "\r\x1b[K" : "") + options_.prefix + line + "\n");
+    if (lineOpen_) {
+        lineOpen_ = false;
+        RedrawLocked();
+    }
+}
+
+void ConsoleReporter::RedrawLocked() {
+    if (finished_) {
+        return;
+    }
+    ProgressState state;
+    state.phase = text_;
+    const auto now = Clock::now();
+    const auto sinceReport =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - progressAt_).count();
+    if (progress_.phase == DownloadPhase::WakeUp) {
+        const auto waited =
+            std::chrono::duration_cast<std::chrono::milliseconds>(now - wakeUpStart_).count();
+        state.secondsLeft = static_cast<long>((kWakeUpLimitMs - waited + 999) / 1000);
+        state.upperBound = true;
+    } else if (progress_.plannedTotalMs > 0 && progress_.phase != DownloadPhase::Finished) {
+        const std::int64_t done =
+            std::min(progress_.plannedDoneMs + sinceReport, progress_.plannedTotalMs);
+        state.fraction = static_cast<double>(done) / static_cast<double>(progress_.plannedTotalMs);
+        state.secondsLeft = static_cast<long>((progress_.plannedTotalMs - done + 999) / 1000);
+    }
+    Emit("\r" + RenderProgressLine(state, options_.width) + "\x1b[K");
+    lineOpen_ = true;
+}
+
+void ConsoleReporter::Emit(const std::string& text) {
+    if (options_.sharedOutput != nullptr) {
+        std::lock_guard lock(*options_.sharedOutput);
+        out_ << text << std::flush;
+    } else {
+        out_ << text << std::flush;
+    }
+}
+
+void ConsoleReporter::TickerLoop() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        stop_.wait_for(lock, std::chrono::milliseconds(250));
+        if (!stopping_ && lineOpen_ && !finished_) {
+            RedrawLocked();
+        }
+    }
+}
+
+} // namespace comsetup::cli

@@ -1,0 +1,74 @@
+// Console form of the progress dialog and the message box for one download. On a terminal
+// it keeps one live line (phase, bar, time left) redrawn in place; otherwise it prints plain
+// lines: each new progress text, every tenth of the planned time, and error messages. A
+// ticker thread redraws the live line while the download sits in a long pause; every output
+// goes through one lock.
+//
+// Time left: before the banner the wake-up limit ("at most") is shown; from the banner on,
+// the planned time of the rest of the script, advancing with the clock between progress
+// reports.
+#pragma once
+
+#include "download/views.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <thread>
+
+namespace comsetup::cli {
+
+struct ReporterOptions {
+    bool live = false;                   // redraw one line in place (a terminal)
+    int width = 80;                      // terminal width for the live line
+    std::string prefix;                  // put before every plain line (batch: "[COM3] ")
+    std::atomic<bool>* cancel = nullptr; // set again when the download clears it after Ctrl+C
+    std::mutex* sharedOutput = nullptr;  // held while writing, when reporters share a stream
+};
+
+class ConsoleReporter final : public ProgressView, public MessageSink, public DownloadObserver {
+public:
+    ConsoleReporter(std::ostream& out, ReporterOptions options);
+    ~ConsoleReporter() override;
+
+    // ProgressView
+    void SetText(const std::string& text) override;
+    void ShowCancel(bool visible) override;
+    void ShowOk(bool visible) override;
+    void BringToFront() override {}
+    // MessageSink
+    void ShowError(const std::string& text) override;
+    // DownloadObserver
+    void OnProgress(const DownloadProgress& progress) override;
+
+    // Ends the live line (so that what follows starts on a fresh line); nothing more is drawn.
+    void Finish();
+
+    const std::string& Text() const { return text_; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    void RedrawLocked();
+    void PlainLocked(const std::string& line);
+    void TickerLoop();
+    void Emit(const std::string& text);
+
+    std::ostream& out_;
+    ReporterOptions options_;
+    std::mutex mutex_;
+    std::string text_;
+    DownloadProgress progress_{};
+    Clock::time_point progressAt_{};
+    Clock::time_point wakeUpStart_{};
+    int lastTenth_ = -1;
+    bool lineOpen_ = false;
+    bool finished_ = false;
+    std::condition_variable stop_;
+    bool stopping_ = false;
+    std::thread ticker_;
+};
+
+} // namespace comsetup::cli

@@ -1,0 +1,119 @@
+// One download of comsetup-cli, from the port to the exit code.
+#include "cli/download_job.h"
+
+#include "cli/exit_codes.h"
+#include "cli/interrupt.h"
+
+#include "download/driver.h"
+#include "download/pacer.h"
+#include "serial/comm.h"
+#include "serial/owner_pump.h"
+#include "serial/port_names.h"
+
+#include <chrono>
+
+namespace comsetup::cli {
+
+namespace {
+
+int ExitCodeOf(DownloadOutcome outcome) {
+    switch (outcome) {
+    case DownloadOutcome::Complete:
+        return kExitComplete;
+    case DownloadOutcome::ErrorOnSetup:
+        return kExitErrorOnSetup;
+    case DownloadOutcome::PortError:
+        return kExitPortError;
+    case DownloadOutcome::NoAnswer:
+        return kExitNoAnswer;
+    case DownloadOutcome::Cancelled:
+        return kExitCancelled;
+    case DownloadOutcome::FirmwareUnknown:
+        return kExitFirmwareUnknown;
+    }
+    return kExitInternalError;
+}
+
+} // namespace
+
+FileMonitorLog::FileMonitorLog(const std::string& path) {
+    if (path.empty()) {
+        return;
+    }
+    file_.open(path, std::ios::app);
+    if (!file_) {
+        throw ValueError("--log: " + path + " cannot be written");
+    }
+}
+
+void FileMonitorLog::Add(const std::string& line) {
+    lines_.Add(line);
+    if (file_.is_open()) {
+        file_ << line << "\n" << std::flush;
+    }
+}
+
+DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
+                              std::atomic<bool>& cancel) {
+    DownloadResult result;
+    result.port = setup.port;
+    result.device = ResolvePortName(setup.port);
+    result.firmware = FirmwareName(FirmwareVariant::Unknown);
+    const auto started = std::chrono::steady_clock::now();
+
+    std::unique_ptr<FileMonitorLog> log;
+    try {
+        log = std::make_unique<FileMonitorLog>(options.logPath);
+    } catch (const ValueError& error) {
+        result.exitCode = kExitBadArguments;
+        result.error = error.what();
+        return result;
+    }
+
+    CancelRegistration registration(cancel);
+    ReporterOptions reporterOptions = options.reporter;
+    reporterOptions.cancel = &cancel;
+    ConsoleReporter reporter(*options.progressOut, reporterOptions);
+    try {
+        QueuedOwnerPump pump;
+        TComm comm(&pump);
+        comm.SetFlowControl(fcNone); // as the main window's port component is set up
+        RealPacer pacer(&pump);
+        DownloadContext context{comm, reporter, *log, reporter, pacer, cancel, &reporter};
+        SetupDownload download(context);
+        try {
+            result.exitCode = ExitCodeOf(download.Run(ToSetupValues(setup)));
+        } catch (const ECommError& error) {
+            // A serial error during the script: the driver has closed the port and shown
+            // "ERROR ON SETUP"; the error's own text tells the cause.
+            result.exitCode = kExitErrorOnSetup;
+            result.error = error.what();
+        }
+        result.firmware = FirmwareName(download.Variant());
+    } catch (const std::exception& error) {
+        result.exitCode = kExitInternalError;
+        result.error = error.what();
+    }
+    reporter.Finish();
+    result.verdict = reporter.Text();
+    result.logLines = log->Count();
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return result;
+}
+
+nlohmann::json ResultToJson(const DownloadResult& result) {
+    nlohmann::json object;
+    object["port"] = result.port;
+    object["device"] = result.device;
+    object["outcome"] = ExitCodeName(result.exitCode);
+    object["exit_code"] = result.exitCode;
+    object["verdict"] = result.verdict;
+    object["firmware"] = result.firmware;
+    object["seconds"] = static_cast<double>(static_cast<long long>(result.seconds * 1000)) / 1000;
+    object["log_lines"] = result.logLines;
+    object["error"] = result.error.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.error);
+    return object;
+}
+
+} // namespace comsetup::cli

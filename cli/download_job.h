@@ -1,0 +1,60 @@
+// One download as comsetup-cli runs it: its own serial port component, owner-thread pump,
+// pacer, console reporter and monitor log, on the calling thread. Several jobs may run at
+// once on different threads (batch); nothing here is shared between them but the output
+// stream, which the reporters share under one lock.
+#pragma once
+
+#include "cli/console_reporter.h"
+#include "cli/setup_options.h"
+
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <fstream>
+#include <memory>
+#include <ostream>
+#include <string>
+
+namespace comsetup::cli {
+
+struct DownloadResult {
+    std::string port;     // as given
+    std::string device;   // the device it resolved to
+    int exitCode = 0;     // see exit_codes.h
+    std::string verdict;  // the progress text at the end ("Setup Complete", ...)
+    std::string error;    // the message of a serial error during the script, or of a failure
+    std::string firmware; // "01.8", "V6.5.0.7" or "unknown"
+    double seconds = 0.0; // from start to verdict
+    int logLines = 0;     // lines in the monitor log
+};
+
+// A monitor log that also appends each line to a file as it comes, so that the file holds
+// every line even when the process is ended at once.
+class FileMonitorLog final : public MonitorLog {
+public:
+    // Throws ValueError when the file cannot be opened for writing. An empty path keeps the
+    // lines in memory only.
+    explicit FileMonitorLog(const std::string& path);
+    void Add(const std::string& line) override;
+    int Count() const override { return lines_.Count(); }
+    std::string Line(int index) const override { return lines_.Line(index); }
+
+private:
+    StringListLog lines_;
+    std::ofstream file_;
+};
+
+struct JobOptions {
+    std::ostream* progressOut = nullptr; // where progress goes (never nullptr when run)
+    ReporterOptions reporter;            // live line or plain lines, prefix, shared lock
+    std::string logPath;                 // the monitor log file, or empty
+};
+
+// Runs the download to its end and never throws: every failure becomes the result's exit
+// code and message. cancel is this download's "Cancel"; a Ctrl+C sets it.
+DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
+                              std::atomic<bool>& cancel);
+
+nlohmann::json ResultToJson(const DownloadResult& result);
+
+} // namespace comsetup::cli

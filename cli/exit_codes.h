@@ -1,0 +1,22 @@
+// Exit codes of comsetup-cli: one per way a download can end, so that scripts can tell the
+// outcomes apart without reading the text.
+#pragma once
+
+namespace comsetup::cli {
+
+enum ExitCode : int {
+    kExitComplete = 0,        // "Setup Complete"
+    kExitErrorOnSetup = 1,    // "ERROR ON SETUP" (also a serial error during the script)
+    kExitBadArguments = 2,    // bad option, value or file: nothing was sent
+    kExitPortError = 3,       // the port could not be opened
+    kExitNoAnswer = 4,        // no banner within the wake-up limit
+    kExitCancelled = 5,       // cancelled before the banner (first Ctrl+C)
+    kExitFirmwareUnknown = 6, // banner read, firmware not recognised
+    kExitInternalError = 9,   // an unexpected failure of the tool itself
+    kExitInterrupted = 130,   // second Ctrl+C: ended at once, port closed
+};
+
+// Short stable name of an exit code, used in the JSON result and the batch table.
+const char* ExitCodeName(int code);
+
+} // namespace comsetup::cli

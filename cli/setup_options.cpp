@@ -1,0 +1,303 @@
+// Parsing and checking of the setup values of comsetup-cli.
+#include "cli/setup_options.h"
+
+#include "download/setup_rules.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace comsetup::cli {
+
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string Trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+// A whole decimal number of at most nine digits, nothing else (no sign, no blanks inside).
+std::optional<int> ParseDecimal(const std::string& text) {
+    if (text.empty() || text.size() > 9) {
+        return std::nullopt;
+    }
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text[0] == '-' ||
+        text[0] == '+') {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+[[noreturn]] void Refuse(const std::string& text, const std::string& accepted) {
+    throw ValueError(Quoted(text) + " is not accepted; accepted values: " + accepted);
+}
+
+// Index of text in names (case-insensitive), or -1.
+int IndexOf(const std::vector<std::string>& names, const std::string& text) {
+    const std::string wanted = Lower(Trim(text));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (Lower(names[i]) == wanted) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+int PickFrom(const std::vector<std::string>& names, const std::string& text) {
+    const int index = IndexOf(names, text);
+    if (index < 0) {
+        Refuse(text, JoinAccepted(names));
+    }
+    return index;
+}
+
+const char* const kIpv4Accepted = "four numbers 0-255 separated by dots, such as 192.168.1.200";
+
+} // namespace
+
+const std::vector<std::string>& ModeNames() {
+    static const std::vector<std::string> names{"remote-com", "point-to-point",
+                                                "point-to-multipoint"};
+    return names;
+}
+
+const std::vector<std::string>& ParityNames() {
+    static const std::vector<std::string> names{"none", "odd", "even"};
+    return names;
+}
+
+const std::vector<std::string>& StopBitNames() {
+    static const std::vector<std::string> names{"1", "2"};
+    return names;
+}
+
+const std::vector<std::string>& FlowNames() {
+    static const std::vector<std::string> names{"none", "xon-xoff", "cts-rts", "xon-xoff-pass"};
+    return names;
+}
+
+const std::vector<int>& BaudRates() {
+    static const std::vector<int> rates{300,   600,   1200,  2400,   4800,  9600,
+                                        19200, 38400, 57600, 115200, 230400};
+    return rates;
+}
+
+std::string JoinAccepted(const std::vector<std::string>& names) {
+    std::string joined;
+    for (const auto& name : names) {
+        joined += (joined.empty() ? "" : ", ") + name;
+    }
+    return joined;
+}
+
+Mode ParseMode(const std::string& text) {
+    return static_cast<Mode>(PickFrom(ModeNames(), text) + 1);
+}
+
+Ipv4 ParseIpv4(const std::string& given) {
+    const std::string text = Trim(given);
+    Ipv4 address{};
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < address.size(); ++i) {
+        const std::size_t dot = text.find('.', start);
+        const bool last = i + 1 == address.size();
+        if (last != (dot == std::string::npos)) {
+            Refuse(text, kIpv4Accepted);
+        }
+        const std::string part = text.substr(start, last ? std::string::npos : dot - start);
+        const auto value = ParseDecimal(part);
+        if (!value || *value > 255 || part.size() > 3) {
+            Refuse(text, kIpv4Accepted);
+        }
+        address[i] = *value;
+        start = dot + 1;
+    }
+    return address;
+}
+
+Ipv4 ParseMask(const std::string& text) {
+    const Ipv4 mask = ParseIpv4(text);
+    if (const auto message = CheckSubnetMask(mask)) {
+        bool bytesAllowed = std::all_of(mask.begin(), mask.end(), IsAllowedMaskByte);
+        throw ValueError(Quoted(text) + " is refused. " + *message +
+                         (bytesAllowed ? " (and the ones must be contiguous, such as "
+                                         "255.255.255.0)"
+                                       : ""));
+    }
+    return mask;
+}
+
+int ParseTcpPort(const std::string& text) {
+    const auto value = ParseDecimal(Trim(text));
+    if (!value || *value < 1 || *value > 65535) {
+        Refuse(text, "a TCP port number from 1 to 65535");
+    }
+    return *value;
+}
+
+int ParseBaud(const std::string& text) {
+    const auto value = ParseDecimal(Trim(text));
+    const auto& rates = BaudRates();
+    if (!value || std::find(rates.begin(), rates.end(), *value) == rates.end()) {
+        std::vector<std::string> names;
+        for (int rate : rates) {
+            names.push_back(std::to_string(rate));
+        }
+        Refuse(text, JoinAccepted(names));
+    }
+    return *value;
+}
+
+int ParseParity(const std::string& text) {
+    return PickFrom(ParityNames(), text);
+}
+
+int ParseStopBits(const std::string& text) {
+    return PickFrom(StopBitNames(), text);
+}
+
+int ParseFlow(const std::string& text) {
+    // The main window's item texts are accepted as well as the short names.
+    static const std::vector<std::string> itemTexts{"none", "XON/XOFF", "CTS/RTS",
+                                                    "XON/XOFF pass characters to host"};
+    const int index = IndexOf(itemTexts, text);
+    return index >= 0 ? index : PickFrom(FlowNames(), text);
+}
+
+std::optional<Ipv4> ParseGateway(const std::string& text) {
+    const std::string trimmed = Trim(text);
+    if (trimmed.empty() || Lower(trimmed) == "none") {
+        return std::nullopt;
+    }
+    try {
+        return ParseIpv4(trimmed);
+    } catch (const ValueError&) {
+        Refuse(text, std::string(kIpv4Accepted) + ", or none for no gateway");
+    }
+}
+
+std::string ParsePortName(const std::string& text) {
+    const std::string trimmed = Trim(text);
+    if (trimmed.empty()) {
+        Refuse(text, "a port name such as COM1 or a device path such as /dev/ttyUSB0");
+    }
+    return trimmed;
+}
+
+std::string ModeName(Mode mode) {
+    return ModeNames().at(static_cast<int>(mode) - 1);
+}
+
+std::string FormatIpv4(const Ipv4& address) {
+    return std::to_string(address[0]) + "." + std::to_string(address[1]) + "." +
+           std::to_string(address[2]) + "." + std::to_string(address[3]);
+}
+
+std::string ParityName(int index) {
+    return ParityNames().at(index);
+}
+std::string StopBitName(int index) {
+    return StopBitNames().at(index);
+}
+std::string FlowName(int index) {
+    return FlowNames().at(index);
+}
+
+const std::vector<SetupField>& SetupFields() {
+    static const std::vector<SetupField> fields{
+        {"port", "port", "PC serial port: COM1..COM9 or a device path",
+         [](CliSetup& s, const std::string& t) { s.port = ParsePortName(t); }},
+        {"mode", "mode", "operating mode: " + JoinAccepted(ModeNames()),
+         [](CliSetup& s, const std::string& t) { s.mode = ParseMode(t); }},
+        {"ip", "ip", "the converter's IP address",
+         [](CliSetup& s, const std::string& t) { s.ip = ParseIpv4(t); }},
+        {"mask", "mask", "subnet mask",
+         [](CliSetup& s, const std::string& t) { s.mask = ParseMask(t); }},
+        {"local-port", "local_port", "the converter's LAN port",
+         [](CliSetup& s, const std::string& t) { s.localPort = ParseTcpPort(t); }},
+        {"gateway", "gateway", "gateway address, or none",
+         [](CliSetup& s, const std::string& t) { s.gateway = ParseGateway(t); }},
+        {"baud", "baud", "baud rate of the converter's serial line",
+         [](CliSetup& s, const std::string& t) { s.baud = ParseBaud(t); }},
+        {"parity", "parity", "parity: " + JoinAccepted(ParityNames()),
+         [](CliSetup& s, const std::string& t) { s.parityIndex = ParseParity(t); }},
+        {"stop-bits", "stop_bits", "stop bits: 1 or 2",
+         [](CliSetup& s, const std::string& t) { s.stopBitsIndex = ParseStopBits(t); }},
+        {"flow", "flow", "flow control: " + JoinAccepted(FlowNames()),
+         [](CliSetup& s, const std::string& t) { s.flowIndex = ParseFlow(t); }},
+        {"peer", "peer", "peer converter's IP address (tunnel modes)",
+         [](CliSetup& s, const std::string& t) { s.peer = ParseIpv4(t); }},
+    };
+    return fields;
+}
+
+std::string FieldText(const CliSetup& setup, const SetupField& field) {
+    const std::string key = field.key;
+    if (key == "port")
+        return setup.port;
+    if (key == "mode")
+        return ModeName(setup.mode);
+    if (key == "ip")
+        return FormatIpv4(setup.ip);
+    if (key == "mask")
+        return FormatIpv4(setup.mask);
+    if (key == "local_port")
+        return std::to_string(setup.localPort);
+    if (key == "gateway")
+        return setup.gateway ? FormatIpv4(*setup.gateway) : "none";
+    if (key == "baud")
+        return std::to_string(setup.baud);
+    if (key == "parity")
+        return ParityName(setup.parityIndex);
+    if (key == "stop_bits")
+        return StopBitName(setup.stopBitsIndex);
+    if (key == "flow")
+        return FlowName(setup.flowIndex);
+    return FormatIpv4(setup.peer);
+}
+
+SetupValues ToSetupValues(const CliSetup& setup) {
+    SetupValues values; // the main window's own values for what the wizard does not offer
+    values.portName = setup.port;
+    values.ip = setup.ip;
+    values.mask = setup.mask;
+    values.useGateway = setup.gateway.has_value();
+    values.gateway = setup.gateway.value_or(Ipv4{192, 168, 1, 200});
+    values.baudText = std::to_string(setup.baud);
+    values.parityIndex = setup.parityIndex;
+    values.stopBitsIndex = setup.stopBitsIndex;
+    values.flowIndex = setup.flowIndex;
+    values.localPortText = std::to_string(setup.localPort);
+    values.remote = setup.peer;
+    ApplyOperatingMode(values, static_cast<OperatingMode>(setup.mode), setup.master);
+    return values;
+}
+
+std::string CheckConsistency(const CliSetup& setup) {
+    if (setup.master && setup.mode != Mode::PointToMultipoint) {
+        return "master: the master side exists only in the point-to-multipoint mode, not in " +
+               ModeName(setup.mode);
+    }
+    if (const auto message = CheckSubnetMask(setup.mask)) {
+        return "mask: " + FormatIpv4(setup.mask) + " is refused. " + *message;
+    }
+    return {};
+}
+
+} // namespace comsetup::cli

@@ -1,0 +1,247 @@
+// The command line and the JSON files of comsetup-cli: values from defaults, then --config,
+// then options; refusals name the option or key and list what is accepted.
+#include "cli/arguments.h"
+#include "cli/config_json.h"
+#include "cli/exit_codes.h"
+
+#include "download/setup_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace comsetup;
+using namespace comsetup::cli;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/comsetup-cli-test-XXXXXX";
+        path_ = ::mkdtemp(pattern);
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    std::string File(const std::string& name, const std::string& content) const {
+        const std::string path = path_ + "/" + name;
+        std::ofstream(path) << content;
+        return path;
+    }
+    std::string Path(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+ParsedCommandLine Parse(std::vector<std::string> args) {
+    return ParseCommandLine(args);
+}
+
+std::string LoadError(const std::string& path) {
+    CliSetup setup;
+    try {
+        LoadSetupFile(path, setup);
+    } catch (const ValueError& error) {
+        return error.what();
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(Arguments, DownloadWithoutValuesTakesTheWizardDefaults) {
+    const auto parsed = Parse({"download", "--port", "COM3"});
+    ASSERT_TRUE(parsed.arguments) << parsed.err;
+    EXPECT_EQ(parsed.arguments->command, Command::Download);
+    CliSetup expected;
+    expected.port = "COM3";
+    EXPECT_EQ(parsed.arguments->setup, expected);
+}
+
+TEST(Arguments, EveryValueOptionReachesTheSetup) {
+    const auto parsed =
+        Parse({"download",     "--port",   "/dev/ttyUSB0", "--mode",      "point-to-multipoint",
+               "--master",     "--ip",     "10.0.0.5",     "--mask",      "255.255.0.0",
+               "--local-port", "4001",     "--gateway",    "10.0.0.1",    "--baud",
+               "115200",       "--parity", "even",         "--stop-bits", "2",
+               "--flow",       "cts-rts",  "--peer",       "10.0.0.7",    "--log",
+               "x.log",        "--json",   "--plain"});
+    ASSERT_TRUE(parsed.arguments) << parsed.err;
+    const CliSetup& s = parsed.arguments->setup;
+    EXPECT_EQ(s.port, "/dev/ttyUSB0");
+    EXPECT_EQ(s.mode, Mode::PointToMultipoint);
+    EXPECT_TRUE(s.master);
+    EXPECT_EQ(s.ip, (Ipv4{10, 0, 0, 5}));
+    EXPECT_EQ(s.mask, (Ipv4{255, 255, 0, 0}));
+    EXPECT_EQ(s.localPort, 4001);
+    EXPECT_EQ(s.gateway, (Ipv4{10, 0, 0, 1}));
+    EXPECT_EQ(s.baud, 115200);
+    EXPECT_EQ(s.parityIndex, 2);
+    EXPECT_EQ(s.stopBitsIndex, 1);
+    EXPECT_EQ(s.flowIndex, 2);
+    EXPECT_EQ(s.peer, (Ipv4{10, 0, 0, 7}));
+    EXPECT_EQ(parsed.arguments->logPath, "x.log");
+    EXPECT_TRUE(parsed.arguments->json);
+    EXPECT_TRUE(parsed.arguments->plain);
+}
+
+TEST(Arguments, BadValuesAreRefusedNamingTheOptionAndTheAcceptedValues) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string mustContain;
+    };
+    const std::vector<Case> cases{
+        {{"download", "--parity", "mark"}, "--parity: \"mark\""},
+        {{"download", "--parity", "mark"}, "none, odd, even"},
+        {{"download", "--flow", "rts"}, "none, xon-xoff, cts-rts, xon-xoff-pass"},
+        {{"download", "--baud", "14400"}, "--baud"},
+        {{"download", "--mode", "tunnel"}, "remote-com, point-to-point, point-to-multipoint"},
+        {{"download", "--ip", "192.168.1"}, "--ip"},
+        {{"download", "--mask", "255.255.255.1"}, std::string(kSubnetMaskMessage)},
+        {{"download", "--local-port", "70000"}, "--local-port"},
+        {{"download", "--master"}, "point-to-multipoint"},
+        {{"download", "--mode", "point-to-point", "--master"}, "point-to-multipoint"},
+        {{"download", "--stop-bits", "3"}, "1, 2"},
+        {{"dry-run", "--firmware", "V6.5"}, "01.8, V6.5.0.7"},
+        {{"dry-run"}, "--firmware"},
+        {{"download", "--colour", "red"}, "--colour"},
+        {{"download", "--ip"}, "--ip"},
+        {{}, "download"},
+        {{"upload"}, "upload"},
+        {{"load"}, "unknown command \"load\""},
+        {{"batch"}, "FILE"},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = Parse(c.args);
+        std::string joined;
+        for (const auto& a : c.args) {
+            joined += a + " ";
+        }
+        EXPECT_FALSE(parsed.arguments) << joined;
+        EXPECT_EQ(parsed.exitCode, kExitBadArguments) << joined;
+        EXPECT_NE(parsed.err.find(c.mustContain), std::string::npos) << joined << "\n"
+                                                                     << parsed.err;
+    }
+}
+
+TEST(Arguments, HelpIsNotAnError) {
+    const auto parsed = Parse({"download", "--help"});
+    EXPECT_FALSE(parsed.arguments);
+    EXPECT_EQ(parsed.exitCode, kExitComplete);
+    EXPECT_NE(parsed.out.find("--local-port"), std::string::npos);
+    EXPECT_NE(parsed.out.find("[default: 192.168.1.200]"), std::string::npos) << parsed.out;
+}
+
+TEST(Arguments, ConfigFileIsReadFirstAndOptionsOverrideIt) {
+    TempDir dir;
+    const std::string config =
+        dir.File("c.json", R"({"port": "COM4", "baud": 19200, "parity": "odd", "ip": "10.1.1.1"})");
+    const auto parsed = Parse({"download", "--config", config, "--baud", "38400"});
+    ASSERT_TRUE(parsed.arguments) << parsed.err;
+    EXPECT_EQ(parsed.arguments->setup.port, "COM4");
+    EXPECT_EQ(parsed.arguments->setup.baud, 38400);
+    EXPECT_EQ(parsed.arguments->setup.parityIndex, 1);
+    EXPECT_EQ(parsed.arguments->setup.ip, (Ipv4{10, 1, 1, 1}));
+
+    const auto missing = Parse({"download", "--config", dir.Path("none.json")});
+    EXPECT_EQ(missing.exitCode, kExitBadArguments);
+    EXPECT_NE(missing.err.find("none.json"), std::string::npos) << missing.err;
+}
+
+TEST(ConfigJson, SavedFileLoadsBackToTheSameValues) {
+    TempDir dir;
+    CliSetup setup;
+    setup.port = "/dev/ttyUSB1";
+    setup.mode = Mode::PointToMultipoint;
+    setup.master = true;
+    setup.ip = Ipv4{172, 16, 0, 9};
+    setup.mask = Ipv4{255, 255, 240, 0};
+    setup.localPort = 502;
+    setup.gateway = Ipv4{172, 16, 0, 1};
+    setup.baud = 300;
+    setup.parityIndex = 2;
+    setup.stopBitsIndex = 1;
+    setup.flowIndex = 3;
+    setup.peer = Ipv4{172, 16, 0, 10};
+    const std::string path = dir.Path("saved.json");
+    SaveSetupFile(path, setup);
+    CliSetup loaded;
+    LoadSetupFile(path, loaded);
+    EXPECT_EQ(loaded, setup);
+
+    setup.gateway.reset(); // no gateway is written as null and read back as none
+    SaveSetupFile(path, setup);
+    loaded = CliSetup{};
+    loaded.gateway = Ipv4{1, 2, 3, 4};
+    LoadSetupFile(path, loaded);
+    EXPECT_EQ(loaded, setup);
+
+    EXPECT_THROW(SaveSetupFile(dir.Path("no/such/dir/x.json"), setup), ValueError);
+}
+
+TEST(ConfigJson, BadFilesAreRefusedNamingTheFileAndTheKey) {
+    TempDir dir;
+    struct Case {
+        std::string content;
+        std::string mustContain;
+    };
+    const std::vector<Case> cases{
+        {R"({"baudrate": 9600})", "unknown key \"baudrate\""},
+        {R"({"baud": 9601})", "\"baud\""},
+        {R"({"baud": 9600.5})", "\"baud\" must be a text or a whole number"},
+        {R"({"ip": [192,168,1,1]})", "\"ip\" must be"},
+        {R"({"master": "yes"})", "\"master\" must be true or false"},
+        {R"({"mask": "255.255.255.1"})", std::string(kSubnetMaskMessage)},
+        {R"({"parity": "mark"})", "none, odd, even"},
+        {R"({"port": null})", "\"port\" must be"},
+        {R"([1, 2])", "expected a JSON object"},
+        {R"({"ip": "10.0.0.1",)", "not valid JSON"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.File("bad.json", c.content);
+        const std::string message = LoadError(path);
+        EXPECT_NE(message.find(c.mustContain), std::string::npos) << c.content << "\n" << message;
+        EXPECT_NE(message.find(path), std::string::npos) << message;
+    }
+    // A key of the right kind but null clears only the gateway.
+    const std::string path = dir.File("gw.json", R"({"gateway": null})");
+    EXPECT_EQ(LoadError(path), "");
+}
+
+TEST(ConfigJson, BatchFileNeedsDistinctPortsInEveryEntry) {
+    TempDir dir;
+    const auto good = LoadBatchFile(dir.File("b.json", R"([{"port": "/dev/a", "ip": "10.0.0.2"},
+                      {"port": "/dev/b", "mode": "point-to-point", "peer": "10.0.0.2"}])"));
+    ASSERT_EQ(good.size(), 2u);
+    EXPECT_EQ(good[0].ip, (Ipv4{10, 0, 0, 2}));
+    EXPECT_EQ(good[1].mode, Mode::PointToPoint);
+    EXPECT_EQ(good[1].ip, (Ipv4{192, 168, 1, 200})); // each entry starts from the defaults
+    EXPECT_EQ(LoadBatchFile(dir.File("o.json", R"({"downloads": [{"port": "/dev/a"}]})")).size(),
+              1u);
+
+    struct Case {
+        std::string content;
+        std::string mustContain;
+    };
+    const std::vector<Case> cases{
+        {R"([{"port": "/dev/a"}, {"ip": "10.0.0.3"}])", "download 2: \"port\" is required"},
+        {R"([{"port": "/dev/a"}, {"port": "/dev/a"}])", "already used by download 1"},
+        {R"([])", "non-empty JSON array"},
+        {R"({"port": "/dev/a"})", "non-empty JSON array"},
+        {R"([{"port": "/dev/a", "master": true}])", "download 1: master"},
+        {R"([{"port": "/dev/a"}, {"port": "/dev/b", "flow": "rts"}])", "download 2: \"flow\""},
+    };
+    for (const auto& c : cases) {
+        try {
+            LoadBatchFile(dir.File("bad.json", c.content));
+            ADD_FAILURE() << "accepted: " << c.content;
+        } catch (const ValueError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.mustContain), std::string::npos)
+                << c.content << "\n"
+                << error.what();
+        }
+    }
+}

@@ -1,0 +1,159 @@
+// Child processes for the executable tests.
+#include "child_process.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace comsetup::test {
+
+namespace {
+
+std::string MakeTempDir() {
+    char pattern[] = "/tmp/comsetup-cli-test-XXXXXX";
+    const char* made = ::mkdtemp(pattern);
+    return made != nullptr ? made : "/tmp";
+}
+
+} // namespace
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TempFolder::TempFolder() : path_(MakeTempDir()) {}
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv,
+                           const std::vector<std::string>& env)
+    : dir_(MakeTempDir()) {
+    const std::string outPath = dir_ + "/out";
+    const std::string errPath = dir_ + "/err";
+    std::vector<std::string> environment;
+    for (char** e = environ; *e != nullptr; ++e) {
+        environment.emplace_back(*e);
+    }
+    environment.insert(environment.end(), env.begin(), env.end());
+    std::vector<char*> args;
+    for (const auto& a : argv) {
+        args.push_back(const_cast<char*>(a.c_str()));
+    }
+    args.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const auto& e : environment) {
+        envp.push_back(const_cast<char*>(e.c_str()));
+    }
+    envp.push_back(nullptr);
+
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int null = ::open("/dev/null", O_RDONLY);
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(out, STDOUT_FILENO);
+        ::dup2(err, STDERR_FILENO);
+        ::setpgid(0, 0); // signals sent to the test's own group do not reach it
+        ::execve(args[0], args.data(), envp.data());
+        ::_exit(127);
+    }
+}
+
+ChildProcess::~ChildProcess() {
+    if (pid_ > 0 && !ended_) {
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+}
+
+bool ChildProcess::Running() {
+    if (ended_ || pid_ <= 0) {
+        return false;
+    }
+    int status = 0;
+    pid_t done = 0;
+    do {
+        done = ::waitpid(pid_, &status, WNOHANG);
+    } while (done < 0 && errno == EINTR);
+    if (done == pid_) {
+        ended_ = true;
+        status_ = status;
+        return false;
+    }
+    return true;
+}
+
+bool ChildProcess::WaitForText(const std::string& text, std::chrono::milliseconds limit,
+                               bool fromErr) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if ((fromErr ? Err() : Out()).find(text) != std::string::npos) {
+            return true;
+        }
+        if (!Running()) {
+            return (fromErr ? Err() : Out()).find(text) != std::string::npos;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+std::string ChildProcess::FirstLine(std::chrono::milliseconds limit) {
+    if (!WaitForText("\n", limit)) {
+        return {};
+    }
+    const std::string out = Out();
+    return out.substr(0, out.find('\n'));
+}
+
+int ChildProcess::Wait(std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (Running()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::kill(pid_, SIGKILL);
+            while (Running()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (WIFEXITED(status_)) {
+        return WEXITSTATUS(status_);
+    }
+    return WIFSIGNALED(status_) ? 128 + WTERMSIG(status_) : -1;
+}
+
+void ChildProcess::Signal(int signal) {
+    if (pid_ > 0 && !ended_) {
+        ::kill(pid_, signal);
+    }
+}
+
+std::string ChildProcess::Out() const {
+    return ReadFile(dir_ + "/out");
+}
+std::string ChildProcess::Err() const {
+    return ReadFile(dir_ + "/err");
+}
+
+} // namespace comsetup::test

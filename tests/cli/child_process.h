@@ -1,0 +1,60 @@
+// A child process for the tests of the executables: started with extra environment
+// variables, its standard output and error written to files in its own folder so that it
+// never blocks on a full pipe, waited for with a limit, and killed if still running when the
+// object goes away.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace comsetup::test {
+
+class ChildProcess {
+public:
+    ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Waits until the process has printed text on its standard output (or error, when
+    // fromErr); false when it did not within the limit or ended first.
+    bool WaitForText(const std::string& text, std::chrono::milliseconds limit,
+                     bool fromErr = false);
+    // The first line of standard output (without the line feed), once there; "" if the
+    // process ended or the limit passed first.
+    std::string FirstLine(std::chrono::milliseconds limit);
+
+    // Waits for the process to end; returns its exit code, 128 + signal when a signal ended
+    // it, or -1 when the limit passed (the process is then killed).
+    int Wait(std::chrono::milliseconds limit);
+    void Signal(int signal);
+    bool Running();
+
+    std::string Out() const;
+    std::string Err() const;
+    pid_t Pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+    int status_ = -1;
+    bool ended_ = false;
+    std::string dir_;
+};
+
+// A folder that is removed with everything in it when the object goes away.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+
+} // namespace comsetup::test
