@@ -1,0 +1,425 @@
+// The whole download procedure in virtual time: outcomes, dialog texts and buttons, the
+// bytes sent with their pauses, the waits, cancel, verdict and serial failures.
+#include "download_harness.h"
+
+#include "download/setup_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace comsetup::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// --- complete downloads -----------------------------------------------------------------
+
+TEST(DownloadDriver, WorkedExampleGoesOutByteForByteAndCompletes) {
+    DownloadHarness h;
+    h.HealthyConverter(FirmwareVariant::V01_8);
+    SetupValues values;
+    values.portName = "COM3";
+    EXPECT_EQ(h.Run(values), DownloadOutcome::Complete);
+
+    const std::string records = std::string(kRecordB) + "\n" + std::string(kRecord2) + "\n" +
+                                std::string(kRecord3) + "\n" + std::string(kRecord4) + "\n" +
+                                std::string(kRecordEnd) + "\n";
+    EXPECT_EQ(h.Sent(),
+              "xxxx\n\r7\n0\n192\n168\n001\n200\nN8\nN6\nYNNNYYNN1\n9600\n4C\n00\n10001\n" +
+                  std::string(12, '\n') + "9\nzzzG7\nS7\n" + records + "RS\n");
+
+    EXPECT_EQ(h.progress.Texts(),
+              (std::vector<std::string>{std::string(kTextCheckConnection),
+                                        std::string(kTextSetupInProgress), "Setup Complete"}));
+    EXPECT_FALSE(h.progress.cancelVisible);
+    EXPECT_TRUE(h.progress.okVisible);
+    EXPECT_FALSE(h.line->IsOpen());
+    EXPECT_TRUE(h.messages.shown.empty());
+    EXPECT_EQ(h.download->WaitState(), 1);
+    EXPECT_EQ(h.download->Variant(), FirmwareVariant::V01_8);
+    EXPECT_EQ(h.comm.DeviceName(), "COM3");
+    EXPECT_EQ(h.comm.BaudRate(), br9600);
+    EXPECT_EQ(h.comm.Parity(), paNone);
+    EXPECT_EQ(h.comm.Stopbits(), sb10);
+}
+
+TEST(DownloadDriver, PausesAsTheFarEndSeesThem) {
+    DownloadHarness h;
+    h.HealthyConverter(FirmwareVariant::V01_8);
+    h.Run(SetupValues{});
+    // x every 500 ms; the banner answer; 7 s; the opening; the first address group.
+    const std::string start = "x[500]x[500]x[500]x[500]<LF><CR>[7000]7<LF>[200]0<LF>"
+                              "1[100]9[100]2<LF>[200]1[3]6[3]8<LF>[203]0[3]0[3]1<LF>[200]"
+                              "2[3]0[3]0<LF>[150]N[150]8<LF>[150]N[800]6<LF>[99]Y[99]N";
+    EXPECT_EQ(h.TimelineFrom(0).substr(0, start.size()), start);
+    // The 300 ms before opening is the first pause; nothing is sent before it.
+    ASSERT_FALSE(h.pacer.Delays().empty());
+    EXPECT_EQ(h.pacer.Delays().front(), 300);
+    EXPECT_EQ(h.converter.Received().front().ms, 300);
+    // Each typed character is followed by 20 ms: "9600" then LF at once.
+    EXPECT_NE(h.TimelineFrom(0).find("[82]9[20]6[20]0[20]0[20]<LF>4[20]C[20]<LF>0[20]0[20]<LF>"),
+              std::string::npos);
+    // After "9": 100 ms, echo, 2 x 1000 ms, then "z" polling every 500 ms, G7, 3000 ms, S7.
+    EXPECT_NE(h.TimelineFrom(0).find("9<LF>[2100]z[500]z[500]z[500]G[20]7[20]<LF>[3000]S[20]7[20]"
+                                     "<LF>[1000]:"),
+              std::string::npos);
+    // The whole download lasts exactly the planned time once the banner is in.
+    const std::int64_t bannerAt = 300 + 4 * 500;
+    const auto script = BuildScript(SetupValues{}, FirmwareVariant::V01_8);
+    const int restartActual = 3 * 500 + 2 * 20 + 3000;
+    EXPECT_EQ(h.pacer.NowMs(),
+              bannerAt + kBannerPauseMs + 200 + PlannedDurationMs(script, restartActual));
+}
+
+TEST(DownloadDriver, BothFirmwaresInTheThreeModes) {
+    struct Mode {
+        OperatingMode mode;
+        bool master;
+    };
+    for (FirmwareVariant variant : {FirmwareVariant::V01_8, FirmwareVariant::V6_5_0_7}) {
+        for (Mode m : {Mode{OperatingMode::RemoteComPort, false},
+                       Mode{OperatingMode::TunnelPointToPoint, false},
+                       Mode{OperatingMode::TunnelPointToMultipoint, false},
+                       Mode{OperatingMode::TunnelPointToMultipoint, true}}) {
+            SetupValues values;
+            values.ip = {10, 1, 2, 3};
+            values.mask = {255, 255, 0, 0};
+            values.remote = {10, 1, 9, 9};
+            values.useGateway = m.master;
+            values.gateway = {10, 1, 0, 1};
+            values.flowIndex = m.master ? 2 : 3;
+            ApplyOperatingMode(values, m.mode, m.master);
+
+            DownloadHarness h;
+            h.HealthyConverter(variant, 2, 1);
+            EXPECT_EQ(h.Run(values), DownloadOutcome::Complete);
+            EXPECT_EQ(h.SentAfterBanner(), ExpectedAfterBanner(values, variant, 1, true))
+                << static_cast<int>(variant) << " mode " << static_cast<int>(m.mode) << m.master;
+            const bool remoteSent = h.Sent().find("010\n001\n009\n009\n") != std::string::npos;
+            const bool broadcastSent = h.Sent().find("010\n001\n255\n255\n") != std::string::npos;
+            EXPECT_EQ(remoteSent, values.tunnel && !m.master);
+            // A master's peer is the broadcast address; only "01.8" sends it (the other
+            // firmware answers "Y" instead).
+            EXPECT_EQ(broadcastSent, m.master && variant == FirmwareVariant::V01_8);
+        }
+    }
+}
+
+TEST(DownloadDriver, SecondDownloadAfterASuccessfulOneEndsTheSameWay) {
+    DownloadHarness h;
+    h.HealthyConverter(FirmwareVariant::V6_5_0_7);
+    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Complete);
+    const std::string first = h.Sent();
+    const int linesAfterFirst = h.monitor.Count();
+
+    // A fresh converter session on the same line.
+    h.converter = ScriptedConverter();
+    h.converter.Attach(h.line);
+    h.HealthyConverter(FirmwareVariant::V6_5_0_7);
+    h.cancel = true; // left over: the start clears it
+    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Complete);
+    EXPECT_EQ(h.Sent(), first);
+    EXPECT_GT(h.monitor.Count(), linesAfterFirst); // appended after the first run's lines
+    EXPECT_EQ(h.line->OpenCount(), 2);
+    EXPECT_FALSE(h.line->IsOpen());
+}
+
+// --- the wake-up wait ---------------------------------------------------------------------
+
+TEST(DownloadDriver, PortThatCannotBeOpenedSendsNothing) {
+    DownloadHarness h;
+    h.line->FailOpen(ENOENT);
+    SetupValues values;
+    values.portName = "COM9";
+    EXPECT_EQ(h.Run(values), DownloadOutcome::PortError);
+    EXPECT_EQ(h.messages.shown, std::vector<std::string>{"Error opening serial port :COM9"});
+    EXPECT_EQ(h.progress.Texts(), (std::vector<std::string>{std::string(kTextCheckConnection),
+                                                            "Impossible to complete the Setup "}));
+    EXPECT_EQ(h.Sent(), "");
+    EXPECT_EQ(h.pacer.Delays(), std::vector<int>{300});
+    EXPECT_TRUE(h.progress.okVisible);
+    EXPECT_FALSE(h.progress.cancelVisible);
+    EXPECT_EQ(h.download->PortError(), 1);
+}
+
+TEST(DownloadDriver, NoAnswerGivesUpAfterFifteenSecondsWithAboutThirtyPolls) {
+    DownloadHarness h;
+    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::NoAnswer);
+    const int polls = h.converter.Count('x');
+    EXPECT_GE(polls, 30);
+    EXPECT_LE(polls, 32);
+    EXPECT_EQ(h.Sent(), std::string(static_cast<std::size_t>(polls), 'x'));
+    EXPECT_EQ(h.progress.label, "IMPOSSIBLE TO COMPLETE THE SETUP ");
+    EXPECT_EQ(h.download->WaitState(), -1);
+    EXPECT_FALSE(h.line->IsOpen());
+    EXPECT_TRUE(h.progress.okVisible);
+}
+
+TEST(DownloadDriver, FourteenWaitingBytesKeepPollingTheFifteenthEndsTheWait) {
+    DownloadHarness h;
+    h.converter.On([](const ScriptedConverter& c) { return c.Count('x') >= 2; },
+                   [](ScriptedConverter& c) { c.Say("SOFTWARE VERSI"); }); // 14 bytes
+    h.converter.On([](const ScriptedConverter& c) { return c.Count('x') >= 6; },
+                   [](ScriptedConverter& c) { c.Say("ON 01.8 ready\r\n"); });
+    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::ErrorOnSetup); // no closing lines
+    EXPECT_EQ(h.converter.Count('x'), 6);
+    EXPECT_EQ(h.download->Variant(), FirmwareVariant::V01_8);
+}
+
+TEST(DownloadDriver, BannerInThePassThatPassesTheLimitStillCounts) {
+    DownloadHarness h;
+    // Polls 0, 500, ..., 15000 ms after the wait began (300 ms in); the pass at 15500 is
+    // past the limit, and the banner arrives just before it.
+    h.converter.On([](const ScriptedConverter& c) { return c.NowMs() >= 300 + 15500; },
+                   [](ScriptedConverter& c) { c.Say(BannerFor(FirmwareVariant::V6_5_0_7)); });
+    h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("\n9\n"); },
+                   [](ScriptedConverter& c) { c.Say(kClosingLines); });
+    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Complete);
+    EXPECT_EQ(h.converter.Count('x'), 31);
+    EXPECT_EQ(h.download->Variant(), FirmwareVariant::V6_5_0_7);
+    // The restart wait got no answer: "z" polls for its own 15 s, then the rest follows.
+    EXPECT_EQ(h.download->WaitState(), -1);
+}
+
+TEST(DownloadDriver, CancelDuringTheWakeUpWaitEndsAtTheEndOfThePass) {
+    DownloadHarness h;
+    // Polls at 300 and 800; Cancel pressed during the second pause (at 1200).
+    h.converter.On([](const ScriptedConverter& c) { return c.NowMs() >= 1200; },
+                   [&h](ScriptedConverter&) { h.cancel = true; });
+    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Cancelled);
+    EXPECT_EQ(h.Sent(), "xx");
+    EXPECT_EQ(h.progress.label, "Setup cancel from user");
+    EXPECT_EQ(h.pacer.NowMs(), 1300);
+    EXPECT_FALSE(h.line->IsOpen());
+}
+
+TEST(DownloadDriver, AnAnswerUnderFifteenBytesIsNoBanner) {
+    DownloadHarness h;
+    h.converter.On([](const ScriptedConverter& c) { return c.Count('x') >= 1; },
+                   [](ScriptedConverter& c) { c.Say("01.8 ready\r\n"); }); // 12 bytes
+    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::NoAnswer);
+    EXPECT_EQ(h.converter.Count('x'), 32);
+    EXPECT_EQ(h.Sent().find('\n'), std::string::npos);
+}
+
+// --- after the banner ---------------------------------------------------------------------
+
+TEST(DownloadDriver, UnknownFirmwareStillGetsTheOpening) {
+    for (const std::string& banner :
+         {BannerFor(FirmwareVariant::Unknown), std::string("\r\nSOFTWARE VERSION 01.8\r\n"),
+          std::string("garbage garbage garbage garbage\r\n")}) {
+        DownloadHarness h;
+        h.converter.On([](const ScriptedConverter& c) { return c.Count('x') >= 1; },
+                       [banner](ScriptedConverter& c) { c.Say(banner); });
+        EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::FirmwareUnknown) << banner;
+        EXPECT_EQ(h.Sent(), "x\n\r7\n0\n");
+        EXPECT_EQ(h.progress.Texts(), (std::vector<std::string>{std::string(kTextCheckConnection),
+                                                                std::string(kTextSetupInProgress),
+                                                                "Hardware version not found"}));
+        EXPECT_TRUE(h.progress.okVisible);
+        EXPECT_FALSE(h.line->IsOpen());
+    }
+}
+
+TEST(DownloadDriver, CancelDuringTheSevenSecondPauseSkipsOnlyTheRestartWait) {
+    DownloadHarness h;
+    h.HealthyConverter(FirmwareVariant::V01_8, 1);
+    h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("\n\r"); },
+                   [&h](ScriptedConverter&) { h.cancel = true; });
+    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Complete);
+    EXPECT_EQ(h.SentAfterBanner(),
+              ExpectedAfterBanner(SetupValues{}, FirmwareVariant::V01_8, 0, false));
+    EXPECT_EQ(h.converter.Count('z'), 0);
+    EXPECT_EQ(h.progress.label, "Setup Complete"); // the verdict still decides
+}
+
+TEST(DownloadDriver, RestartWaitTimeOutStillSendsTheRecords) {
+    DownloadHarness h;
+    h.HealthyConverter(FirmwareVariant::V6_5_0_7, 1, 1000);
+    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Complete);
+    const int zs = h.converter.Count('z');
+    EXPECT_GE(zs, 30);
+    EXPECT_LE(zs, 32);
+    EXPECT_EQ(h.SentAfterBanner(),
+              ExpectedAfterBanner(SetupValues{}, FirmwareVariant::V6_5_0_7, zs, false));
+    EXPECT_EQ(h.download->WaitState(), -1);
+}
+
+TEST(DownloadDriver, RestartWaitDropsWhatArrivedBeforeIt) {
+    DownloadHarness h;
+    h.HealthyConverter(FirmwareVariant::V01_8, 1, 2);
+    // Output after the last echo (during the 2 s after "9") is purged, so it neither ends
+    // the restart wait at once nor reaches the log.
+    h.converter.On(
+        [](const ScriptedConverter& c) {
+            return c.EndsWith("\n9\n") && c.NowMs() >= c.Received().back().ms + 1100;
+        },
+        [](ScriptedConverter& c) { c.Say("late line\r\n"); });
+    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Complete);
+    EXPECT_EQ(h.converter.Count('z'), 2);
+    for (const auto& line : h.monitor.Lines()) {
+        EXPECT_EQ(line.find("late line"), std::string::npos);
+    }
+    EXPECT_GE(h.line->PurgeCount(), 1);
+}
+
+TEST(DownloadDriver, VerdictLooksOnlyAtTheSecondToLastLine) {
+    struct Case {
+        std::string closing;
+        DownloadOutcome outcome;
+    };
+    for (const Case& c :
+         {Case{"Exit without saving\r\nbye\r\n", DownloadOutcome::Complete},
+          Case{"x Exit without y\r\n\r\n", DownloadOutcome::Complete},
+          Case{"one line: Exit without\r\n", DownloadOutcome::ErrorOnSetup},
+          Case{"Exit without\r\nlast\r\nreally last\r\n", DownloadOutcome::ErrorOnSetup},
+          Case{"exit without saving\r\nbye\r\n", DownloadOutcome::ErrorOnSetup},
+          Case{"Exit without\r\nno line end", DownloadOutcome::ErrorOnSetup}}) {
+        DownloadHarness h;
+        h.converter.On([](const ScriptedConverter& cv) { return cv.Count('x') >= 1; },
+                       [](ScriptedConverter& cv) { cv.Say(BannerFor(FirmwareVariant::V01_8)); });
+        h.converter.On([](const ScriptedConverter& cv) { return cv.EndsWith("\n9\n"); },
+                       [c](ScriptedConverter& cv) { cv.Say(c.closing); });
+        EXPECT_EQ(h.Run(SetupValues{}), c.outcome) << c.closing;
+        EXPECT_EQ(h.progress.label,
+                  c.outcome == DownloadOutcome::Complete ? "Setup Complete" : "ERROR ON SETUP");
+    }
+}
+
+TEST(DownloadDriver, EchoesFillTheMonitorLineByLine) {
+    DownloadHarness h;
+    h.HealthyConverter(FirmwareVariant::V01_8, 1);
+    // The converter answers the first address group with a prompt spread over reads.
+    h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("200\n"); },
+                   [](ScriptedConverter& c) { c.Say("IP address set\r\nGateway (Y/N) ? "); });
+    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Complete);
+    const auto& lines = h.monitor.Lines();
+    ASSERT_GE(lines.size(), 3u);
+    // The banner was read whole by the banner read; the echo after 7 s finds nothing of it.
+    EXPECT_EQ(lines[0], "IP address set");
+    // The unfinished prompt is dropped, not carried into the next line.
+    EXPECT_EQ(lines[1], "9 Exit without save / 9 Save and exit");
+}
+
+// --- failures with the port open ---------------------------------------------------------
+
+TEST(DownloadDriver, WriteErrorDuringTheScriptClosesThePortAndReachesTheCaller) {
+    DownloadHarness h;
+    h.HealthyConverter(FirmwareVariant::V01_8, 1);
+    h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("9600"); },
+                   [](ScriptedConverter& c) { c.Line().FailWrite(EIO); });
+    try {
+        h.Run(SetupValues{});
+        FAIL() << "the write error must reach the caller";
+    } catch (const ECommError& e) {
+        EXPECT_NE(std::string(e.what()).find("Write error"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("(Error: 5)"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(h.line->IsOpen());
+    EXPECT_EQ(h.progress.label, "ERROR ON SETUP");
+    EXPECT_FALSE(h.progress.cancelVisible);
+    EXPECT_TRUE(h.progress.okVisible);
+    EXPECT_EQ(h.Sent().substr(h.Sent().size() - 6), "1\n9600"); // nothing after the failure
+}
+
+TEST(DownloadDriver, DeviceVanishingWhilePollingOrInTheScriptEndsCleanly) {
+    for (bool inScript : {false, true}) {
+        DownloadHarness h;
+        if (inScript) {
+            h.HealthyConverter(FirmwareVariant::V6_5_0_7, 1);
+            h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("YNNNY"); },
+                           [](ScriptedConverter& c) { c.Line().Vanish(); });
+        } else {
+            h.converter.On([](const ScriptedConverter& c) { return c.Count('x') >= 3; },
+                           [](ScriptedConverter& c) { c.Line().Vanish(); });
+        }
+        EXPECT_THROW(h.Run(SetupValues{}), ECommError);
+        EXPECT_EQ(h.progress.label, "ERROR ON SETUP");
+        EXPECT_TRUE(h.progress.okVisible);
+        EXPECT_FALSE(h.progress.cancelVisible);
+        EXPECT_FALSE(h.comm.Enabled());
+    }
+}
+
+// --- primitives ---------------------------------------------------------------------------
+
+class DriverPrimitives : public ::testing::Test {
+protected:
+    DriverPrimitives()
+        : download(DownloadContext{h.comm, h.progress, h.monitor, h.messages, h.pacer, h.cancel}) {
+        h.comm.Open();
+    }
+    DownloadHarness h;
+    SetupDownload download;
+};
+
+TEST_F(DriverPrimitives, EchoReceivedSplitsLinesAndDropsTheUnfinishedPart) {
+    h.line->PushReceived(std::string("AB\r\nCD"));
+    download.EchoReceived();
+    EXPECT_EQ(h.monitor.Lines(), std::vector<std::string>{"AB"});
+    h.line->PushReceived("EF\n\n");
+    download.EchoReceived();
+    EXPECT_EQ(h.monitor.Lines(), (std::vector<std::string>{"AB", "EF", ""}));
+    download.EchoReceived(); // nothing waiting: nothing added
+    EXPECT_EQ(h.monitor.Count(), 3);
+}
+
+TEST_F(DriverPrimitives, EchoReceivedNeverReadsMoreThanItsBuffer) {
+    std::string flood;
+    for (int i = 0; i < 600; ++i) {
+        flood += "line " + std::to_string(1000 + i) + "\n"; // 10 bytes each: 6000 bytes
+    }
+    h.line->PushReceived(flood);
+    download.EchoReceived();
+    EXPECT_EQ(h.comm.InQueCount(), 6000 - kEchoBufferSize);
+    EXPECT_EQ(h.monitor.Count(), 500); // 5001 bytes: 500 whole lines, one byte dropped
+    EXPECT_EQ(h.monitor.Line(499), "line 1499");
+    download.EchoReceived();
+    EXPECT_EQ(h.comm.InQueCount(), 0);
+    EXPECT_EQ(h.monitor.Count(), 600);
+    EXPECT_EQ(h.monitor.Line(500), "ine 1500"); // its first byte went with the first read
+}
+
+TEST_F(DriverPrimitives, SendStringPausesAfterEveryCharacter) {
+    download.SendString("RS");
+    download.SendString("");
+    download.Delay(0);
+    download.Delay(-5);
+    h.Flush();
+    EXPECT_EQ(h.Sent(), "RS");
+    EXPECT_EQ(h.pacer.Delays(), (std::vector<int>{20, 20}));
+}
+
+class PhaseRecorder final : public DownloadObserver {
+public:
+    void OnProgress(const DownloadProgress& p) override { seen.push_back(p); }
+    std::vector<DownloadProgress> seen;
+};
+
+TEST(DownloadDriver, ObserverSeesPhasesAndPlannedTimeReachingItsTotal) {
+    DownloadHarness h;
+    PhaseRecorder recorder;
+    h.observer = &recorder;
+    h.HealthyConverter(FirmwareVariant::V01_8);
+    h.Run(SetupValues{});
+    std::vector<DownloadPhase> phases;
+    for (const auto& p : recorder.seen) {
+        if (phases.empty() || phases.back() != p.phase) {
+            phases.push_back(p.phase);
+        }
+        EXPECT_LE(p.plannedDoneMs, p.plannedTotalMs);
+    }
+    EXPECT_EQ(phases, (std::vector<DownloadPhase>{DownloadPhase::OpeningPort, DownloadPhase::WakeUp,
+                                                  DownloadPhase::BannerPause, DownloadPhase::Script,
+                                                  DownloadPhase::RestartWait, DownloadPhase::Script,
+                                                  DownloadPhase::Finished}));
+    const auto& last = recorder.seen.back();
+    EXPECT_EQ(last.plannedDoneMs, last.plannedTotalMs);
+    EXPECT_EQ(last.plannedTotalMs,
+              kBannerPauseMs + 200 +
+                  PlannedDurationMs(BuildScript(SetupValues{}, FirmwareVariant::V01_8)));
+}
+
+} // namespace
+} // namespace comsetup::testing
