@@ -37,7 +37,7 @@ public:
     virtual TransferResult Write(const void* buf, int count, int timeoutMs) = 0;
 
     // Takes (and clears) the pending line-error bits and reads the receive-queue count.
-    // Returns 0 or the OS code of a failed status query.
+    // Returns 0 or the OS code of a failed status query; errors is written only when known.
     virtual int ClearErrors(uint32_t& errors, int& inQueue) = 0;
     virtual void Purge(uint32_t purgeFlags) = 0;
     // Waits until received bytes wait or timeoutMs passes (-1: no limit). Returns 0 or an OS code.

@@ -7,10 +7,10 @@ void TCustomComm::HandleCommEvent(TCommEventThread* /*Sender*/, uint32_t events)
     namespace ev = comsetup::commevent;
     uint32_t errors = 0;
     int inQueue = 0;
-    if (!Enabled() || Handle->ClearErrors(errors, inQueue) != 0) {
-        errors = 0; // handlers never see undefined values
+    // Handlers never see undefined values: a failed count is 0, and a device fills in the
+    // error bits only when it knows them.
+    if (Enabled() && Handle->ClearErrors(errors, inQueue) != 0)
         inQueue = 0;
-    }
 
     // A handler may close or destroy this component: after each call, stop unless the same
     // open period of the same live component is still current. Handlers are copied before the

@@ -75,8 +75,16 @@ public:
         if (count <= 0)
             return {0, 0};
         const ssize_t n = RetryEintr([&] { return ::read(fd_, buf, static_cast<size_t>(count)); });
-        if (n >= 0)
+        if (n > 0)
             return {0, static_cast<int>(n)};
+        if (n == 0) {
+            // Nothing waiting, or a hung-up device (unplugged adapter, closed far end of a
+            // pseudo-terminal) whose reads all end at once with nothing: tell them apart.
+            pollfd pfd{fd_, POLLIN, 0};
+            if (RetryEintr([&] { return ::poll(&pfd, 1, 0); }) == 1 && (pfd.revents & POLLHUP))
+                return {EIO, 0};
+            return {0, 0};
+        }
         if (errno == EAGAIN || errno == EWOULDBLOCK)
             return {0, 0};
         return {errno, 0};
@@ -117,6 +125,7 @@ public:
     }
 
     int ClearErrors(uint32_t& errors, int& inQueue) override {
+        // The error bits are this device's own record and always known; only the count can fail.
         errors = pendingErrors_.exchange(0, std::memory_order_acq_rel);
         int n = 0;
         if (RetryEintr([&] { return ::ioctl(fd_, FIONREAD, &n); }) == -1)

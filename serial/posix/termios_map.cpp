@@ -41,6 +41,20 @@ uint32_t RateOf(const termios2& t) {
     return t.c_ospeed;
 }
 
+// The rate is accepted within 2 % (what a UART's divisor gives and a receiver tolerates).
+bool SameLine(const termios2& want, const termios2& got) {
+    const tcflag_t cflags =
+        CSIZE | PARENB | CSTOPB | CRTSCTS | ((want.c_cflag & PARENB) ? PARODD | CMSPAR : 0);
+    const tcflag_t iflags = IXON | IXOFF | INPCK;
+    if ((want.c_cflag & cflags) != (got.c_cflag & cflags) ||
+        (want.c_iflag & iflags) != (got.c_iflag & iflags))
+        return false;
+    const uint32_t rate = RateOf(got);
+    const uint32_t asked = want.c_ospeed;
+    const uint32_t diff = rate > asked ? rate - asked : asked - rate;
+    return diff * 50 <= asked;
+}
+
 int SetModemLine(int fd, int line, bool on) {
     int bits = line;
     const int err = Ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bits);
@@ -53,8 +67,10 @@ int MakeRaw(int fd) {
     termios2 t{};
     if (int err = Ioctl(fd, TCGETS2, &t); err != 0)
         return err;
+    // Software flow control too: a fresh terminal has IXON on, which would swallow XON/XOFF
+    // bytes of a binary transfer under the default flow setting that keeps the device's flags.
     t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXANY | IUCLC |
-                   IMAXBEL | IGNPAR);
+                   IMAXBEL | IGNPAR | IXON | IXOFF);
     t.c_oflag &= ~OPOST;
     t.c_lflag &= ~(ECHO | ECHONL | ECHOE | ECHOK | ECHOCTL | ECHOKE | ICANON | ISIG | IEXTEN);
     t.c_cflag |= CLOCAL | CREAD;
@@ -219,8 +235,20 @@ int ApplyLine(int fd, const TDCB& dcb) {
     t.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
     t.c_cc[VEOF] = static_cast<cc_t>(dcb.EofChar);
 
+    termios2 before{};
+    if (int err = Ioctl(fd, TCGETS2, &before); err != 0)
+        return err;
     if (int err = Ioctl(fd, TCSETS2, &t); err != 0)
         return err;
+    // Drivers quietly adjust what they cannot do (a pseudo-terminal forces 8 bits without
+    // parity; a UART rounds the rate): a line that differs from what was asked is refused.
+    termios2 now{};
+    if (int err = Ioctl(fd, TCGETS2, &now); err != 0)
+        return err;
+    if (!SameLine(t, now)) {
+        Ioctl(fd, TCSETS2, &before);
+        return EINVAL;
+    }
 
     const uint32_t dtr = dcb.Flags & dcbflag::DtrControlMask;
     if (int err = SetModemLine(fd, TIOCM_DTR, dtr == dcbflag::DtrControlEnable); err != 0)

@@ -1,0 +1,265 @@
+// Event thread and deliveries: order, error clearing, edge-triggered receive, and the
+// lifetime rules (no delivery after Close or destruction, Close from inside a handler).
+#include "serial/comm.h"
+#include "serial/memory_device.h"
+#include "tests/serial/pty_pair.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace comsetup;
+using namespace std::chrono_literals;
+
+// Pumps until pred holds or about two seconds pass.
+template <typename P> bool PumpUntil(QueuedOwnerPump& pump, P pred) {
+    for (int i = 0; i < 200 && !pred(); ++i)
+        pump.WaitAndRunPending(10ms);
+    return pred();
+}
+
+struct Recorder {
+    std::vector<std::string> calls;
+    void Attach(TCustomComm& comm) {
+        comm.OnBreak = [this](TCustomComm*) { calls.push_back("break"); };
+        comm.OnCts = [this](TCustomComm*) { calls.push_back("cts"); };
+        comm.OnDsr = [this](TCustomComm*) { calls.push_back("dsr"); };
+        comm.OnError = [this](TCustomComm*, int e) {
+            calls.push_back("error " + std::to_string(e));
+        };
+        comm.OnRing = [this](TCustomComm*) { calls.push_back("ring"); };
+        comm.OnRlsd = [this](TCustomComm*) { calls.push_back("rlsd"); };
+        comm.OnRxChar = [this](TCustomComm*, int n) { calls.push_back("rx " + std::to_string(n)); };
+        comm.OnRxFlag = [this](TCustomComm*) { calls.push_back("rxflag"); };
+        comm.OnTxEmpty = [this](TCustomComm*) { calls.push_back("txempty"); };
+    }
+};
+
+TEST(EventDispatch, HandlersRunInFixedOrderWithComponentAsSender) {
+    auto line = std::make_shared<MemoryLine>();
+    TMemoryComm comm(line);
+    comm.Open();
+    Recorder rec;
+    rec.Attach(comm);
+    TCustomComm* sender = nullptr;
+    comm.OnCts = [&](TCustomComm* s) {
+        sender = s;
+        rec.calls.push_back("cts");
+    };
+    line->PushReceived("abc");
+    line->AddLineErrors(commerror::Frame);
+    comm.HandleCommEvent(nullptr, 0x01FF);
+    const std::vector<std::string> expected = {"break", "cts",  "dsr",    "error 8", "ring",
+                                               "rlsd",  "rx 3", "rxflag", "txempty"};
+    EXPECT_EQ(rec.calls, expected);
+    EXPECT_EQ(sender, &comm);
+    EXPECT_EQ(line->PendingErrors(), 0u);
+}
+
+TEST(EventDispatch, RxCharNeedsBytesWaitingAndErrorsClearWithoutHandlers) {
+    auto line = std::make_shared<MemoryLine>();
+    TMemoryComm comm(line);
+    comm.Open();
+    int rx = 0;
+    comm.OnRxChar = [&](TCustomComm*, int) { ++rx; };
+    comm.HandleCommEvent(nullptr, commevent::RxChar);
+    EXPECT_EQ(rx, 0);
+
+    comm.OnRxChar = nullptr;
+    line->AddLineErrors(commerror::Overrun | commerror::RxParity);
+    comm.HandleCommEvent(nullptr, commevent::Err);
+    EXPECT_EQ(line->PendingErrors(), 0u);
+
+    // A failing status query gives handlers zeros, never stale or undefined values.
+    int errors = -1;
+    comm.OnError = [&](TCustomComm*, int e) { errors = e; };
+    line->AddLineErrors(commerror::Frame);
+    line->FailStatus(EIO);
+    comm.HandleCommEvent(nullptr, commevent::Err);
+    EXPECT_EQ(errors, 0);
+}
+
+TEST(EventThread, DeliversThroughThePumpOnTheOwnerThread) {
+    QueuedOwnerPump pump;
+    auto line = std::make_shared<MemoryLine>();
+    TMemoryComm comm(line, &pump);
+    Recorder rec;
+    rec.Attach(comm);
+    comm.Open();
+    EXPECT_EQ(line->EventMask(), 0x01FFu);
+
+    line->RaiseEvents(commevent::Cts);
+    line->PushReceived("xy");
+    ASSERT_TRUE(PumpUntil(pump, [&] { return rec.calls.size() >= 2; }));
+    EXPECT_EQ(rec.calls.front(), "cts");
+    EXPECT_EQ(rec.calls.back(), "rx 2");
+
+    rec.calls.clear();
+    line->AddLineErrors(commerror::Break);
+    ASSERT_TRUE(PumpUntil(pump, [&] { return !rec.calls.empty(); }));
+    EXPECT_EQ(rec.calls.front(), "error 16");
+    EXPECT_EQ(line->PendingErrors(), 0u);
+}
+
+TEST(EventThread, OnlyMonitoredEventsAreWatched) {
+    QueuedOwnerPump pump;
+    auto line = std::make_shared<MemoryLine>();
+    TMemoryComm comm(line, &pump);
+    comm.SetMonitorEvents({evRing});
+    Recorder rec;
+    rec.Attach(comm);
+    comm.Open();
+    EXPECT_EQ(line->EventMask(), 0x0100u);
+    line->RaiseEvents(commevent::Cts);
+    line->RaiseEvents(commevent::Ring);
+    ASSERT_TRUE(PumpUntil(pump, [&] { return !rec.calls.empty(); }));
+    pump.WaitAndRunPending(30ms);
+    EXPECT_EQ(rec.calls, std::vector<std::string>{"ring"});
+}
+
+TEST(EventThread, NoDeliveryReachesAClosedOrDestroyedComponent) {
+    QueuedOwnerPump pump;
+    auto line = std::make_shared<MemoryLine>();
+    int calls = 0;
+    {
+        TMemoryComm comm(line, &pump);
+        comm.OnCts = [&](TCustomComm*) { ++calls; };
+        comm.Open();
+        line->RaiseEvents(commevent::Cts);
+        // Let the delivery be queued, but do not run it.
+        for (int i = 0; i < 200 && pump.PendingCount() == 0; ++i)
+            std::this_thread::sleep_for(5ms);
+        ASSERT_EQ(pump.PendingCount(), 1u);
+        comm.Close(); // must not wait for the queued delivery
+        pump.RunPending();
+        EXPECT_EQ(calls, 0);
+
+        // Reopened: a delivery queued in the old open period still does not arrive.
+        comm.Open();
+        line->RaiseEvents(commevent::Cts);
+        for (int i = 0; i < 200 && pump.PendingCount() == 0; ++i)
+            std::this_thread::sleep_for(5ms);
+        ASSERT_EQ(pump.PendingCount(), 1u);
+    } // destroyed with the delivery pending
+    pump.RunPending();
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(EventThread, HandlerMayCloseOrDestroyTheComponent) {
+    QueuedOwnerPump pump;
+    auto line = std::make_shared<MemoryLine>();
+    TMemoryComm comm(line, &pump);
+    std::vector<std::string> calls;
+    comm.OnCts = [&](TCustomComm* c) {
+        calls.push_back("cts");
+        c->Close();
+    };
+    comm.OnRxChar = [&](TCustomComm*, int) { calls.push_back("rx"); };
+    comm.Open();
+    line->PushReceived("a");
+    line->RaiseEvents(commevent::Cts);
+    ASSERT_TRUE(PumpUntil(pump, [&] { return !comm.Enabled(); }));
+    EXPECT_EQ(calls, std::vector<std::string>{"cts"}); // nothing after the Close
+    EXPECT_FALSE(line->IsOpen());
+
+    auto owned = std::make_unique<TMemoryComm>(line, &pump);
+    int after = 0;
+    owned->OnBreak = [&](TCustomComm*) { owned.reset(); };
+    owned->OnCts = [&](TCustomComm*) { ++after; };
+    owned->Open();
+    line->RaiseEvents(commevent::Break | commevent::Cts);
+    ASSERT_TRUE(PumpUntil(pump, [&] { return owned == nullptr; }));
+    EXPECT_EQ(after, 0);
+    EXPECT_FALSE(line->IsOpen());
+}
+
+TEST(EventThread, HandlerExceptionEndsEventsUntilReopened) {
+    QueuedOwnerPump pump;
+    auto line = std::make_shared<MemoryLine>();
+    TMemoryComm comm(line, &pump);
+    int calls = 0;
+    comm.OnRing = [&](TCustomComm*) {
+        ++calls;
+        throw std::runtime_error("handler failed");
+    };
+    comm.Open();
+    line->RaiseEvents(commevent::Ring);
+    ASSERT_TRUE(PumpUntil(pump, [&] { return calls == 1; }));
+    line->RaiseEvents(commevent::Ring);
+    pump.WaitAndRunPending(50ms);
+    pump.WaitAndRunPending(50ms);
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(comm.Enabled());
+    comm.Close();
+    comm.Open();
+    line->RaiseEvents(commevent::Ring);
+    EXPECT_TRUE(PumpUntil(pump, [&] { return calls == 2; }));
+}
+
+TEST(EventThread, StoppedThreadPurgesOnlyTheReceiveSide) {
+    QueuedOwnerPump pump;
+    auto line = std::make_shared<MemoryLine>();
+    TMemoryComm comm(line, &pump);
+    comm.Open();
+    comm.Close();
+    EXPECT_EQ(line->LastPurge(), purge::RxAbort | purge::RxClear);
+}
+
+class PtyEvents : public ::testing::Test {
+protected:
+    void SetUp() override {
+        comm.SetDeviceName(pty.SlavePath());
+        comm.SetFlowControl(fcNone);
+    }
+    test::PtyPair pty;
+    QueuedOwnerPump pump;
+    TComm comm{&pump};
+};
+
+TEST_F(PtyEvents, ArrivingBytesAreReportedOnceNotWhileUnread) {
+    std::vector<int> counts;
+    comm.OnRxChar = [&](TCustomComm*, int n) { counts.push_back(n); };
+    comm.Open();
+    pty.Send("hello");
+    ASSERT_TRUE(PumpUntil(pump, [&] { return !counts.empty(); }));
+    EXPECT_GE(counts.front(), 1);
+    // The bytes stay unread: no further reports while nothing new arrives.
+    const std::size_t seen = counts.size();
+    for (int i = 0; i < 10; ++i)
+        pump.WaitAndRunPending(10ms);
+    EXPECT_LE(counts.size(), seen + 1); // at most a trailing edge of the same burst
+    const std::size_t settled = counts.size();
+    for (int i = 0; i < 10; ++i)
+        pump.WaitAndRunPending(10ms);
+    EXPECT_EQ(counts.size(), settled);
+    // New bytes make a new report.
+    pty.Send("!");
+    EXPECT_TRUE(PumpUntil(pump, [&] { return counts.size() > settled; }));
+    EXPECT_EQ(comm.InQueCount(), 6);
+}
+
+TEST_F(PtyEvents, TransmitQueueEmptiedIsReported) {
+    int empties = 0;
+    comm.OnTxEmpty = [&](TCustomComm*) { ++empties; };
+    comm.Open();
+    ASSERT_EQ(comm.Write("abc", 3), 3);
+    EXPECT_TRUE(PumpUntil(pump, [&] { return empties > 0; }));
+}
+
+TEST_F(PtyEvents, HangUpIsReportedAsAnErrorOnce) {
+    std::vector<int> errors;
+    comm.OnError = [&](TCustomComm*, int e) { errors.push_back(e); };
+    comm.Open();
+    pty.CloseMaster();
+    ASSERT_TRUE(PumpUntil(pump, [&] { return !errors.empty(); }));
+    EXPECT_EQ(errors.front(), static_cast<int>(commerror::IoError));
+    for (int i = 0; i < 10; ++i)
+        pump.WaitAndRunPending(10ms);
+    EXPECT_EQ(errors.size(), 1u);
+    comm.Close();
+}
+
+} // namespace

@@ -1,0 +1,89 @@
+// Opening real devices: failures with their codes, exclusivity, name mapping.
+#include "serial/comm.h"
+#include "tests/serial/pty_pair.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+using comsetup::test::PtyPair;
+
+template <typename F> ECommError Raised(F f) {
+    try {
+        f();
+    } catch (const ECommError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no ECommError";
+    return ECommError("", 0);
+}
+
+TEST(PtyOpen, MissingDeviceGivesOsCodeAndStaysClosed) {
+    TComm comm;
+    comm.SetDeviceName("/dev/comsetup-no-such-device");
+    ECommError e = Raised([&] { comm.Open(); });
+    EXPECT_STREQ(e.what(), "Error accessing specified device (Error: 2) ");
+    EXPECT_EQ(e.ErrorCode, ENOENT);
+    EXPECT_FALSE(comm.Enabled());
+}
+
+TEST(PtyOpen, RegularFileOrNonTerminalIsRefusedWithMinusOne) {
+    char path[] = "/tmp/comsetup-serial-XXXXXX";
+    const int fd = ::mkstemp(path);
+    ASSERT_GE(fd, 0);
+    TComm comm;
+    comm.SetDeviceName(path);
+    ECommError e = Raised([&] { comm.Open(); });
+    EXPECT_STREQ(e.what(), "Invalid device handle, access denied (Error: -1) ");
+    EXPECT_FALSE(comm.Enabled());
+    ::close(fd);
+    ::unlink(path);
+
+    comm.SetDeviceName("/dev/null"); // a character device, but no terminal
+    EXPECT_EQ(Raised([&] { comm.Open(); }).ErrorCode, -1);
+    EXPECT_FALSE(comm.Enabled());
+}
+
+TEST(PtyOpen, DeviceIsExclusiveUntilClosed) {
+    PtyPair pty;
+    TComm first;
+    first.SetDeviceName(pty.SlavePath());
+    first.Open();
+
+    TComm second;
+    second.SetDeviceName(pty.SlavePath());
+    ECommError e = Raised([&] { second.Open(); });
+    EXPECT_EQ(std::string(e.what()).rfind("Error accessing specified device (Error: ", 0), 0u);
+    EXPECT_EQ(e.ErrorCode, EBUSY);
+    EXPECT_FALSE(second.Enabled());
+
+    // Another program's plain open is refused too (TIOCEXCL), unless it runs as root.
+    if (::geteuid() != 0) {
+        const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        EXPECT_LT(fd, 0);
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    first.Close();
+    second.Open();
+    EXPECT_TRUE(second.Enabled());
+}
+
+TEST(PtyOpen, ComNamesMapToSerialDevicesOrTheirOverride) {
+    PtyPair pty;
+    ::setenv("COMSETUP_COM7", pty.SlavePath().c_str(), 1);
+    TComm comm;
+    comm.SetDeviceName("COM7");
+    comm.Open();
+    EXPECT_TRUE(comm.Enabled());
+    comm.Close();
+    ::unsetenv("COMSETUP_COM7");
+}
+
+} // namespace
