@@ -1,0 +1,34 @@
+// The application object and the general error report.
+#include "app/comsetup_application.h"
+
+#include "widgets/message_box.h"
+
+#include <stdexcept>
+
+namespace comsetup {
+
+ComsetupApplication::ComsetupApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool ComsetupApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        // Exceptions must not cross the event dispatch of Qt: report and go on.
+        ReportUncaughtError(std::current_exception());
+        return false;
+    }
+}
+
+void ReportUncaughtError(const std::exception_ptr& error) {
+    QString text;
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        text = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        text = QStringLiteral("Unknown error");
+    }
+    ShowMessage(text);
+}
+
+} // namespace comsetup

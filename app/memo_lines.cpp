@@ -1,0 +1,40 @@
+// The lines of a multi-line text box: each line is one text block; the block after the last
+// line break is empty unless the user typed into it.
+#include "app/memo_lines.h"
+
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace comsetup {
+
+int MemoLines::Count() const {
+    const QTextDocument* doc = memo_.document();
+    const int blocks = doc->blockCount();
+    return doc->lastBlock().length() <= 1 ? blocks - 1 : blocks;
+}
+
+QString MemoLines::Line(int index) const {
+    if (index < 0 || index >= Count())
+        return {};
+    return memo_.document()->findBlockByNumber(index).text();
+}
+
+void MemoLines::Add(const QString& line) {
+    QTextDocument* doc = memo_.document();
+    QTextCursor cursor(doc);
+    cursor.movePosition(QTextCursor::End);
+    QString text;
+    if (doc->lastBlock().length() > 1)
+        text += QChar::LineFeed; // finish the line the user left open
+    text += line;
+    text += QChar::LineFeed;
+    cursor.insertText(text);
+}
+
+void MemoLines::Clear() {
+    memo_.clear();
+}
+
+} // namespace comsetup

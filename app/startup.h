@@ -1,0 +1,42 @@
+// Start-up of the program: the four windows, created from their forms in this order (the
+// wizard, the main setup window, the monitor, the progress dialog), the wizard as the main
+// window and the other three hidden. The window references (F_selmode, Fmain, Fmonitor,
+// fprog) point at them while they live.
+#pragma once
+
+#include <QStringList>
+
+#include <memory>
+
+class TF_selmode;
+class TFmain;
+class TFmonitor;
+class Tfprog;
+
+namespace comsetup {
+
+class AppWindows {
+public:
+    // `devicesFound` follow "COM1".."COM9" in the port lists of both windows.
+    explicit AppWindows(const QStringList& devicesFound);
+    // Destroys the windows in reverse order and clears the references.
+    ~AppWindows();
+    AppWindows(const AppWindows&) = delete;
+    AppWindows& operator=(const AppWindows&) = delete;
+
+    TF_selmode& Wizard() { return *selmode_; }
+    TFmain& Main() { return *main_; }
+    TFmonitor& Monitor() { return *monitor_; }
+    Tfprog& Progress() { return *progress_; }
+
+private:
+    std::unique_ptr<TF_selmode> selmode_;
+    std::unique_ptr<TFmain> main_;
+    std::unique_ptr<TFmonitor> monitor_;
+    std::unique_ptr<Tfprog> progress_;
+};
+
+// Shows the wizard centred on the screen; its show event puts it on the mode page.
+void ShowWizard(AppWindows& windows);
+
+} // namespace comsetup

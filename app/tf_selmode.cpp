@@ -1,0 +1,242 @@
+// The mode-selection wizard.
+#include "app/tf_selmode.h"
+
+#include "ui_tf_selmode.h"
+#include "ui_tfmain.h"
+
+#include "app/combo_choice.h"
+#include "app/form_look.h"
+#include "app/gui_views.h"
+#include "app/tfmain.h"
+#include "app/tfprog.h"
+#include "app/window_geometry.h"
+#include "download/setup_rules.h"
+#include "widgets/message_box.h"
+
+#include <QCloseEvent>
+#include <QPixmap>
+#include <QShowEvent>
+#include <QTimer>
+
+int stat_wiz = 0;
+TF_selmode* F_selmode = nullptr;
+
+namespace {
+
+// Outer size of the wizard on every page, and the client area its forms need at least.
+constexpr QSize kWizardOuterSize{429, 520};
+constexpr QSize kWizardMinimumClient{423, 492};
+constexpr int kBandHeight = 41;
+
+void CopyNumber(TRangeEdit* from, TRangeEdit* to) {
+    to->SetValue(from->GetValue());
+}
+
+void CopyChoice(QComboBox* from, QComboBox* to) {
+    to->setCurrentIndex(from->currentIndex());
+}
+
+} // namespace
+
+TF_selmode::TF_selmode(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TF_selmode>()) {
+    ui->setupUi(this);
+    comsetup::ApplyFormLook(this);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    comsetup::SetOuterSize(this, kWizardOuterSize, kWizardMinimumClient, true);
+
+    const std::pair<QLabel*, const char*> pictures[] = {
+        {ui->Image1, "mode_remote_com"},          {ui->Image2, "mode_point_to_point"},
+        {ui->Image3, "mode_point_to_multipoint"}, {ui->Image4, "page_remote_com"},
+        {ui->Image5, "page_point_to_point"},      {ui->Image6, "page_point_to_multipoint"}};
+    for (const auto& [image, name] : pictures)
+        image->setPixmap(QPixmap(QStringLiteral(":/pictures/%1.png").arg(QLatin1String(name))));
+
+    for (TRangeEdit* field : findChildren<TRangeEdit*>())
+        field->SetColor(Qt::white);
+    comsetup::ShowTextWithoutChoice(ui->cb_com, QStringLiteral("COM1"));
+    comsetup::ShowTextWithoutChoice(ui->cb_br, QStringLiteral("9600"));
+    comsetup::ShowTextWithoutChoice(ui->ComboBox3, QStringLiteral("8"));
+    for (QComboBox* box : {ui->cb_com, ui->cb_br, ui->ComboBox3})
+        comsetup::ForgetChoiceWhenTyped(box);
+
+    connect(ui->Button1, &QPushButton::clicked, this, [this] { Button1Click(ui->Button1); });
+    for (QCheckBox* box : {ui->cb_m1, ui->cb_m2, ui->cb_m3})
+        connect(box, &QCheckBox::toggled, this, [this, box] { cb_m1Click(box); });
+    connect(ui->cb_broadcast, &QCheckBox::toggled, this,
+            [this] { cb_broadcastClick(ui->cb_broadcast); });
+}
+
+TF_selmode::~TF_selmode() = default;
+
+void TF_selmode::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        FormShow(this);
+}
+
+void TF_selmode::resizeEvent(QResizeEvent* event) {
+    // The two bands span the window's width, one at the top and one at the bottom.
+    ui->Panel1->setGeometry(0, 0, width(), kBandHeight);
+    ui->Panel2->setGeometry(0, height() - kBandHeight, width(), kBandHeight);
+    QWidget::resizeEvent(event);
+}
+
+void TF_selmode::closeEvent(QCloseEvent* event) {
+    if (Fmain && Fmain->DownloadRunning()) {
+        // Ending the event loop now would end the download's waits too: close afterwards.
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit closed();
+}
+
+void TF_selmode::DownloadEnded() {
+    if (!closePending_)
+        return;
+    closePending_ = false;
+    QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void TF_selmode::FormShow(QObject* /*Sender*/) {
+    stat_wiz = 0;
+    upd_stat_wiz();
+}
+
+void TF_selmode::upd_stat_wiz() {
+    const int page = stat_wiz;
+    const bool settings = page > 0;
+    ui->pan_mode->setVisible(page == 0);
+    ui->pan_remcom->setVisible(page == 1);
+    ui->pan_pp->setVisible(page == 2);
+    ui->pan_pm->setVisible(page == 3);
+    for (QWidget* group : std::initializer_list<QWidget*>{ui->gb_lan, ui->gb_ser, ui->GB_Gateway})
+        group->setVisible(settings);
+    ui->gb_tun->setVisible(page >= 2);
+    if (page == 2)
+        ui->cb_broadcast->setVisible(false);
+    if (page == 3)
+        ui->cb_broadcast->setVisible(true);
+    if (settings) {
+        ui->Label8->setVisible(true);
+        ui->cb_com->setVisible(true);
+        ui->Label1->setText(QStringLiteral("Configuration Parameters"));
+    }
+    if (page == 3) {
+        ui->gb_lan->setTitle(QStringLiteral("CLIENT LAN CONFIG"));
+        ui->gb_tun->setTitle(QStringLiteral("MASTER IP"));
+    }
+    for (TRangeEdit* field : {ui->re_smb1, ui->re_smb2, ui->re_smb3, ui->re_smb4})
+        field->setEnabled(true);
+    QWidget* const panels[] = {ui->pan_mode, ui->pan_remcom, ui->pan_pp, ui->pan_pm};
+    if (page >= 0 && page <= 3)
+        panels[page]->move(0, 40);
+    comsetup::SetOuterSize(this, kWizardOuterSize, kWizardMinimumClient, true);
+}
+
+void TF_selmode::cb_m1Click(QObject* Sender) {
+    QCheckBox* const boxes[] = {ui->cb_m1, ui->cb_m2, ui->cb_m3};
+    for (QCheckBox* box : boxes) {
+        if (box != Sender || !box->isChecked())
+            continue;
+        for (QCheckBox* other : boxes)
+            if (other != box)
+                other->setChecked(false); // runs this handler again, which then does nothing
+    }
+}
+
+void TF_selmode::cb_broadcastClick(QObject* /*Sender*/) {
+    if (ui->cb_broadcast->isChecked()) {
+        ui->gb_tun->setVisible(false);
+        ui->Label20->setVisible(false);
+        ui->gb_lan->setTitle(QStringLiteral("MASTER LAN CONFIG"));
+    } else {
+        ui->Label20->setVisible(true);
+        ui->gb_lan->setTitle(QStringLiteral("CLIENT LAN CONFIG"));
+        ui->gb_tun->setVisible(true);
+        ui->gb_tun->setTitle(QStringLiteral("MASTER IP"));
+    }
+}
+
+void TF_selmode::Button1Click(QObject* /*Sender*/) {
+    if (stat_wiz > 0) {
+        CopyAndDownload();
+        return;
+    }
+    const bool m1 = ui->cb_m1->isChecked(), m2 = ui->cb_m2->isChecked(),
+               m3 = ui->cb_m3->isChecked();
+    if (!m1 && !m2 && !m3) {
+        comsetup::ShowMessage(QStringLiteral("Select One Option"));
+        return;
+    }
+    if (m1)
+        stat_wiz = 1;
+    if (m2)
+        stat_wiz = 2;
+    if (m3)
+        stat_wiz = 3;
+    upd_stat_wiz();
+    ui->Button1->setText(QStringLiteral("DownLoad"));
+}
+
+void TF_selmode::CopyAndDownload() {
+    if (Fmain->DownloadRunning()) {
+        // No second download inside the running one: it would share the port and the dialog.
+        comsetup::ProgressDialogView(*fprog).BringToFront();
+        return;
+    }
+    Ui::TFmain& m = Fmain->Form();
+    CopyNumber(ui->re_ipb1, m.re_ipb1);
+    CopyNumber(ui->re_ipb2, m.re_ipb2);
+    CopyNumber(ui->re_ipb3, m.re_ipb3);
+    CopyNumber(ui->re_ipb4, m.re_ipb4);
+
+    // Every byte must be an allowed mask byte and the ones must be contiguous: a mask such as
+    // 255.0.255.0 would otherwise reach the converter as a different mask.
+    const comsetup::AddressBytes mask{ui->re_smb1->GetValue(), ui->re_smb2->GetValue(),
+                                      ui->re_smb3->GetValue(), ui->re_smb4->GetValue()};
+    if (const auto refusal = comsetup::CheckSubnetMask(mask)) {
+        comsetup::ShowMessage(QString::fromStdString(*refusal));
+        return;
+    }
+
+    CopyNumber(ui->re_smb1, m.re_smb1);
+    CopyNumber(ui->re_smb2, m.re_smb2);
+    CopyNumber(ui->re_smb3, m.re_smb3);
+    CopyNumber(ui->re_smb4, m.re_smb4);
+    CopyNumber(ui->RangeEdit1, m.RangeEdit1);
+    CopyNumber(ui->RE_Gat1, m.RE_Gat1);
+    CopyNumber(ui->RE_Gat2, m.RE_Gat2);
+    CopyNumber(ui->RE_Gat3, m.RE_Gat3);
+    CopyNumber(ui->RE_Gat4, m.RE_Gat4);
+    m.CB_UseGateway->setChecked(ui->CB_UseGateway->isChecked());
+    CopyNumber(ui->are_ipb1, m.are_ipb1);
+    CopyNumber(ui->are_ipb2, m.are_ipb2);
+    CopyNumber(ui->are_ipb3, m.are_ipb3);
+    CopyNumber(ui->are_ipb4, m.are_ipb4);
+    CopyChoice(ui->cb_br, m.cb_br);
+    CopyChoice(ui->cb_pa, m.cb_pa);
+    CopyChoice(ui->cb_sb, m.cb_sb);
+    CopyChoice(ui->cb_fc, m.cb_fc);
+    CopyChoice(ui->cb_com, m.cb_com);
+    m.CB_BRCast->setChecked(ui->cb_broadcast->isChecked());
+
+    if (stat_wiz == 2 || stat_wiz == 3)
+        m.cb_entunnel->setChecked(true); // runs the main window's tunnel "Enable" handler
+
+    if (ui->cb_broadcast->isChecked()) {
+        // The master answers the whole network: its directed broadcast address, which for a
+        // /24 mask is x.y.z.255.
+        const comsetup::AddressBytes ip{ui->re_ipb1->GetValue(), ui->re_ipb2->GetValue(),
+                                        ui->re_ipb3->GetValue(), ui->re_ipb4->GetValue()};
+        const comsetup::AddressBytes peer = comsetup::DirectedBroadcast(ip, mask);
+        m.are_ipb1->SetValue(peer[0]);
+        m.are_ipb2->SetValue(peer[1]);
+        m.are_ipb3->SetValue(peer[2]);
+        m.are_ipb4->SetValue(peer[3]);
+    }
+
+    Fmain->downClick(nullptr);
+}

@@ -1,0 +1,64 @@
+// The mode-selection wizard, the program's main window and the only one a user works in.
+// Page 0 offers the three operating modes; the settings page of the chosen mode collects the
+// converter's LAN, serial, gateway and peer settings and the PC's port. "DownLoad" checks the
+// subnet mask, copies every value into the main setup window's controls of the same names
+// (numbers by value, check boxes by state, combo boxes by the position of the chosen entry)
+// and starts that window's download.
+//
+// Closing the wizard ends the program; while a download runs the close waits until the
+// download has ended (the wizard stays on the screen until then).
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class TF_selmode;
+}
+
+// The wizard's page, which is also the operating mode chosen: 0 the mode page (none chosen
+// yet), 1 Remote COM port, 2 Tunnel Point to Point, 3 Tunnel Point to Multipoint.
+extern int stat_wiz;
+
+class TF_selmode : public QWidget {
+    Q_OBJECT
+public:
+    explicit TF_selmode(QWidget* parent = nullptr);
+    ~TF_selmode() override;
+
+    Ui::TF_selmode& Form() { return *ui; }
+    bool ClosePending() const { return closePending_; }
+
+public slots:
+    // The window is shown: back to the mode page (fields keep their values).
+    void FormShow(QObject* Sender);
+    // Shows the controls of the page stat_wiz names.
+    void upd_stat_wiz();
+    // "Next -->" on the mode page, "DownLoad" on a settings page.
+    void Button1Click(QObject* Sender);
+    // One mode box changed (Sender): a box just checked unchecks the other two.
+    void cb_m1Click(QObject* Sender);
+    // "MASTER SIDE" changed.
+    void cb_broadcastClick(QObject* Sender);
+
+    // The main setup window's download has ended: a close asked for meanwhile happens now.
+    void DownloadEnded();
+
+signals:
+    // The user closed the wizard (and no download was running any more): the program ends.
+    void closed();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void CopyAndDownload();
+
+    std::unique_ptr<Ui::TF_selmode> ui;
+    bool closePending_ = false;
+};
+
+extern TF_selmode* F_selmode;

@@ -1,0 +1,116 @@
+// The main setup window.
+#include "app/tfmain.h"
+
+#include "ui_tfmain.h"
+
+#include "app/combo_choice.h"
+#include "app/form_look.h"
+#include "app/gui_views.h"
+#include "app/tfmonitor.h"
+#include "app/tfprog.h"
+#include "app/window_geometry.h"
+#include "download/driver.h"
+
+#include <QShowEvent>
+
+TFmain* Fmain = nullptr;
+
+namespace {
+
+comsetup::AddressBytes ReadAddress(TRangeEdit* a, TRangeEdit* b, TRangeEdit* c, TRangeEdit* d) {
+    return {a->GetValue(), b->GetValue(), c->GetValue(), d->GetValue()};
+}
+
+// Resets a flag and reports the end of a download however it ends.
+class RunningDownload {
+public:
+    RunningDownload(bool& running, TFmain& window) : running_(running), window_(window) {
+        running_ = true;
+    }
+    ~RunningDownload() {
+        running_ = false;
+        emit window_.downloadEnded();
+    }
+    RunningDownload(const RunningDownload&) = delete;
+    RunningDownload& operator=(const RunningDownload&) = delete;
+
+private:
+    bool& running_;
+    TFmain& window_;
+};
+
+} // namespace
+
+TFmain::TFmain(QWidget* parent)
+    : QWidget(parent), Comport(&pump_), ui(std::make_unique<Ui::TFmain>()) {
+    ui->setupUi(this);
+    comsetup::ApplyFormLook(this);
+    comsetup::SetOuterSize(this, {533, 422}, {400, 300}, false);
+    for (TRangeEdit* field : findChildren<TRangeEdit*>())
+        field->SetColor(Qt::white);
+    comsetup::ShowTextWithoutChoice(ui->cb_com, QStringLiteral("COM1"));
+    comsetup::ShowTextWithoutChoice(ui->cb_br, QStringLiteral("9600"));
+    comsetup::ShowTextWithoutChoice(ui->cb_db, QStringLiteral("8"));
+    for (QComboBox* box : {ui->cb_com, ui->cb_br, ui->cb_db})
+        comsetup::ForgetChoiceWhenTyped(box);
+
+    Comport.SetDeviceName("Com2");
+    Comport.SetMonitorEvents(comsetup::AllCommEvents());
+    Comport.SetOptions({});
+    Comport.SetFlowControl(fcNone);
+
+    connect(ui->down, &QPushButton::clicked, this, [this] { downClick(ui->down); });
+    connect(ui->cb_entunnel, &QCheckBox::toggled, this,
+            [this] { cb_entunnelClick(ui->cb_entunnel); });
+}
+
+TFmain::~TFmain() = default;
+
+void TFmain::showEvent(QShowEvent* event) {
+    if (!event->spontaneous())
+        comsetup::CentreOnScreen(this);
+    QWidget::showEvent(event);
+}
+
+void TFmain::cb_entunnelClick(QObject* /*Sender*/) {
+    const bool on = ui->cb_entunnel->isChecked();
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{ui->are_ipb1, ui->are_ipb2, ui->are_ipb3, ui->are_ipb4,
+                                         ui->port_rem, ui->cb_broadcast})
+        control->setEnabled(on);
+}
+
+comsetup::SetupValues TFmain::ReadSetupValues() {
+    comsetup::SetupValues v;
+    v.portName = ui->cb_com->currentText().toStdString();
+    v.ip = ReadAddress(ui->re_ipb1, ui->re_ipb2, ui->re_ipb3, ui->re_ipb4);
+    v.mask = ReadAddress(ui->re_smb1, ui->re_smb2, ui->re_smb3, ui->re_smb4);
+    v.useGateway = ui->CB_UseGateway->isChecked();
+    v.gateway = ReadAddress(ui->RE_Gat1, ui->RE_Gat2, ui->RE_Gat3, ui->RE_Gat4);
+    v.baudText = ui->cb_br->currentText().toStdString();
+    v.dataBitsText = ui->cb_db->currentText().toStdString();
+    v.parityIndex = ui->cb_pa->currentIndex();
+    v.stopBitsIndex = ui->cb_sb->currentIndex();
+    v.flowIndex = ui->cb_fc->currentIndex();
+    v.localPortText = ui->RangeEdit1->text().toStdString();
+    v.tunnel = ui->cb_entunnel->isChecked();
+    v.remote = ReadAddress(ui->are_ipb1, ui->are_ipb2, ui->are_ipb3, ui->are_ipb4);
+    v.remotePort = ui->port_rem->GetValue();
+    v.broadcast = ui->CB_BRCast->isChecked();
+    return v;
+}
+
+void TFmain::downClick(QObject* /*Sender*/) {
+    if (downloadRunning_) {
+        // The progress dialog and the port exist once: a second download would share them.
+        comsetup::ProgressDialogView(*fprog).BringToFront();
+        return;
+    }
+    RunningDownload running(downloadRunning_, *this);
+    const comsetup::SetupValues values = ReadSetupValues();
+    comsetup::ProgressDialogView progress(*fprog);
+    comsetup::MonitorWindowLog monitor(*Fmonitor);
+    comsetup::MessageBoxSink messages;
+    comsetup::DownloadContext context{Comport, progress, monitor, messages, pacer_, CancelSetup};
+    comsetup::RunDownload(context, values);
+}

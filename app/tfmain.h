@@ -1,0 +1,59 @@
+// The main setup window: holds the values of one converter setup, owns the serial port
+// component Comport and carries the download (downClick). Created hidden and never shown by
+// the program's flow: the wizard writes its values into this window's controls and calls
+// downClick.
+//
+// One download at a time: a call of downClick while a download runs (its waits keep the
+// event loop running, so the wizard's button can be pressed again) starts nothing and brings
+// the progress dialog to the front.
+#pragma once
+
+#include "app/gui_pacer.h"
+#include "app/qt_owner_pump.h"
+#include "download/setup_values.h"
+#include "serial/comm.h"
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class TFmain;
+}
+
+class TFmain : public QWidget {
+    Q_OBJECT
+    // Declared first: the serial component's event thread posts into it until Comport is gone.
+    comsetup::QtOwnerPump pump_;
+
+public:
+    explicit TFmain(QWidget* parent = nullptr);
+    ~TFmain() override;
+
+    Ui::TFmain& Form() { return *ui; }
+    TComm Comport;
+
+    // The values of the controls as the download reads them.
+    comsetup::SetupValues ReadSetupValues();
+    bool DownloadRunning() const { return downloadRunning_; }
+
+public slots:
+    // "Download Setup": runs one setup download with the values in this window.
+    void downClick(QObject* Sender);
+    // Tunnel "Enable": enables or disables the peer address, peer port and "broadcast".
+    void cb_entunnelClick(QObject* Sender);
+
+signals:
+    // A download has ended (also when it ended with an error).
+    void downloadEnded();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::TFmain> ui;
+    comsetup::GuiPacer pacer_;
+    bool downloadRunning_ = false;
+};
+
+extern TFmain* Fmain;
