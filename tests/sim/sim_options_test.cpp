@@ -1,0 +1,68 @@
+// The command line of comsetup-sim.
+#include "sim/sim_options.h"
+
+#include <gtest/gtest.h>
+
+using namespace comsetup::sim;
+
+namespace {
+
+TEST(SimOptions, EveryOptionIsTaken) {
+    const auto r = ParseSimOptions({"--firmware", "V6.5.0.7", "--link", "/tmp/com1", "--off-time",
+                                    "0", "--json", "out.json", "--fail", "flood", "--once",
+                                    "--quiet", "--restart-time", "150", "--idle-time", "3000"});
+    ASSERT_TRUE(r.options) << r.error;
+    const SimOptions& o = *r.options;
+    EXPECT_EQ(o.model.firmware, Firmware::V6_5_0_7);
+    EXPECT_EQ(o.linkPath, "/tmp/com1");
+    EXPECT_EQ(o.model.offTimeUs, 0);
+    EXPECT_EQ(o.jsonPath, "out.json");
+    EXPECT_EQ(o.model.fail, FailMode::Flood);
+    EXPECT_TRUE(o.once);
+    EXPECT_TRUE(o.quiet);
+    EXPECT_EQ(o.model.restartTimeUs, 150'000);
+    EXPECT_EQ(o.model.idleTimeUs, 3'000'000);
+}
+
+TEST(SimOptions, DefaultsWithOnlyTheFirmware) {
+    const auto r = ParseSimOptions({"--firmware", "01.8"});
+    ASSERT_TRUE(r.options) << r.error;
+    EXPECT_EQ(r.options->model.firmware, Firmware::V01_8);
+    EXPECT_EQ(r.options->model.fail, FailMode::Healthy);
+    EXPECT_EQ(r.options->model.offTimeUs, 2'000'000);
+    EXPECT_TRUE(r.options->linkPath.empty());
+    EXPECT_FALSE(r.options->once);
+}
+
+TEST(SimOptions, FaultsAreNamed) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* inError;
+    };
+    const Case cases[] = {
+        {{}, "--firmware is required"},
+        {{"--firmware", "6.5"}, "unknown firmware \"6.5\""},
+        {{"--firmware"}, "--firmware needs a value"},
+        {{"--firmware", "01.8", "--fail", "sometimes"}, "unknown failure mode"},
+        {{"--firmware", "01.8", "--off-time", "-1"}, "--off-time needs milliseconds"},
+        {{"--firmware", "01.8", "--off-time", "2s"}, "not \"2s\""},
+        {{"--firmware", "01.8", "--off-time", "99999999999999999999"}, "--off-time"},
+        {{"--firmware", "01.8", "--idle-time", "0"}, "--idle-time must be above 0"},
+        {{"--firmware", "01.8", "--link", ""}, "--link needs a path"},
+        {{"--firmware", "01.8", "--verbose"}, "unknown argument \"--verbose\""},
+    };
+    for (const Case& c : cases) {
+        const auto r = ParseSimOptions(c.args);
+        EXPECT_FALSE(r.options.has_value()) << c.inError;
+        EXPECT_NE(r.error.find(c.inError), std::string::npos) << r.error;
+    }
+}
+
+TEST(SimOptions, HelpNeedsNoFirmware) {
+    const auto r = ParseSimOptions({"--help"});
+    ASSERT_TRUE(r.options);
+    EXPECT_TRUE(r.options->help);
+    EXPECT_NE(SimUsage().find("no-exit-without"), std::string::npos);
+}
+
+} // namespace
