@@ -12,7 +12,7 @@
 namespace comsetup {
 
 // The separator in force now: the override if one is set, else the first character of the
-// system locale's decimal point ('.' if the locale gives none).
+// user's locale decimal point ('.' if the locale gives none, or for the C locale).
 QChar DecimalSeparator();
 
 // Sets (or, with std::nullopt, clears) the override. Returns the previous override.
