@@ -35,11 +35,29 @@ const char* OutcomeName(DownloadOutcome outcome) {
 SetupDownload::SetupDownload(DownloadContext context) : ctx_(context) {}
 
 void SetupDownload::Delay(int ms) {
+    if (ctx_.trace == nullptr) {
+        ctx_.pacer.Delay(ms);
+        return;
+    }
+    const auto start = ctx_.pacer.Now();
     ctx_.pacer.Delay(ms);
+    ctx_.trace->OnDelay(ms, start, ctx_.pacer.Now());
 }
 
 void SetupDownload::SendChar(std::uint8_t byte) {
     ctx_.comm.Write(&byte, 1);
+    if (ctx_.trace != nullptr) {
+        ctx_.trace->OnSend(byte, ctx_.pacer.Now());
+    }
+}
+
+int SetupDownload::ReadInto(std::uint8_t* buffer, int count) {
+    const int n = ctx_.comm.Read(buffer, count);
+    if (ctx_.trace != nullptr && n > 0) {
+        ctx_.trace->OnReceive(std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(n)),
+                              ctx_.pacer.Now());
+    }
+    return n;
 }
 
 void SetupDownload::SendString(std::string_view text) {
@@ -56,7 +74,7 @@ void SetupDownload::EchoReceived() {
     }
     // Never more than the buffer holds; the rest stays queued for the next call.
     const int count = std::min(waiting, kEchoBufferSize);
-    const int n = ctx_.comm.Read(echo_.data(), count);
+    const int n = ReadInto(echo_.data(), count);
     std::string line;
     for (int i = 0; i < n; ++i) {
         const std::uint8_t byte = echo_[static_cast<std::size_t>(i)];
@@ -138,7 +156,7 @@ void SetupDownload::WakeUpWait() {
 }
 
 void SetupDownload::ReadBanner() {
-    int n = ctx_.comm.Read(banner_.data(), kBannerReadMax);
+    int n = ReadInto(banner_.data(), kBannerReadMax);
     if (n < 0) {
         n = 0; // timed out: no bytes
     }

@@ -13,6 +13,7 @@
 #include "download/pacer.h"
 #include "download/script.h"
 #include "download/setup_values.h"
+#include "download/trace.h"
 #include "download/views.h"
 
 #include <array>
@@ -67,6 +68,7 @@ struct DownloadContext {
     Pacer& pacer;
     std::atomic<bool>& cancelSetup;
     DownloadObserver* observer = nullptr;
+    DownloadTrace* trace = nullptr; // every byte, pause and read, when set
 };
 
 class SetupDownload {
@@ -91,6 +93,7 @@ public:
     void EchoReceived();                    // arrived bytes -> monitor lines (at most 5001)
 
 private:
+    int ReadInto(std::uint8_t* buffer, int count);
     void PreparePort(const std::string& portName);
     void WakeUpWait();
     void ReadBanner();
