@@ -80,18 +80,24 @@ void ConsoleReporter::OnProgress(const DownloadProgress& progress) {
     }
     progress_ = progress;
     progressAt_ = now;
+    const bool afterBanner = progress.phase == DownloadPhase::BannerPause ||
+                             progress.phase == DownloadPhase::Script ||
+                             progress.phase == DownloadPhase::RestartWait;
+    if (afterBanner && options_.plannedTotal) {
+        progress_.plannedTotalMs = std::max(progress_.plannedTotalMs, options_.plannedTotal());
+    }
     if (options_.live) {
         if (!finished_) {
             RedrawLocked();
         }
         return;
     }
-    if (progress.plannedTotalMs > 0) {
-        const int tenth = static_cast<int>(progress.plannedDoneMs * 10 / progress.plannedTotalMs);
+    if (afterBanner && progress_.plannedTotalMs > 0) {
+        const int tenth = static_cast<int>(progress_.plannedDoneMs * 10 / progress_.plannedTotalMs);
         if (tenth > lastTenth_ && tenth > 0 && tenth < 10) {
             lastTenth_ = tenth;
-            const long left =
-                static_cast<long>((progress.plannedTotalMs - progress.plannedDoneMs + 999) / 1000);
+            const long left = static_cast<long>(
+                (progress_.plannedTotalMs - progress_.plannedDoneMs + 999) / 1000);
             PlainLocked("  " + std::to_string(tenth * 10) + "% done, " + FormatDuration(left) +
                         " left");
         }

@@ -70,9 +70,17 @@ DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
         return result;
     }
 
+    const SetupValues values = ToSetupValues(setup);
     CancelRegistration registration(cancel);
     ReporterOptions reporterOptions = options.reporter;
     reporterOptions.cancel = &cancel;
+    const SetupDownload* running = nullptr; // read by the reporter on this same thread
+    reporterOptions.plannedTotal = [&running, &values]() -> std::int64_t {
+        const FirmwareVariant variant =
+            running != nullptr ? running->Variant() : FirmwareVariant::Unknown;
+        return kBannerPauseMs + PlannedDurationMs(BuildOpening()) +
+               PlannedDurationMs(BuildScript(values, variant));
+    };
     ConsoleReporter reporter(*options.progressOut, reporterOptions);
     try {
         QueuedOwnerPump pump;
@@ -81,8 +89,9 @@ DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
         RealPacer pacer(&pump);
         DownloadContext context{comm, reporter, *log, reporter, pacer, cancel, &reporter};
         SetupDownload download(context);
+        running = &download;
         try {
-            result.exitCode = ExitCodeOf(download.Run(ToSetupValues(setup)));
+            result.exitCode = ExitCodeOf(download.Run(values));
         } catch (const ECommError& error) {
             // A serial error during the script: the driver has closed the port and shown
             // "ERROR ON SETUP"; the error's own text tells the cause.
@@ -90,6 +99,7 @@ DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
             result.error = error.what();
         }
         result.firmware = FirmwareName(download.Variant());
+        running = nullptr;
     } catch (const std::exception& error) {
         result.exitCode = kExitInternalError;
         result.error = error.what();
