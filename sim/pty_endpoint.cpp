@@ -51,53 +51,60 @@ std::string ReadLinkTarget(const std::string& path) {
 
 } // namespace
 
+namespace {
+int OpenSlave(const std::string& path) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+} // namespace
+
 PtyEndpoint::PtyEndpoint() {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master_ < 0)
         Fail("posix_openpt");
-    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+    auto failClosing = [&](const std::string& what) {
         const int saved = errno;
         CloseFd(master_);
         errno = saved;
-        Fail("grantpt/unlockpt");
-    }
+        Fail(what);
+    };
+    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+        failClosing("grantpt/unlockpt");
     char name[128];
-    if (::ptsname_r(master_, name, sizeof name) != 0) {
-        const int saved = errno;
-        CloseFd(master_);
-        errno = saved;
-        Fail("ptsname_r");
-    }
+    if (::ptsname_r(master_, name, sizeof name) != 0)
+        failClosing("ptsname_r");
     slavePath_ = name;
-    do {
-        slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    } while (slave_ < 0 && errno == EINTR);
-    if (slave_ < 0) {
-        const int saved = errno;
-        CloseFd(master_);
-        errno = saved;
-        Fail("open " + slavePath_);
-    }
+    // The line settings belong to the pseudo-terminal and outlive this open.
+    int slave = OpenSlave(slavePath_);
+    if (slave < 0)
+        failClosing("open " + slavePath_);
     try {
-        MakeRaw(slave_);
+        MakeRaw(slave);
     } catch (...) {
-        CloseFd(slave_);
+        CloseFd(slave);
         CloseFd(master_);
         throw;
     }
+    CloseFd(slave);
 }
 
 PtyEndpoint::~PtyEndpoint() {
     Close();
 }
 
-void PtyEndpoint::DiscardUnread() {
-    if (slave_ >= 0)
-        ::tcflush(slave_, TCIFLUSH);
+bool PtyEndpoint::DiscardUnread() {
+    int slave = OpenSlave(slavePath_);
+    if (slave < 0)
+        return false;
+    const bool ok = ::tcflush(slave, TCIFLUSH) == 0;
+    CloseFd(slave);
+    return ok;
 }
 
 void PtyEndpoint::Close() {
-    CloseFd(slave_);
     CloseFd(master_);
 }
 

@@ -1,7 +1,7 @@
-// The converter's end of the serial line: a pseudo-terminal master in non-blocking raw mode.
-// The stand-in keeps one slave descriptor of its own open (never read) so that the line
-// stays up while the downloading program closes and reopens the slave, and so that it can
-// discard what a previous session left unread.
+// The converter's end of the serial line: a pseudo-terminal master, non-blocking, with the
+// line in raw mode. While no program has the slave open the master reports a hang-up; the
+// server then discards what is left on the line, as closing a serial port does (a pty would
+// otherwise hand those bytes to the next program that opens it).
 #pragma once
 
 #include <string>
@@ -19,15 +19,15 @@ public:
     const std::string& SlavePath() const { return slavePath_; }
     int MasterFd() const { return master_; }
 
-    // Drops bytes written to the line that the other end has not read yet.
-    void DiscardUnread();
+    // Drops bytes written to the line that the other end has not read. False if the line
+    // could not be reached (another program holds it exclusively).
+    bool DiscardUnread();
     // Closes the line: the other end sees it vanish.
     void Close();
     bool IsOpen() const { return master_ >= 0; }
 
 private:
     int master_ = -1;
-    int slave_ = -1;
     std::string slavePath_;
 };
 

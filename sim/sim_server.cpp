@@ -18,6 +18,7 @@ namespace comsetup::sim {
 namespace {
 
 constexpr std::size_t kMaxQueuedOutput = 64 * 1024;
+constexpr std::int64_t kHangUpCheckUs = 10'000;
 
 volatile std::sig_atomic_t gStopSignal = 0;
 
@@ -41,6 +42,8 @@ public:
 private:
     void Log(const char* fmt, const std::string& a = {}, const std::string& b = {});
     void ReadLine(std::int64_t now);
+    void OnHangUp();
+    void OnReopen();
     void WriteLine();
     void AfterModel(std::int64_t now);
     void Publish(std::vector<SessionReport> sessions);
@@ -57,6 +60,7 @@ private:
     std::vector<SessionReport> done_;
     Stage lastStage_ = Stage::SwitchedOff;
     bool wasInSession_ = false;
+    bool hungUp_ = true; // until a program opens the line
     bool finishedOne_ = false;
     std::int64_t t0_ = NowUs();
 };
@@ -83,13 +87,32 @@ void Server::ReadLine(std::int64_t now) {
         }
         if (n < 0 && errno == EINTR)
             continue;
-        // EAGAIN: all read. EIO cannot happen while our own slave descriptor is open.
-        return;
+        if (n < 0 && errno == EIO)
+            OnHangUp(); // the other end closed the line
+        return;         // EAGAIN: all read
     }
 }
 
+void Server::OnHangUp() {
+    if (hungUp_)
+        return;
+    hungUp_ = true;
+    // Closing a serial port drops what it had not read; do the same for the next opener.
+    pending_.clear();
+    if (!pty_->DiscardUnread())
+        Log("could not discard what the other end left unread: %s", std::strerror(errno));
+    Log("the other end closed the line%s");
+}
+
+void Server::OnReopen() {
+    if (!hungUp_)
+        return;
+    hungUp_ = false;
+    Log("the other end opened the line%s");
+}
+
 void Server::WriteLine() {
-    while (!pending_.empty() && pty_->IsOpen()) {
+    while (!pending_.empty() && pty_->IsOpen() && !hungUp_) {
         const ssize_t n = ::write(pty_->MasterFd(), pending_.data(), pending_.size());
         if (n > 0) {
             pending_.erase(0, static_cast<std::size_t>(n));
@@ -104,9 +127,6 @@ void Server::WriteLine() {
 void Server::AfterModel(std::int64_t now) {
     const bool inSession = model_.InSession();
     if (inSession && !wasInSession_) {
-        // A new session: what the previous one left unread on the line is stale.
-        pty_->DiscardUnread();
-        pending_.clear();
         lastStage_ = Stage::SwitchedOff;
         Log("session %s started", std::to_string(model_.Current().number));
     }
@@ -116,6 +136,8 @@ void Server::AfterModel(std::int64_t now) {
         Log("session %s: %s", std::to_string(model_.Current().number), StageName(lastStage_));
     }
     std::string out = model_.TakeOutput();
+    if (hungUp_)
+        out.clear(); // nobody listens: what the converter says now is lost
     const std::size_t room =
         pending_.size() < kMaxQueuedOutput ? kMaxQueuedOutput - pending_.size() : 0;
     if (out.size() > room) {
@@ -191,27 +213,39 @@ int Server::Run() {
     sigdelset(&waitMask, SIGHUP);
 
     while (gStopSignal == 0 && pty_->IsOpen() && !(opt_.once && finishedOne_)) {
-        pollfd p{pty_->MasterFd(), static_cast<short>(POLLIN | (pending_.empty() ? 0 : POLLOUT)),
-                 0};
-        timespec timeout{};
-        timespec* timeoutPtr = nullptr;
+        const bool writing = !pending_.empty() && !hungUp_;
+        pollfd p{pty_->MasterFd(), static_cast<short>(POLLIN | (writing ? POLLOUT : 0)), 0};
+        // While nobody has the line open the master reports a hang-up at once, so the wait
+        // becomes a short sleep, then a look at the line. Bytes of the first write after an
+        // open may thus be timestamped up to that sleep late; all later ones on arrival.
+        std::int64_t waitUs = hungUp_ ? kHangUpCheckUs : -1;
         if (const auto next = model_.NextEventUs()) {
-            const std::int64_t wait = std::max<std::int64_t>(0, *next - NowUs());
-            timeout.tv_sec = wait / 1'000'000;
-            timeout.tv_nsec = (wait % 1'000'000) * 1000;
-            timeoutPtr = &timeout;
+            const std::int64_t untilNext = std::max<std::int64_t>(0, *next - NowUs());
+            waitUs = waitUs < 0 ? untilNext : std::min(waitUs, untilNext);
         }
-        const int rc = ::ppoll(&p, 1, timeoutPtr, &waitMask);
+        timespec timeout{waitUs / 1'000'000, (waitUs % 1'000'000) * 1000};
+        int rc;
+        if (hungUp_) {
+            rc = ::ppoll(nullptr, 0, &timeout, &waitMask);
+            if (rc >= 0)
+                rc = ::poll(&p, 1, 0);
+        } else {
+            rc = ::ppoll(&p, 1, waitUs < 0 ? nullptr : &timeout, &waitMask);
+        }
         const std::int64_t now = NowUs();
         if (rc < 0 && errno != EINTR) {
             std::fprintf(stderr, "comsetup-sim: ppoll: %s\n", std::strerror(errno));
             return 1;
         }
+        if (rc >= 0 && !(p.revents & POLLHUP))
+            OnReopen(); // (a time-out while the line is up changes nothing)
         if (rc > 0 && (p.revents & POLLIN))
             ReadLine(now);
         if (!pty_->IsOpen())
             break;
-        if (rc > 0 && (p.revents & POLLOUT))
+        if (rc > 0 && (p.revents & POLLHUP))
+            OnHangUp();
+        if (rc > 0 && (p.revents & POLLOUT) && !hungUp_)
             WriteLine();
         model_.Advance(now);
         AfterModel(now);

@@ -259,6 +259,28 @@ TEST_P(PtyDownload, DecodesADownloadThroughTheLineAndWritesTheJson) {
 INSTANTIATE_TEST_SUITE_P(Firmware, PtyDownload, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "V6_5_0_7" : "V01_8"; });
 
+TEST(PtyServer, SecondDownloadAfterReopeningFindsAClearLine) {
+    // The first download leaves the restarted converter's answers unread, as a downloading
+    // program does; closing the port must drop them, or the next download would take them
+    // for a banner.
+    SimProcess sim({"--firmware", "01.8", "--off-time", "300", "--restart-time", "100", "--quiet"});
+    const std::string path = sim.ReadLine();
+    {
+        LineEnd line(path);
+        RunDownload(line, false);
+        EXPECT_EQ(sim.ReadUntil("end of download 1").front(), "download 1: complete");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    LineEnd again(path);
+    ASSERT_TRUE(again.IsOpen());
+    EXPECT_EQ(again.Read(100), "");
+    const std::string seen = RunDownload(again, false);
+    EXPECT_NE(seen.find("SOFTWARE VERSION 01.8 "), std::string::npos);
+    const auto report = sim.ReadUntil("end of download 2");
+    EXPECT_EQ(report.front(), "download 2: complete");
+    EXPECT_EQ(Value(report, "anomalies"), "none");
+}
+
 TEST(PtyServer, LinkIsCreatedAndRemovedOnSigterm) {
     const std::string link = TempPath("link");
     SimProcess sim({"--firmware", "01.8", "--link", link, "--quiet"});
