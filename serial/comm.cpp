@@ -201,11 +201,11 @@ void TCustomComm::PurgeIn() {
         Handle->Purge(comsetup::purge::RxAbort | comsetup::purge::RxClear);
 }
 
-int TCustomComm::WaitForInput(int timeoutMs) {
+bool TCustomComm::WaitForInput(int timeoutMs) {
     if (!Enabled())
-        return -1;
-    Handle->WaitInput(timeoutMs);
-    return InQueCount();
+        return false;
+    bool ready = false;
+    return Handle->WaitInput(timeoutMs, ready) == 0 && ready;
 }
 
 void TCustomComm::SetDeviceName(const std::string& value) {

@@ -146,9 +146,10 @@ public:
     // Bytes waiting in the receive queue; -1 when closed, 0 when the device cannot tell.
     int InQueCount();
     void PurgeIn();
-    // Waits until received bytes wait or timeoutMs passes; returns InQueCount() then.
-    // Does not touch the line: for clients that would otherwise poll InQueCount in a loop.
-    int WaitForInput(int timeoutMs);
+    // Waits until received bytes wait or timeoutMs passes (-1: no limit); true when bytes wait
+    // (or the device reports a hang-up, which the next Read raises). Does not consume anything:
+    // for clients that would otherwise poll InQueCount in a loop. False when closed.
+    bool WaitForInput(int timeoutMs);
 
     // Line settings: stored, then applied at once when open.
     void SetBaudRate(TBaudrate value);

@@ -40,8 +40,9 @@ public:
     // Returns 0 or the OS code of a failed status query; errors is written only when known.
     virtual int ClearErrors(uint32_t& errors, int& inQueue) = 0;
     virtual void Purge(uint32_t purgeFlags) = 0;
-    // Waits until received bytes wait or timeoutMs passes (-1: no limit). Returns 0 or an OS code.
-    virtual int WaitInput(int timeoutMs) = 0;
+    // Waits until received bytes wait (or the device hangs up) or timeoutMs passes (-1: no
+    // limit); ready tells which. Returns 0 or an OS code.
+    virtual int WaitInput(int timeoutMs, bool& ready) = 0;
 
     // Event watching (commevent bits). WaitEvent blocks until an event occurs or Wake is called;
     // it then returns 0 with the occurred bits (none after a wake-up) or an OS code.

@@ -94,14 +94,15 @@ public:
         if (flags & purge::RxClear)
             line_->received_.clear();
     }
-    int WaitInput(int timeoutMs) override {
+    int WaitInput(int timeoutMs, bool& ready) override {
         std::unique_lock lock(line_->mutex_);
-        auto ready = [this] { return !line_->received_.empty() || line_->vanished_; };
+        auto waiting = [this] { return !line_->received_.empty() || line_->vanished_; };
         if (timeoutMs < 0)
-            line_->changed_.wait(lock, ready);
+            line_->changed_.wait(lock, waiting);
         else
-            line_->changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
-        return line_->vanished_ ? EIO : 0;
+            line_->changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), waiting);
+        ready = waiting();
+        return 0;
     }
 
     void SetEventMask(uint32_t mask) override {

@@ -93,8 +93,7 @@ public:
     TransferResult Write(const void* buf, int count, int timeoutMs) override {
         const auto* p = static_cast<const char*>(buf);
         int done = 0;
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+        std::chrono::steady_clock::time_point deadline{}; // read from the clock only when needed
         while (done < count) {
             const ssize_t n = RetryEintr(
                 [&] { return ::write(fd_, p + done, static_cast<size_t>(count - done)); });
@@ -105,6 +104,9 @@ public:
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
                 return {errno, 0};
             // The line holds the bytes back: wait for room until the deadline.
+            if (deadline == std::chrono::steady_clock::time_point{})
+                deadline = std::chrono::steady_clock::now() +
+                           std::chrono::milliseconds(std::max(timeoutMs, 0));
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
@@ -126,7 +128,10 @@ public:
 
     int ClearErrors(uint32_t& errors, int& inQueue) override {
         // The error bits are this device's own record and always known; only the count can fail.
-        errors = pendingErrors_.exchange(0, std::memory_order_acq_rel);
+        // A plain load first: the locked exchange costs more than the query itself.
+        errors = pendingErrors_.load(std::memory_order_relaxed) == 0
+                     ? 0
+                     : pendingErrors_.exchange(0, std::memory_order_acq_rel);
         int n = 0;
         if (RetryEintr([&] { return ::ioctl(fd_, FIONREAD, &n); }) == -1)
             return errno;
@@ -143,9 +148,10 @@ public:
             });
     }
 
-    int WaitInput(int timeoutMs) override {
+    int WaitInput(int timeoutMs, bool& ready) override {
         pollfd pfd{fd_, POLLIN, 0};
         const int rc = RetryEintr([&] { return ::poll(&pfd, 1, timeoutMs < 0 ? -1 : timeoutMs); });
+        ready = rc > 0;
         return rc < 0 ? errno : 0;
     }
 

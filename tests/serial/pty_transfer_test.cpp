@@ -42,6 +42,18 @@ TEST_F(PtyTransfer, ReadReturnsAtOnceWithWhatHasArrived) {
     EXPECT_EQ(comm.InQueCount(), 0);
 }
 
+TEST_F(PtyTransfer, WaitForInputTellsWhetherBytesWait) {
+    EXPECT_FALSE(comm.WaitForInput(0));
+    pty.Send("a");
+    EXPECT_TRUE(comm.WaitForInput(5000));
+    EXPECT_TRUE(comm.WaitForInput(0)); // waiting is not reading
+    char c;
+    EXPECT_EQ(comm.Read(&c, 1), 1);
+    EXPECT_FALSE(comm.WaitForInput(0));
+    comm.Close();
+    EXPECT_FALSE(comm.WaitForInput(0));
+}
+
 TEST_F(PtyTransfer, BinaryBytesPassUnchanged) {
     std::string all;
     for (int i = 0; i < 256; ++i)

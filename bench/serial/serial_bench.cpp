@@ -1,0 +1,241 @@
+// The component against raw termios code (the floor), side by side in one run:
+//  - one byte's round trip through a pty whose far end echoes it: latency (median, p99) and
+//    the client's CPU time per exchange (the stable figure);
+//  - the cost of one receive-queue query (InQueCount against ioctl(FIONREAD)).
+// Repetitions run in random interleaved order so that the machine's drift hits both sides
+// alike. At the end the medians are printed as ratios to the floor.
+//
+//   comsetup_serial_bench                  (defaults: 12 interleaved repetitions)
+//   comsetup_serial_bench --benchmark_repetitions=30
+#include "serial/comm.h"
+
+#include <algorithm>
+#include <atomic>
+#include <benchmark/benchmark.h>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <map>
+#include <poll.h>
+#include <stdexcept>
+#include <string>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// A pty whose master side echoes every byte back, on its own thread (its CPU time is not the
+// client's). A spare slave descriptor stays open so that the far end never sees a hang-up
+// between the clients' opens and closes.
+class EchoPty {
+public:
+    EchoPty() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
+            ::pipe(stop_) != 0)
+            throw std::runtime_error("no pseudo-terminal");
+        path_ = ::ptsname(master_);
+        keeper_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios t{};
+        ::tcgetattr(keeper_, &t);
+        ::cfmakeraw(&t);
+        ::tcsetattr(keeper_, TCSANOW, &t);
+        thread_ = std::thread([this] { Echo(); });
+    }
+    ~EchoPty() {
+        char c = 0;
+        (void)!::write(stop_[1], &c, 1);
+        thread_.join();
+        ::close(keeper_);
+        ::close(master_);
+        ::close(stop_[0]);
+        ::close(stop_[1]);
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    void Echo() {
+        char buf[256];
+        for (;;) {
+            pollfd p[2] = {{master_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+            if (::poll(p, 2, -1) < 0 && errno != EINTR)
+                return;
+            if (p[1].revents)
+                return;
+            if (p[0].revents & POLLIN) {
+                const ssize_t n = ::read(master_, buf, sizeof buf);
+                if (n > 0)
+                    (void)!::write(master_, buf, static_cast<size_t>(n));
+            }
+        }
+    }
+    int master_ = -1;
+    int keeper_ = -1;
+    int stop_[2] = {-1, -1};
+    std::string path_;
+    std::thread thread_;
+};
+
+EchoPty& Echo() {
+    static EchoPty echo;
+    return echo;
+}
+
+int OpenRaw() {
+    const int fd = ::open(Echo().Path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    termios t{};
+    ::tcgetattr(fd, &t);
+    ::cfmakeraw(&t);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    ::tcsetattr(fd, TCSANOW, &t);
+    return fd;
+}
+
+void OpenComm(TComm& comm) {
+    comm.SetDeviceName(Echo().Path());
+    comm.SetFlowControl(fcNone);
+    comm.Open();
+}
+
+// Per-exchange latency: median and 99th percentile in microseconds as counters.
+class Latencies {
+public:
+    void Add(std::chrono::steady_clock::duration d) {
+        us_.push_back(std::chrono::duration<double, std::micro>(d).count());
+    }
+    void Report(benchmark::State& state) {
+        if (us_.empty())
+            return;
+        std::sort(us_.begin(), us_.end());
+        state.counters["p50_us"] = us_[us_.size() / 2];
+        state.counters["p99_us"] = us_[std::min(us_.size() - 1, us_.size() * 99 / 100)];
+    }
+
+private:
+    std::vector<double> us_;
+};
+
+void BM_RoundTrip_RawTermios(benchmark::State& state) {
+    const int fd = OpenRaw();
+    Latencies lat;
+    char c = 'x';
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        (void)!::write(fd, &c, 1);
+        pollfd p{fd, POLLIN, 0};
+        ::poll(&p, 1, 1000);
+        if (::read(fd, &c, 1) != 1)
+            state.SkipWithError("echo lost");
+        lat.Add(std::chrono::steady_clock::now() - t0);
+    }
+    lat.Report(state);
+    ::close(fd);
+}
+
+void BM_RoundTrip_Comm(benchmark::State& state) {
+    TComm comm;
+    OpenComm(comm);
+    Latencies lat;
+    char c = 'x';
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        comm.Write(&c, 1);
+        comm.WaitForInput(1000);
+        if (comm.Read(&c, 1) != 1)
+            state.SkipWithError("echo lost");
+        lat.Add(std::chrono::steady_clock::now() - t0);
+    }
+    lat.Report(state);
+}
+
+void BM_InQueCount_FIONREAD(benchmark::State& state) {
+    const int fd = OpenRaw();
+    int n = 0;
+    for (auto _ : state) {
+        ::ioctl(fd, FIONREAD, &n);
+        benchmark::DoNotOptimize(n);
+    }
+    ::close(fd);
+}
+
+void BM_InQueCount_Comm(benchmark::State& state) {
+    TComm comm;
+    OpenComm(comm);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(comm.InQueCount());
+}
+
+BENCHMARK(BM_RoundTrip_RawTermios)->Iterations(2000)->UseRealTime();
+BENCHMARK(BM_RoundTrip_Comm)->Iterations(2000)->UseRealTime();
+BENCHMARK(BM_InQueCount_FIONREAD)->Iterations(200000);
+BENCHMARK(BM_InQueCount_Comm)->Iterations(200000);
+
+// Console output as usual, then the medians of each pair as a ratio to the floor.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& r : runs) {
+            if (r.aggregate_name != "median")
+                continue;
+            Figures& f = figures_[r.run_name.function_name];
+            f.cpu = r.GetAdjustedCPUTime();
+            f.real = r.GetAdjustedRealTime();
+            if (auto it = r.counters.find("p50_us"); it != r.counters.end())
+                f.p50 = it->second.value;
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        auto ratio = [&](const char* what, const std::string& mine, const std::string& floor) {
+            const auto m = figures_.find(mine);
+            const auto f = figures_.find(floor);
+            if (m == figures_.end() || f == figures_.end() || f->second.cpu <= 0)
+                return;
+            std::printf("%-28s CPU %8.1f ns vs %8.1f ns  = %.3fx", what, m->second.cpu,
+                        f->second.cpu, m->second.cpu / f->second.cpu);
+            if (f->second.p50 > 0)
+                std::printf("   latency p50 %6.1f us vs %6.1f us = %.3fx", m->second.p50,
+                            f->second.p50, m->second.p50 / f->second.p50);
+            std::printf("\n");
+        };
+        std::printf("\nMedians over the repetitions, component vs raw termios:\n");
+        ratio("round trip per exchange", "BM_RoundTrip_Comm", "BM_RoundTrip_RawTermios");
+        ratio("InQueCount per call", "BM_InQueCount_Comm", "BM_InQueCount_FIONREAD");
+    }
+
+private:
+    struct Figures {
+        double cpu = 0, real = 0, p50 = 0;
+    };
+    std::map<std::string, Figures> figures_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<char*> args(argv, argv + argc);
+    std::string reps = "--benchmark_repetitions=12";
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
+    std::string aggregates = "--benchmark_report_aggregates_only=true";
+    bool haveReps = false;
+    for (int i = 1; i < argc; ++i)
+        haveReps = haveReps || std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0;
+    if (!haveReps)
+        args.push_back(reps.data());
+    args.push_back(interleave.data());
+    args.push_back(aggregates.data());
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    Echo();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
