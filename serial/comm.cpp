@@ -4,6 +4,7 @@
 #include "serial/event_thread.h"
 #include "serial/line_settings.h"
 #include "serial/port_names.h"
+#include "serial/trace.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -68,6 +69,8 @@ TCustomComm::~TCustomComm() {
 }
 
 void TCustomComm::RaiseCommError(const std::string& message, int code) const {
+    if (comsetup::SerialTraceOn())
+        comsetup::SerialTrace(DeviceName_, message + " " + std::to_string(code));
     std::string detail = DeviceName_;
     if (code > 0)
         detail += std::string(": ") + std::strerror(code);
@@ -82,6 +85,8 @@ void TCustomComm::CheckOpen() {
 }
 
 void TCustomComm::Open() {
+    if (comsetup::SerialTraceOn())
+        comsetup::SerialTrace(DeviceName_, "open");
     CheckOpen();
     CreateHandle();
     if (!Enabled())
@@ -96,6 +101,8 @@ void TCustomComm::Open() {
 void TCustomComm::Close() {
     if (!Enabled())
         return;
+    if (comsetup::SerialTraceOn())
+        comsetup::SerialTrace(DeviceName_, "close");
     StopEventThread();
     DestroyHandle();
 }
@@ -173,6 +180,8 @@ int TCustomComm::Read(void* buf, int count) {
     const comsetup::TransferResult r = Handle->Read(buf, count, ReadTimeout_);
     if (r.error != 0)
         RaiseCommError("Read error", r.error);
+    if (r.bytes > 0 && comsetup::SerialTraceOn())
+        comsetup::SerialTraceBytes(DeviceName_, "read", buf, r.bytes);
     return r.bytes;
 }
 
@@ -183,6 +192,11 @@ int TCustomComm::Write(const void* buf, int count) {
     const comsetup::TransferResult r = Handle->Write(buf, count, WriteTimeout_);
     if (r.error != 0)
         RaiseCommError("Write error", r.error);
+    if (comsetup::SerialTraceOn()) {
+        comsetup::SerialTraceBytes(DeviceName_, "write", buf, count);
+        if (r.bytes < 0)
+            comsetup::SerialTrace(DeviceName_, "write timed out");
+    }
     return r.bytes;
 }
 
@@ -197,6 +211,8 @@ int TCustomComm::InQueCount() {
 }
 
 void TCustomComm::PurgeIn() {
+    if (Enabled() && comsetup::SerialTraceOn())
+        comsetup::SerialTrace(DeviceName_, "purge input");
     if (Enabled())
         Handle->Purge(comsetup::purge::RxAbort | comsetup::purge::RxClear);
 }

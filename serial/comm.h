@@ -80,6 +80,7 @@ TCommEventTypes AllCommEvents();
 
 class ECommError : public std::runtime_error {
 public:
+    // message is the bare text; what() is that text followed by " (Error: <code>) ".
     ECommError(const std::string& message, int code, std::string detail = {});
     int ErrorCode;
     // The OS's own text for the code and the device, for logs; not part of the message.
