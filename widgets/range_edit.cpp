@@ -307,7 +307,9 @@ void TRangeEdit::DoExit() {
 
     if (refused) {
         FlashError();
-        setFocus(Qt::OtherFocusReason);
+        // A field being hidden loses the focus too; only a visible one can take it back.
+        if (isVisible())
+            setFocus(Qt::OtherFocusReason);
         setCursorPosition(static_cast<int>(text().size()));
     } else {
         SetColor(normalColor_);

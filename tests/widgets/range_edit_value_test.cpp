@@ -156,11 +156,14 @@ TEST_F(ValueTest, SettersOfNumDecAndLengths) {
     field->SetLungDec(3);
     field->SetLungDec(-1);
     EXPECT_EQ(field->LungDec(), 3);
-    for (auto set : {&TRangeEdit::SetLungBin, &TRangeEdit::SetLungEsa, &TRangeEdit::SetLungOct,
-                     &TRangeEdit::SetLungBCD}) {
-        (field->*set)(4);
-        (field->*set)(-2);
-    }
+    field->SetLungBin(4);
+    field->SetLungBin(-2);
+    field->SetLungEsa(4);
+    field->SetLungEsa(-2);
+    field->SetLungOct(4);
+    field->SetLungOct(-2);
+    field->SetLungBCD(4);
+    field->SetLungBCD(-2);
     EXPECT_EQ(field->LungBin(), 4);
     EXPECT_EQ(field->LungEsa(), 4);
     EXPECT_EQ(field->LungOct(), 4);
