@@ -3,9 +3,10 @@
 //    (refuses other programs' opens); both are dropped when the device closes.
 //  - Reads return at once with what has arrived; writes wait for room at most their time limit.
 //  - Events: an epoll set holds the device (readability, edge-triggered: an unread byte is not
-//    reported again) and an eventfd for Wake. Modem lines, line errors and an emptied transmit
-//    queue have no wake-up of their own; while they are watched and the device supports the
-//    queries, the wait ticks every few milliseconds to compare them.
+//    reported again) and an eventfd for Wake. Modem lines and line errors have no wake-up of
+//    their own: while they are watched and the device answers the queries, the wait ticks
+//    every few milliseconds to compare them. The transmit queue is compared the same way, only
+//    between a write and the moment it is found empty.
 #include "serial/comm_device.h"
 #include "serial/posix/termios_map.h"
 
@@ -121,8 +122,11 @@ public:
             if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))
                 return {EIO, 0};
         }
-        if (count > 0)
-            txPending_.store(true, std::memory_order_relaxed);
+        // An emptied transmit queue has no wake-up of its own: the first write after it was
+        // reported wakes the event thread, which then ticks until the queue is empty.
+        if (count > 0 && (mask_.load(std::memory_order_relaxed) & commevent::TxEmpty) &&
+            !txPending_.exchange(true, std::memory_order_acq_rel))
+            Wake();
         return {0, count};
     }
 
@@ -156,7 +160,7 @@ public:
     }
 
     void SetEventMask(uint32_t mask) override {
-        mask_ = mask;
+        mask_.store(mask, std::memory_order_relaxed);
         uint32_t want = 0;
         if (mask & commevent::RxChar)
             want |= EPOLLIN;
@@ -200,9 +204,7 @@ public:
         }
         if (!hungUp_)
             events |= CompareStatus();
-        events &= mask_ | commevent::Err;
-        if ((mask_ & commevent::Err) == 0)
-            events &= ~commevent::Err;
+        events &= mask_.load(std::memory_order_relaxed);
         return 0;
     }
 
@@ -218,8 +220,9 @@ private:
     int TickMs() const {
         if (hungUp_)
             return -1;
-        const bool lines = (mask_ & kLineEvents) && (haveCounters_ || haveLines_);
-        const bool tx = mask_ & commevent::TxEmpty;
+        const uint32_t mask = mask_.load(std::memory_order_relaxed);
+        const bool lines = (mask & kLineEvents) && (haveCounters_ || haveLines_);
+        const bool tx = (mask & commevent::TxEmpty) && txPending_.load(std::memory_order_acquire);
         return lines || tx ? kStatusTickMs : -1;
     }
 
@@ -227,10 +230,11 @@ private:
     // what the last tick saw.
     uint32_t CompareStatus() {
         uint32_t events = 0;
-        if (mask_ & commevent::TxEmpty && txPending_.load(std::memory_order_relaxed)) {
+        if ((mask_.load(std::memory_order_relaxed) & commevent::TxEmpty) &&
+            txPending_.load(std::memory_order_acquire)) {
             int queued = 0;
             if (::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued == 0) {
-                txPending_.store(false, std::memory_order_relaxed);
+                txPending_.store(false, std::memory_order_release);
                 events |= commevent::TxEmpty;
             }
         }
@@ -289,8 +293,8 @@ private:
     TCommTimeouts timeouts_; // owner thread
     std::atomic<uint32_t> pendingErrors_{0};
     std::atomic<bool> txPending_{false};
+    std::atomic<uint32_t> mask_{0};
     // Event thread (SetEventMask runs before the thread starts).
-    uint32_t mask_ = 0;
     bool haveCounters_ = false;
     bool haveLines_ = false;
     bool hungUp_ = false;
