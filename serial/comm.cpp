@@ -177,6 +177,8 @@ int TCustomComm::Read(void* buf, int count) {
     std::lock_guard lock(IoLock);
     if (!Enabled())
         RaiseCommError("Read error", EBADF);
+    if (count < 0)
+        RaiseCommError("Read error", EINVAL);
     const comsetup::TransferResult r = Handle->Read(buf, count, ReadTimeout_);
     if (r.error != 0)
         RaiseCommError("Read error", r.error);
@@ -189,6 +191,8 @@ int TCustomComm::Write(const void* buf, int count) {
     std::lock_guard lock(IoLock);
     if (!Enabled())
         RaiseCommError("Write error", EBADF);
+    if (count < 0)
+        RaiseCommError("Write error", EINVAL); // never report a negative count as written
     const comsetup::TransferResult r = Handle->Write(buf, count, WriteTimeout_);
     if (r.error != 0)
         RaiseCommError("Write error", r.error);

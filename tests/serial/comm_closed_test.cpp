@@ -146,6 +146,9 @@ TEST(CommClosed, TransferFailuresAndStatusFailure) {
     // The lock is released on the way out: the next transfer works.
     line->FailRead(0);
     EXPECT_EQ(comm.Read(buf, 8), 3);
+    // A negative count is the caller's mistake, not a transfer of "-n" bytes.
+    EXPECT_STREQ(Raised([&] { comm.Write("x", -2); }).what(), "Write error (Error: 22) ");
+    EXPECT_EQ(Raised([&] { comm.Read(buf, -1); }).ErrorCode, EINVAL);
 }
 
 TEST(CommClosed, HeldBackWriteTimesOutAndVanishedDeviceFails) {
