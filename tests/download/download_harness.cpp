@@ -66,7 +66,7 @@ void DownloadHarness::HealthyConverter(FirmwareVariant variant, int bannerAtX, i
 }
 
 DownloadOutcome DownloadHarness::Run(const SetupValues& values) {
-    DownloadContext context{comm, progress, monitor, messages, pacer, cancel, observer};
+    DownloadContext context{comm, progress, monitor, messages, pacer, cancel, observer, trace};
     download = std::make_unique<SetupDownload>(context);
     struct FlushAtEnd {
         DownloadHarness* h;

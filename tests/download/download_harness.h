@@ -136,6 +136,7 @@ public:
     std::atomic<bool> cancel{false};
     ScriptedConverter converter;
     DownloadObserver* observer = nullptr;
+    DownloadTrace* trace = nullptr;
     std::unique_ptr<SetupDownload> download;
 
 private:

@@ -421,5 +421,40 @@ TEST(DownloadDriver, ObserverSeesPhasesAndPlannedTimeReachingItsTotal) {
                   PlannedDurationMs(BuildScript(SetupValues{}, FirmwareVariant::V01_8)));
 }
 
+class RecordingTrace final : public DownloadTrace {
+public:
+    void OnSend(std::uint8_t byte, std::chrono::nanoseconds at) override {
+        sent.push_back(static_cast<char>(byte));
+        sendTimes.push_back(at);
+    }
+    void OnDelay(int ms, std::chrono::nanoseconds start, std::chrono::nanoseconds end) override {
+        delays.push_back(ms);
+        EXPECT_EQ(end - start, std::chrono::milliseconds(std::max(ms, 0)));
+    }
+    void OnReceive(std::span<const std::uint8_t> bytes, std::chrono::nanoseconds) override {
+        received.append(bytes.begin(), bytes.end());
+    }
+    std::string sent;
+    std::vector<std::chrono::nanoseconds> sendTimes;
+    std::vector<int> delays;
+    std::string received;
+};
+
+TEST(DownloadDriver, TraceRecordsEveryByteEveryPauseAndEveryRead) {
+    DownloadHarness h;
+    RecordingTrace trace;
+    h.trace = &trace;
+    h.HealthyConverter(FirmwareVariant::V6_5_0_7);
+    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Complete);
+    EXPECT_EQ(trace.sent, h.Sent());
+    EXPECT_EQ(trace.delays, h.pacer.Delays());
+    EXPECT_EQ(trace.received, BannerFor(FirmwareVariant::V6_5_0_7) + kClosingLines);
+    ASSERT_EQ(trace.sendTimes.size(), h.converter.Received().size());
+    for (std::size_t i = 0; i < trace.sendTimes.size(); ++i) {
+        EXPECT_EQ(std::chrono::duration_cast<std::chrono::milliseconds>(trace.sendTimes[i]).count(),
+                  h.converter.Received()[i].ms);
+    }
+}
+
 } // namespace
 } // namespace comsetup::testing

@@ -1,0 +1,323 @@
+// Pause precision and CPU cost of a whole download, measured at the far end of the line.
+//
+// Runs full downloads against comsetup-sim on a pseudo-terminal, exactly as the command-line
+// tool does (owner pump, event thread, real pacer). The stand-in timestamps every byte it
+// receives (monotonic clock); the download's trace gives, for every pair of consecutive bytes,
+// the pauses stated between them. Reported per stated pause length: count, median / p99 / max
+// excess of the gap seen by the stand-in over the stated pause, and the number of short
+// gaps; then the process CPU time over the download and the total time against the sum of
+// the stated pauses.
+//
+//   download_pacing_bench [--firmware 01.8|V6.5.0.7|both] [--runs N] [--load N]
+//                         [--spin-us N] [--pump on|off] [--worst N] [--sim PATH]
+#include "tests/download/sim_process.h"
+
+#include "download/driver.h"
+#include "download/setup_rules.h"
+#include "serial/comm.h"
+#include "serial/owner_pump.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <map>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace comsetup;
+
+namespace {
+
+std::int64_t CpuNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+// Sends and pauses in the order the driver made them.
+class RecordingTrace final : public DownloadTrace {
+public:
+    struct Event {
+        bool send;
+        std::uint8_t byte;
+        int ms;
+        std::int64_t startNs;
+        std::int64_t endNs;
+    };
+    void OnSend(std::uint8_t byte, std::chrono::nanoseconds at) override {
+        events.push_back({true, byte, 0, at.count(), at.count()});
+    }
+    void OnDelay(int ms, std::chrono::nanoseconds start, std::chrono::nanoseconds end) override {
+        events.push_back({false, 0, ms, start.count(), end.count()});
+    }
+    void OnReceive(std::span<const std::uint8_t>, std::chrono::nanoseconds) override {}
+    std::vector<Event> events;
+};
+
+class QuietProgress final : public ProgressView {
+public:
+    void SetText(const std::string& text) override { label = text; }
+    void ShowCancel(bool) override {}
+    void ShowOk(bool) override {}
+    void BringToFront() override {}
+    std::string label;
+};
+
+class QuietMessages final : public MessageSink {
+public:
+    void ShowError(const std::string& text) override {
+        std::fprintf(stderr, "message: %s\n", text.c_str());
+    }
+};
+
+struct Samples {
+    std::vector<double> excessMs; // far end
+    std::vector<double> localMs;  // the pacer's own measure of each Delay
+};
+
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) {
+        return 0.0;
+    }
+    std::sort(v.begin(), v.end());
+    const double rank = p * static_cast<double>(v.size() - 1);
+    const auto lo = static_cast<std::size_t>(rank);
+    const auto hi = std::min(lo + 1, v.size() - 1);
+    return v[lo] + (v[hi] - v[lo]) * (rank - static_cast<double>(lo));
+}
+
+struct RunFigures {
+    bool ok = false;
+    double wallS = 0;
+    double cpuS = 0;
+    double statedS = 0;
+};
+
+// Spinning child processes that keep the cores busy.
+std::vector<pid_t> StartLoad(int n) {
+    std::vector<pid_t> pids;
+    for (int i = 0; i < n; ++i) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            std::atomic<unsigned long> counter{0};
+            for (;;) {
+                counter.fetch_add(1, std::memory_order_relaxed);
+            }
+        }
+        if (pid > 0) {
+            pids.push_back(pid);
+        }
+    }
+    return pids;
+}
+
+void StopLoad(const std::vector<pid_t>& pids) {
+    for (pid_t pid : pids) {
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }
+}
+
+struct BenchOptions {
+    RealPacerOptions pacer;
+    bool usePump = true; // as the command-line tool runs it: event thread + owner pump
+    int worst = 0;       // print the worst local overshoots
+};
+
+RunFigures RunOnce(const std::string& simProgram, const std::string& firmware,
+                   const BenchOptions& options, std::map<int, Samples>& byPause) {
+    RunFigures figures;
+    const std::string json = testing::TempPath("pacing-bench") + ".json";
+    testing::SimProcess sim(simProgram, {"--firmware", firmware, "--off-time", "300", "--json",
+                                         json, "--once", "--quiet"});
+    SetupValues values;
+    values.portName = sim.PtyPath();
+    values.useGateway = true; // the gateway adds the 3 + 200 groups
+    ApplyOperatingMode(values, OperatingMode::TunnelPointToPoint, false);
+
+    QueuedOwnerPump pump;
+    TComm comm(options.usePump ? &pump : nullptr);
+    QuietProgress progress;
+    QuietMessages messages;
+    StringListLog log;
+    RealPacer pacer(options.usePump ? &pump : nullptr, options.pacer);
+    std::atomic<bool> cancel{false};
+    RecordingTrace trace;
+    DownloadContext context{comm, progress, log, messages, pacer, cancel, nullptr, &trace};
+
+    const auto wall0 = pacer.Now();
+    const auto cpu0 = CpuNs();
+    const DownloadOutcome outcome = RunDownload(context, values);
+    const auto cpu1 = CpuNs();
+    const auto wall1 = pacer.Now();
+    figures.wallS = static_cast<double>((wall1 - wall0).count()) / 1e9;
+    figures.cpuS = static_cast<double>(cpu1 - cpu0) / 1e9;
+    for (const auto& e : trace.events) {
+        figures.statedS += e.send ? 0.0 : e.ms / 1000.0;
+    }
+    if (options.worst > 0) {
+        std::vector<RecordingTrace::Event> delays;
+        for (const auto& e : trace.events) {
+            if (!e.send) {
+                delays.push_back(e);
+            }
+        }
+        auto over = [](const RecordingTrace::Event& e) {
+            return static_cast<double>(e.endNs - e.startNs) / 1e6 - e.ms;
+        };
+        std::sort(delays.begin(), delays.end(),
+                  [&](const auto& a, const auto& b) { return over(a) > over(b); });
+        for (int i = 0; i < options.worst && i < static_cast<int>(delays.size()); ++i) {
+            std::printf("  overshoot %.3f ms on a %d ms pause at %.3f s\n", over(delays[i]),
+                        delays[i].ms, static_cast<double>(delays[i].startNs - wall0.count()) / 1e9);
+        }
+    }
+    if (outcome != DownloadOutcome::Complete) {
+        std::fprintf(stderr, "download ended: %s (%s)\n", OutcomeName(outcome),
+                     progress.label.c_str());
+    }
+    sim.WaitExit(std::chrono::seconds(10));
+    std::ifstream in(json);
+    const auto doc = nlohmann::json::parse(in, nullptr, false);
+    std::remove(json.c_str());
+    if (!doc.is_object() || doc["sessions"].empty()) {
+        std::fprintf(stderr, "no session report from the stand-in\n");
+        return figures;
+    }
+    const auto& received = doc["sessions"][0]["received"];
+
+    // Pair the driver's sends with the stand-in's received bytes, in order.
+    std::vector<std::uint8_t> sentBytes;
+    std::vector<int> statedBefore; // ms stated between the previous send and this one
+    std::vector<std::vector<double>> localBefore;
+    int stated = 0;
+    std::vector<double> local;
+    for (const auto& e : trace.events) {
+        if (e.send) {
+            sentBytes.push_back(e.byte);
+            statedBefore.push_back(stated);
+            localBefore.push_back(local);
+            stated = 0;
+            local.clear();
+        } else {
+            stated += e.ms;
+            local.push_back(static_cast<double>(e.endNs - e.startNs) / 1e6 - e.ms);
+        }
+    }
+    if (received.size() != sentBytes.size()) {
+        std::fprintf(stderr, "sent %zu bytes, the stand-in received %zu\n", sentBytes.size(),
+                     received.size());
+        return figures;
+    }
+    for (std::size_t i = 0; i < sentBytes.size(); ++i) {
+        if (received[i]["byte"].get<int>() != sentBytes[i]) {
+            std::fprintf(stderr, "byte %zu differs\n", i);
+            return figures;
+        }
+    }
+    for (std::size_t i = 1; i < sentBytes.size(); ++i) {
+        if (statedBefore[i] <= 0) {
+            continue; // back-to-back bytes: no pause between them
+        }
+        const double gapMs = static_cast<double>(received[i]["t_us"].get<std::int64_t>() -
+                                                 received[i - 1]["t_us"].get<std::int64_t>()) /
+                             1000.0;
+        Samples& s = byPause[statedBefore[i]];
+        s.excessMs.push_back(gapMs - statedBefore[i]);
+        for (double l : localBefore[i]) {
+            s.localMs.push_back(l);
+        }
+    }
+    figures.ok = outcome == DownloadOutcome::Complete;
+    return figures;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string simProgram = COMSETUP_SIM_PROGRAM;
+    std::vector<std::string> firmwares{"01.8", "V6.5.0.7"};
+    int runs = 1;
+    int load = 0;
+    BenchOptions options;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string a = argv[i];
+        const std::string v = argv[i + 1];
+        if (a == "--firmware") {
+            firmwares = v == "both" ? firmwares : std::vector<std::string>{v};
+        } else if (a == "--runs") {
+            runs = std::stoi(v);
+        } else if (a == "--load") {
+            load = std::stoi(v);
+        } else if (a == "--spin-us") {
+            options.pacer.spinMargin = std::chrono::microseconds(std::stoi(v));
+        } else if (a == "--pump") {
+            options.usePump = v != "off";
+        } else if (a == "--worst") {
+            options.worst = std::stoi(v);
+        } else if (a == "--sim") {
+            simProgram = v;
+        } else {
+            std::fprintf(stderr, "unknown option %s\n", a.c_str());
+            return 2;
+        }
+    }
+
+    const auto loadPids = StartLoad(load);
+    std::map<int, Samples> byPause;
+    double wall = 0, cpu = 0, stated = 0;
+    int good = 0;
+    for (int r = 0; r < runs; ++r) {
+        for (const auto& firmware : firmwares) {
+            const RunFigures f = RunOnce(simProgram, firmware, options, byPause);
+            std::printf("run %d firmware %-8s %s: %.3f s (stated pauses %.3f s, +%.3f s), CPU "
+                        "%.3f s = %.2f%% of one core\n",
+                        r + 1, firmware.c_str(), f.ok ? "complete" : "FAILED", f.wallS, f.statedS,
+                        f.wallS - f.statedS, f.cpuS, 100.0 * f.cpuS / f.wallS);
+            std::fflush(stdout);
+            wall += f.wallS;
+            cpu += f.cpuS;
+            stated += f.statedS;
+            good += f.ok ? 1 : 0;
+        }
+    }
+    StopLoad(loadPids);
+
+    std::printf("\nexcess of the gap seen by the stand-in over the stated pause (ms)%s\n",
+                load > 0 ? " with busy cores" : "");
+    std::printf("%8s %6s %8s %8s %8s %8s %6s | %8s %8s\n", "pause", "count", "median", "p99", "max",
+                "min", "short", "local md", "local99");
+    std::vector<double> all;
+    std::vector<double> allLocal;
+    int shortCount = 0;
+    for (const auto& [pause, s] : byPause) {
+        const int shortHere = static_cast<int>(
+            std::count_if(s.excessMs.begin(), s.excessMs.end(), [](double e) { return e < 0; }));
+        shortCount += shortHere;
+        all.insert(all.end(), s.excessMs.begin(), s.excessMs.end());
+        allLocal.insert(allLocal.end(), s.localMs.begin(), s.localMs.end());
+        std::printf("%8d %6zu %8.3f %8.3f %8.3f %8.3f %6d | %8.3f %8.3f\n", pause,
+                    s.excessMs.size(), Percentile(s.excessMs, 0.5), Percentile(s.excessMs, 0.99),
+                    Percentile(s.excessMs, 1.0), Percentile(s.excessMs, 0.0), shortHere,
+                    Percentile(s.localMs, 0.5), Percentile(s.localMs, 0.99));
+    }
+    std::printf("%8s %6zu %8.3f %8.3f %8.3f %8.3f %6d | %8.3f %8.3f\n", "all", all.size(),
+                Percentile(all, 0.5), Percentile(all, 0.99), Percentile(all, 1.0),
+                Percentile(all, 0.0), shortCount, Percentile(allLocal, 0.5),
+                Percentile(allLocal, 0.99));
+    std::printf("\n%d of %d downloads complete; short pauses: %d\n", good,
+                runs * static_cast<int>(firmwares.size()), shortCount);
+    std::printf("total %.3f s for %.3f s of stated pauses (+%.3f s, %.3f%%); process CPU %.3f s "
+                "= %.2f%% of one core\n",
+                wall, stated, wall - stated, 100.0 * (wall - stated) / stated, cpu,
+                100.0 * cpu / wall);
+    return good == runs * static_cast<int>(firmwares.size()) && shortCount == 0 ? 0 : 1;
+}

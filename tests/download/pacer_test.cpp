@@ -1,0 +1,87 @@
+// The pacers: a real Delay is never shorter than asked and runs owner-thread work while it
+// waits; the virtual one moves time only in Delay.
+#include "download/pacer.h"
+
+#include "serial/owner_pump.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace comsetup {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(RealPacer, DelayIsNeverShorterThanAsked) {
+    QueuedOwnerPump pump;
+    for (QueuedOwnerPump* p : {static_cast<QueuedOwnerPump*>(nullptr), &pump}) {
+        RealPacer pacer(p);
+        for (int ms : {1, 3, 20, 3, 7}) {
+            const auto start = pacer.Now();
+            pacer.Delay(ms);
+            EXPECT_GE(pacer.Now() - start, std::chrono::milliseconds(ms)) << ms;
+        }
+    }
+}
+
+TEST(RealPacer, ZeroAndNegativeDelaysRunNothing) {
+    QueuedOwnerPump pump;
+    RealPacer pacer(&pump);
+    int ran = 0;
+    pump.Post([&] { ++ran; });
+    pacer.Delay(0);
+    pacer.Delay(-5);
+    EXPECT_EQ(ran, 0);
+    pacer.ProcessMessages();
+    EXPECT_EQ(ran, 1);
+}
+
+TEST(RealPacer, WorkPostedFromAnotherThreadRunsDuringTheDelay) {
+    QueuedOwnerPump pump;
+    RealPacer pacer(&pump);
+    const auto owner = std::this_thread::get_id();
+    std::atomic<bool> ranOnOwner{false};
+    std::atomic<bool> delivered{false};
+    std::thread poster([&] {
+        std::this_thread::sleep_for(20ms);
+        pump.Post([&] { ranOnOwner = std::this_thread::get_id() == owner; });
+        delivered = true;
+    });
+    // Long enough that the post lands well inside the wait.
+    pacer.Delay(300);
+    poster.join();
+    EXPECT_TRUE(delivered.load());
+    EXPECT_TRUE(ranOnOwner.load());
+    EXPECT_EQ(pump.PendingCount(), 0u);
+}
+
+TEST(RealPacer, ASpinMarginKeepsTheLowerBound) {
+    RealPacer pacer(nullptr, RealPacerOptions{2ms, 200us});
+    for (int ms : {1, 5}) {
+        const auto start = pacer.Now();
+        pacer.Delay(ms);
+        EXPECT_GE(pacer.Now() - start, std::chrono::milliseconds(ms));
+    }
+}
+
+TEST(VirtualPacer, TimeMovesOnlyInDelayAndTheListenerSeesIt) {
+    VirtualPacer pacer;
+    std::vector<std::int64_t> seen;
+    pacer.SetListener([&](std::chrono::nanoseconds now) {
+        seen.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    });
+    pacer.Delay(300);
+    pacer.ProcessMessages();
+    pacer.Delay(0);
+    pacer.Delay(-5);
+    pacer.Delay(20);
+    EXPECT_EQ(pacer.NowMs(), 320);
+    EXPECT_EQ(pacer.Delays(), (std::vector<int>{300, 20}));
+    EXPECT_EQ(pacer.ProcessCount(), 1);
+    EXPECT_EQ(seen, (std::vector<std::int64_t>{300, 300, 320}));
+}
+
+} // namespace
+} // namespace comsetup
