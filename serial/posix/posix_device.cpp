@@ -37,6 +37,10 @@ template <typename F> auto RetryEintr(F call) {
     return rc;
 }
 
+int Ioctl(int fd, unsigned long request, void* arg) {
+    return RetryEintr([&] { return ::ioctl(fd, request, arg); });
+}
+
 void CloseFd(int fd) {
     if (fd >= 0)
         ::close(fd); // not retried: on Linux the descriptor is gone even after EINTR
@@ -172,11 +176,11 @@ public:
             ::epoll_ctl(epfd_, EPOLL_CTL_ADD, fd_, &ev);
         // Which status queries this device answers decides what the tick compares.
         serial_icounter_struct ic{};
-        haveCounters_ = ::ioctl(fd_, TIOCGICOUNT, &ic) == 0;
+        haveCounters_ = Ioctl(fd_, TIOCGICOUNT, &ic) == 0;
         if (haveCounters_)
             counters_ = ic;
         int lines = 0;
-        haveLines_ = ::ioctl(fd_, TIOCMGET, &lines) == 0;
+        haveLines_ = Ioctl(fd_, TIOCMGET, &lines) == 0;
         lines_ = lines;
         txPending_.store(false, std::memory_order_relaxed);
     }
@@ -193,13 +197,13 @@ public:
                 RetryEintr([&] { return ::read(wakefd_, &value, sizeof value); });
                 continue;
             }
+            if (got[i].events & EPOLLIN)
+                events |= commevent::RxChar;
             if (got[i].events & (EPOLLHUP | EPOLLERR | EPOLLRDHUP)) {
                 pendingErrors_.fetch_or(commerror::IoError, std::memory_order_acq_rel);
                 events |= commevent::Err;
                 ::epoll_ctl(epfd_, EPOLL_CTL_DEL, fd_, nullptr); // reported once, not in a loop
                 hungUp_ = true;
-            } else if (got[i].events & EPOLLIN) {
-                events |= commevent::RxChar;
             }
         }
         if (!hungUp_)
@@ -233,14 +237,14 @@ private:
         if ((mask_.load(std::memory_order_relaxed) & commevent::TxEmpty) &&
             txPending_.load(std::memory_order_acquire)) {
             int queued = 0;
-            if (::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued == 0) {
+            if (Ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued == 0) {
                 txPending_.store(false, std::memory_order_release);
                 events |= commevent::TxEmpty;
             }
         }
         if (haveCounters_) {
             serial_icounter_struct ic{};
-            if (::ioctl(fd_, TIOCGICOUNT, &ic) == 0) {
+            if (Ioctl(fd_, TIOCGICOUNT, &ic) == 0) {
                 if (ic.cts != counters_.cts)
                     events |= commevent::Cts;
                 if (ic.dsr != counters_.dsr)
@@ -270,7 +274,7 @@ private:
             }
         } else if (haveLines_) {
             int lines = 0;
-            if (::ioctl(fd_, TIOCMGET, &lines) == 0) {
+            if (Ioctl(fd_, TIOCMGET, &lines) == 0) {
                 const int changed = lines ^ lines_;
                 if (changed & TIOCM_CTS)
                     events |= commevent::Cts;
@@ -323,7 +327,7 @@ OpenResult OpenSystemDevice(const std::string& path) {
     if (RetryEintr([&] { return ::ioctl(fd, TIOCEXCL); }) != 0)
         return fail(errno);
     if (int err = posix::MakeRaw(fd); err != 0) {
-        ::ioctl(fd, TIOCNXCL);
+        Ioctl(fd, TIOCNXCL, nullptr);
         return fail(err);
     }
     const int epfd = ::epoll_create1(EPOLL_CLOEXEC);
@@ -335,7 +339,7 @@ OpenResult OpenSystemDevice(const std::string& path) {
         const int err = errno;
         CloseFd(epfd);
         CloseFd(wakefd);
-        ::ioctl(fd, TIOCNXCL);
+        Ioctl(fd, TIOCNXCL, nullptr);
         return fail(err);
     }
     return {std::make_unique<PosixDevice>(fd, epfd, wakefd), 0};
