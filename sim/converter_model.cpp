@@ -15,6 +15,8 @@ namespace {
 constexpr std::uint8_t kLF = 0x0A;
 constexpr std::uint8_t kCR = 0x0D;
 constexpr std::size_t kMaxAnomalies = 100;
+constexpr std::size_t kMaxChoiceLength = 16; // a menu choice is one digit
+constexpr std::size_t kMaxMonitorLine = 600; // a record is 75 characters
 
 bool IsEnter(std::uint8_t b) {
     return b == kLF || b == kCR;
@@ -343,6 +345,10 @@ void ConverterModel::ShowMenu() {
 
 void ConverterModel::OnMainMenu(std::uint8_t b, std::int64_t nowUs) {
     if (IsPrintable(b)) {
+        if (input_.size() >= kMaxChoiceLength) {
+            Anomaly("menu choice too long: byte " + DescribeByte(b) + " dropped");
+            return;
+        }
         input_.push_back(static_cast<char>(b));
         Emit(std::string(1, static_cast<char>(b)));
         return;
@@ -771,6 +777,10 @@ void ConverterModel::OnMonitorLine(std::uint8_t b, std::int64_t nowUs) {
     if (IsPrintable(b)) {
         if (b == 'z' && input_.empty() && state_ == State::Monitor)
             return; // one more poll that crossed the answer
+        if (input_.size() >= kMaxMonitorLine) {
+            Anomaly("monitor line too long: byte " + DescribeByte(b) + " dropped");
+            return;
+        }
         input_.push_back(static_cast<char>(b));
         return;
     }

@@ -81,6 +81,7 @@ void Server::ReadLine(std::int64_t now) {
         if (n > 0) {
             model_.Receive(std::string_view(buf, static_cast<std::size_t>(n)), now);
             AfterModel(now);
+            now = NowUs(); // later reads of this wake-up hold bytes that came in since
             if (!pty_->IsOpen())
                 return;
             continue;

@@ -232,3 +232,45 @@ TEST(ConverterModel, EveryReceivedByteIsKeptWithItsTime) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ConverterModel, RandomBytesInEveryStateNeitherThrowNorStickIt) {
+    // Junk at every stage of a session (including long runs without a line end), then a
+    // clean download: the converter must survive the junk and serve the download.
+    for (Firmware f : {Firmware::V01_8, Firmware::V6_5_0_7}) {
+        ModelOptions o;
+        o.firmware = f;
+        o.offTimeUs = 0;
+        o.restartTimeUs = 1000;
+        ConverterModel model(o);
+        std::uint32_t seed = 12345;
+        std::int64_t now = 0;
+        const std::string prefixes[] = {"",       "x",      "x\n",     "x\n0\n",     "x\n1\n",
+                                        "x\n6\n", "x\n9\n", "x\n9\nz", "x\n9\nzS7\n"};
+        for (const std::string& prefix : prefixes) {
+            model.Receive(prefix, now);
+            now += 2000;
+            model.Advance(now);
+            std::string junk;
+            for (int i = 0; i < 3000; ++i) {
+                seed = seed * 1103515245u + 12345u;
+                junk.push_back(static_cast<char>(seed >> 16));
+            }
+            ASSERT_NO_THROW(model.Receive(junk, now)) << "after \"" << prefix << "\"";
+            now += 20'000'000; // idle: the session is abandoned
+            model.Advance(now);
+            model.TakeOutput();
+            model.TakeFinishedSessions();
+            ASSERT_FALSE(model.InSession());
+        }
+        DownloadEmulator d(model, now);
+        EXPECT_TRUE(d.Run(DownloadValues{}, ScriptFor(f)).verdictComplete);
+        auto sessions = model.TakeFinishedSessions();
+        ASSERT_EQ(sessions.size(), 1u);
+        EXPECT_EQ(sessions[0].end, SessionEnd::Complete);
+        EXPECT_TRUE(sessions[0].anomalies.empty());
+    }
+}
+
+} // namespace
