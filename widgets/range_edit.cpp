@@ -227,21 +227,21 @@ void TRangeEdit::Change() {
     if (limit > 0 && text().size() > limit)
         AssignText(lastText_);
 
-    // One foreign character per run; the re-runs raised by the assignment take the rest.
+    // Foreign characters and misplaced minus signs go in one assignment each. Taking them
+    // out one per run settles on the same text, but nests one run per character, and a
+    // long paste would exhaust the stack.
     QString t = text();
-    for (qsizetype i = 0; i < t.size(); ++i) {
-        const QChar c = t[i];
-        const bool allowed =
-            (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == '.' || c == ',' || c == '-';
-        if (!allowed) {
-            AssignText(t.remove(i, 1));
-            break;
-        }
+    QString kept;
+    kept.reserve(t.size());
+    for (const QChar c : t) {
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == '.' || c == ',' || c == '-')
+            kept.append(c);
     }
+    AssignText(kept);
 
     t = text();
     if (HasMisplacedMinus(t))
-        AssignText(t.remove(t.indexOf('-'), 1));
+        AssignText(t.remove('-'));
 
     if (text().contains(QLatin1String(",-")) || text().contains(QLatin1String(".-"))) {
         AssignText(lastText_);
@@ -249,11 +249,8 @@ void TRangeEdit::Change() {
     }
 
     t = text();
-    if (t.startsWith('-') && t.indexOf('-', 1) > 0) {
-        QString rest = t.mid(1);
-        rest.remove(rest.indexOf('-'), 1);
-        AssignText(QLatin1Char('-') + rest);
-    }
+    if (t.startsWith('-') && t.indexOf('-', 1) > 0)
+        AssignText(QLatin1Char('-') + t.mid(1).remove('-'));
 
     if (base_ == Decimale) {
         lastInt_ = GetValue();

@@ -97,3 +97,11 @@ TEST_F(ChangeTest, UserChangeHandlerRunsForEveryChange) {
     field->setText(field->text()); // equal text: nothing happens
     EXPECT_EQ(spy.count(), 0);
 }
+
+TEST_F(ChangeTest, LongForeignPasteSettlesWithoutExhaustingTheStack) {
+    ASSERT_GE(field->maxLength(), 30003);
+    field->setText(QString(20000, 'x') + "12" + QString(10000, '-'));
+    EXPECT_EQ(field->text(), "12");
+    field->setText("-" + QString(30000, '-') + "7");
+    EXPECT_EQ(field->text(), "-7");
+}
