@@ -103,7 +103,6 @@ void TCustomComm::Close() {
         return;
     if (comsetup::SerialTraceOn())
         comsetup::SerialTrace(DeviceName_, "close");
-    StopEventThread();
     DestroyHandle();
 }
 
@@ -118,10 +117,13 @@ void TCustomComm::CreateHandle() {
 }
 
 void TCustomComm::AttachHandle(std::unique_ptr<comsetup::CommDevice> device) {
+    if (Handle)
+        DestroyHandle();
     Handle = std::move(device);
 }
 
 void TCustomComm::DestroyHandle() {
+    StopEventThread(); // a descendant may call this directly: the thread goes first, always
     Handle.reset();
 }
 
