@@ -13,7 +13,8 @@
 // locale's, read at every use (widgets/decimal_separator.h); a user may type '.' or ','.
 //
 // Usable as a promoted QLineEdit in .ui forms; the properties below can be set there as
-// dynamic properties of the same names, or from code through the Set... functions.
+// dynamic properties of the same names (stdset="0", so uic calls setProperty), or from
+// code through the Set... functions.
 // GUI thread only.
 #pragma once
 
