@@ -31,6 +31,9 @@ std::vector<DownloadResult> RunBatch(const std::vector<CliSetup>& setups,
             if (!options.logDir.empty()) {
                 job.logPath = options.logDir + "/" + LogFileName(setups[i].port);
             }
+            if (options.traceFor) {
+                job.trace = options.traceFor(i);
+            }
             results[i] = RunDownloadJob(setups[i], job, *cancels[i]);
         });
     }

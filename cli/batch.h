@@ -5,6 +5,7 @@
 
 #include "cli/download_job.h"
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@ namespace comsetup::cli {
 struct BatchOptions {
     std::ostream* progressOut = nullptr;
     std::string logDir; // one monitor log per download, named after its port; empty: none
+    // The trace of download i (used on that download's thread only), or nullptr.
+    std::function<DownloadTrace*(std::size_t i)> traceFor;
 };
 
 // Runs every download to its end; results in the order of setups.

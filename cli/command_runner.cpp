@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -37,6 +38,9 @@ int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err
     job.reporter.live = terminal && !arguments.plain && LiveAllowed();
     job.reporter.width = console.width;
     job.logPath = arguments.logPath;
+    // COMSETUP_TRACE=FILE ("-": standard error) records every byte and pause with its time.
+    const std::unique_ptr<DownloadTrace> trace = TraceFromEnvironment();
+    job.trace = trace.get();
     if (!arguments.json) {
         progress << "Download to " << arguments.setup.port << ": switch the converter off and "
                  << "on when asked; Ctrl+C cancels." << std::endl;

@@ -87,7 +87,8 @@ DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
         TComm comm(&pump);
         comm.SetFlowControl(fcNone); // as the main window's port component is set up
         RealPacer pacer(&pump);
-        DownloadContext context{comm, reporter, *log, reporter, pacer, cancel, &reporter};
+        DownloadContext context{comm,  reporter, *log,      reporter,
+                                pacer, cancel,   &reporter, options.trace};
         SetupDownload download(context);
         running = &download;
         try {

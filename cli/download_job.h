@@ -7,6 +7,8 @@
 #include "cli/console_reporter.h"
 #include "cli/setup_options.h"
 
+#include "download/trace.h"
+
 #include <nlohmann/json.hpp>
 
 #include <atomic>
@@ -48,6 +50,7 @@ struct JobOptions {
     std::ostream* progressOut = nullptr; // where progress goes (never nullptr when run)
     ReporterOptions reporter;            // live line or plain lines, prefix, shared lock
     std::string logPath;                 // the monitor log file, or empty
+    DownloadTrace* trace = nullptr;      // every byte and pause with its time, when set
 };
 
 // Runs the download to its end and never throws: every failure becomes the result's exit
