@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -12,6 +13,13 @@ namespace {
 
 using namespace comsetup;
 using namespace std::chrono_literals;
+
+std::size_t OpenDescriptors() {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
 
 TEST(Stress, FiveHundredOpenCloseCyclesOnAPtyWithTraffic) {
     test::PtyPair pty;
@@ -37,10 +45,16 @@ TEST(Stress, FiveHundredOpenCloseCyclesOnAPtyWithTraffic) {
     });
 
     char buf[256];
+    int cyclesWithBytes = 0;
+    const std::size_t descriptorsBefore = OpenDescriptors();
     for (int cycle = 0; cycle < 500; ++cycle) {
         comm.Open();
         ASSERT_TRUE(comm.Enabled());
         comm.Write("ping", 4);
+        if (cycle % 2 == 0)
+            pump.WaitAndRunPending(20ms); // a delivery while the bytes still wait
+        if (comm.WaitForInput(50) && comm.Read(buf, sizeof buf) > 0)
+            ++cyclesWithBytes;
         for (int i = 0; i < 3; ++i) {
             pump.RunPending();
             if (comm.InQueCount() > 0)
@@ -55,6 +69,8 @@ TEST(Stress, FiveHundredOpenCloseCyclesOnAPtyWithTraffic) {
     stop = true;
     farEnd.join();
     EXPECT_GT(delivered, 0);
+    EXPECT_GT(cyclesWithBytes, 250);
+    EXPECT_EQ(OpenDescriptors(), descriptorsBefore); // every open period gave back its files
 }
 
 TEST(Stress, ManyComponentsOpenedAndDestroyedWithEventsInFlight) {
