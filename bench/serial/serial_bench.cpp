@@ -179,6 +179,9 @@ BENCHMARK(BM_InQueCount_Comm)->Iterations(200000);
 // Console output as usual, then the medians of each pair as a ratio to the floor.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    // Colours only on a terminal: a saved run stays readable.
+    RatioReporter() : ConsoleReporter(::isatty(1) ? OO_Defaults : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& r : runs) {
