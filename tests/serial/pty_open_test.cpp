@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -73,6 +76,36 @@ TEST(PtyOpen, DeviceIsExclusiveUntilClosed) {
     first.Close();
     second.Open();
     EXPECT_TRUE(second.Enabled());
+}
+
+TEST(PtyOpen, DeviceWithoutPermissionCarriesTheOsCode) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to open as another user";
+    PtyPair pty;
+    ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0600), 0);
+    // A child that runs as "nobody" (outside the dialout and tty groups) tries to open it.
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        int code = 100;
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
+            TComm comm;
+            comm.SetDeviceName(pty.SlavePath());
+            try {
+                comm.Open();
+                code = 0;
+            } catch (const ECommError& e) {
+                const bool exact =
+                    std::string(e.what()) == "Error accessing specified device (Error: " +
+                                                 std::to_string(e.ErrorCode) + ") ";
+                code = exact ? e.ErrorCode : 101;
+            }
+        }
+        ::_exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), EACCES);
 }
 
 TEST(PtyOpen, ComNamesMapToSerialDevicesOrTheirOverride) {
