@@ -20,7 +20,7 @@ std::optional<std::int64_t> ParseMs(const std::string& text) {
 std::string SimUsage() {
     return "usage: comsetup-sim --firmware 01.8|V6.5.0.7 [--link PATH] [--off-time MS]\n"
            "                    [--json FILE] [--fail MODE] [--once] [--quiet]\n"
-           "                    [--restart-time MS] [--idle-time MS]\n"
+           "                    [--restart-time MS] [--idle-time MS] [--no-realtime]\n"
            "Serves a converter stand-in on a pseudo-terminal and prints its path first.\n"
            "  --firmware V     firmware version shown in the banner (01.8 or V6.5.0.7)\n"
            "  --link PATH      create the symlink PATH to the pseudo-terminal\n"
@@ -31,7 +31,9 @@ std::string SimUsage() {
            "  --fail MODE      none | short | unknown-firmware | garbage | no-restart |\n"
            "                   no-exit-without | flood | vanish\n"
            "  --once           exit when the first session ends\n"
-           "  --quiet          no event log on stderr\n";
+           "  --quiet          no event log on stderr\n"
+           "  --no-realtime    do not ask for a real-time priority (asked by default, so\n"
+           "                   that received bytes are timestamped as they arrive)\n";
 }
 
 ParseResult ParseSimOptions(const std::vector<std::string>& args) {
@@ -52,6 +54,8 @@ ParseResult ParseSimOptions(const std::vector<std::string>& args) {
             o.once = true;
         } else if (a == "--quiet") {
             o.quiet = true;
+        } else if (a == "--no-realtime") {
+            o.realtime = false;
         } else if (a == "--firmware" || a == "--link" || a == "--json" || a == "--fail" ||
                    a == "--off-time" || a == "--restart-time" || a == "--idle-time") {
             if (!value(v))

@@ -8,9 +8,10 @@ using namespace comsetup::sim;
 namespace {
 
 TEST(SimOptions, EveryOptionIsTaken) {
-    const auto r = ParseSimOptions({"--firmware", "V6.5.0.7", "--link", "/tmp/com1", "--off-time",
-                                    "0", "--json", "out.json", "--fail", "flood", "--once",
-                                    "--quiet", "--restart-time", "150", "--idle-time", "3000"});
+    const auto r =
+        ParseSimOptions({"--firmware", "V6.5.0.7", "--link", "/tmp/com1", "--off-time", "0",
+                         "--json", "out.json", "--fail", "flood", "--once", "--quiet",
+                         "--restart-time", "150", "--idle-time", "3000", "--no-realtime"});
     ASSERT_TRUE(r.options) << r.error;
     const SimOptions& o = *r.options;
     EXPECT_EQ(o.model.firmware, Firmware::V6_5_0_7);
@@ -22,6 +23,7 @@ TEST(SimOptions, EveryOptionIsTaken) {
     EXPECT_TRUE(o.quiet);
     EXPECT_EQ(o.model.restartTimeUs, 150'000);
     EXPECT_EQ(o.model.idleTimeUs, 3'000'000);
+    EXPECT_FALSE(o.realtime);
 }
 
 TEST(SimOptions, DefaultsWithOnlyTheFirmware) {
@@ -32,6 +34,7 @@ TEST(SimOptions, DefaultsWithOnlyTheFirmware) {
     EXPECT_EQ(r.options->model.offTimeUs, 2'000'000);
     EXPECT_TRUE(r.options->linkPath.empty());
     EXPECT_FALSE(r.options->once);
+    EXPECT_TRUE(r.options->realtime);
 }
 
 TEST(SimOptions, FaultsAreNamed) {
