@@ -12,6 +12,11 @@
 // Errors: every failure is an ECommError whose message is the error text followed by
 // " (Error: <code>) "; the code is the OS error number (errno), or -1 where the component
 // itself refuses.
+//
+// Devices: Open calls the virtual CreateHandle, which opens DeviceName (COMn mapped by
+// ResolvePortName) exclusively. A descendant attaches another device by overriding
+// CreateHandle and calling AttachHandle with any comsetup::CommDevice; TMemoryComm
+// (memory_device.h) does so with an in-memory line for tests.
 #pragma once
 
 #include "serial/comm_device.h"
