@@ -7,36 +7,10 @@
 // work (serial event deliveries) runs during every wait.
 #include "download/pacer.h"
 
+#include "download/precise_clock.h"
 #include "serial/owner_pump.h"
 
-#include <cerrno>
-#include <ctime>
-
-#if defined(__linux__)
-#include <sys/prctl.h>
-#endif
-
 namespace comsetup {
-
-namespace {
-
-void LowerTimerSlackOnce() {
-#if defined(__linux__)
-    thread_local bool lowered = false;
-    if (!lowered) {
-        prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-        lowered = true;
-    }
-#endif
-}
-
-std::chrono::nanoseconds MonotonicNow() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);
-}
-
-} // namespace
 
 RealPacer::RealPacer(QueuedOwnerPump* pump, RealPacerOptions options)
     : pump_(pump), options_(options) {}
@@ -51,22 +25,12 @@ void RealPacer::ProcessMessages() {
     }
 }
 
-void RealPacer::SleepUntil(std::chrono::nanoseconds deadline) {
-    const auto secs = std::chrono::duration_cast<std::chrono::seconds>(deadline);
-    timespec ts{};
-    ts.tv_sec = static_cast<time_t>(secs.count());
-    ts.tv_nsec = static_cast<long>((deadline - secs).count());
-    // clock_nanosleep returns the error number itself; EINTR: sleep again to the same deadline.
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-    }
-}
-
 void RealPacer::Delay(int ms) {
     if (ms <= 0) {
         return;
     }
-    LowerTimerSlackOnce();
-    const auto deadline = MonotonicNow() + std::chrono::milliseconds(ms);
+    RequestPreciseWakeUps();
+    const auto deadline = MonotonicNow() + std::chrono::milliseconds(ms) + options_.guard;
     for (;;) {
         const auto now = MonotonicNow();
         if (now >= deadline) {

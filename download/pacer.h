@@ -31,6 +31,9 @@ struct RealPacerOptions {
     std::chrono::nanoseconds pumpWindow = std::chrono::milliseconds(2);
     // Wake this much before the deadline and spin the remainder (0: no spin).
     std::chrono::nanoseconds spinMargin = std::chrono::nanoseconds(0);
+    // Added to every pause, so that the jitter of the path to the far end (driver, line,
+    // the far end's own wake-up) cannot make a pause look shorter there than stated.
+    std::chrono::nanoseconds guard = std::chrono::nanoseconds(0);
 };
 
 // Monotonic clock, sleeps to absolute deadlines with the thread's timer slack lowered to the
@@ -43,7 +46,6 @@ public:
     std::chrono::nanoseconds Now() override;
 
 private:
-    void SleepUntil(std::chrono::nanoseconds deadline);
     QueuedOwnerPump* pump_;
     RealPacerOptions options_;
 };

@@ -9,7 +9,7 @@
 // the stated pauses.
 //
 //   download_pacing_bench [--firmware 01.8|V6.5.0.7|both] [--runs N] [--load N]
-//                         [--spin-us N] [--pump on|off] [--worst N] [--sim PATH]
+//                         [--spin-us N] [--guard-us N] [--pump on|off] [--worst N] [--sim PATH]
 #include "tests/download/sim_process.h"
 
 #include "download/driver.h"
@@ -259,6 +259,8 @@ int main(int argc, char** argv) {
             load = std::stoi(v);
         } else if (a == "--spin-us") {
             options.pacer.spinMargin = std::chrono::microseconds(std::stoi(v));
+        } else if (a == "--guard-us") {
+            options.pacer.guard = std::chrono::microseconds(std::stoi(v));
         } else if (a == "--pump") {
             options.usePump = v != "off";
         } else if (a == "--worst") {
