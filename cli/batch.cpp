@@ -29,7 +29,10 @@ std::vector<DownloadResult> RunBatch(const std::vector<CliSetup>& setups,
             job.reporter.prefix = "[" + setups[i].port + "] ";
             job.reporter.sharedOutput = &outputLock;
             if (!options.logDir.empty()) {
-                job.logPath = options.logDir + "/" + LogFileName(setups[i].port);
+                // Numbered: two port names may share a file name once sanitised.
+                char number[16];
+                std::snprintf(number, sizeof number, "%02zu-", i + 1);
+                job.logPath = options.logDir + "/" + number + LogFileName(setups[i].port);
             }
             if (options.traceFor) {
                 job.trace = options.traceFor(i);

@@ -14,7 +14,7 @@ namespace comsetup::cli {
 
 struct BatchOptions {
     std::ostream* progressOut = nullptr;
-    std::string logDir; // one monitor log per download, named after its port; empty: none
+    std::string logDir; // one monitor log per download, "01-COM3.log"...; empty: none
     // The trace of download i (used on that download's thread only), or nullptr.
     std::function<DownloadTrace*(std::size_t i)> traceFor;
 };
