@@ -139,7 +139,6 @@ void ConverterModel::StartSession(std::int64_t nowUs) {
     report_.startUs = nowUs;
     report_.settings = stored_;
     working_ = stored_;
-    section_ = Section::None;
     field_ = Field::Done;
     input_.clear();
     passwordChange_ = false;
@@ -337,7 +336,6 @@ void ConverterModel::OnBootWindow(std::uint8_t b) {
 }
 
 void ConverterModel::ShowMenu() {
-    section_ = Section::None;
     state_ = State::MainMenu;
     input_.clear();
     Emit(MainMenuText(opt_.fail != FailMode::NoExitWithout));
@@ -384,7 +382,6 @@ void ConverterModel::OnMainMenu(std::uint8_t b, std::int64_t nowUs) {
             working_ = stored_;
         }
         ReachStage(Stage::Restart);
-        section_ = Section::None;
         if (opt_.fail == FailMode::NoRestart) {
             state_ = State::Dead;
         } else {
@@ -440,7 +437,6 @@ ConverterModel::Kind ConverterModel::KindOf(Field f) {
 }
 
 void ConverterModel::StartSection(Section s) {
-    section_ = s;
     switch (s) {
     case Section::Network:
         Emit("\r\nNetwork settings\r\n");

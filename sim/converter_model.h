@@ -184,7 +184,6 @@ private:
     void ShowMenu();
     void StartSection(Section s);
     void Ask(Field f);
-    void CommitAnswer();
     void StoreAnswer(Field f, const std::string& answer);
     void NextQuestion();
     Field FollowingField(Field f) const;
@@ -203,7 +202,6 @@ private:
 
     ConverterSettings working_;
     ConverterSettings stored_;
-    Section section_ = Section::None;
     Field field_ = Field::Done;
     std::string input_;
     int serviceIndex_ = 0;
