@@ -32,8 +32,12 @@ void CopyNumber(TRangeEdit* from, TRangeEdit* to) {
     to->SetValue(from->GetValue());
 }
 
+// A chosen position is written only when it differs: Qt empties an editable box's text on
+// every setCurrentIndex(-1), also when no entry was chosen, and the main window's box must
+// keep its own text then.
 void CopyChoice(QComboBox* from, QComboBox* to) {
-    to->setCurrentIndex(from->currentIndex());
+    if (to->currentIndex() != from->currentIndex())
+        to->setCurrentIndex(from->currentIndex());
 }
 
 } // namespace

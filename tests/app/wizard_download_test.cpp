@@ -1,0 +1,252 @@
+// "DownLoad" on the wizard's settings page: the subnet mask check, every value handed to the
+// main setup window (numbers by value, check boxes by state, combo boxes by position), the
+// tunnel "Enable", "MASTER SIDE" and the start of the download. The ports named here do not
+// exist, so each download ends quickly with the port message.
+#include "app_fixture.h"
+
+#include "ui_tf_selmode.h"
+#include "ui_tfmain.h"
+#include "ui_tfprog.h"
+
+#include "app/tf_selmode.h"
+#include "app/tfmain.h"
+#include "app/tfmonitor.h"
+#include "app/tfprog.h"
+#include "download/setup_rules.h"
+#include "widgets/range_edit.h"
+
+#include <QLineEdit>
+#include <QTest>
+
+#include <array>
+
+namespace comsetup::test {
+namespace {
+
+const QString kMaskMessage = QString::fromLatin1(kSubnetMaskMessage.data(),
+                                                 static_cast<qsizetype>(kSubnetMaskMessage.size()));
+const QString kPortMessage = QStringLiteral("Error opening serial port :COM1");
+
+class WizardDownload : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        StartProgram({"/nonexistent/ttyUSB7"});
+    }
+
+    void TypeAddress(std::array<TRangeEdit*, 4> fields, std::array<int, 4> bytes) {
+        for (int i = 0; i < 4; ++i)
+            Type(fields[i], QString::number(bytes[i]));
+    }
+    std::array<TRangeEdit*, 4> WizardIp() {
+        return {W().re_ipb1, W().re_ipb2, W().re_ipb3, W().re_ipb4};
+    }
+    std::array<TRangeEdit*, 4> WizardMask() {
+        return {W().re_smb1, W().re_smb2, W().re_smb3, W().re_smb4};
+    }
+    static QStringList Texts(std::array<TRangeEdit*, 4> fields) {
+        QStringList t;
+        for (TRangeEdit* f : fields)
+            t << f->text();
+        return t;
+    }
+    QStringList MainIp() { return Texts({M().re_ipb1, M().re_ipb2, M().re_ipb3, M().re_ipb4}); }
+    QStringList MainMask() { return Texts({M().re_smb1, M().re_smb2, M().re_smb3, M().re_smb4}); }
+    QStringList MainRemote() {
+        return Texts({M().are_ipb1, M().are_ipb2, M().are_ipb3, M().are_ipb4});
+    }
+    void TypeInto(QComboBox* box, const QString& text) {
+        QLineEdit* edit = box->lineEdit();
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+    }
+};
+
+TEST_F(WizardDownload, MaskOfAllowedContiguousBytesStartsTheDownload) {
+    const std::array<std::array<int, 4>, 4> accepted{
+        {{255, 255, 255, 0}, {255, 255, 240, 0}, {255, 255, 255, 252}, {0, 0, 0, 0}}};
+    for (const auto& mask : accepted) {
+        SCOPED_TRACE(mask[2]);
+        windows_.reset();
+        messages_.clear();
+        StartProgram();
+        ChooseMode(1);
+        TypeAddress(WizardMask(), mask);
+        PressButton1();
+        EXPECT_EQ(messages_, QStringList{kPortMessage});
+        EXPECT_EQ(MainMask(), (QStringList{QString::number(mask[0]), QString::number(mask[1]),
+                                           QString::number(mask[2]), QString::number(mask[3])}));
+        EXPECT_EQ(P().Label2->text(), "Impossible to complete the Setup ");
+    }
+}
+
+TEST_F(WizardDownload, RefusedMaskShowsTheMaskMessageAndCopiesOnlyTheAddress) {
+    // 255.255.255.1 has a byte outside the list; 255.0.255.0 and 255.255.0.255 have allowed
+    // bytes whose ones are not contiguous, which the converter cannot take as they are.
+    const std::array<std::array<int, 4>, 3> refused{
+        {{255, 255, 255, 1}, {255, 0, 255, 0}, {255, 255, 0, 255}}};
+    for (const auto& mask : refused) {
+        SCOPED_TRACE(mask[1] * 1000 + mask[3]);
+        windows_.reset();
+        messages_.clear();
+        StartProgram();
+        ChooseMode(2);
+        TypeAddress(WizardIp(), {10, 1, 2, 3});
+        TypeAddress(WizardMask(), mask);
+        Type(W().RangeEdit1, "2000");
+        PressButton1();
+        EXPECT_EQ(messages_, QStringList{kMaskMessage});
+        EXPECT_EQ(MainIp(), (QStringList{"10", "1", "2", "3"}));
+        EXPECT_EQ(MainMask(), (QStringList{"255", "255", "255", "0"}));
+        EXPECT_EQ(M().RangeEdit1->text(), "10001");
+        EXPECT_FALSE(M().cb_entunnel->isChecked());
+        EXPECT_FALSE(fprog->isVisible());
+        EXPECT_EQ(Fmonitor->Lines().Count(), 0);
+        EXPECT_EQ(stat_wiz, 2);
+        EXPECT_EQ(W().Button1->text(), "DownLoad");
+    }
+}
+
+TEST_F(WizardDownload, EveryValueReachesTheMainWindow) {
+    ChooseMode(2);
+    TypeAddress(WizardIp(), {10, 20, 30, 40});
+    TypeAddress(WizardMask(), {255, 255, 0, 0});
+    Type(W().RangeEdit1, "4001");
+    TypeAddress({W().RE_Gat1, W().RE_Gat2, W().RE_Gat3, W().RE_Gat4}, {10, 20, 0, 1});
+    Click(W().CB_UseGateway);
+    TypeAddress({W().are_ipb1, W().are_ipb2, W().are_ipb3, W().are_ipb4}, {10, 20, 30, 41});
+    W().cb_br->setCurrentIndex(6);  // "19200" picked from the list
+    W().cb_pa->setCurrentIndex(2);  // even
+    W().cb_sb->setCurrentIndex(1);  // 2
+    W().cb_fc->setCurrentIndex(3);  // XON/XOFF pass characters to host
+    W().cb_com->setCurrentIndex(9); // the device found after COM9
+    PressButton1();
+
+    EXPECT_EQ(messages_, QStringList{"Error opening serial port :/nonexistent/ttyUSB7"});
+    const SetupValues v = Fmain->ReadSetupValues();
+    EXPECT_EQ(v.portName, "/nonexistent/ttyUSB7");
+    EXPECT_EQ(v.ip, (AddressBytes{10, 20, 30, 40}));
+    EXPECT_EQ(v.mask, (AddressBytes{255, 255, 0, 0}));
+    EXPECT_EQ(v.localPortText, "4001");
+    EXPECT_TRUE(v.useGateway);
+    EXPECT_EQ(v.gateway, (AddressBytes{10, 20, 0, 1}));
+    EXPECT_EQ(v.remote, (AddressBytes{10, 20, 30, 41}));
+    EXPECT_EQ(v.baudText, "19200");
+    EXPECT_EQ(v.parityIndex, 2);
+    EXPECT_EQ(v.stopBitsIndex, 1);
+    EXPECT_EQ(v.flowIndex, 3);
+    EXPECT_TRUE(v.tunnel);
+    EXPECT_FALSE(v.broadcast);
+    // Not offered by the wizard: the main window's own data bits and remote port.
+    EXPECT_EQ(v.dataBitsText, "8");
+    EXPECT_EQ(v.remotePort, 10001);
+    // The combo boxes were handed over by position.
+    EXPECT_EQ(M().cb_br->currentIndex(), 6);
+    EXPECT_EQ(M().cb_com->currentIndex(), 9);
+    // The tunnel "Enable" ran its handler.
+    for (QWidget* c :
+         {static_cast<QWidget*>(M().are_ipb1), static_cast<QWidget*>(M().are_ipb4),
+          static_cast<QWidget*>(M().port_rem), static_cast<QWidget*>(M().cb_broadcast)})
+        EXPECT_TRUE(c->isEnabled()) << c->objectName().toStdString();
+}
+
+TEST_F(WizardDownload, OutOfRangeAndFractionalBytesAreCopiedAsTheFieldReadsThem) {
+    ChooseMode(1);
+    Type(W().re_ipb4, "300");
+    Type(W().re_ipb3, "2.6");
+    const int lastInRange = W().re_ipb4->GetValue();
+    ASSERT_LE(lastInRange, 255);
+    PressButton1();
+    EXPECT_EQ(M().re_ipb4->text(), QString::number(lastInRange));
+    EXPECT_EQ(M().re_ipb3->text(), "3");
+    EXPECT_EQ(W().re_ipb4->text(), "300"); // the wizard's field keeps what was typed
+}
+
+TEST_F(WizardDownload, TypedComboTextIsNotCarriedOver) {
+    ChooseMode(1);
+    // Untouched boxes (no entry chosen): the main window keeps its own texts.
+    PressButton1();
+    EXPECT_EQ(M().cb_br->currentText(), "9600");
+    EXPECT_EQ(M().cb_com->currentText(), "COM1");
+
+    W().cb_br->setCurrentIndex(8); // "57600"
+    PressButton1();
+    EXPECT_EQ(M().cb_br->currentText(), "57600");
+
+    TypeInto(W().cb_br, "12345");
+    EXPECT_EQ(W().cb_br->currentText(), "12345");
+    EXPECT_EQ(W().cb_br->currentIndex(), -1);
+    PressButton1();
+    EXPECT_EQ(M().cb_br->currentIndex(), -1);
+    EXPECT_EQ(M().cb_br->currentText(), ""); // it had an entry chosen: emptied
+    EXPECT_EQ(Fmain->ReadSetupValues().baudText, "");
+
+    // A typed port name is not used either: the download goes to the main window's port.
+    TypeInto(W().cb_com, "COM5");
+    messages_.clear();
+    PressButton1();
+    EXPECT_EQ(messages_, QStringList{kPortMessage});
+}
+
+TEST_F(WizardDownload, RemoteComPortLeavesTheTunnelOffButCopiesThePeerAddress) {
+    ChooseMode(1);
+    PressButton1();
+    EXPECT_FALSE(M().cb_entunnel->isChecked());
+    EXPECT_FALSE(M().are_ipb1->isEnabled());
+    EXPECT_EQ(MainRemote(), (QStringList{"192", "168", "1", "201"}));
+    EXPECT_FALSE(M().CB_BRCast->isChecked());
+}
+
+TEST_F(WizardDownload, MasterSideSendsTheDirectedBroadcastAddressOfTheConverterNetwork) {
+    struct Case {
+        std::array<int, 4> ip, mask;
+        QStringList peer;
+    };
+    const Case cases[] = {
+        {{10, 0, 0, 5}, {255, 255, 255, 0}, {"10", "0", "0", "255"}},
+        {{172, 16, 37, 9}, {255, 255, 240, 0}, {"172", "16", "47", "255"}},
+        {{10, 0, 0, 5}, {255, 255, 255, 252}, {"10", "0", "0", "7"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.peer.join('.').toStdString());
+        windows_.reset();
+        StartProgram();
+        ChooseMode(3);
+        Click(W().cb_broadcast);
+        TypeAddress(WizardIp(), c.ip);
+        TypeAddress(WizardMask(), c.mask);
+        PressButton1();
+        EXPECT_EQ(MainRemote(), c.peer);
+        EXPECT_TRUE(M().CB_BRCast->isChecked());
+        EXPECT_TRUE(M().cb_entunnel->isChecked());
+        EXPECT_FALSE(W().gb_tun->isVisible());
+        EXPECT_EQ(W().gb_lan->title(), "MASTER LAN CONFIG");
+    }
+}
+
+TEST_F(WizardDownload, WithoutMasterSideThePeerAddressIsTheTypedOne) {
+    ChooseMode(3);
+    TypeAddress({W().are_ipb1, W().are_ipb2, W().are_ipb3, W().are_ipb4}, {10, 9, 8, 7});
+    PressButton1();
+    EXPECT_EQ(MainRemote(), (QStringList{"10", "9", "8", "7"}));
+    EXPECT_FALSE(M().CB_BRCast->isChecked());
+    EXPECT_TRUE(M().cb_entunnel->isChecked());
+}
+
+TEST_F(WizardDownload, DownLoadAgainRepeatsCopyAndDownloadWithTheCurrentValues) {
+    ChooseMode(1);
+    PressButton1();
+    Type(W().re_ipb4, "9");
+    PressButton1();
+    EXPECT_EQ(messages_, (QStringList{kPortMessage, kPortMessage}));
+    EXPECT_EQ(M().re_ipb4->text(), "9");
+    EXPECT_EQ(stat_wiz, 1);
+    EXPECT_EQ(W().Button1->text(), "DownLoad");
+    EXPECT_TRUE(fprog->isVisible());
+    EXPECT_FALSE(P().BtnCancel->isVisibleTo(fprog));
+    EXPECT_TRUE(P().btnOK->isVisibleTo(fprog));
+}
+
+} // namespace
+} // namespace comsetup::test

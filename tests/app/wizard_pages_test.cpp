@@ -1,0 +1,193 @@
+// The wizard's pages: start-up state, "Next -->", the mode boxes, the page of each mode and
+// "MASTER SIDE", worked through real clicks.
+#include "app_fixture.h"
+
+#include "ui_tf_selmode.h"
+#include "ui_tfmain.h"
+#include "ui_tfmonitor.h"
+#include "ui_tfprog.h"
+
+#include "app/tf_selmode.h"
+#include "app/tfmain.h"
+#include "app/tfmonitor.h"
+#include "app/tfprog.h"
+#include "widgets/range_edit.h"
+
+#include <QTest>
+
+namespace comsetup::test {
+namespace {
+
+class WizardPages : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        StartProgram();
+    }
+
+    // The controls of the settings pages.
+    void ExpectSettingsPage(int page) {
+        EXPECT_EQ(stat_wiz, page);
+        EXPECT_FALSE(W().pan_mode->isVisible());
+        EXPECT_EQ(W().pan_remcom->isVisible(), page == 1);
+        EXPECT_EQ(W().pan_pp->isVisible(), page == 2);
+        EXPECT_EQ(W().pan_pm->isVisible(), page == 3);
+        EXPECT_TRUE(W().gb_lan->isVisible());
+        EXPECT_TRUE(W().gb_ser->isVisible());
+        EXPECT_TRUE(W().GB_Gateway->isVisible());
+        EXPECT_EQ(W().gb_tun->isVisible(), page >= 2);
+        EXPECT_EQ(W().cb_broadcast->isVisible(), page == 3);
+        EXPECT_TRUE(W().Label8->isVisible());
+        EXPECT_TRUE(W().cb_com->isVisible());
+        EXPECT_EQ(W().Label1->text(), "Configuration Parameters");
+        EXPECT_EQ(W().Button1->text(), "DownLoad");
+        for (TRangeEdit* f : {W().re_smb1, W().re_smb2, W().re_smb3, W().re_smb4})
+            EXPECT_TRUE(f->isEnabled());
+        QWidget* shown = page == 1 ? W().pan_remcom : page == 2 ? W().pan_pp : W().pan_pm;
+        EXPECT_EQ(shown->pos(), QPoint(0, 40));
+    }
+};
+
+TEST_F(WizardPages, StartUpCreatesFourWindowsAndShowsOnlyTheWizardOnItsModePage) {
+    EXPECT_EQ(F_selmode, &windows_->Wizard());
+    EXPECT_EQ(Fmain, &windows_->Main());
+    EXPECT_EQ(Fmonitor, &windows_->Monitor());
+    EXPECT_EQ(fprog, &windows_->Progress());
+    EXPECT_TRUE(F_selmode->isVisible());
+    EXPECT_FALSE(Fmain->isVisible());
+    EXPECT_FALSE(Fmonitor->isVisible());
+    EXPECT_FALSE(fprog->isVisible());
+
+    EXPECT_EQ(F_selmode->windowTitle(), "Select Modality ");
+    EXPECT_EQ(Fmain->windowTitle(), "Corvalen  Remote Com Port setup");
+    EXPECT_EQ(Fmonitor->windowTitle(), "Monitor");
+    EXPECT_EQ(fprog->windowTitle(), "Setup progress");
+
+    EXPECT_EQ(stat_wiz, 0);
+    EXPECT_TRUE(W().pan_mode->isVisible());
+    for (QWidget* hidden :
+         {static_cast<QWidget*>(W().pan_remcom), static_cast<QWidget*>(W().pan_pp),
+          static_cast<QWidget*>(W().pan_pm), static_cast<QWidget*>(W().gb_lan),
+          static_cast<QWidget*>(W().gb_ser), static_cast<QWidget*>(W().gb_tun),
+          static_cast<QWidget*>(W().GB_Gateway), static_cast<QWidget*>(W().cb_broadcast),
+          static_cast<QWidget*>(W().Label8), static_cast<QWidget*>(W().cb_com)})
+        EXPECT_FALSE(hidden->isVisible()) << hidden->objectName().toStdString();
+    EXPECT_EQ(W().Label1->text(), "Select the Operating Modality");
+    EXPECT_EQ(W().Button1->text(), "Next -->");
+    EXPECT_EQ(W().Label24->text(), "Ver. 3.100");
+    EXPECT_FALSE(W().cb_m1->isChecked() || W().cb_m2->isChecked() || W().cb_m3->isChecked());
+    EXPECT_EQ(W().pan_mode->pos(), QPoint(0, 40));
+    // The mode pictures are there, 400 x 134, shown from their top-left corner.
+    for (QLabel* image : {W().Image1, W().Image2, W().Image3, W().Image4, W().Image5, W().Image6}) {
+        ASSERT_FALSE(image->pixmap().isNull()) << image->objectName().toStdString();
+        EXPECT_EQ(image->pixmap().size(), QSize(400, 134));
+        EXPECT_FALSE(image->hasScaledContents());
+    }
+    // The outer size is 429 x 520 on the frame the window has (a nominal one offscreen).
+    const QMargins frame = F_selmode->windowHandle()->frameMargins().isNull()
+                               ? QMargins(3, 25, 3, 3)
+                               : F_selmode->windowHandle()->frameMargins();
+    EXPECT_EQ(F_selmode->size().grownBy(frame), QSize(429, 520));
+    // The bottom band sits at the bottom, the button inside it.
+    EXPECT_EQ(W().Panel2->geometry().bottom(), F_selmode->height() - 1);
+}
+
+TEST_F(WizardPages, NextWithoutModeAsksForOneAndStaysOnTheModePage) {
+    PressButton1();
+    EXPECT_EQ(messages_, QStringList{"Select One Option"});
+    EXPECT_EQ(stat_wiz, 0);
+    EXPECT_EQ(W().Label1->text(), "Select the Operating Modality");
+    EXPECT_EQ(W().Button1->text(), "Next -->");
+    EXPECT_TRUE(W().pan_mode->isVisible());
+}
+
+TEST_F(WizardPages, ModeBoxesAllowAtMostOneModeAndNone) {
+    Click(W().cb_m1);
+    EXPECT_TRUE(W().cb_m1->isChecked());
+    Click(W().cb_m2);
+    EXPECT_TRUE(W().cb_m2->isChecked());
+    EXPECT_FALSE(W().cb_m1->isChecked());
+    EXPECT_FALSE(W().cb_m3->isChecked());
+    Click(W().cb_m3);
+    EXPECT_TRUE(W().cb_m3->isChecked());
+    EXPECT_FALSE(W().cb_m2->isChecked());
+    Click(W().cb_m3); // the checked box again: no mode left
+    EXPECT_FALSE(W().cb_m1->isChecked() || W().cb_m2->isChecked() || W().cb_m3->isChecked());
+    // A box checked from code has the same effect as a click.
+    W().cb_m1->setChecked(true);
+    W().cb_m2->setChecked(true);
+    EXPECT_FALSE(W().cb_m1->isChecked());
+    PressButton1();
+    EXPECT_EQ(stat_wiz, 2);
+}
+
+TEST_F(WizardPages, EachModeHasItsSettingsPage) {
+    for (int mode = 1; mode <= 3; ++mode) {
+        SCOPED_TRACE(mode);
+        windows_.reset();
+        StartProgram();
+        ChooseMode(mode);
+        EXPECT_TRUE(messages_.isEmpty());
+        ExpectSettingsPage(mode);
+        if (mode == 3) {
+            EXPECT_EQ(W().gb_lan->title(), "CLIENT LAN CONFIG");
+            EXPECT_EQ(W().gb_tun->title(), "MASTER IP");
+            EXPECT_FALSE(W().cb_broadcast->isChecked());
+        } else {
+            EXPECT_EQ(W().gb_lan->title(), "EtherNet to RS232/485 LAN config");
+            EXPECT_EQ(W().gb_tun->title(), "Tunneling");
+        }
+        // The form's values are on the page; the hidden parts of the form stay hidden.
+        EXPECT_EQ(W().re_ipb1->text(), "192");
+        EXPECT_EQ(W().are_ipb4->text(), "201");
+        EXPECT_EQ(W().RangeEdit1->text(), "10001");
+        EXPECT_EQ(W().cb_com->currentText(), "COM1");
+        EXPECT_EQ(W().cb_com->currentIndex(), -1);
+        EXPECT_EQ(W().cb_br->currentText(), "9600");
+        EXPECT_EQ(W().cb_br->currentIndex(), -1);
+        EXPECT_EQ(W().cb_fc->currentText(), "none");
+        EXPECT_FALSE(W().port_rem->isVisible());
+        EXPECT_FALSE(W().ComboBox3->isVisible());
+    }
+}
+
+TEST_F(WizardPages, MasterSideHidesThePeerAddressAndRenamesTheLanGroup) {
+    ChooseMode(3);
+    Click(W().cb_broadcast);
+    EXPECT_FALSE(W().gb_tun->isVisible());
+    EXPECT_FALSE(W().Label20->isVisibleTo(W().gb_tun));
+    EXPECT_EQ(W().gb_lan->title(), "MASTER LAN CONFIG");
+    Click(W().cb_broadcast);
+    EXPECT_TRUE(W().gb_tun->isVisible());
+    EXPECT_TRUE(W().Label20->isVisible());
+    EXPECT_EQ(W().gb_lan->title(), "CLIENT LAN CONFIG");
+    EXPECT_EQ(W().gb_tun->title(), "MASTER IP");
+}
+
+TEST_F(WizardPages, ShowingTheWizardAgainReturnsToTheModePageKeepingTheFields) {
+    ChooseMode(2);
+    Type(W().re_ipb4, "77");
+    F_selmode->hide();
+    F_selmode->show();
+    EXPECT_EQ(stat_wiz, 0);
+    EXPECT_TRUE(W().pan_mode->isVisible());
+    EXPECT_FALSE(W().gb_lan->isVisible());
+    EXPECT_EQ(W().re_ipb4->text(), "77");
+}
+
+TEST_F(WizardPages, PortListsHoldComOneToNineThenTheDevicesFound) {
+    windows_.reset();
+    StartProgram({"/dev/ttyUSB0", "/dev/ttyACM3"});
+    for (QComboBox* box : {W().cb_com, M().cb_com}) {
+        ASSERT_EQ(box->count(), 11);
+        EXPECT_EQ(box->itemText(0), "COM1");
+        EXPECT_EQ(box->itemText(8), "COM9");
+        EXPECT_EQ(box->itemText(9), "/dev/ttyUSB0");
+        EXPECT_EQ(box->itemText(10), "/dev/ttyACM3");
+        EXPECT_EQ(box->currentIndex(), -1);
+        EXPECT_EQ(box->currentText(), "COM1");
+    }
+}
+
+} // namespace
+} // namespace comsetup::test
