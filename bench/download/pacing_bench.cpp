@@ -28,6 +28,7 @@
 #include <map>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -273,6 +274,16 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Other processes change the tails a lot on a small machine: say how busy it was.
+    auto printLoad = [](const char* when) {
+        std::ifstream loadavg("/proc/loadavg");
+        std::string one, five;
+        if (loadavg >> one >> five) {
+            std::printf("load average %s: %s (1 min), %s (5 min), %u cores\n", when, one.c_str(),
+                        five.c_str(), std::thread::hardware_concurrency());
+        }
+    };
+    printLoad("before");
     const auto loadPids = StartLoad(load);
     std::map<int, Samples> byPause;
     double wall = 0, cpu = 0, stated = 0;
@@ -292,6 +303,7 @@ int main(int argc, char** argv) {
         }
     }
     StopLoad(loadPids);
+    printLoad("after");
 
     std::printf("\nexcess of the gap seen by the stand-in over the stated pause (ms)%s\n",
                 load > 0 ? " with busy cores" : "");
