@@ -46,7 +46,7 @@ private:
     void OnHangUp();
     void OnReopen();
     void WriteLine();
-    void AfterModel(std::int64_t now);
+    void AfterModel();
     void Publish(std::vector<SessionReport> sessions);
     void WriteJson();
 
@@ -81,7 +81,7 @@ void Server::ReadLine(std::int64_t now) {
         const ssize_t n = ::read(pty_->MasterFd(), buf, sizeof buf);
         if (n > 0) {
             model_.Receive(std::string_view(buf, static_cast<std::size_t>(n)), now);
-            AfterModel(now);
+            AfterModel();
             now = NowUs(); // later reads of this wake-up hold bytes that came in since
             if (!pty_->IsOpen())
                 return;
@@ -126,7 +126,7 @@ void Server::WriteLine() {
     }
 }
 
-void Server::AfterModel(std::int64_t now) {
+void Server::AfterModel() {
     const bool inSession = model_.InSession();
     if (inSession && !wasInSession_) {
         lastStage_ = Stage::SwitchedOff;
@@ -153,21 +153,25 @@ void Server::AfterModel(std::int64_t now) {
         pty_->Close();
         if (link_)
             link_->Remove();
-        Log("the line vanished%s", "");
+        Log("the line vanished%s");
     }
-    (void)now;
 }
 
 void Server::Publish(std::vector<SessionReport> sessions) {
-    for (SessionReport& r : sessions) {
+    if (sessions.empty())
+        return;
+    const std::size_t first = done_.size();
+    for (SessionReport& r : sessions)
+        done_.push_back(std::move(r));
+    // The JSON file first: whoever reads the report on stdout may open the file at once.
+    WriteJson();
+    for (std::size_t i = first; i < done_.size(); ++i) {
+        const SessionReport& r = done_[i];
         Log("session %s ended: %s", std::to_string(r.number), SessionEndName(r.end));
         std::fputs(FormatReport(r).c_str(), out_);
         std::fflush(out_);
-        done_.push_back(std::move(r));
-        finishedOne_ = true;
     }
-    if (!sessions.empty())
-        WriteJson();
+    finishedOne_ = true;
 }
 
 void Server::WriteJson() {
@@ -260,7 +264,7 @@ int Server::Run() {
         if (rc > 0 && (p.revents & POLLOUT) && !hungUp_)
             WriteLine();
         model_.Advance(now);
-        AfterModel(now);
+        AfterModel();
     }
     if (auto r = model_.Interrupt(NowUs())) {
         std::vector<SessionReport> last;
