@@ -164,6 +164,25 @@ RunFigures RunOnce(const std::string& simProgram, const std::string& firmware,
     for (const auto& e : trace.events) {
         figures.statedS += e.send ? 0.0 : e.ms / 1000.0;
     }
+    // Time outside the pauses: each write (from the end of the previous event to the send's
+    // return), before the first pause, and after the last byte (closing the port).
+    {
+        std::int64_t writeTotal = 0, writeMax = 0, previousEnd = wall0.count();
+        for (const auto& e : trace.events) {
+            if (e.send) {
+                const std::int64_t d = e.startNs - previousEnd;
+                writeTotal += d;
+                writeMax = std::max(writeMax, d);
+            }
+            previousEnd = e.endNs;
+        }
+        const std::int64_t first = trace.events.empty() ? 0 : trace.events.front().startNs;
+        std::printf("  outside pauses: before the first %.3f ms, writes %.3f ms in all (longest "
+                    "%.3f ms), after the last byte %.3f ms\n",
+                    static_cast<double>(first - wall0.count()) / 1e6,
+                    static_cast<double>(writeTotal) / 1e6, static_cast<double>(writeMax) / 1e6,
+                    static_cast<double>(wall1.count() - previousEnd) / 1e6);
+    }
     if (options.worst > 0) {
         std::vector<RecordingTrace::Event> delays;
         for (const auto& e : trace.events) {
