@@ -263,7 +263,9 @@ TEST(PtyServer, SecondDownloadAfterReopeningFindsAClearLine) {
     // The first download leaves the restarted converter's answers unread, as a downloading
     // program does; closing the port must drop them, or the next download would take them
     // for a banner.
-    SimProcess sim({"--firmware", "01.8", "--off-time", "300", "--restart-time", "100", "--quiet"});
+    const std::string json = TempPath("two.json");
+    SimProcess sim({"--firmware", "01.8", "--off-time", "300", "--restart-time", "100", "--json",
+                    json, "--quiet"});
     const std::string path = sim.ReadLine();
     {
         LineEnd line(path);
@@ -279,6 +281,13 @@ TEST(PtyServer, SecondDownloadAfterReopeningFindsAClearLine) {
     const auto report = sim.ReadUntil("end of download 2");
     EXPECT_EQ(report.front(), "download 2: complete");
     EXPECT_EQ(Value(report, "anomalies"), "none");
+    // The file is complete by the time the report is printed.
+    std::ifstream in(json);
+    ASSERT_TRUE(in) << json;
+    const auto doc = nlohmann::json::parse(in);
+    ASSERT_EQ(doc["sessions"].size(), 2u);
+    EXPECT_EQ(doc["sessions"][1]["end"], "complete");
+    std::remove(json.c_str());
 }
 
 TEST(PtyServer, LinkIsCreatedAndRemovedOnSigterm) {
