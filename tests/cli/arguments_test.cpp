@@ -1,6 +1,7 @@
 // The command line and the JSON files of comsetup-cli: values from defaults, then --config,
 // then options; refusals name the option or key and list what is accepted.
 #include "cli/arguments.h"
+#include "cli/command_runner.h"
 #include "cli/config_json.h"
 #include "cli/exit_codes.h"
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <unistd.h>
 
 using namespace comsetup;
@@ -244,4 +246,53 @@ TEST(ConfigJson, BatchFileNeedsDistinctPortsInEveryEntry) {
                 << error.what();
         }
     }
+}
+
+TEST(CommandLine, DryRunSavesTheConfigurationItListed) {
+    TempDir dir;
+    std::ostringstream out;
+    std::ostringstream err;
+    const std::string saved = dir.Path("saved.json");
+    EXPECT_EQ(RunCommandLine({"dry-run", "--firmware", "V6.5.0.7", "--mode", "point-to-point",
+                              "--peer", "10.9.8.7", "--save-config", saved},
+                             out, err),
+              kExitComplete)
+        << err.str();
+    EXPECT_NE(out.str().find("firmware V6.5.0.7"), std::string::npos);
+    EXPECT_NE(out.str().find("Total: "), std::string::npos);
+    CliSetup loaded;
+    LoadSetupFile(saved, loaded);
+    EXPECT_EQ(loaded.mode, Mode::PointToPoint);
+    EXPECT_EQ(loaded.peer, (Ipv4{10, 9, 8, 7}));
+
+    std::ostringstream none;
+    std::ostringstream why;
+    EXPECT_EQ(RunCommandLine({"dry-run", "--firmware", "01.8", "--save-config",
+                              dir.Path("missing/dir/x.json")},
+                             none, why),
+              kExitBadArguments);
+    EXPECT_NE(why.str().find("--save-config"), std::string::npos) << why.str();
+    EXPECT_EQ(none.str(), ""); // nothing listed when the values could not be saved
+}
+
+TEST(CommandLine, ListPortsShowsWhereEachComNameLeads) {
+    TempDir dir;
+    const std::string device = dir.File("converter", "");
+    ::setenv("COMSETUP_COM7", device.c_str(), 1);
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(RunCommandLine({"list-ports"}, out, err), kExitComplete);
+    ::unsetenv("COMSETUP_COM7");
+    EXPECT_NE(out.str().find("COM7 -> " + device +
+                             "  not a character device  (set by "
+                             "COMSETUP_COM7)"),
+              std::string::npos)
+        << out.str();
+    // All nine names are listed, each with its device.
+    std::size_t arrows = 0;
+    for (std::size_t at = out.str().find(" -> "); at != std::string::npos;
+         at = out.str().find(" -> ", at + 1)) {
+        ++arrows;
+    }
+    EXPECT_EQ(arrows, 9u) << out.str();
 }
