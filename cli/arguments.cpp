@@ -19,6 +19,16 @@ namespace {
 const char* const kFirmwareNames[] = {"01.8", "V6.5.0.7"};
 const std::string kCommandNames[] = {"download", "dry-run", "list-ports", "batch"};
 
+const char* TypeName(const std::string& option) {
+    if (option == "ip" || option == "mask" || option == "peer" || option == "gateway") {
+        return "A.B.C.D";
+    }
+    if (option == "local-port" || option == "baud" || option == "stop-bits") {
+        return "N";
+    }
+    return option == "port" ? "NAME" : "CHOICE";
+}
+
 // The value options of one subcommand, and where their texts land.
 struct ValueOptions {
     std::map<std::string, std::string> texts; // option name -> text given
@@ -30,14 +40,18 @@ struct ValueOptions {
 
     void AddTo(CLI::App& command) {
         const CliSetup defaults;
-        configOption = command.add_option("--config", configPath,
-                                          "read the values from this JSON file first; "
-                                          "options given here override them");
+        configOption = command
+                           .add_option("--config", configPath,
+                                       "read the values from this JSON file first; options "
+                                       "given here override them")
+                           ->type_name("FILE");
         for (const auto& field : SetupFields()) {
             const std::string name = field.option;
             options[name] =
-                command.add_option("--" + name, texts[name],
-                                   field.help + " [default: " + FieldText(defaults, field) + "]");
+                command
+                    .add_option("--" + name, texts[name],
+                                field.help + " [default: " + FieldText(defaults, field) + "]")
+                    ->type_name(TypeName(name));
         }
         masterOption = command.add_flag(
             "--master", master,
@@ -80,6 +94,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                  "comsetup-cli"};
     app.require_subcommand(1);
     app.set_help_all_flag("--help-all", "help on every command");
+    app.footer("Exit codes: 0 setup complete, 1 error on setup, 2 bad arguments (nothing sent), "
+               "3 port error, 4 no answer, 5 cancelled, 6 firmware not recognised, 9 internal "
+               "error, 130 ended by a second Ctrl+C.\nCOM1..COM9 open /dev/ttyS0..8 unless "
+               "COMSETUP_COMn names another device.");
 
     Arguments parsed;
 
@@ -88,9 +106,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                     "when asked)");
     ValueOptions downloadValues;
     downloadValues.AddTo(*download);
-    download->add_option("--save-config", parsed.saveConfigPath,
-                         "write the values to this JSON file before the download");
-    download->add_option("--log", parsed.logPath, "write the monitor log to this file");
+    download
+        ->add_option("--save-config", parsed.saveConfigPath,
+                     "write the values to this JSON file before the download")
+        ->type_name("FILE");
+    download->add_option("--log", parsed.logPath, "write the monitor log to this file")
+        ->type_name("FILE");
     download->add_flag("--json", parsed.json,
                        "print the result as JSON on standard output (progress goes to "
                        "standard error)");
@@ -102,11 +123,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     ValueOptions dryRunValues;
     dryRunValues.AddTo(*dryRun);
     dryRun->add_option("--firmware", parsed.firmware, "firmware of the converter: 01.8 or V6.5.0.7")
+        ->type_name("VERSION")
         ->required();
-    dryRun->add_option("--save-config", parsed.saveConfigPath,
-                       "write the values to this JSON file");
-    dryRun->add_flag("--bytes", parsed.bytesOnly,
-                     "print only the bytes after the banner, as hexadecimal");
+    dryRun->add_option("--save-config", parsed.saveConfigPath, "write the values to this JSON file")
+        ->type_name("FILE");
 
     auto* listPorts = app.add_subcommand(
         "list-ports", "list the serial devices found and the device each COM name opens");
@@ -120,10 +140,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                      "JSON array of downloads, each an object like a --config file with a "
                      "\"port\"")
         ->required();
-    batch->add_option("--log-dir", parsed.logDir,
-                      "write each download's monitor log into this folder");
+    batch
+        ->add_option("--log-dir", parsed.logDir,
+                     "write each download's monitor log into this folder")
+        ->type_name("DIR");
     batch->add_flag("--json", parsed.json, "print the results as JSON on standard output");
-    batch->add_flag("--plain", parsed.plain, "plain progress lines, no live line");
 
     ParsedCommandLine result;
     const std::string commands = "download, dry-run, list-ports, batch";

@@ -23,7 +23,6 @@ struct Arguments {
     std::string batchPath;      // batch: the list of downloads
     bool json = false;          // machine-readable result on standard output
     bool plain = false;         // plain progress lines even on a terminal
-    bool bytesOnly = false;     // dry-run: only the bytes, as hexadecimal
 };
 
 // Result of parsing: either arguments to run, or an exit code with text to print (help,
