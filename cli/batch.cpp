@@ -22,8 +22,10 @@ std::vector<DownloadResult> RunBatch(const std::vector<CliSetup>& setups,
     for (std::size_t i = 0; i < setups.size(); ++i) {
         cancels.push_back(std::make_unique<std::atomic<bool>>(false));
     }
+    const auto start = std::chrono::steady_clock::now();
     for (std::size_t i = 0; i < setups.size(); ++i) {
-        threads.emplace_back([&, i] {
+        threads.emplace_back([&, i, start] {
+            std::this_thread::sleep_until(start + options.stagger * static_cast<long>(i));
             JobOptions job;
             job.progressOut = options.progressOut;
             job.reporter.prefix = "[" + setups[i].port + "] ";

@@ -5,6 +5,7 @@
 
 #include "cli/download_job.h"
 
+#include <chrono>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -15,6 +16,11 @@ namespace comsetup::cli {
 struct BatchOptions {
     std::ostream* progressOut = nullptr;
     std::string logDir; // one monitor log per download, "01-COM3.log"...; empty: none
+    // Download i starts i * stagger after the first. Downloads of one batch run the same
+    // script, so without it their pauses would end at the same instants and every thread
+    // would wake at once, queueing for the cores; a small offset keeps the wake-ups apart
+    // all through the script (each pause counts from its own download's last step).
+    std::chrono::microseconds stagger{1000};
     // The trace of download i (used on that download's thread only), or nullptr.
     std::function<DownloadTrace*(std::size_t i)> traceFor;
 };

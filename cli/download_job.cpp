@@ -91,6 +91,10 @@ DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
                                 pacer, cancel,   &reporter, options.trace};
         SetupDownload download(context);
         running = &download;
+        struct Forget { // the reporter must not reach the download once it is gone
+            const SetupDownload*& download;
+            ~Forget() { download = nullptr; }
+        } forget{running};
         try {
             result.exitCode = ExitCodeOf(download.Run(values));
         } catch (const ECommError& error) {
@@ -100,7 +104,6 @@ DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
             result.error = error.what();
         }
         result.firmware = FirmwareName(download.Variant());
-        running = nullptr;
     } catch (const std::exception& error) {
         result.exitCode = kExitInternalError;
         result.error = error.what();

@@ -3,7 +3,7 @@
 // instances, compared with one download alone: wall time ratio, and the precision of every
 // pause as each stand-in timestamps the bytes it receives.
 //
-//   comsetup_cli_batch_bench [--downloads N] [--firmware 01.8|V6.5.0.7]
+//   comsetup_cli_batch_bench [--downloads N] [--firmware 01.8|V6.5.0.7] [--stagger-us US]
 //
 // Goal: N = 32 finish within 1.05x the time of one, pauses as precise as in one.
 #include "cli/batch.h"
@@ -80,7 +80,7 @@ double Percentile(std::vector<double> values, double p) {
     return values[std::min(index, values.size() - 1)];
 }
 
-RoundFigures RunRound(int count, const std::string& firmware) {
+RoundFigures RunRound(int count, const std::string& firmware, std::chrono::microseconds stagger) {
     RoundFigures figures;
     figures.downloads = count;
     TempFolder folder;
@@ -114,6 +114,7 @@ RoundFigures RunRound(int count, const std::string& firmware) {
     std::vector<RecordingTrace> traces(static_cast<std::size_t>(count));
     BatchOptions options;
     options.progressOut = &discard;
+    options.stagger = stagger;
     options.traceFor = [&traces](std::size_t i) -> DownloadTrace* { return &traces[i]; };
     const double cpuBefore = CpuSeconds();
     const auto start = std::chrono::steady_clock::now();
@@ -154,11 +155,13 @@ RoundFigures RunRound(int count, const std::string& firmware) {
 void PrintExcesses(const char* view, const std::vector<double>& excesses) {
     const auto shorts =
         std::count_if(excesses.begin(), excesses.end(), [](double e) { return e < 0; });
+    const double least =
+        excesses.empty() ? 0.0 : *std::min_element(excesses.begin(), excesses.end());
     std::printf("    %-34s pauses %6zu  excess median %7.3f ms  p99 %7.3f ms  max %8.3f ms  "
-                "short %ld\n",
+                "short %ld (least %.3f ms)\n",
                 view, excesses.size(), Percentile(excesses, 0.5), Percentile(excesses, 0.99),
                 excesses.empty() ? 0.0 : *std::max_element(excesses.begin(), excesses.end()),
-                static_cast<long>(shorts));
+                static_cast<long>(shorts), least);
 }
 
 void Print(const char* name, const RoundFigures& f) {
@@ -178,10 +181,13 @@ void Print(const char* name, const RoundFigures& f) {
 
 int main(int argc, char** argv) {
     int downloads = 32;
+    std::chrono::microseconds stagger = BatchOptions{}.stagger;
     std::string firmware = "01.8";
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--downloads") == 0) {
             downloads = std::max(1, std::atoi(argv[i + 1]));
+        } else if (std::strcmp(argv[i], "--stagger-us") == 0) {
+            stagger = std::chrono::microseconds(std::max(0, std::atoi(argv[i + 1])));
         } else if (std::strcmp(argv[i], "--firmware") == 0) {
             firmware = argv[i + 1];
         }
@@ -189,9 +195,10 @@ int main(int argc, char** argv) {
     std::printf("Batch of %d downloads against %d comsetup-sim instances vs one download, "
                 "firmware %s\n",
                 downloads, downloads, firmware.c_str());
-    const RoundFigures single = RunRound(1, firmware);
+    std::printf("downloads started %lld us apart\n", static_cast<long long>(stagger.count()));
+    const RoundFigures single = RunRound(1, firmware, stagger);
     Print("single", single);
-    const RoundFigures batch = RunRound(downloads, firmware);
+    const RoundFigures batch = RunRound(downloads, firmware, stagger);
     Print("batch", batch);
     const double ratio = batch.wallSeconds / single.wallSeconds;
     std::printf("wall time ratio batch/single %.4f (goal at most 1.05): %s\n", ratio,
