@@ -265,3 +265,27 @@ TEST(CliProcess, SecondCtrlCEndsAtOnceWhileTheScriptRuns) {
         ::close(fd);
     }
 }
+
+TEST(CliProcess, FirstCtrlCCancelsEveryDownloadOfABatch) {
+    TempFolder folder;
+    StandIn left(folder, "left", "01.8", "none");
+    StandIn right(folder, "right", "V6.5.0.7", "none");
+    ASSERT_TRUE(left.ready && right.ready);
+    const std::string batch = folder.File("batch.json");
+    std::ofstream(batch)
+        << nlohmann::json::array({{{"port", left.link}}, {{"port", right.link}}}).dump();
+    ChildProcess cli(Cli({"batch", batch, "--json"}));
+    ASSERT_TRUE(cli.WaitForText("[" + right.link + "] Check the connection", 30s, true))
+        << cli.Err();
+    ASSERT_TRUE(cli.WaitForText("[" + left.link + "] Check the connection", 30s, true))
+        << cli.Err();
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.Wait(kDownloadLimit), kExitCancelled) << cli.Err();
+    const auto results = nlohmann::json::parse(cli.Out(), nullptr, false);
+    ASSERT_TRUE(results.is_array()) << cli.Out();
+    ASSERT_EQ(results.size(), 2u);
+    for (const auto& result : results) {
+        EXPECT_EQ(result["outcome"], "cancelled") << result;
+        EXPECT_EQ(result["verdict"], "Setup cancel from user") << result;
+    }
+}
