@@ -65,8 +65,10 @@ std::string ResultsTable(const std::vector<DownloadResult>& results) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f s", r.seconds);
         std::string verdict = OneLine(r.verdict);
-        if (!r.error.empty()) {
-            verdict += (verdict.empty() ? "" : " - ") + r.error;
+        for (const std::string& more : {r.message, r.error}) {
+            if (!more.empty()) {
+                verdict += (verdict.empty() ? "" : " - ") + OneLine(more);
+            }
         }
         rows.push_back({r.port, r.device, ExitCodeName(r.exitCode), std::to_string(r.exitCode),
                         seconds, r.firmware, verdict});

@@ -69,6 +69,7 @@ void ConsoleReporter::ShowOk(bool visible) {
 
 void ConsoleReporter::ShowError(const std::string& text) {
     std::lock_guard lock(mutex_);
+    message_ = text;
     PlainLocked("Error: " + OneLine(text));
 }
 

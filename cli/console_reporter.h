@@ -53,6 +53,8 @@ public:
     void Finish();
 
     const std::string& Text() const { return text_; }
+    // The last message box text ("Error opening serial port :COM3"), or "".
+    const std::string& LastMessage() const { return message_; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -65,6 +67,7 @@ private:
     ReporterOptions options_;
     std::mutex mutex_;
     std::string text_;
+    std::string message_;
     DownloadProgress progress_{};
     Clock::time_point progressAt_{};
     Clock::time_point wakeUpStart_{};

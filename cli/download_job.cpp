@@ -10,7 +10,12 @@
 #include "serial/owner_pump.h"
 #include "serial/port_names.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace comsetup::cli {
 
@@ -32,6 +37,42 @@ int ExitCodeOf(DownloadOutcome outcome) {
         return kExitFirmwareUnknown;
     }
     return kExitInternalError;
+}
+
+// Why a device could not be opened, as far as the file system tells (the download's own
+// message names only the port).
+std::string ExplainOpenFailure(const std::string& port, const std::string& device) {
+    // The caller names the port; the device is named too when the port name maps to it.
+    const std::string named = device == port ? "" : device + ": ";
+    struct stat info {};
+    if (::stat(device.c_str(), &info) != 0) {
+        std::string text = named + "no such device";
+        if (device != port) {
+            text += " (" + port + " opens it; COMSETUP_" + port +
+                    " can name another device, and list-ports shows the devices found)";
+        }
+        return text;
+    }
+    if (!S_ISCHR(info.st_mode)) {
+        return named + "not a serial device";
+    }
+    int fd = -1;
+    do {
+        fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        if (errno == EACCES) {
+            return named + "permission denied (is the user in the dialout group?)";
+        }
+        if (errno == EBUSY) {
+            return named + "in use by another program";
+        }
+        return named + std::strerror(errno);
+    }
+    const bool terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    return named +
+           (terminal ? "could not be opened (in use by another program?)" : "not a serial device");
 }
 
 } // namespace
@@ -96,7 +137,11 @@ DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
             ~Forget() { download = nullptr; }
         } forget{running};
         try {
-            result.exitCode = ExitCodeOf(download.Run(values));
+            const DownloadOutcome outcome = download.Run(values);
+            result.exitCode = ExitCodeOf(outcome);
+            if (outcome == DownloadOutcome::PortError) {
+                result.error = ExplainOpenFailure(setup.port, result.device);
+            }
         } catch (const ECommError& error) {
             // A serial error during the script: the driver has closed the port and shown
             // "ERROR ON SETUP"; the error's own text tells the cause.
@@ -110,6 +155,7 @@ DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
     }
     reporter.Finish();
     result.verdict = reporter.Text();
+    result.message = reporter.LastMessage();
     result.logLines = log->Count();
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -127,6 +173,8 @@ nlohmann::json ResultToJson(const DownloadResult& result) {
     object["seconds"] = static_cast<double>(static_cast<long long>(result.seconds * 1000)) / 1000;
     object["log_lines"] = result.logLines;
     object["error"] = result.error.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.error);
+    object["message"] =
+        result.message.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.message);
     return object;
 }
 

@@ -119,9 +119,13 @@ TEST(CliProcess, EachOutcomeHasItsExitCodeAndVerdict) {
     }
 
     // Port error: the message names the port.
-    EXPECT_NE(clis[6]->Out().find("Error opening serial port :" + folder.File("missing-device")),
+    EXPECT_NE(clis[6]->Out().find(
+                  "Error: Error opening serial port :" + folder.File("missing-device") + "\n"),
               std::string::npos)
         << clis[6]->Out();
+    EXPECT_NE(clis[6]->Err().find(folder.File("missing-device") + ": no such device"),
+              std::string::npos)
+        << clis[6]->Err();
 
     // The values reached the converter as the wizard would have mapped them.
     standIns[0]->process.Signal(SIGTERM);
@@ -158,6 +162,7 @@ TEST(CliProcess, VanishingLineEndsWithErrorOnSetupAndTheCause) {
     ASSERT_TRUE(result.is_object()) << cli.Out();
     EXPECT_EQ(result["outcome"], "error-on-setup");
     EXPECT_EQ(result["verdict"], "ERROR ON SETUP");
+    EXPECT_TRUE(result["message"].is_null()) << result;
     // The serial component's own text, with its error code.
     ASSERT_TRUE(result["error"].is_string());
     EXPECT_NE(result["error"].get<std::string>().find("(Error: "), std::string::npos) << result;

@@ -131,6 +131,11 @@ TEST(BatchReport, TableExitCodeAndLogNames) {
     lost.exitCode = kExitErrorOnSetup;
     lost.verdict = "ERROR ON SETUP";
     lost.error = "Write error (Error: 5) ";
+    DownloadResult closed = ok;
+    closed.port = "COM4";
+    closed.exitCode = kExitPortError;
+    closed.verdict = "Impossible to complete the Setup ";
+    closed.message = "Error opening serial port :COM4";
     DownloadResult silent = ok;
     silent.port = "COM2";
     silent.exitCode = kExitNoAnswer;
@@ -144,6 +149,9 @@ TEST(BatchReport, TableExitCodeAndLogNames) {
     EXPECT_NE(table.find("error-on-setup  1"), std::string::npos) << table;
     EXPECT_NE(table.find("ERROR ON SETUP - Write error (Error: 5)"), std::string::npos) << table;
     EXPECT_NE(table.find("1 of 3 downloads complete"), std::string::npos) << table;
+    EXPECT_NE(ResultsTable({closed}).find(
+                  "Impossible to complete the Setup - Error opening serial port :COM4"),
+              std::string::npos);
 
     EXPECT_EQ(BatchExitCode({ok, ok}), kExitComplete);
     EXPECT_EQ(BatchExitCode({ok, silent, lost}), kExitNoAnswer);
