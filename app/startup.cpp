@@ -5,11 +5,15 @@
 #include "ui_tfmain.h"
 
 #include "app/combo_choice.h"
+#include "app/form_look.h"
 #include "app/tf_selmode.h"
 #include "app/tfmain.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
 #include "app/window_geometry.h"
+
+#include <QApplication>
+#include <QIcon>
 
 namespace comsetup {
 
@@ -46,6 +50,19 @@ AppWindows::~AppWindows() {
 void ShowWizard(AppWindows& windows) {
     CentreOnScreen(&windows.Wizard());
     windows.Wizard().show();
+}
+
+std::unique_ptr<AppWindows> StartProgram(QApplication& app) {
+    ApplyApplicationLook(app);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/comsetup.png")));
+    // The program ends when the wizard is closed, whatever other window is still open (the
+    // progress dialog, say); the wizard defers that close while a download runs.
+    QApplication::setQuitOnLastWindowClosed(false);
+    auto windows = std::make_unique<AppWindows>(SerialDevicesFound());
+    QObject::connect(&windows->Wizard(), &TF_selmode::closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    ShowWizard(*windows);
+    return windows;
 }
 
 } // namespace comsetup

@@ -12,6 +12,7 @@ class TF_selmode;
 class TFmain;
 class TFmonitor;
 class Tfprog;
+class QApplication;
 
 namespace comsetup {
 
@@ -38,5 +39,10 @@ private:
 
 // Shows the wizard centred on the screen; its show event puts it on the mode page.
 void ShowWizard(AppWindows& windows);
+
+// Everything the program does before its event loop: the application's look and icon, the
+// four windows (with the serial devices found in the port lists), the end of the program
+// when the wizard closes, and the wizard shown.
+std::unique_ptr<AppWindows> StartProgram(QApplication& app);
 
 } // namespace comsetup

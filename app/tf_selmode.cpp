@@ -5,8 +5,8 @@
 #include "ui_tfmain.h"
 
 #include "app/combo_choice.h"
-#include "app/form_look.h"
 #include "app/gui_views.h"
+#include "app/mode_pictures.h"
 #include "app/tfmain.h"
 #include "app/tfprog.h"
 #include "app/window_geometry.h"
@@ -44,7 +44,6 @@ void CopyChoice(QComboBox* from, QComboBox* to) {
 
 TF_selmode::TF_selmode(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TF_selmode>()) {
     ui->setupUi(this);
-    comsetup::ApplyFormLook(this);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     comsetup::SetOuterSize(this, kWizardOuterSize, kWizardMinimumClient, true);
@@ -54,7 +53,7 @@ TF_selmode::TF_selmode(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
         {ui->Image3, "mode_point_to_multipoint"}, {ui->Image4, "page_remote_com"},
         {ui->Image5, "page_point_to_point"},      {ui->Image6, "page_point_to_multipoint"}};
     for (const auto& [image, name] : pictures)
-        image->setPixmap(QPixmap(QStringLiteral(":/pictures/%1.png").arg(QLatin1String(name))));
+        image->setPixmap(comsetup::ModePicture(QLatin1String(name)));
 
     for (TRangeEdit* field : findChildren<TRangeEdit*>())
         field->SetColor(Qt::white);

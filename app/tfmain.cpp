@@ -4,7 +4,6 @@
 #include "ui_tfmain.h"
 
 #include "app/combo_choice.h"
-#include "app/form_look.h"
 #include "app/gui_views.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
@@ -44,7 +43,6 @@ private:
 TFmain::TFmain(QWidget* parent)
     : QWidget(parent), Comport(&pump_), ui(std::make_unique<Ui::TFmain>()) {
     ui->setupUi(this);
-    comsetup::ApplyFormLook(this);
     comsetup::SetOuterSize(this, {533, 422}, {400, 300}, false);
     for (TRangeEdit* field : findChildren<TRangeEdit*>())
         field->SetColor(Qt::white);

@@ -1,6 +1,7 @@
 // Draws the program's pictures at build time: the six mode pictures of the wizard (400 x 134,
-// 24-bit), the two glyphs of the progress dialog (18 x 18, normal and disabled) and the
-// application icon (32 x 32 in the 16 standard colours, as PNG and as a Windows .ico).
+// 24-bit, as raw rows for the program and as PNG), the two glyphs of the progress dialog (18 x 18,
+// normal and disabled) and the application icon (32 x 32 in the 16 standard colours, as PNG and as
+// a Windows .ico).
 //
 // Usage: comsetup-picture-generator <output directory>
 //
@@ -163,8 +164,8 @@ QImage RemoteComPort(Corner corner) {
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     const qreal lanY = 62;
-    DrawPc(p, {22, 32});
-    Caption(p, {48, 96}, QStringLiteral("PC: virtual COM port"));
+    DrawPc(p, {26, 32});
+    Caption(p, {60, 96}, QStringLiteral("PC: virtual COM port"));
     Network(p, 78, 232, lanY);
     Cable(p, {74, lanY}, {80, lanY}, kLan);
     DrawConverter(p, {244, 47});
@@ -174,7 +175,7 @@ QImage RemoteComPort(Corner corner) {
     Caption(p, {354, 92}, QStringLiteral("serial device"));
     p.setPen(kSerial);
     p.setFont(Font(8));
-    p.drawText(QRectF(270, 24, 90, 14), Qt::AlignCenter, QStringLiteral("RS232/485"));
+    p.drawText(QRectF(270, 30, 90, 14), Qt::AlignCenter, QStringLiteral("RS232/485"));
     CornerText(p, corner, QStringLiteral("Remote COM port"), 104);
     return image;
 }
@@ -378,6 +379,23 @@ bool Save(const QImage& image, const QString& path) {
     return false;
 }
 
+// A mode picture as PNG (to look at) and as raw 24-bit rows, top row first (what the program
+// embeds: shown without decoding).
+bool SaveModePicture(const QImage& image, const QDir& out, const QString& name) {
+    bool ok = Save(image, out.filePath(name + ".png"));
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    QFile raw(out.filePath(name + ".rgb"));
+    if (!raw.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(raw.fileName()));
+        return false;
+    }
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto row = reinterpret_cast<const char*>(rgb.constScanLine(y));
+        ok &= raw.write(row, rgb.width() * 3) == rgb.width() * 3;
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -393,12 +411,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     bool ok = true;
-    ok &= Save(RemoteComPort(Corner::ModeBox), out.filePath("mode_remote_com.png"));
-    ok &= Save(PointToPoint(Corner::ModeBox), out.filePath("mode_point_to_point.png"));
-    ok &= Save(PointToMultipoint(Corner::ModeBox), out.filePath("mode_point_to_multipoint.png"));
-    ok &= Save(RemoteComPort(Corner::Title), out.filePath("page_remote_com.png"));
-    ok &= Save(PointToPoint(Corner::Title), out.filePath("page_point_to_point.png"));
-    ok &= Save(PointToMultipoint(Corner::Title), out.filePath("page_point_to_multipoint.png"));
+    ok &= SaveModePicture(RemoteComPort(Corner::ModeBox), out, "mode_remote_com");
+    ok &= SaveModePicture(PointToPoint(Corner::ModeBox), out, "mode_point_to_point");
+    ok &= SaveModePicture(PointToMultipoint(Corner::ModeBox), out, "mode_point_to_multipoint");
+    ok &= SaveModePicture(RemoteComPort(Corner::Title), out, "page_remote_com");
+    ok &= SaveModePicture(PointToPoint(Corner::Title), out, "page_point_to_point");
+    ok &= SaveModePicture(PointToMultipoint(Corner::Title), out, "page_point_to_multipoint");
     ok &= Save(Glyph(true, false), out.filePath("glyph_ok.png"));
     ok &= Save(Glyph(true, true), out.filePath("glyph_ok_disabled.png"));
     ok &= Save(Glyph(false, false), out.filePath("glyph_cancel.png"));

@@ -13,6 +13,8 @@
 #include "app/tfprog.h"
 #include "widgets/range_edit.h"
 
+#include <QFontMetrics>
+#include <QStyleOptionGroupBox>
 #include <QTest>
 
 namespace comsetup::test {
@@ -186,6 +188,51 @@ TEST_F(WizardPages, PortListsHoldComOneToNineThenTheDevicesFound) {
         EXPECT_EQ(box->itemText(10), "/dev/ttyACM3");
         EXPECT_EQ(box->currentIndex(), -1);
         EXPECT_EQ(box->currentText(), "COM1");
+    }
+}
+
+// Every caption of the wizard's pages must fit its control: clipped texts are what a user of
+// another font or platform would see first.
+TEST_F(WizardPages, CaptionsFitTheirControlsOnEveryPage) {
+    for (int mode = 1; mode <= 3; ++mode) {
+        windows_.reset();
+        StartProgram();
+        if (mode == 3)
+            W().cb_broadcast->setChecked(true);
+        const auto check = [&](const char* page) {
+            for (QLabel* label : F_selmode->findChildren<QLabel*>()) {
+                if (label->text().isEmpty() || !label->isVisible())
+                    continue;
+                const QFontMetrics fm(label->font());
+                for (const QString& line : label->text().split('\n'))
+                    EXPECT_LE(fm.horizontalAdvance(line), label->width())
+                        << page << ": " << label->text().toStdString();
+            }
+            for (QCheckBox* box : F_selmode->findChildren<QCheckBox*>()) {
+                if (!box->isVisible())
+                    continue;
+                EXPECT_LE(box->sizeHint().width(), box->width())
+                    << page << ": " << box->text().toStdString();
+            }
+            for (QGroupBox* group : F_selmode->findChildren<QGroupBox*>()) {
+                if (!group->isVisible())
+                    continue;
+                QStyleOptionGroupBox option;
+                option.initFrom(group);
+                option.text = group->title();
+                option.subControls = QStyle::SC_GroupBoxLabel;
+                const QRect label = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                                   QStyle::SC_GroupBoxLabel, group);
+                EXPECT_LE(QFontMetrics(group->font()).horizontalAdvance(group->title()),
+                          label.width())
+                    << page << ": " << group->title().toStdString();
+                EXPECT_LE(label.right(), group->width() - 1) << group->title().toStdString();
+            }
+        };
+        if (mode == 1)
+            check("mode page");
+        ChooseMode(mode);
+        check(mode == 1 ? "remote COM port" : mode == 2 ? "point to point" : "point to multipoint");
     }
 }
 

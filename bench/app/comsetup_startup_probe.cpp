@@ -1,0 +1,14 @@
+// comsetup's start-up exactly as the program does it (application object, windows from their
+// forms, port lists, wizard shown), ending at the wizard's first paint.
+#include "paint_watch.h"
+
+#include "app/comsetup_application.h"
+#include "app/startup.h"
+#include "app/tf_selmode.h"
+
+int main(int argc, char** argv) {
+    comsetup::ComsetupApplication app(argc, argv);
+    const auto windows = comsetup::StartProgram(app);
+    comsetup::bench::PaintWatch watch(&windows->Wizard());
+    return app.exec();
+}

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Takes the screenshots of the README under a private X server (Xvfb, no window manager):
+# the mode page, the settings page of each mode, and the progress dialog at the end of a
+# download with the defaults against the converter stand-in attached as COM1.
+# Needs Xvfb, xdotool and ImageMagick's import; run from anywhere after a build:
+#   docs/screenshots/take-screenshots.sh [build directory, default build]
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+build="$(cd "${1:-$root/build}" && pwd)"
+display=":$((90 + RANDOM % 9))"
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  [ -s "$work/app.log" ] && cat "$work/app.log" >&2
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+export XDG_RUNTIME_DIR="$work/run"
+mkdir -m 700 "$work/run"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+start_program() {
+  "$build/sim/comsetup-sim" --firmware 01.8 --link "$work/converter" --off-time 1000 --quiet \
+    >"$work/sim.out" 2>&1 &
+  sim_pid=$!
+  pids+=($sim_pid)
+  for _ in $(seq 50); do [ -e "$work/converter" ] && break; sleep 0.1; done
+  COMSETUP_COM1="$work/converter" "$build/app/comsetup" >>"$work/app.log" 2>&1 &
+  app_pid=$!
+  pids+=($app_pid)
+  wizard=""
+  for _ in $(seq 100); do
+    wizard=$(xdotool search --name "^Select Modality $" 2>/dev/null | head -1) && [ -n "$wizard" ] && break
+    sleep 0.1
+  done
+  sleep 0.5
+}
+stop_program() {
+  kill "$app_pid" "$sim_pid" 2>/dev/null || true
+  wait "$app_pid" "$sim_pid" 2>/dev/null || true
+  rm -f "$work/converter"
+}
+click() { # window-relative position
+  xdotool mousemove --window "$wizard" "$1" "$2" click 1
+  sleep 0.4
+}
+shot() { import -window "$1" "$here/$2"; }
+
+# Mode page; then each mode's settings page. Mode boxes lie at 248,152 / 248,264 / 248,416.
+start_program
+shot "$wizard" mode-page.png
+mode_y=(0 160 272 424)
+names=(x remote-com-port point-to-point point-to-multipoint)
+for mode in 1 2 3; do
+  [ "$mode" -gt 1 ] && start_program
+  click 256 "${mode_y[$mode]}"
+  click 372 462 # Next -->
+  shot "$wizard" "settings-${names[$mode]}.png"
+  if [ "$mode" -lt 3 ]; then stop_program; fi
+done
+
+# A download with the defaults from the point-to-multipoint page, to its end.
+click 372 462 # DownLoad
+progress=""
+for _ in $(seq 100); do
+  progress=$(xdotool search --name "^Setup progress$" 2>/dev/null | head -1) && [ -n "$progress" ] && break
+  sleep 0.1
+done
+for _ in $(seq 900); do
+  grep -q "^end of download 1" "$work/sim.out" && break
+  sleep 0.1
+done
+sleep 1
+shot "$progress" progress-end.png
+import -window root "$work/root.png"
+stop_program
+echo "screenshots written to $here"
