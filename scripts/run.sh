@@ -16,7 +16,8 @@ cmake --build --preset default
 
 run_dir=$(mktemp -d)
 link="$run_dir/converter"
-./build/sim/comsetup-sim --firmware "$firmware" --link "$link" --off-time 2000 &
+# Its own session, so a Ctrl+C meant for the download does not end the stand-in too.
+setsid ./build/sim/comsetup-sim --firmware "$firmware" --link "$link" --off-time 2000 --quiet &
 sim_pid=$!
 trap 'kill $sim_pid 2>/dev/null || true; rm -rf "$run_dir"' EXIT
 for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
