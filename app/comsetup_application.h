@@ -20,4 +20,15 @@ public:
 // Shows the message of an error that reached the general error report.
 void ReportUncaughtError(const std::exception_ptr& error);
 
+// Runs a window's handler; an error it lets out goes to the general error report right here,
+// before it can unwind through Qt's event delivery (which leaves Qt's own bookkeeping of the
+// event behind). The application's notify stays the last resort for everything else.
+template <typename Handler> void RunReporting(Handler&& handler) {
+    try {
+        handler();
+    } catch (...) {
+        ReportUncaughtError(std::current_exception());
+    }
+}
+
 } // namespace comsetup

@@ -5,6 +5,7 @@
 #include "ui_tfmain.h"
 
 #include "app/combo_choice.h"
+#include "app/comsetup_application.h"
 #include "app/gui_views.h"
 #include "app/mode_pictures.h"
 #include "app/tfmain.h"
@@ -63,7 +64,8 @@ TF_selmode::TF_selmode(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     for (QComboBox* box : {ui->cb_com, ui->cb_br, ui->ComboBox3})
         comsetup::ForgetChoiceWhenTyped(box);
 
-    connect(ui->Button1, &QPushButton::clicked, this, [this] { Button1Click(ui->Button1); });
+    connect(ui->Button1, &QPushButton::clicked, this,
+            [this] { comsetup::RunReporting([this] { Button1Click(ui->Button1); }); });
     for (QCheckBox* box : {ui->cb_m1, ui->cb_m2, ui->cb_m3})
         connect(box, &QCheckBox::toggled, this, [this, box] { cb_m1Click(box); });
     connect(ui->cb_broadcast, &QCheckBox::toggled, this,

@@ -4,6 +4,7 @@
 #include "ui_tfmain.h"
 
 #include "app/combo_choice.h"
+#include "app/comsetup_application.h"
 #include "app/gui_views.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
@@ -57,7 +58,8 @@ TFmain::TFmain(QWidget* parent)
     Comport.SetOptions({});
     Comport.SetFlowControl(fcNone);
 
-    connect(ui->down, &QPushButton::clicked, this, [this] { downClick(ui->down); });
+    connect(ui->down, &QPushButton::clicked, this,
+            [this] { comsetup::RunReporting([this] { downClick(ui->down); }); });
     connect(ui->cb_entunnel, &QCheckBox::toggled, this,
             [this] { cb_entunnelClick(ui->cb_entunnel); });
 }
