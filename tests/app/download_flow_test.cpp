@@ -14,7 +14,6 @@
 #include "app/tfprog.h"
 #include "widgets/range_edit.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -118,10 +117,7 @@ TEST_F(DownloadFlow, CancelDuringTheWakeUpWaitEndsTheDownload) {
         EXPECT_FALSE(P().btnOK->isVisible());
         QTest::mouseClick(P().BtnCancel, Qt::LeftButton);
     });
-    QElapsedTimer took;
-    took.start();
     PressButton1();
-    EXPECT_LT(took.elapsed(), 5000);
     ExpectEnded("Setup cancel from user");
     EXPECT_TRUE(messages_.isEmpty());
 }
@@ -132,13 +128,13 @@ TEST_F(DownloadFlow, SecondDownLoadAndCloseDuringADownloadWaitForItsEnd) {
     W().cb_com->setCurrentIndex(9);
     QSignalSpy ended(Fmain, &TFmain::downloadEnded);
     QSignalSpy closed(F_selmode, &TF_selmode::closed);
-    bool secondReturnedAtOnce = false;
+    bool secondStartedNothing = false;
     bool wizardStayed = false;
     QTimer::singleShot(400, [&] {
-        QElapsedTimer took;
-        took.start();
         QTest::mouseClick(W().Button1, Qt::LeftButton); // "DownLoad" again
-        secondReturnedAtOnce = took.elapsed() < 200 && Fmain->DownloadRunning();
+        // A nested download would have run to its end (and reported it) before returning.
+        secondStartedNothing =
+            ended.count() == 0 && Fmain->DownloadRunning() && P().BtnCancel->isVisible();
     });
     QTimer::singleShot(700, [&] {
         F_selmode->close();
@@ -146,7 +142,7 @@ TEST_F(DownloadFlow, SecondDownLoadAndCloseDuringADownloadWaitForItsEnd) {
     });
     QTimer::singleShot(1000, [&] { QTest::mouseClick(P().BtnCancel, Qt::LeftButton); });
     PressButton1();
-    EXPECT_TRUE(secondReturnedAtOnce);
+    EXPECT_TRUE(secondStartedNothing);
     EXPECT_TRUE(wizardStayed);
     EXPECT_EQ(ended.count(), 1);
     EXPECT_EQ(P().Label2->text(), "Setup cancel from user");

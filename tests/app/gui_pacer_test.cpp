@@ -26,13 +26,15 @@ TEST(GuiPacer, PausesNeverEndEarlyAndTheEventLoopRunsMeanwhile) {
     ticker.start(5);
     for (int ms : {1, 2, 3, 7, 20, 60, 120}) {
         for (int round = 0; round < 3; ++round) {
+            const int ticksBefore = ticks;
             const auto start = pacer.Now();
             pacer.Delay(ms);
             EXPECT_GE(pacer.Now() - start, milliseconds(ms)) << ms;
+            if (ms >= 60) { // a 5 ms timer fell due within the pause: it must have run
+                EXPECT_GT(ticks, ticksBefore) << ms;
+            }
         }
     }
-    // 3 x (1+2+3+7+20+60+120) ms of pauses: a 5 ms timer had many chances to run.
-    EXPECT_GT(ticks, 20);
 }
 
 TEST(GuiPacer, ZeroAndNegativePausesReturnAtOnceWithoutRunningEvents) {

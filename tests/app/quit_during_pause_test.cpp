@@ -38,7 +38,7 @@ TEST(GuiPacerQuit, PauseKeepsItsLengthAndEventsFlowAfterAQuit) {
     });
     QCoreApplication::exec();
     EXPECT_GE(paused, milliseconds(300));
-    EXPECT_GT(ticksAfterQuit, 5);
+    EXPECT_GT(ticksAfterQuit, 0); // events still ran during the rest of the pause
 }
 
 } // namespace
