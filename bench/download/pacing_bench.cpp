@@ -107,6 +107,8 @@ std::vector<pid_t> StartLoad(int n) {
     for (int i = 0; i < n; ++i) {
         const pid_t pid = fork();
         if (pid == 0) {
+            // Its own session, like any other program on the machine (not our own threads).
+            setsid();
             std::atomic<unsigned long> counter{0};
             for (;;) {
                 counter.fetch_add(1, std::memory_order_relaxed);
