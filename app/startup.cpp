@@ -5,6 +5,8 @@
 #include "ui_tfmain.h"
 
 #include "app/combo_choice.h"
+#include "app/embedded_pictures.h"
+#include "app/font_configuration.h"
 #include "app/form_look.h"
 #include "app/tf_selmode.h"
 #include "app/tfmain.h"
@@ -52,13 +54,16 @@ void ShowWizard(AppWindows& windows) {
     windows.Wizard().show();
 }
 
-std::unique_ptr<AppWindows> StartProgram(QApplication& app) {
+std::unique_ptr<AppWindows> StartProgram(QApplication& app, FontConfigurationLoad* fonts) {
     ApplyApplicationLook(app);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/comsetup.png")));
+    QApplication::setWindowIcon(QIcon(AlphaPicture(QStringLiteral("comsetup"), kIconSize)));
     // The program ends when the wizard is closed, whatever other window is still open (the
     // progress dialog, say); the wizard defers that close while a download runs.
     QApplication::setQuitOnLastWindowClosed(false);
-    auto windows = std::make_unique<AppWindows>(SerialDevicesFound());
+    const QStringList devicesFound = SerialDevicesFound();
+    if (fonts)
+        fonts->Wait(); // the windows' first caption needs the font configuration
+    auto windows = std::make_unique<AppWindows>(devicesFound);
     QObject::connect(&windows->Wizard(), &TF_selmode::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     ShowWizard(*windows);

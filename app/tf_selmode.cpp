@@ -6,8 +6,8 @@
 
 #include "app/combo_choice.h"
 #include "app/comsetup_application.h"
+#include "app/embedded_pictures.h"
 #include "app/gui_views.h"
-#include "app/mode_pictures.h"
 #include "app/tfmain.h"
 #include "app/tfprog.h"
 #include "app/window_geometry.h"

@@ -3,6 +3,7 @@
 
 #include "ui_tfprog.h"
 
+#include "app/embedded_pictures.h"
 #include "app/window_geometry.h"
 
 #include <QCloseEvent>
@@ -13,9 +14,10 @@ std::atomic<bool> CancelSetup{false};
 Tfprog* fprog = nullptr;
 
 static QIcon Glyph(const QString& name) {
+    using comsetup::AlphaPicture, comsetup::kGlyphSize;
     QIcon icon;
-    icon.addFile(QStringLiteral(":/pictures/%1.png").arg(name), {}, QIcon::Normal);
-    icon.addFile(QStringLiteral(":/pictures/%1_disabled.png").arg(name), {}, QIcon::Disabled);
+    icon.addPixmap(AlphaPicture(name, kGlyphSize), QIcon::Normal);
+    icon.addPixmap(AlphaPicture(name + QStringLiteral("_disabled"), kGlyphSize), QIcon::Disabled);
     return icon;
 }
 

@@ -1,7 +1,7 @@
 // Draws the program's pictures at build time: the six mode pictures of the wizard (400 x 134,
 // 24-bit, as raw rows for the program and as PNG), the two glyphs of the progress dialog (18 x 18,
-// normal and disabled) and the application icon (32 x 32 in the 16 standard colours, as PNG and as
-// a Windows .ico).
+// normal and disabled) and the application icon (32 x 32 in the 16 standard colours, also as a
+// Windows .ico); the glyphs and the icon as raw RGBA rows for the program and as PNG.
 //
 // Usage: comsetup-picture-generator <output directory>
 //
@@ -396,6 +396,23 @@ bool SaveModePicture(const QImage& image, const QDir& out, const QString& name) 
     return ok;
 }
 
+// A glyph or icon as PNG (to look at) and as raw RGBA rows, 4 bytes a pixel (red, green, blue,
+// alpha, not premultiplied), top row first (what the program embeds: shown without decoding).
+bool SaveIconPicture(const QImage& image, const QDir& out, const QString& name) {
+    bool ok = Save(image, out.filePath(name + ".png"));
+    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+    QFile raw(out.filePath(name + ".rgba"));
+    if (!raw.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(raw.fileName()));
+        return false;
+    }
+    for (int y = 0; y < rgba.height(); ++y) {
+        const auto row = reinterpret_cast<const char*>(rgba.constScanLine(y));
+        ok &= raw.write(row, rgba.width() * 4) == rgba.width() * 4;
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -417,10 +434,10 @@ int main(int argc, char** argv) {
     ok &= SaveModePicture(RemoteComPort(Corner::Title), out, "page_remote_com");
     ok &= SaveModePicture(PointToPoint(Corner::Title), out, "page_point_to_point");
     ok &= SaveModePicture(PointToMultipoint(Corner::Title), out, "page_point_to_multipoint");
-    ok &= Save(Glyph(true, false), out.filePath("glyph_ok.png"));
-    ok &= Save(Glyph(true, true), out.filePath("glyph_ok_disabled.png"));
-    ok &= Save(Glyph(false, false), out.filePath("glyph_cancel.png"));
-    ok &= Save(Glyph(false, true), out.filePath("glyph_cancel_disabled.png"));
+    ok &= SaveIconPicture(Glyph(true, false), out, "glyph_ok");
+    ok &= SaveIconPicture(Glyph(true, true), out, "glyph_ok_disabled");
+    ok &= SaveIconPicture(Glyph(false, false), out, "glyph_cancel");
+    ok &= SaveIconPicture(Glyph(false, true), out, "glyph_cancel_disabled");
 
     const QImage icon = Icon();
     QImage iconWithAlpha = icon.convertToFormat(QImage::Format_ARGB32);
@@ -428,7 +445,7 @@ int main(int argc, char** argv) {
         for (int x = 0; x < 32; ++x)
             if (icon.pixelIndex(x, y) == 0)
                 iconWithAlpha.setPixel(x, y, qRgba(0, 0, 0, 0));
-    ok &= Save(iconWithAlpha, out.filePath("comsetup.png"));
+    ok &= SaveIconPicture(iconWithAlpha, out, "comsetup");
     const std::vector<char> ico = IcoFile(icon, iconWithAlpha);
     QFile icoFile(out.filePath("comsetup.ico"));
     if (!icoFile.open(QIODevice::WriteOnly) ||

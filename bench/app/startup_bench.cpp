@@ -6,8 +6,9 @@
 // ended child. Reported: median and 90th percentile of each, the ratio of the medians, and
 // the largest peak memory.
 //
-//   app_startup_bench [--rounds N] [--platform offscreen|xcb]
-//   (default platform: xcb when DISPLAY is set, else offscreen)
+//   app_startup_bench [--rounds N] [--platform offscreen|xcb] [--compare PROBE]...
+//   (default platform: xcb when DISPLAY is set, else offscreen; --compare adds a further
+//   probe to the same rotation, e.g. the comsetup_startup_probe of an earlier build)
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -88,59 +90,70 @@ double Quantile(std::vector<double> v, double q) {
 
 } // namespace
 
+struct Probe {
+    Probe(std::string label, std::string program, const char* argument = nullptr)
+        : label(std::move(label)), program(std::move(program)), argument(argument) {}
+    std::string label;
+    std::string program;
+    const char* argument;
+    std::vector<double> ms;
+    long peakKb = 0;
+};
+
 int main(int argc, char** argv) {
     int rounds = 30;
     std::string platform = std::getenv("DISPLAY") ? "xcb" : "offscreen";
+    std::vector<Probe> probes = {{"comsetup (wizard)", COMSETUP_STARTUP_PROBE},
+                                 {"four empty Qt windows", BASELINE_STARTUP_PROBE},
+                                 {"same, one line of text", BASELINE_STARTUP_PROBE, "--label"}};
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--rounds" && i + 1 < argc)
             rounds = std::max(1, std::atoi(argv[++i]));
         else if (a == "--platform" && i + 1 < argc)
             platform = argv[++i];
-        else {
-            std::fprintf(stderr, "usage: %s [--rounds N] [--platform offscreen|xcb]\n", argv[0]);
+        else if (a == "--compare" && i + 1 < argc) {
+            const std::string program = argv[++i];
+            probes.push_back({"compared: " + program.substr(program.rfind('/') + 1), program});
+        } else {
+            std::fprintf(stderr,
+                         "usage: %s [--rounds N] [--platform offscreen|xcb] [--compare PROBE]...\n",
+                         argv[0]);
             return 2;
         }
     }
-    const std::string app = COMSETUP_STARTUP_PROBE;
-    const std::string baseline = BASELINE_STARTUP_PROBE;
-    Launch(app, platform); // warm the file cache for both
-    Launch(baseline, platform);
+    for (const Probe& probe : probes) // warm the file cache for each
+        Launch(probe.program, platform, probe.argument);
 
-    std::vector<double> appMs, baseMs, labelMs;
-    long appPeak = 0, basePeak = 0, labelPeak = 0;
     int failures = 0;
+    const size_t count = probes.size();
     for (int r = 0; r < rounds; ++r) {
-        for (int k = 0; k < 3; ++k) {
-            const int which = (r + k) % 3; // 0 comsetup, 1 empty windows, 2 with a label
-            const Sample s = which == 0   ? Launch(app, platform)
-                             : which == 1 ? Launch(baseline, platform)
-                                          : Launch(baseline, platform, "--label");
+        for (size_t k = 0; k < count; ++k) {
+            Probe& probe = probes[(static_cast<size_t>(r) + k) % count]; // rotating the order
+            const Sample s = Launch(probe.program, platform, probe.argument);
             if (s.ms < 0) {
                 ++failures;
                 continue;
             }
-            (which == 0 ? appMs : which == 1 ? baseMs : labelMs).push_back(s.ms);
-            long& peak = which == 0 ? appPeak : which == 1 ? basePeak : labelPeak;
-            peak = std::max(peak, s.peakKb);
+            probe.ms.push_back(s.ms);
+            probe.peakKb = std::max(probe.peakKb, s.peakKb);
         }
     }
     std::printf("start-up to the main window painted, platform %s, %d rounds\n", platform.c_str(),
                 rounds);
-    std::printf("%-28s %9s %9s %12s\n", "", "median ms", "p90 ms", "peak memory");
-    std::printf("%-28s %9.2f %9.2f %9.1f MB\n", "comsetup (wizard)", Quantile(appMs, 0.5),
-                Quantile(appMs, 0.9), static_cast<double>(appPeak) / 1024.0);
-    std::printf("%-28s %9.2f %9.2f %9.1f MB\n", "four empty Qt windows", Quantile(baseMs, 0.5),
-                Quantile(baseMs, 0.9), static_cast<double>(basePeak) / 1024.0);
-    std::printf("%-28s %9.2f %9.2f %9.1f MB\n", "same, one line of text", Quantile(labelMs, 0.5),
-                Quantile(labelMs, 0.9), static_cast<double>(labelPeak) / 1024.0);
-    const double ratio =
-        Quantile(baseMs, 0.5) > 0 ? Quantile(appMs, 0.5) / Quantile(baseMs, 0.5) : 0;
+    std::printf("%-40s %9s %9s %12s\n", "", "median ms", "p90 ms", "peak memory");
+    for (const Probe& probe : probes)
+        std::printf("%-40s %9.2f %9.2f %9.1f MB\n", probe.label.c_str(), Quantile(probe.ms, 0.5),
+                    Quantile(probe.ms, 0.9), static_cast<double>(probe.peakKb) / 1024.0);
+    const double app = Quantile(probes[0].ms, 0.5), empty = Quantile(probes[1].ms, 0.5),
+                 text = Quantile(probes[2].ms, 0.5);
     std::printf("ratio of medians %.2f to the empty windows (goal <= 1.30), %.2f to the windows "
                 "with text; peak memory %.1f MB (goal < 40 MB)\n",
-                ratio,
-                Quantile(labelMs, 0.5) > 0 ? Quantile(appMs, 0.5) / Quantile(labelMs, 0.5) : 0,
-                static_cast<double>(appPeak) / 1024.0);
+                empty > 0 ? app / empty : 0, text > 0 ? app / text : 0,
+                static_cast<double>(probes[0].peakKb) / 1024.0);
+    for (size_t k = 3; k < count; ++k)
+        std::printf("%s: ratio of medians %.2f to the empty windows\n", probes[k].label.c_str(),
+                    empty > 0 ? Quantile(probes[k].ms, 0.5) / empty : 0);
     if (failures)
         std::printf("%d launches failed\n", failures);
     return failures ? 1 : 0;
