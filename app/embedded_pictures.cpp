@@ -4,31 +4,47 @@
 #include <QImage>
 #include <QResource>
 
+#include <cstring>
+
 namespace comsetup {
 
 namespace {
 
-// The embedded rows of `path` as an image of `size` that reads them in place; a null image
-// when the resource is missing, compressed or of another size.
-QImage EmbeddedRows(const QString& path, QSize size, int bytesPerPixel, QImage::Format format) {
+// The embedded rows of `path` as an image of `size`, 4 bytes a pixel, that reads them in
+// place; a null image when the resource is missing, compressed or of another size. Rows that
+// do not lie on a 4-byte boundary, which QImage requires, are copied.
+QImage EmbeddedRows(const QString& path, QSize size, QImage::Format format) {
     const QResource resource(path);
-    const int bytesPerLine = size.width() * bytesPerPixel;
+    const int bytesPerLine = size.width() * 4;
     if (!resource.isValid() || resource.compressionAlgorithm() != QResource::NoCompression ||
         resource.size() != qint64{bytesPerLine} * size.height())
         return {};
-    return QImage(resource.data(), size.width(), size.height(), bytesPerLine, format);
+    const uchar* rows = resource.data();
+    if (reinterpret_cast<quintptr>(rows) % 4 == 0)
+        return QImage(rows, size.width(), size.height(), bytesPerLine, format);
+    QImage copy(size, format);
+    for (int y = 0; y < size.height(); ++y)
+        std::memcpy(copy.scanLine(y), rows + qsizetype{y} * bytesPerLine, bytesPerLine);
+    return copy;
 }
 
 } // namespace
 
 QPixmap ModePicture(const QString& name) {
-    // The pixmap takes its own copy of the rows.
-    return QPixmap::fromImage(EmbeddedRows(QStringLiteral(":/pictures/%1.rgb").arg(name),
-                                           kModePictureSize, 3, QImage::Format_RGB888));
+    const QString path = QStringLiteral(":/pictures/%1.rgb32").arg(name);
+    if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+        // Qt's own pixmap format for opaque pictures: the pixmap shares the rows.
+        return QPixmap::fromImage(EmbeddedRows(path, kModePictureSize, QImage::Format_RGB32));
+    } else {
+        // The bytes read blue, green, red, 0xff: RGBX with red and blue swapped.
+        return QPixmap::fromImage(
+            EmbeddedRows(path, kModePictureSize, QImage::Format_RGBX8888).rgbSwapped());
+    }
 }
 
 QPixmap AlphaPicture(const QString& name, QSize size) {
-    return QPixmap::fromImage(EmbeddedRows(QStringLiteral(":/pictures/%1.rgba").arg(name), size, 4,
+    // The pixmap takes its own copy, premultiplied.
+    return QPixmap::fromImage(EmbeddedRows(QStringLiteral(":/pictures/%1.rgba").arg(name), size,
                                            QImage::Format_RGBA8888));
 }
 

@@ -1,7 +1,8 @@
 // The program's pictures, embedded as raw rows (drawn at build time by
-// pictures/picture_generator.cpp): the wizard's six mode pictures, 24-bit, and the
-// application icon and the progress dialog's glyphs, with alpha. They are shown without any
-// decoding.
+// pictures/picture_generator.cpp): the wizard's six mode pictures, opaque, in the layout of
+// Qt's RGB32 pixels, and the application icon and the progress dialog's glyphs, with alpha.
+// They are shown without any decoding, and the mode pictures without a copy: a pixmap reads
+// them where they lie in the program.
 #pragma once
 
 #include <QPixmap>

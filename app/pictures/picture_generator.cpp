@@ -1,7 +1,7 @@
 // Draws the program's pictures at build time: the six mode pictures of the wizard (400 x 134,
-// 24-bit, as raw rows for the program and as PNG), the two glyphs of the progress dialog (18 x 18,
-// normal and disabled) and the application icon (32 x 32 in the 16 standard colours, also as a
-// Windows .ico); the glyphs and the icon as raw RGBA rows for the program and as PNG.
+// 24-bit, as raw 32-bit rows for the program and as PNG), the two glyphs of the progress dialog (18
+// x 18, normal and disabled) and the application icon (32 x 32 in the 16 standard colours, also as
+// a Windows .ico); the glyphs and the icon as raw RGBA rows for the program and as PNG.
 //
 // Usage: comsetup-picture-generator <output directory>
 //
@@ -379,19 +379,28 @@ bool Save(const QImage& image, const QString& path) {
     return false;
 }
 
-// A mode picture as PNG (to look at) and as raw 24-bit rows, top row first (what the program
-// embeds: shown without decoding).
+// A mode picture as PNG (to look at) and as raw rows of 4 bytes a pixel, top row first: blue,
+// green, red, 0xff, which is how Qt's RGB32 pixels lie in memory on a little-endian machine
+// (what the program embeds: a pixmap can show it in place, without decoding or converting).
 bool SaveModePicture(const QImage& image, const QDir& out, const QString& name) {
     bool ok = Save(image, out.filePath(name + ".png"));
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-    QFile raw(out.filePath(name + ".rgb"));
+    QFile raw(out.filePath(name + ".rgb32"));
     if (!raw.open(QIODevice::WriteOnly)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(raw.fileName()));
         return false;
     }
+    std::vector<char> row(static_cast<size_t>(rgb.width()) * 4);
     for (int y = 0; y < rgb.height(); ++y) {
-        const auto row = reinterpret_cast<const char*>(rgb.constScanLine(y));
-        ok &= raw.write(row, rgb.width() * 3) == rgb.width() * 3;
+        const uchar* pixel = rgb.constScanLine(y);
+        for (int x = 0; x < rgb.width(); ++x, pixel += 3) {
+            row[x * 4 + 0] = static_cast<char>(pixel[2]);
+            row[x * 4 + 1] = static_cast<char>(pixel[1]);
+            row[x * 4 + 2] = static_cast<char>(pixel[0]);
+            row[x * 4 + 3] = static_cast<char>(0xff);
+        }
+        ok &= raw.write(row.data(), static_cast<qint64>(row.size())) ==
+              static_cast<qint64>(row.size());
     }
     return ok;
 }
