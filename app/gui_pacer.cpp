@@ -56,7 +56,7 @@ void GuiPacer::ProcessMessages() {
 void GuiPacer::Delay(int ms) {
     if (ms <= 0)
         return;
-    WaitUntil(Clock::now() + milliseconds(ms));
+    WaitUntil(Clock::now() + milliseconds(ms) + kPauseGuard);
 }
 
 void GuiPacer::WaitUntil(Clock::time_point deadline) {

@@ -20,7 +20,7 @@ std::optional<std::int64_t> ParseMs(const std::string& text) {
 std::string SimUsage() {
     return "usage: comsetup-sim --firmware 01.8|V6.5.0.7 [--link PATH] [--off-time MS]\n"
            "                    [--json FILE] [--fail MODE] [--once] [--quiet]\n"
-           "                    [--restart-time MS] [--idle-time MS] [--no-realtime]\n"
+           "                    [--restart-time MS] [--idle-time MS] [--no-realtime] [--spin]\n"
            "Serves a converter stand-in on a pseudo-terminal and prints its path first.\n"
            "  --firmware V     firmware version shown in the banner (01.8 or V6.5.0.7)\n"
            "  --link PATH      create the symlink PATH to the pseudo-terminal\n"
@@ -33,7 +33,10 @@ std::string SimUsage() {
            "  --once           exit when the first session ends\n"
            "  --quiet          no event log on stderr\n"
            "  --no-realtime    do not ask for a real-time priority (asked by default, so\n"
-           "                   that received bytes are timestamped as they arrive)\n";
+           "                   that received bytes are timestamped as they arrive)\n"
+           "  --spin           watch the line without sleeping: each byte is stamped\n"
+           "                   within microseconds of its arrival, at the cost of a core\n"
+           "                   (for measuring pauses; implies --no-realtime)\n";
 }
 
 ParseResult ParseSimOptions(const std::vector<std::string>& args) {
@@ -56,6 +59,9 @@ ParseResult ParseSimOptions(const std::vector<std::string>& args) {
             o.quiet = true;
         } else if (a == "--no-realtime") {
             o.realtime = false;
+        } else if (a == "--spin") {
+            o.spin = true;
+            o.realtime = false; // a spinning real-time task would starve the kernel's pty work
         } else if (a == "--firmware" || a == "--link" || a == "--json" || a == "--fail" ||
                    a == "--off-time" || a == "--restart-time" || a == "--idle-time") {
             if (!value(v))

@@ -1,7 +1,7 @@
 // Command line of comsetup-sim:
 //   comsetup-sim --firmware 01.8|V6.5.0.7 [--link PATH] [--off-time MS] [--json FILE]
 //                [--fail MODE] [--once] [--quiet] [--restart-time MS] [--idle-time MS]
-//                [--no-realtime]
+//                [--no-realtime] [--spin]
 #pragma once
 
 #include "sim/converter_model.h"
@@ -19,6 +19,7 @@ struct SimOptions {
     bool once = false;    // exit after the first session ends
     bool quiet = false;   // no event log on stderr
     bool realtime = true; // ask for a real-time priority, so timestamps are taken on arrival
+    bool spin = false;    // watch the line without sleeping (pause measurements)
     bool help = false;
 };
 

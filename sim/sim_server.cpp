@@ -235,6 +235,11 @@ int Server::Run() {
         // becomes a short sleep, then a look at the line. Bytes of the first write after an
         // open may thus be timestamped up to that sleep late; all later ones on arrival.
         std::int64_t waitUs = hungUp_ ? kHangUpCheckUs : -1;
+        // A sleeping reader is woken tens to hundreds of microseconds after a byte arrives
+        // (more on a virtual machine whose idle core must be woken first); a spinning one
+        // stamps it within microseconds, also the first byte after the line is opened.
+        if (opt_.spin)
+            waitUs = 0;
         if (const auto next = model_.NextEventUs()) {
             const std::int64_t untilNext = std::max<std::int64_t>(0, *next - NowUs());
             waitUs = waitUs < 0 ? untilNext : std::min(waitUs, untilNext);

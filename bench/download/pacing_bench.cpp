@@ -10,6 +10,11 @@
 //
 //   download_pacing_bench [--firmware 01.8|V6.5.0.7|both] [--runs N] [--load N]
 //                         [--spin-us N] [--guard-us N] [--pump on|off] [--worst N] [--sim PATH]
+//                         [--sim-watch spin|sleep]
+//
+// The stand-in watches the line spinning by default (--sim-watch spin): a reader that sleeps
+// is woken tens to hundreds of microseconds after a byte arrives, and that noise, not the
+// pacer, would then decide which gaps look short.
 #include "tests/download/sim_process.h"
 
 #include "download/driver.h"
@@ -131,16 +136,21 @@ void StopLoad(const std::vector<pid_t>& pids) {
 
 struct BenchOptions {
     RealPacerOptions pacer;
-    bool usePump = true; // as the command-line tool runs it: event thread + owner pump
-    int worst = 0;       // print the worst local overshoots
+    bool usePump = true;  // as the command-line tool runs it: event thread + owner pump
+    int worst = 0;        // print the worst local overshoots
+    bool simSpins = true; // the stand-in stamps bytes by spinning, not sleeping
 };
 
 RunFigures RunOnce(const std::string& simProgram, const std::string& firmware,
                    const BenchOptions& options, std::map<int, Samples>& byPause) {
     RunFigures figures;
     const std::string json = testing::TempPath("pacing-bench") + ".json";
-    testing::SimProcess sim(simProgram, {"--firmware", firmware, "--off-time", "300", "--json",
-                                         json, "--once", "--quiet"});
+    std::vector<std::string> simArgs{"--firmware", firmware, "--off-time", "300",
+                                     "--json",     json,     "--once",     "--quiet"};
+    if (options.simSpins) {
+        simArgs.push_back("--spin");
+    }
+    testing::SimProcess sim(simProgram, simArgs);
     SetupValues values;
     values.portName = sim.PtyPath();
     values.useGateway = true; // the gateway adds the 3 + 200 groups
@@ -289,6 +299,8 @@ int main(int argc, char** argv) {
             options.worst = std::stoi(v);
         } else if (a == "--sim") {
             simProgram = v;
+        } else if (a == "--sim-watch") {
+            options.simSpins = v != "sleep";
         } else {
             std::fprintf(stderr, "unknown option %s\n", a.c_str());
             return 2;

@@ -26,6 +26,15 @@ TEST(SimOptions, EveryOptionIsTaken) {
     EXPECT_FALSE(o.realtime);
 }
 
+TEST(SimOptions, SpinningGivesUpTheRealTimePriority) {
+    // A real-time task that never sleeps would starve the kernel work that moves bytes
+    // through the pseudo-terminal, so --spin must not keep the default priority request.
+    const auto r = ParseSimOptions({"--firmware", "01.8", "--spin"});
+    ASSERT_TRUE(r.options) << r.error;
+    EXPECT_TRUE(r.options->spin);
+    EXPECT_FALSE(r.options->realtime);
+}
+
 TEST(SimOptions, DefaultsWithOnlyTheFirmware) {
     const auto r = ParseSimOptions({"--firmware", "01.8"});
     ASSERT_TRUE(r.options) << r.error;
@@ -35,6 +44,7 @@ TEST(SimOptions, DefaultsWithOnlyTheFirmware) {
     EXPECT_TRUE(r.options->linkPath.empty());
     EXPECT_FALSE(r.options->once);
     EXPECT_TRUE(r.options->realtime);
+    EXPECT_FALSE(r.options->spin);
 }
 
 TEST(SimOptions, FaultsAreNamed) {
