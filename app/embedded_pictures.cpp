@@ -14,6 +14,8 @@ namespace {
 // place; a null image when the resource is missing, compressed or of another size. Rows that
 // do not lie on a 4-byte boundary, which QImage requires, are copied.
 QImage EmbeddedRows(const QString& path, QSize size, QImage::Format format) {
+    if (size.isEmpty())
+        return {};
     const QResource resource(path);
     const int bytesPerLine = size.width() * 4;
     if (!resource.isValid() || resource.compressionAlgorithm() != QResource::NoCompression ||
@@ -26,6 +28,21 @@ QImage EmbeddedRows(const QString& path, QSize size, QImage::Format format) {
     for (int y = 0; y < size.height(); ++y)
         std::memcpy(copy.scanLine(y), rows + qsizetype{y} * bytesPerLine, bytesPerLine);
     return copy;
+}
+
+// The size each picture with alpha was drawn at: raw rows do not tell their width, and rows
+// read at another width of the same pixel count would come out scrambled.
+QSize AlphaPictureSize(const QString& name) {
+    if (name == QLatin1String("comsetup"))
+        return kIconSize;
+    static const QLatin1String glyphs[] = {
+        QLatin1String("glyph_ok"), QLatin1String("glyph_ok_disabled"),
+        QLatin1String("glyph_cancel"), QLatin1String("glyph_cancel_disabled")};
+    for (const QLatin1String& glyph : glyphs) {
+        if (name == glyph)
+            return kGlyphSize;
+    }
+    return {};
 }
 
 } // namespace
@@ -43,6 +60,8 @@ QPixmap ModePicture(const QString& name) {
 }
 
 QPixmap AlphaPicture(const QString& name, QSize size) {
+    if (size != AlphaPictureSize(name))
+        return {};
     // The pixmap takes its own copy, premultiplied.
     return QPixmap::fromImage(EmbeddedRows(QStringLiteral(":/pictures/%1.rgba").arg(name), size,
                                            QImage::Format_RGBA8888));
