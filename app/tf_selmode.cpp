@@ -4,6 +4,7 @@
 #include "ui_tf_selmode.h"
 #include "ui_tfmain.h"
 
+#include "app/address_fields.h"
 #include "app/combo_choice.h"
 #include "app/comsetup_application.h"
 #include "app/embedded_pictures.h"
@@ -28,10 +29,6 @@ namespace {
 constexpr QSize kWizardOuterSize{429, 520};
 constexpr QSize kWizardMinimumClient{423, 492};
 constexpr int kBandHeight = 41;
-
-void CopyNumber(TRangeEdit* from, TRangeEdit* to) {
-    to->SetValue(from->GetValue());
-}
 
 // A chosen position is written only when it differs: Qt empties an editable box's text on
 // every setCurrentIndex(-1), also when no entry was chosen, and the main window's box must
@@ -187,40 +184,31 @@ void TF_selmode::Button1Click(QObject* /*Sender*/) {
 }
 
 void TF_selmode::CopyAndDownload() {
+    using namespace comsetup;
     if (Fmain->DownloadRunning()) {
         // No second download inside the running one: it would share the port and the dialog.
         comsetup::ProgressDialogView(*fprog).BringToFront();
         return;
     }
     Ui::TFmain& m = Fmain->Form();
-    CopyNumber(ui->re_ipb1, m.re_ipb1);
-    CopyNumber(ui->re_ipb2, m.re_ipb2);
-    CopyNumber(ui->re_ipb3, m.re_ipb3);
-    CopyNumber(ui->re_ipb4, m.re_ipb4);
+    const AddressBytes ip = ReadAddress({ui->re_ipb1, ui->re_ipb2, ui->re_ipb3, ui->re_ipb4});
+    WriteAddress({m.re_ipb1, m.re_ipb2, m.re_ipb3, m.re_ipb4}, ip);
 
     // Every byte must be an allowed mask byte and the ones must be contiguous: a mask such as
     // 255.0.255.0 would otherwise reach the converter as a different mask.
-    const comsetup::AddressBytes mask{ui->re_smb1->GetValue(), ui->re_smb2->GetValue(),
-                                      ui->re_smb3->GetValue(), ui->re_smb4->GetValue()};
-    if (const auto refusal = comsetup::CheckSubnetMask(mask)) {
-        comsetup::ShowMessage(QString::fromStdString(*refusal));
+    const AddressBytes mask = ReadAddress({ui->re_smb1, ui->re_smb2, ui->re_smb3, ui->re_smb4});
+    if (const auto refusal = CheckSubnetMask(mask)) {
+        ShowMessage(QString::fromStdString(*refusal));
         return;
     }
 
-    CopyNumber(ui->re_smb1, m.re_smb1);
-    CopyNumber(ui->re_smb2, m.re_smb2);
-    CopyNumber(ui->re_smb3, m.re_smb3);
-    CopyNumber(ui->re_smb4, m.re_smb4);
-    CopyNumber(ui->RangeEdit1, m.RangeEdit1);
-    CopyNumber(ui->RE_Gat1, m.RE_Gat1);
-    CopyNumber(ui->RE_Gat2, m.RE_Gat2);
-    CopyNumber(ui->RE_Gat3, m.RE_Gat3);
-    CopyNumber(ui->RE_Gat4, m.RE_Gat4);
+    WriteAddress({m.re_smb1, m.re_smb2, m.re_smb3, m.re_smb4}, mask);
+    m.RangeEdit1->SetValue(ui->RangeEdit1->GetValue());
+    WriteAddress({m.RE_Gat1, m.RE_Gat2, m.RE_Gat3, m.RE_Gat4},
+                 ReadAddress({ui->RE_Gat1, ui->RE_Gat2, ui->RE_Gat3, ui->RE_Gat4}));
     m.CB_UseGateway->setChecked(ui->CB_UseGateway->isChecked());
-    CopyNumber(ui->are_ipb1, m.are_ipb1);
-    CopyNumber(ui->are_ipb2, m.are_ipb2);
-    CopyNumber(ui->are_ipb3, m.are_ipb3);
-    CopyNumber(ui->are_ipb4, m.are_ipb4);
+    const AddressFields mainPeer{m.are_ipb1, m.are_ipb2, m.are_ipb3, m.are_ipb4};
+    WriteAddress(mainPeer, ReadAddress({ui->are_ipb1, ui->are_ipb2, ui->are_ipb3, ui->are_ipb4}));
     CopyChoice(ui->cb_br, m.cb_br);
     CopyChoice(ui->cb_pa, m.cb_pa);
     CopyChoice(ui->cb_sb, m.cb_sb);
@@ -234,13 +222,7 @@ void TF_selmode::CopyAndDownload() {
     if (ui->cb_broadcast->isChecked()) {
         // The master answers the whole network: its directed broadcast address, which for a
         // /24 mask is x.y.z.255.
-        const comsetup::AddressBytes ip{ui->re_ipb1->GetValue(), ui->re_ipb2->GetValue(),
-                                        ui->re_ipb3->GetValue(), ui->re_ipb4->GetValue()};
-        const comsetup::AddressBytes peer = comsetup::DirectedBroadcast(ip, mask);
-        m.are_ipb1->SetValue(peer[0]);
-        m.are_ipb2->SetValue(peer[1]);
-        m.are_ipb3->SetValue(peer[2]);
-        m.are_ipb4->SetValue(peer[3]);
+        WriteAddress(mainPeer, DirectedBroadcast(ip, mask));
     }
 
     Fmain->downClick(nullptr);

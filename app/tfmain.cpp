@@ -3,6 +3,7 @@
 
 #include "ui_tfmain.h"
 
+#include "app/address_fields.h"
 #include "app/combo_choice.h"
 #include "app/comsetup_application.h"
 #include "app/gui_views.h"
@@ -16,10 +17,6 @@
 TFmain* Fmain = nullptr;
 
 namespace {
-
-comsetup::AddressBytes ReadAddress(TRangeEdit* a, TRangeEdit* b, TRangeEdit* c, TRangeEdit* d) {
-    return {a->GetValue(), b->GetValue(), c->GetValue(), d->GetValue()};
-}
 
 // Resets a flag and reports the end of a download however it ends.
 class RunningDownload {
@@ -83,10 +80,10 @@ void TFmain::cb_entunnelClick(QObject* /*Sender*/) {
 comsetup::SetupValues TFmain::ReadSetupValues() {
     comsetup::SetupValues v;
     v.portName = ui->cb_com->currentText().toStdString();
-    v.ip = ReadAddress(ui->re_ipb1, ui->re_ipb2, ui->re_ipb3, ui->re_ipb4);
-    v.mask = ReadAddress(ui->re_smb1, ui->re_smb2, ui->re_smb3, ui->re_smb4);
+    v.ip = comsetup::ReadAddress({ui->re_ipb1, ui->re_ipb2, ui->re_ipb3, ui->re_ipb4});
+    v.mask = comsetup::ReadAddress({ui->re_smb1, ui->re_smb2, ui->re_smb3, ui->re_smb4});
     v.useGateway = ui->CB_UseGateway->isChecked();
-    v.gateway = ReadAddress(ui->RE_Gat1, ui->RE_Gat2, ui->RE_Gat3, ui->RE_Gat4);
+    v.gateway = comsetup::ReadAddress({ui->RE_Gat1, ui->RE_Gat2, ui->RE_Gat3, ui->RE_Gat4});
     v.baudText = ui->cb_br->currentText().toStdString();
     v.dataBitsText = ui->cb_db->currentText().toStdString();
     v.parityIndex = ui->cb_pa->currentIndex();
@@ -94,7 +91,7 @@ comsetup::SetupValues TFmain::ReadSetupValues() {
     v.flowIndex = ui->cb_fc->currentIndex();
     v.localPortText = ui->RangeEdit1->text().toStdString();
     v.tunnel = ui->cb_entunnel->isChecked();
-    v.remote = ReadAddress(ui->are_ipb1, ui->are_ipb2, ui->are_ipb3, ui->are_ipb4);
+    v.remote = comsetup::ReadAddress({ui->are_ipb1, ui->are_ipb2, ui->are_ipb3, ui->are_ipb4});
     v.remotePort = ui->port_rem->GetValue();
     v.broadcast = ui->CB_BRCast->isChecked();
     return v;
