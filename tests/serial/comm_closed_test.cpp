@@ -1,6 +1,7 @@
 // A component before Open and after Close; refusals while open; the error message format.
 #include "serial/comm.h"
 #include "serial/memory_device.h"
+#include "tests/serial/raised.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -10,16 +11,7 @@ namespace {
 using comsetup::MemoryLine;
 using comsetup::TMemoryComm;
 
-// Runs f, which must throw ECommError; returns it.
-template <typename F> ECommError Raised(F f) {
-    try {
-        f();
-    } catch (const ECommError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no ECommError";
-    return ECommError("", 0);
-}
+using comsetup::test::Raised;
 
 TEST(CommClosed, NewComponentIsClosedAndHarmless) {
     TComm comm;

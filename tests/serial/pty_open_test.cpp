@@ -1,6 +1,7 @@
 // Opening real devices: failures with their codes, exclusivity, name mapping.
 #include "serial/comm.h"
 #include "tests/serial/pty_pair.h"
+#include "tests/serial/raised.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -16,15 +17,7 @@ namespace {
 
 using comsetup::test::PtyPair;
 
-template <typename F> ECommError Raised(F f) {
-    try {
-        f();
-    } catch (const ECommError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no ECommError";
-    return ECommError("", 0);
-}
+using comsetup::test::Raised;
 
 TEST(PtyOpen, MissingDeviceGivesOsCodeAndStaysClosed) {
     TComm comm;
