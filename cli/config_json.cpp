@@ -3,42 +3,192 @@
 
 #include "serial/port_names.h"
 
-#include <fstream>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
 #include <map>
-#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace comsetup::cli {
 
 namespace {
 
-// A JSON scalar as the text the field parsers take.
+// A JSON value as messages show it: a short prefix only, so that a huge value is not echoed.
+std::string ShortDump(const nlohmann::json& value) {
+    const std::string text = value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    constexpr std::size_t kShown = 40;
+    return text.size() <= kShown
+               ? text
+               : text.substr(0, kShown) + "... (" + std::to_string(text.size()) + " characters)";
+}
+
+// A JSON scalar as the text the field parsers take. Whole numbers are given as written, also
+// those beyond the range of any field, so that the refusal quotes what the file says.
 std::string ScalarText(const nlohmann::json& value, const std::string& where,
                        const std::string& key) {
     if (value.is_string()) {
         return value.get<std::string>();
     }
+    if (value.is_number_unsigned()) {
+        return std::to_string(value.get<std::uint64_t>());
+    }
     if (value.is_number_integer()) {
-        return std::to_string(value.get<long long>());
+        return std::to_string(value.get<std::int64_t>());
     }
     if (value.is_null() && key == "gateway") {
         return "none";
     }
     throw ValueError(where + ": \"" + key + "\" must be a text" +
                      (key == "gateway" ? ", a whole number or null" : " or a whole number") +
-                     ", not " + value.dump());
+                     ", not " + ShortDump(value));
+}
+
+// The whole file as text, refused before parsing when it is not a plain readable file or is
+// larger than any configuration could be.
+std::string ReadConfigurationText(const std::string& path) {
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        throw ValueError(path + ": cannot be read (" + std::strerror(errno) + ")");
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        throw ValueError(path + ": is a directory, not a configuration file");
+    }
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            throw ValueError(path + ": cannot be read (" + std::strerror(errno) + ")");
+        }
+        if (got == 0) {
+            return text;
+        }
+        if (text.size() + static_cast<std::size_t>(got) > kMaxConfigFileBytes) {
+            throw ValueError(path + ": larger than " + std::to_string(kMaxConfigFileBytes) +
+                             " bytes; a configuration file is far smaller, is this the right "
+                             "file?");
+        }
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
 }
 
 nlohmann::json ParseFile(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) {
-        throw ValueError(path + ": cannot be read (missing or not readable)");
-    }
-    std::stringstream text;
-    text << in.rdbuf();
+    const std::string text = ReadConfigurationText(path);
+    // The key being read, for the message of a number that overflows while it is parsed.
+    std::string lastKey;
+    const auto watch = [&](int depth, nlohmann::json::parse_event_t event, nlohmann::json& parsed) {
+        using Event = nlohmann::json::parse_event_t;
+        if ((event == Event::object_start || event == Event::array_start) &&
+            depth >= kMaxConfigNesting) {
+            throw ValueError(path + ": values nested more than " +
+                             std::to_string(kMaxConfigNesting) +
+                             " levels deep; a configuration is a flat object" +
+                             (lastKey.empty() ? "" : " (at " + lastKey + ")"));
+        }
+        if (event == Event::key) {
+            lastKey = QuoteForMessage(parsed.get<std::string>());
+        }
+        return true;
+    };
     try {
-        return nlohmann::json::parse(text.str());
+        return nlohmann::json::parse(text, watch);
     } catch (const nlohmann::json::parse_error& error) {
-        throw ValueError(path + ": not valid JSON (" + error.what() + ")");
+        throw ValueError(path + ": not valid JSON (" + QuoteForMessage(error.what()) + ")");
+    } catch (const nlohmann::json::out_of_range& error) {
+        // Only a number beyond the range of a double ends a parse this way; the library's
+        // message quotes the number as written ("number overflow parsing '1e999'").
+        const std::string what = error.what();
+        const auto open = what.find('\'');
+        const auto close = what.rfind('\'');
+        const std::string number = open != std::string::npos && close > open
+                                       ? what.substr(open + 1, close - open - 1)
+                                       : std::string("a number");
+        throw ValueError(path + ": " + (lastKey.empty() ? "" : lastKey + ": ") +
+                         QuoteForMessage(number) + " is out of range for any value");
+    } catch (const nlohmann::json::exception& error) {
+        throw ValueError(path + ": not a usable JSON file (" + QuoteForMessage(error.what()) + ")");
+    }
+}
+
+// Writes text to a new file beside path and renames it over path once it is complete on
+// disk, so that a full disk or a quota leaves the old file as it was. A symbolic link is
+// followed: the file it names is replaced, the link stays.
+void WriteFileAtomically(const std::string& path, const std::string& text) {
+    std::string target = path;
+    std::error_code ignored;
+    if (std::filesystem::is_symlink(path, ignored)) {
+        const auto resolved = std::filesystem::weakly_canonical(path, ignored);
+        if (!ignored) {
+            target = resolved.string();
+        }
+    }
+    mode_t mode = 0;
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    std::string temporary = target + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
+        throw ValueError(path + ": cannot be written (" + std::strerror(errno) + ")");
+    }
+    const auto fail = [&](int error) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        throw ValueError(path + ": cannot be written (" + std::strerror(error) +
+                         "); the file there was left as it was");
+    };
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t done = ::write(fd, text.data() + written, text.size() - written);
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            fail(done < 0 ? errno : ENOSPC);
+        }
+        written += static_cast<std::size_t>(done);
+    }
+    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
+        fail(errno);
+    }
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        throw ValueError(path + ": cannot be written (" + std::string(std::strerror(error)) +
+                         "); the file there was left as it was");
+    }
+    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        throw ValueError(path + ": cannot be written (" + std::string(std::strerror(error)) +
+                         "); the file there was left as it was");
+    }
+    // The rename itself reaches the disk with the folder's entry.
+    const std::string folder = std::filesystem::path(target).parent_path().string();
+    const int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
     }
 }
 
@@ -52,7 +202,8 @@ void ApplyJson(const nlohmann::json& object, CliSetup& setup, const std::string&
     for (const auto& [key, value] : object.items()) {
         if (key == "master") {
             if (!value.is_boolean()) {
-                throw ValueError(where + ": \"master\" must be true or false, not " + value.dump());
+                throw ValueError(where + ": \"master\" must be true or false, not " +
+                                 ShortDump(value));
             }
             setup.master = value.get<bool>();
             continue;
@@ -68,7 +219,8 @@ void ApplyJson(const nlohmann::json& object, CliSetup& setup, const std::string&
             for (const auto& candidate : SetupFields()) {
                 keys += std::string(", ") + candidate.key;
             }
-            throw ValueError(where + ": unknown key \"" + key + "\"; accepted keys: " + keys);
+            throw ValueError(where + ": unknown key " + QuoteForMessage(key) +
+                             "; accepted keys: " + keys);
         }
         try {
             field->apply(setup, ScalarText(value, where, key));
@@ -105,12 +257,7 @@ void LoadSetupFile(const std::string& path, CliSetup& setup) {
 }
 
 void SaveSetupFile(const std::string& path, const CliSetup& setup) {
-    std::ofstream out(path, std::ios::trunc);
-    out << SetupToJson(setup).dump(2) << "\n";
-    out.close();
-    if (!out) {
-        throw ValueError(path + ": cannot be written");
-    }
+    WriteFileAtomically(path, SetupToJson(setup).dump(2) + "\n");
 }
 
 std::vector<CliSetup> LoadBatchFile(const std::string& path) {

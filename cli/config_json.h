@@ -20,12 +20,20 @@ void ApplyJson(const nlohmann::json& object, CliSetup& setup, const std::string&
 // Every value, in the field order; gateway is null when no gateway is set.
 nlohmann::json SetupToJson(const CliSetup& setup);
 
-// Reads a configuration file onto setup. Throws ValueError (unreadable file, bad JSON, bad
-// value), naming the file.
+// Limits of configuration and batch files, checked before anything is built from them: a
+// setup is a flat object of short values and a batch an array of at most kMaxBatchDownloads
+// of them, so larger or deeper files are mistakes or attacks.
+inline constexpr std::size_t kMaxConfigFileBytes = 1024 * 1024;
+inline constexpr int kMaxConfigNesting = 8;
+
+// Reads a configuration file onto setup. Throws ValueError (unreadable file, a directory, too
+// large, too deeply nested, bad JSON, a number out of range, bad value), naming the file and
+// quoting at most a short prefix of any value.
 void LoadSetupFile(const std::string& path, CliSetup& setup);
 
-// Writes the values to path (indented JSON). Throws ValueError when the file cannot be
-// written.
+// Writes the values to path (indented JSON): to a new file in the same folder, flushed to
+// disk and renamed over path, so that a failure leaves any old file whole. Throws ValueError
+// when the file cannot be written.
 void SaveSetupFile(const std::string& path, const CliSetup& setup);
 
 inline constexpr std::size_t kMaxBatchDownloads = 256;

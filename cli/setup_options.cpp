@@ -41,7 +41,14 @@ std::optional<int> ParseDecimal(const std::string& text) {
 }
 
 std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
+    return QuoteForMessage(text);
+}
+
+bool HasControlCharacter(const std::string& text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7f;
+    });
 }
 
 [[noreturn]] void Refuse(const std::string& text, const std::string& accepted) {
@@ -194,10 +201,52 @@ std::optional<Ipv4> ParseGateway(const std::string& text) {
 
 std::string ParsePortName(const std::string& text) {
     const std::string trimmed = Trim(text);
+    const char* const accepted = "a port name such as COM1 or a device path such as /dev/ttyUSB0";
     if (trimmed.empty()) {
-        Refuse(text, "a port name such as COM1 or a device path such as /dev/ttyUSB0");
+        Refuse(text, accepted);
+    }
+    // A NUL would open a shorter path than the one shown; other control characters would
+    // reach the console raw in every progress line.
+    if (HasControlCharacter(trimmed)) {
+        throw ValueError(Quoted(text) + " holds a control character; accepted values: " + accepted);
+    }
+    if (trimmed.size() > kMaxPortNameLength) {
+        throw ValueError(Quoted(text) + " is longer than " + std::to_string(kMaxPortNameLength) +
+                         " characters; accepted values: " + accepted);
     }
     return trimmed;
+}
+
+std::string QuoteForMessage(const std::string& text) {
+    constexpr std::size_t kShown = 40;
+    std::string quoted = "\"";
+    std::size_t shown = 0;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (shown >= kShown && (byte & 0xc0) != 0x80) { // a cut never splits a UTF-8 letter
+            break;
+        }
+        ++shown;
+        if (c == '\n') {
+            quoted += "\\n";
+        } else if (c == '\r') {
+            quoted += "\\r";
+        } else if (c == '\t') {
+            quoted += "\\t";
+        } else if (byte < 0x20 || byte == 0x7f) {
+            static const char kHex[] = "0123456789abcdef";
+            quoted += "\\x";
+            quoted += kHex[byte >> 4];
+            quoted += kHex[byte & 0xf];
+        } else {
+            quoted += c;
+        }
+    }
+    quoted += "\"";
+    if (shown < text.size()) {
+        quoted += "... (" + std::to_string(text.size()) + " characters)";
+    }
+    return quoted;
 }
 
 std::string ModeName(Mode mode) {

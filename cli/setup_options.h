@@ -60,7 +60,8 @@ int ParseParity(const std::string& text);
 int ParseStopBits(const std::string& text);
 int ParseFlow(const std::string& text);
 std::optional<Ipv4> ParseGateway(const std::string& text); // "none" or "" -> no gateway
-std::string ParsePortName(const std::string& text);
+std::string ParsePortName(const std::string& text);        // at most kMaxPortNameLength, no control
+                                                           // characters
 
 // Text forms, the inverse of the parsers (used when saving a configuration).
 std::string ModeName(Mode mode);
@@ -96,5 +97,12 @@ SetupValues ToSetupValues(const CliSetup& setup);
 
 // Joins accepted values for a message: "none, odd, even".
 std::string JoinAccepted(const std::vector<std::string>& names);
+
+// A text as messages show it: in quotes, control characters escaped (\n, \x00), and cut to
+// a short prefix with its full length when long, so that a hostile value can neither flood
+// the console nor write to it raw.
+std::string QuoteForMessage(const std::string& text);
+
+inline constexpr std::size_t kMaxPortNameLength = 255;
 
 } // namespace comsetup::cli

@@ -9,10 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace comsetup;
@@ -184,6 +187,47 @@ TEST(ConfigJson, SavedFileLoadsBackToTheSameValues) {
     EXPECT_THROW(SaveSetupFile(dir.Path("no/such/dir/x.json"), setup), ValueError);
 }
 
+// A save that cannot complete (here: a file size limit, as a full disk or a quota would)
+// leaves the file that was there whole and no temporary file beside it; a link is followed.
+TEST(ConfigJson, FailedSaveLeavesTheOldFileWhole) {
+    TempDir dir;
+    const std::string good = R"({"port": "COM2"})";
+    const std::string path = dir.File("setup.json", good);
+    ::chmod(path.c_str(), 0640);
+    const std::string link = dir.Path("link.json");
+    std::filesystem::create_symlink(path, link);
+
+    struct rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 64; // smaller than any saved setup
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    CliSetup setup;
+    std::string message;
+    try {
+        SaveSetupFile(link, setup);
+    } catch (const ValueError& error) {
+        message = error.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_NE(message.find("left as it was"), std::string::npos) << message;
+    std::ifstream in(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), good);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("")), {}), 2);
+
+    SaveSetupFile(link, setup); // without the limit: the link stays, its file is replaced
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    CliSetup loaded;
+    LoadSetupFile(path, loaded);
+    EXPECT_EQ(loaded, setup);
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0640u); // the file keeps its permissions
+}
+
 TEST(ConfigJson, BadFilesAreRefusedNamingTheFileAndTheKey) {
     TempDir dir;
     struct Case {
@@ -211,6 +255,60 @@ TEST(ConfigJson, BadFilesAreRefusedNamingTheFileAndTheKey) {
     // A key of the right kind but null clears only the gateway.
     const std::string path = dir.File("gw.json", R"({"gateway": null})");
     EXPECT_EQ(LoadError(path), "");
+}
+
+// Files made to hurt: each is refused with exit-code-2 class errors (ValueError) naming the
+// file, the cause and the key where one is known, and no message echoes more than a short
+// prefix of any value.
+TEST(ConfigJson, HostileFilesAreRefusedWithShortMessages) {
+    TempDir dir;
+    const std::string deep = std::string(70000, '[') + std::string(70000, ']');
+    const std::string longPort(2000, 'p');
+    struct Case {
+        std::string content;
+        std::string mustContain;
+    };
+    const std::vector<Case> cases{
+        {R"({"ip": )" + deep + "}", "nested more than 8 levels deep"},
+        {R"({"a": {"b": [[[[[[[[1]]]]]]]]}})", "flat object (at \"b\")"},
+        {R"({"baud": 1e999})", "\"baud\": \"1e999\" is out of range"},
+        {R"({"mask": -1e999})", "\"mask\": \"-1e999\" is out of range"},
+        {R"({"local_port": 18446744073709551615})", "\"18446744073709551615\" is not accepted"},
+        {R"({"local_port": -9223372036854775808})", "\"-9223372036854775808\" is not accepted"},
+        {R"({"baud": 1e300})", "\"baud\" must be a text or a whole number"},
+        {R"({"port": ")" + std::string(2 * kMaxConfigFileBytes, 'x') + "\"}", "larger than"},
+        {R"({"port": ")" + longPort + "\"}", "(2000 characters) is longer than 255"},
+        {R"({"port": "/dev/ttyS0\u0000x"})", "\"/dev/ttyS0\\x00x\" holds a control character"},
+        {R"({"port": "COM1\nDownload complete"})", "\"COM1\\nDownload complete\" holds a"},
+        {R"({"ip": ")" + longPort + "\"}", "\"ip\": \"pppp"},
+        {R"({")" + longPort + R"(": 1})", "unknown key \"pppp"},
+        {R"({"ip": [")" + longPort + "\"]}", "\"ip\" must be"},
+        {"{\"port\": \"\xff\"}", "not valid JSON"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.File("hostile.json", c.content);
+        const std::string message = LoadError(path);
+        EXPECT_NE(message.find(c.mustContain), std::string::npos) << c.content.substr(0, 80) << "\n"
+                                                                  << message;
+        EXPECT_NE(message.find(path), std::string::npos) << message;
+        EXPECT_LT(message.size(), path.size() + 300) << message;
+        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    }
+    // A folder is said to be one, and the same limits hold for a batch file.
+    EXPECT_NE(LoadError(dir.Path("")).find("is a directory"), std::string::npos);
+    try {
+        LoadBatchFile(dir.File("b.json", R"([{"port": "/dev/a", "baud": 1e999}])"));
+        ADD_FAILURE() << "a batch with 1e999 was accepted";
+    } catch (const ValueError& error) {
+        EXPECT_NE(std::string(error.what()).find("\"baud\": \"1e999\" is out of range"),
+                  std::string::npos)
+            << error.what();
+    }
+    // The command line gets the same port name checks.
+    const auto parsed = Parse({"download", "--port", "COM1\x1b[2J"});
+    EXPECT_EQ(parsed.exitCode, kExitBadArguments);
+    EXPECT_NE(parsed.err.find("--port: \"COM1\\x1b[2J\" holds a control"), std::string::npos)
+        << parsed.err;
 }
 
 TEST(ConfigJson, BatchFileNeedsDistinctPortsInEveryEntry) {
