@@ -87,8 +87,13 @@ std::string ReadConfigurationText(const std::string& path) {
     }
 }
 
-nlohmann::json ParseFile(const std::string& path) {
-    const std::string text = ReadConfigurationText(path);
+} // namespace
+
+nlohmann::json ParseConfigurationText(const std::string& text, const std::string& path) {
+    if (text.size() > kMaxConfigFileBytes) {
+        throw ValueError(path + ": larger than " + std::to_string(kMaxConfigFileBytes) +
+                         " bytes; a configuration file is far smaller, is this the right file?");
+    }
     // The key being read, for the message of a number that overflows while it is parsed.
     std::string lastKey;
     const auto watch = [&](int depth, nlohmann::json::parse_event_t event, nlohmann::json& parsed) {
@@ -123,6 +128,29 @@ nlohmann::json ParseFile(const std::string& path) {
     } catch (const nlohmann::json::exception& error) {
         throw ValueError(path + ": not a usable JSON file (" + QuoteForMessage(error.what()) + ")");
     }
+}
+
+namespace {
+
+nlohmann::json ParseFile(const std::string& path) {
+    return ParseConfigurationText(ReadConfigurationText(path), path);
+}
+
+// What tells two devices apart: the device numbers of a device node, so that links, other
+// names and copies of one node compare equal; the file's identity for other files; the path
+// with links resolved as far as they lead for names that do not exist (yet).
+std::string DeviceIdentity(const std::string& device) {
+    struct stat info {};
+    if (::stat(device.c_str(), &info) == 0) {
+        if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+            return "device " + std::to_string(static_cast<unsigned long long>(info.st_rdev));
+        }
+        return "file " + std::to_string(static_cast<unsigned long long>(info.st_dev)) + ":" +
+               std::to_string(static_cast<unsigned long long>(info.st_ino));
+    }
+    std::error_code ignored;
+    const auto resolved = std::filesystem::weakly_canonical(device, ignored);
+    return "path " + (ignored ? device : resolved.string());
 }
 
 // Writes text to a new file beside path and renames it over path once it is complete on
@@ -261,7 +289,10 @@ void SaveSetupFile(const std::string& path, const CliSetup& setup) {
 }
 
 std::vector<CliSetup> LoadBatchFile(const std::string& path) {
-    nlohmann::json document = ParseFile(path);
+    return BatchFromJson(ParseFile(path), path);
+}
+
+std::vector<CliSetup> BatchFromJson(nlohmann::json document, const std::string& path) {
     if (document.is_object() && document.contains("downloads")) {
         document = document["downloads"];
     }
@@ -274,7 +305,7 @@ std::vector<CliSetup> LoadBatchFile(const std::string& path) {
                          " downloads; a batch takes at most " + std::to_string(kMaxBatchDownloads));
     }
     std::vector<CliSetup> setups;
-    std::map<std::string, std::size_t> devices; // resolved device -> entry number
+    std::map<std::string, std::size_t> devices; // device identity -> entry number
     for (std::size_t i = 0; i < document.size(); ++i) {
         const std::string where = path + ": download " + std::to_string(i + 1);
         const auto& entry = document[i];
@@ -287,11 +318,16 @@ std::vector<CliSetup> LoadBatchFile(const std::string& path) {
             throw ValueError(where + ": " + problem);
         }
         const std::string device = ResolvePortName(setup.port);
-        if (const auto seen = devices.find(device); seen != devices.end()) {
-            throw ValueError(where + ": port " + setup.port + " (" + device +
-                             ") is already used by download " + std::to_string(seen->second));
+        const std::string identity = DeviceIdentity(device);
+        if (const auto seen = devices.find(identity); seen != devices.end()) {
+            const CliSetup& first = setups[seen->second - 1];
+            // Port names are checked by now: short and free of control characters.
+            throw ValueError(where + ": port \"" + setup.port + "\"" +
+                             (device == setup.port ? "" : " (" + device + ")") +
+                             " is already used by download " + std::to_string(seen->second) +
+                             " (port \"" + first.port + "\"): both lead to one device");
         }
-        devices[device] = i + 1;
+        devices[identity] = i + 1;
         setups.push_back(setup);
     }
     return setups;

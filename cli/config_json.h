@@ -31,6 +31,10 @@ inline constexpr int kMaxConfigNesting = 8;
 // quoting at most a short prefix of any value.
 void LoadSetupFile(const std::string& path, CliSetup& setup);
 
+// The JSON document in text, with the limits above; path names the source in messages.
+// Throws ValueError.
+nlohmann::json ParseConfigurationText(const std::string& text, const std::string& path);
+
 // Writes the values to path (indented JSON): to a new file in the same folder, flushed to
 // disk and renamed over path, so that a failure leaves any old file whole. Throws ValueError
 // when the file cannot be written.
@@ -43,5 +47,8 @@ inline constexpr std::size_t kMaxBatchDownloads = 256;
 // two downloads may resolve to the same device; at most kMaxBatchDownloads entries. Throws
 // ValueError naming the entry.
 std::vector<CliSetup> LoadBatchFile(const std::string& path);
+
+// The same from a parsed document.
+std::vector<CliSetup> BatchFromJson(nlohmann::json document, const std::string& path);
 
 } // namespace comsetup::cli

@@ -321,6 +321,9 @@ TEST(ConfigJson, BatchFileNeedsDistinctPortsInEveryEntry) {
     EXPECT_EQ(good[1].ip, (Ipv4{192, 168, 1, 200})); // each entry starts from the defaults
     EXPECT_EQ(LoadBatchFile(dir.File("o.json", R"({"downloads": [{"port": "/dev/a"}]})")).size(),
               1u);
+    // Two names of one device (a link, another node with the same device numbers) are one.
+    const std::string link = dir.Path("converter-link");
+    std::filesystem::create_symlink("/dev/null", link);
 
     struct Case {
         std::string content;
@@ -329,6 +332,11 @@ TEST(ConfigJson, BatchFileNeedsDistinctPortsInEveryEntry) {
     const std::vector<Case> cases{
         {R"([{"port": "/dev/a"}, {"ip": "10.0.0.3"}])", "download 2: \"port\" is required"},
         {R"([{"port": "/dev/a"}, {"port": "/dev/a"}])", "already used by download 1"},
+        {R"([{"port": "/dev/null"}, {"port": ")" + link + R"("}])",
+         "download 2: port \"" + link +
+             "\" is already used by download 1 "
+             "(port \"/dev/null\")"},
+        {R"([{"port": "/dev/null"}, {"port": "/dev/../dev/null"}])", "already used by download 1"},
         {R"([])", "non-empty JSON array"},
         {R"({"port": "/dev/a"})", "non-empty JSON array"},
         {R"([{"port": "/dev/a", "master": true}])", "download 1: master"},
