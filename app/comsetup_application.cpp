@@ -1,6 +1,8 @@
 // The application object and the general error report.
 #include "app/comsetup_application.h"
 
+#include "serial/comm.h"
+#include "serial/error_causes.h"
 #include "widgets/message_box.h"
 
 #include <stdexcept>
@@ -23,6 +25,12 @@ void ReportUncaughtError(const std::exception_ptr& error) {
     QString text;
     try {
         std::rethrow_exception(error);
+    } catch (const ECommError& e) {
+        // The component's text with its code, and below it what the code means for the user.
+        text = QString::fromLocal8Bit(e.what());
+        const std::string cause = TransferErrorCause(e.ErrorCode);
+        if (!cause.empty())
+            text += QLatin1Char('\n') + QString::fromStdString(cause);
     } catch (const std::exception& e) {
         text = QString::fromLocal8Bit(e.what());
     } catch (...) {

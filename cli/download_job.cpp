@@ -141,13 +141,19 @@ DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
             result.exitCode = ExitCodeOf(outcome);
             if (outcome == DownloadOutcome::PortError) {
                 result.error = ExplainOpenFailure(setup.port, result.device);
+            } else {
+                result.error = download.Cause();
             }
         } catch (const ECommError& error) {
             // A serial error during the script: the driver has closed the port and shown
-            // "ERROR ON SETUP"; the error's own text tells the cause.
+            // "ERROR ON SETUP"; the error's own text and its cause in plain words tell why.
             result.exitCode = kExitErrorOnSetup;
             result.error = error.what();
+            if (!download.Cause().empty()) {
+                result.error += "- " + download.Cause();
+            }
         }
+        result.cause = download.Cause();
         result.firmware = FirmwareName(download.Variant());
     } catch (const std::exception& error) {
         result.exitCode = kExitInternalError;
@@ -175,6 +181,7 @@ nlohmann::json ResultToJson(const DownloadResult& result) {
     object["error"] = result.error.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.error);
     object["message"] =
         result.message.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.message);
+    object["cause"] = result.cause.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.cause);
     return object;
 }
 

@@ -26,6 +26,7 @@ struct DownloadResult {
     std::string verdict;  // the progress text at the end ("Setup Complete", ...)
     std::string error;    // the message of a serial error during the script, or of a failure
     std::string message;  // the message the download showed ("Error opening serial port :...")
+    std::string cause;    // why the download did not complete, in plain words, or ""
     std::string firmware; // "01.8", "V6.5.0.7" or "unknown"
     double seconds = 0.0; // from start to verdict
     int logLines = 0;     // lines in the monitor log

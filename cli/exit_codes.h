@@ -10,7 +10,8 @@ enum ExitCode : int {
     kExitBadArguments = 2,    // bad option, value or file: nothing was sent
     kExitPortError = 3,       // the port could not be opened
     kExitNoAnswer = 4,        // no banner within the wake-up limit
-    kExitCancelled = 5,       // cancelled before the banner (first Ctrl+C)
+    kExitCancelled = 5,       // cancelled (first Ctrl+C) before the banner or before the
+                              // converter had answered its restart
     kExitFirmwareUnknown = 6, // banner read, firmware not recognised
     kExitInternalError = 9,   // an unexpected failure of the tool itself
     kExitInterrupted = 130,   // second Ctrl+C: ended at once, port closed

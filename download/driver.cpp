@@ -2,6 +2,7 @@
 #include "download/driver.h"
 
 #include "serial/comm.h"
+#include "serial/error_causes.h"
 
 #include <algorithm>
 
@@ -11,6 +12,9 @@ namespace {
 
 constexpr std::uint8_t kPollWakeUp = 'x';
 constexpr std::uint8_t kPollRestart = 'z';
+
+// A byte the line did not take within the write time limit: the download ends at once.
+struct LineHeld {};
 
 } // namespace
 
@@ -45,7 +49,11 @@ void SetupDownload::Delay(int ms) {
 }
 
 void SetupDownload::SendChar(std::uint8_t byte) {
-    ctx_.comm.Write(&byte, 1);
+    if (ctx_.comm.Write(&byte, 1) != 1) {
+        // Held back for the whole write limit (flow control, a stalled adapter): every
+        // following byte would wait as long, and the converter would get a broken script.
+        throw LineHeld{};
+    }
     if (ctx_.trace != nullptr) {
         ctx_.trace->OnSend(byte, ctx_.pacer.Now());
     }
@@ -68,6 +76,7 @@ void SetupDownload::SendString(std::string_view text) {
 }
 
 void SetupDownload::EchoReceived() {
+    lastEcho_ = {ctx_.monitor.Count(), 0};
     const int waiting = ctx_.comm.InQueCount();
     if (waiting <= 0) {
         return;
@@ -75,6 +84,7 @@ void SetupDownload::EchoReceived() {
     // Never more than the buffer holds; the rest stays queued for the next call.
     const int count = std::min(waiting, kEchoBufferSize);
     const int n = ReadInto(echo_.data(), count);
+    lastEcho_.bytes = std::max(n, 0);
     std::string line;
     for (int i = 0; i < n; ++i) {
         const std::uint8_t byte = echo_[static_cast<std::size_t>(i)];
@@ -118,6 +128,14 @@ void SetupDownload::Finish(std::string_view text) {
     ctx_.progress.SetText(std::string(text));
     ctx_.progress.ShowCancel(false);
     ctx_.progress.ShowOk(true);
+}
+
+DownloadOutcome SetupDownload::FailWith(std::string_view cause) {
+    cause_ = std::string(cause);
+    Finish(kTextErrorOnSetup);
+    ctx_.monitor.Add(cause_);
+    ctx_.progress.BringToFront();
+    return DownloadOutcome::ErrorOnSetup;
 }
 
 void SetupDownload::PreparePort(const std::string& portName) {
@@ -180,6 +198,7 @@ void SetupDownload::ReadBanner() {
 }
 
 void SetupDownload::RestartWait() {
+    menuEcho_ = lastEcho_; // the script echoes right after "9", then waits here
     ctx_.comm.PurgeIn();
     waitState_ = 0;
     const auto start = ctx_.pacer.Now();
@@ -198,6 +217,9 @@ void SetupDownload::RestartWait() {
             ctx_.pacer.ProcessMessages();
         }
     }
+    restart_ = waitState_ == 1    ? RestartEnd::Answered
+               : waitState_ == -1 ? RestartEnd::TimedOut
+                                  : RestartEnd::Cancelled;
 }
 
 void SetupDownload::RunSteps(const std::vector<ScriptStep>& steps) {
@@ -237,13 +259,32 @@ DownloadOutcome SetupDownload::RunScript(const SetupValues& values) {
 }
 
 DownloadOutcome SetupDownload::Verdict() {
-    // Only the second-to-last line counts: the converter's last words before the restart.
-    const std::string line =
-        ctx_.monitor.Count() >= 2 ? ctx_.monitor.Line(ctx_.monitor.Count() - 2) : std::string();
-    const bool complete = line.find(kVerdictKey) != std::string::npos;
-    Finish(complete ? kTextComplete : kTextErrorOnSetup);
+    if (restart_ == RestartEnd::Cancelled) {
+        // The records went to a converter that may still be restarting: nothing is sure.
+        Finish(kTextCancelled);
+        ctx_.progress.BringToFront();
+        return DownloadOutcome::Cancelled;
+    }
+    // The second-to-last line holds the converter's last words before the restart. It counts
+    // only when the echo after "9" brought it: the main menu names "Exit without" too, and
+    // its line would stand there when the converter went silent after showing the menu.
+    const int count = ctx_.monitor.Count();
+    const std::string line = count >= 2 ? ctx_.monitor.Line(count - 2) : std::string();
+    const bool confirmed =
+        line.find(kVerdictKey) != std::string::npos && count - 2 >= menuEcho_.firstLine;
+    const bool answeredRestart = restart_ == RestartEnd::Answered;
+    if (menuEcho_.bytes == 0 && !answeredRestart) {
+        return FailWith(kCauseStoppedAnswering);
+    }
+    if (!confirmed) {
+        return FailWith(kCauseNotConfirmed);
+    }
+    if (!answeredRestart) {
+        return FailWith(kCauseNoRestartAnswer);
+    }
+    Finish(kTextComplete);
     ctx_.progress.BringToFront();
-    return complete ? DownloadOutcome::Complete : DownloadOutcome::ErrorOnSetup;
+    return DownloadOutcome::Complete;
 }
 
 DownloadOutcome SetupDownload::Dispatch(const SetupValues& values) {
@@ -272,6 +313,10 @@ DownloadOutcome SetupDownload::Run(const SetupValues& values) {
     ctx_.cancelSetup.store(false);
     portError_ = 0;
     variant_ = FirmwareVariant::Unknown;
+    restart_ = RestartEnd::NotRun;
+    lastEcho_ = {};
+    menuEcho_ = {};
+    cause_.clear();
     progress_ = {};
 
     ctx_.progress.BringToFront();
@@ -283,13 +328,29 @@ DownloadOutcome SetupDownload::Run(const SetupValues& values) {
         PreparePort(values.portName);
         WakeUpWait();
         outcome = Dispatch(values);
+    } catch (const LineHeld&) {
+        CloseQuietly();
+        outcome = FailWith(kCauseLineHeld);
+        Report(DownloadPhase::Finished);
+        return outcome;
     } catch (...) {
         // A failure with the port open (a write or read error, a vanished device): do not
         // leave the dialog on Cancel with the port open; the error itself goes on to the
-        // caller's general error report.
+        // caller's general error report, its cause in plain words to the log.
         CloseQuietly();
-        Finish(kTextErrorOnSetup);
-        ctx_.progress.BringToFront();
+        std::string cause;
+        try {
+            throw;
+        } catch (const ECommError& error) {
+            cause = TransferErrorCause(error.ErrorCode);
+        } catch (...) {
+        }
+        if (cause.empty()) {
+            Finish(kTextErrorOnSetup);
+            ctx_.progress.BringToFront();
+        } else {
+            FailWith(cause);
+        }
         Report(DownloadPhase::Finished);
         throw;
     }

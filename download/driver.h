@@ -27,11 +27,13 @@ class TCustomComm;
 namespace comsetup {
 
 enum class DownloadOutcome {
-    Complete,        // "Setup Complete"
-    ErrorOnSetup,    // "ERROR ON SETUP": the log's second-to-last line lacks "Exit without"
+    Complete,        // "Setup Complete": the converter answered the banner poll, confirmed
+                     // the settings after "9" and answered the restart poll
+    ErrorOnSetup,    // "ERROR ON SETUP", with a cause (SetupDownload::Cause)
     PortError,       // the port could not be opened
     NoAnswer,        // no banner within the limit
-    Cancelled,       // cancelled before the banner
+    Cancelled,       // cancelled before the banner, or so early after it that the restart
+                     // wait was cut short ("Setup cancel from user")
     FirmwareUnknown, // banner read, version not recognised
 };
 
@@ -60,6 +62,14 @@ inline constexpr std::string_view kTextErrorOnSetup = "ERROR ON SETUP";
 inline constexpr std::string_view kTextOpenErrorPrefix = "Error opening serial port :";
 inline constexpr std::string_view kVerdictKey = "Exit without";
 
+// Causes of an "ERROR ON SETUP", added as the monitor log's last line.
+inline constexpr std::string_view kCauseStoppedAnswering = "the converter stopped answering";
+inline constexpr std::string_view kCauseNotConfirmed =
+    "the converter did not confirm the settings (no \"Exit without\" after \"9\")";
+inline constexpr std::string_view kCauseNoRestartAnswer = "no answer after the restart";
+inline constexpr std::string_view kCauseLineHeld =
+    "the line does not accept data (flow control held, or the device is gone)";
+
 struct DownloadContext {
     TCustomComm& comm;
     ProgressView& progress;
@@ -75,10 +85,17 @@ class SetupDownload {
 public:
     explicit SetupDownload(DownloadContext context);
 
-    // Runs one whole download. A serial port error after the port was opened (the adapter
-    // pulled out, say) closes the port, shows "ERROR ON SETUP" with OK, and is rethrown for
-    // the caller's general error report; so is any other exception raised meanwhile.
+    // Runs one whole download. A byte the line does not take within the write time limit
+    // ends it at once with ErrorOnSetup (port closed, cause kCauseLineHeld). A serial port
+    // error after the port was opened (the adapter pulled out, say) closes the port, shows
+    // "ERROR ON SETUP" with OK, puts its cause in the log, and is rethrown for the caller's
+    // general error report; so is any other exception raised meanwhile.
     DownloadOutcome Run(const SetupValues& values);
+
+    // Why the last run did not complete, in plain words ("" when it completed, was
+    // cancelled or got no banner): the cause line of an "ERROR ON SETUP" (also added at the
+    // end of the monitor log), or the cause under the port message.
+    const std::string& Cause() const { return cause_; }
 
     // The download's flags as the last run left them: WaitState 0 waiting, 1 answered,
     // -1 time-out; PortError 1 when opening failed.
@@ -93,6 +110,14 @@ public:
     void EchoReceived();                    // arrived bytes -> monitor lines (at most 5001)
 
 private:
+    // How the restart wait ended.
+    enum class RestartEnd { NotRun, Answered, TimedOut, Cancelled };
+    // What one EchoReceived brought: the monitor's line count before it, and bytes read.
+    struct Echo {
+        int firstLine = 0;
+        int bytes = 0;
+    };
+
     int ReadInto(std::uint8_t* buffer, int count);
     void PreparePort(const std::string& portName);
     void WakeUpWait();
@@ -104,7 +129,8 @@ private:
     DownloadOutcome Verdict();
     bool KeepWaiting() const;
     bool LimitPassed(std::chrono::nanoseconds start);
-    void Finish(std::string_view text); // text, OK instead of Cancel
+    void Finish(std::string_view text);               // text, OK instead of Cancel
+    DownloadOutcome FailWith(std::string_view cause); // "ERROR ON SETUP", cause in the log
     void Report(DownloadPhase phase);
     void CloseQuietly();
 
@@ -112,6 +138,10 @@ private:
     int waitState_ = 0;
     int portError_ = 0;
     FirmwareVariant variant_ = FirmwareVariant::Unknown;
+    RestartEnd restart_ = RestartEnd::NotRun;
+    Echo lastEcho_;
+    Echo menuEcho_; // the echo right after "9", which must hold the converter's confirmation
+    std::string cause_;
     std::array<std::uint8_t, kBannerReadMax + 1> banner_{};
     std::array<std::uint8_t, kEchoBufferSize> echo_{};
     DownloadProgress progress_;

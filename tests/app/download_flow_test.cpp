@@ -158,6 +158,9 @@ TEST_F(DownloadFlow, LineVanishingDuringTheScriptReachesTheGeneralErrorReport) {
     PressButton1(); // the error leaves downClick and the click's event delivery reports it
     ASSERT_EQ(messages_.size(), 1) << messages_.join('|').toStdString();
     EXPECT_TRUE(messages_[0].contains("(Error: ")) << messages_[0].toStdString();
+    // Below the component's text, what it means.
+    EXPECT_TRUE(messages_[0].endsWith("\nthe device went away: unplugged adapter?"))
+        << messages_[0].toStdString();
     ExpectEnded("ERROR ON SETUP");
     // The program goes on: the next download starts afresh on a closed port.
     EXPECT_FALSE(Fmain->DownloadRunning());

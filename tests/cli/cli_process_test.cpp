@@ -92,6 +92,8 @@ TEST(CliProcess, EachOutcomeHasItsExitCodeAndVerdict) {
          kExitFirmwareUnknown,
          "Hardware version not found"},
         {"port-error", "", "", {}, kExitPortError, "Impossible to complete the Setup"},
+        // The converter saved the settings but never restarted: the records reached nobody.
+        {"no-restart", "V6.5.0.7", "no-restart", {}, kExitErrorOnSetup, "ERROR ON SETUP"},
     };
     std::vector<std::unique_ptr<StandIn>> standIns;
     std::vector<std::unique_ptr<ChildProcess>> clis;
@@ -126,6 +128,15 @@ TEST(CliProcess, EachOutcomeHasItsExitCodeAndVerdict) {
     EXPECT_NE(clis[6]->Err().find(folder.File("missing-device") + ": no such device"),
               std::string::npos)
         << clis[6]->Err();
+
+    // A failing verdict names its cause, on standard error and as the log's last line.
+    EXPECT_NE(clis[7]->Err().find(": no answer after the restart"), std::string::npos)
+        << clis[7]->Err();
+    EXPECT_NE(ReadFile(folder.File("no-restart.log")).find("no answer after the restart\n"),
+              std::string::npos);
+    EXPECT_NE(clis[2]->Err().find(": the converter did not confirm the settings"),
+              std::string::npos)
+        << clis[2]->Err();
 
     // The values reached the converter as the wizard would have mapped them.
     standIns[0]->process.Signal(SIGTERM);
@@ -167,6 +178,7 @@ TEST(CliProcess, VanishingLineEndsWithErrorOnSetupAndTheCause) {
     ASSERT_TRUE(result["error"].is_string());
     EXPECT_NE(result["error"].get<std::string>().find("(Error: "), std::string::npos) << result;
     EXPECT_NE(cli.Err().find(result["error"].get<std::string>()), std::string::npos);
+    EXPECT_EQ(result["cause"], "the device went away: unplugged adapter?") << result;
 }
 
 TEST(CliProcess, BadArgumentsSendNothing) {

@@ -175,11 +175,12 @@ TEST(DownloadDriver, BannerInThePassThatPassesTheLimitStillCounts) {
                    [](ScriptedConverter& c) { c.Say(BannerFor(FirmwareVariant::V6_5_0_7)); });
     h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("\n9\n"); },
                    [](ScriptedConverter& c) { c.Say(kClosingLines); });
-    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Complete);
+    // The restart wait got no answer: "z" polls for its own 15 s, then the rest follows.
+    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::ErrorOnSetup);
     EXPECT_EQ(h.converter.Count('x'), 31);
     EXPECT_EQ(h.download->Variant(), FirmwareVariant::V6_5_0_7);
-    // The restart wait got no answer: "z" polls for its own 15 s, then the rest follows.
     EXPECT_EQ(h.download->WaitState(), -1);
+    EXPECT_EQ(h.download->Cause(), kCauseNoRestartAnswer);
 }
 
 TEST(DownloadDriver, CancelDuringTheWakeUpWaitEndsAtTheEndOfThePass) {
@@ -227,17 +228,23 @@ TEST(DownloadDriver, CancelDuringTheSevenSecondPauseSkipsOnlyTheRestartWait) {
     h.HealthyConverter(FirmwareVariant::V01_8, 1);
     h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("\n\r"); },
                    [&h](ScriptedConverter&) { h.cancel = true; });
-    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Complete);
+    // The script still goes out in full; the records went to a converter that had no time to
+    // restart, so the verdict is the user's cancel, not a completed setup.
+    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Cancelled);
     EXPECT_EQ(h.SentAfterBanner(),
               ExpectedAfterBanner(SetupValues{}, FirmwareVariant::V01_8, 0, false));
     EXPECT_EQ(h.converter.Count('z'), 0);
-    EXPECT_EQ(h.progress.label, "Setup Complete"); // the verdict still decides
+    EXPECT_EQ(h.progress.label, "Setup cancel from user");
+    EXPECT_TRUE(h.progress.okVisible);
+    EXPECT_FALSE(h.line->IsOpen());
 }
 
 TEST(DownloadDriver, RestartWaitTimeOutStillSendsTheRecords) {
     DownloadHarness h;
     h.HealthyConverter(FirmwareVariant::V6_5_0_7, 1, 1000);
-    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Complete);
+    EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::ErrorOnSetup);
+    EXPECT_EQ(h.progress.label, "ERROR ON SETUP");
+    EXPECT_EQ(h.monitor.Lines().back(), kCauseNoRestartAnswer);
     const int zs = h.converter.Count('z');
     EXPECT_GE(zs, 30);
     EXPECT_LE(zs, 32);
@@ -281,9 +288,118 @@ TEST(DownloadDriver, VerdictLooksOnlyAtTheSecondToLastLine) {
                        [](ScriptedConverter& cv) { cv.Say(BannerFor(FirmwareVariant::V01_8)); });
         h.converter.On([](const ScriptedConverter& cv) { return cv.EndsWith("\n9\n"); },
                        [c](ScriptedConverter& cv) { cv.Say(c.closing); });
+        h.converter.On([](const ScriptedConverter& cv) { return cv.Count('z') >= 1; },
+                       [](ScriptedConverter& cv) { cv.Say("monitor> "); });
         EXPECT_EQ(h.Run(SetupValues{}), c.outcome) << c.closing;
         EXPECT_EQ(h.progress.label,
                   c.outcome == DownloadOutcome::Complete ? "Setup Complete" : "ERROR ON SETUP");
+    }
+}
+
+// "Setup Complete" needs an answer at every point where the script waits for one: the
+// banner, the confirmation after "9" and the restart poll. Anything less ends with "ERROR ON
+// SETUP" and its cause as the log's last line; a cancel that cut the restart wait short is
+// the user's.
+TEST(DownloadDriver, VerdictNeedsEveryAnswerAndNamesWhatWasMissing) {
+    const std::string menu = "\r\nSetup menu\r\n  8 Exit without saving\r\n  9 Save and "
+                             "restart\r\nYour choice ? ";
+    struct Case {
+        const char* name;
+        std::function<void(DownloadHarness&)> converter;
+        DownloadOutcome outcome;
+        std::string label;
+        std::string_view cause;
+    };
+    const auto healthy = [](DownloadHarness& h) { h.HealthyConverter(FirmwareVariant::V01_8, 1); };
+    const std::vector<Case> cases{
+        {"healthy", healthy, DownloadOutcome::Complete, "Setup Complete", ""},
+        {"no restart answer",
+         [](DownloadHarness& h) { h.HealthyConverter(FirmwareVariant::V01_8, 1, 1000); },
+         DownloadOutcome::ErrorOnSetup, "ERROR ON SETUP", kCauseNoRestartAnswer},
+        {"silent after its menu",
+         [menu](DownloadHarness& h) {
+             h.converter.On([](const ScriptedConverter& c) { return c.Count('x') >= 1; },
+                            [](ScriptedConverter& c) { c.Say(BannerFor(FirmwareVariant::V01_8)); });
+             h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("\n\r"); },
+                            [menu](ScriptedConverter& c) { c.Say(menu); });
+         },
+         DownloadOutcome::ErrorOnSetup, "ERROR ON SETUP", kCauseStoppedAnswering},
+        {"menu again after 9, restart answered",
+         [](DownloadHarness& h) {
+             h.converter.On([](const ScriptedConverter& c) { return c.Count('x') >= 1; },
+                            [](ScriptedConverter& c) { c.Say(BannerFor(FirmwareVariant::V01_8)); });
+             h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("\n9\n"); },
+                            [](ScriptedConverter& c) { c.Say("9\r\n"); });
+             // Its menu's last line names "Exit without"; only "9" echoes after it.
+             h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("10001\n"); },
+                            [](ScriptedConverter& c) {
+                                c.Say("Setup menu\r\n  9 Save and restart\r\n  8 Exit without "
+                                      "saving\r\n");
+                            });
+             h.converter.On([](const ScriptedConverter& c) { return c.Count('z') >= 1; },
+                            [](ScriptedConverter& c) { c.Say("monitor> "); });
+         },
+         DownloadOutcome::ErrorOnSetup, "ERROR ON SETUP", kCauseNotConfirmed},
+        {"cancel in the script",
+         [healthy](DownloadHarness& h) {
+             healthy(h);
+             h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("9600"); },
+                            [&h](ScriptedConverter&) { h.cancel = true; });
+         },
+         DownloadOutcome::Cancelled, "Setup cancel from user", ""},
+        {"cancel after the restart answer",
+         [healthy](DownloadHarness& h) {
+             healthy(h);
+             h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("S7\n"); },
+                            [&h](ScriptedConverter&) { h.cancel = true; });
+         },
+         DownloadOutcome::Complete, "Setup Complete", ""},
+    };
+    for (const Case& c : cases) {
+        DownloadHarness h;
+        c.converter(h);
+        EXPECT_EQ(h.Run(SetupValues{}), c.outcome) << c.name;
+        EXPECT_EQ(h.progress.label, c.label) << c.name;
+        EXPECT_EQ(h.download->Cause(), c.cause) << c.name;
+        if (!c.cause.empty()) {
+            EXPECT_EQ(h.monitor.Lines().back(), c.cause) << c.name;
+        }
+        EXPECT_TRUE(h.progress.okVisible) << c.name;
+        EXPECT_FALSE(h.line->IsOpen()) << c.name;
+        // Whatever the verdict, the bytes of the script went out unchanged.
+        EXPECT_EQ(h.Sent().substr(h.Sent().size() - 3), "RS\n") << c.name;
+    }
+}
+
+TEST(DownloadDriver, LineThatStopsTakingDataEndsTheDownloadAtOnce) {
+    struct Case {
+        const char* name;
+        std::function<bool(const ScriptedConverter&)> holdWhen;
+        std::string sentBefore; // the last bytes that went out
+        int pauseAfter;         // the pause that followed them, during which the line stopped
+    };
+    for (const Case& c :
+         {Case{"while polling", [](const ScriptedConverter& cv) { return cv.Count('x') >= 2; },
+               "xx", kPollIntervalMs},
+          Case{"in the script", [](const ScriptedConverter& cv) { return cv.EndsWith("9600"); },
+               "1\n9600", kTypePauseMs}}) {
+        DownloadHarness h;
+        h.comm.SetWriteTimeout(5); // real milliseconds: the in-memory line holds for that long
+        h.HealthyConverter(FirmwareVariant::V01_8, 3);
+        h.converter.On(c.holdWhen, [](ScriptedConverter& cv) { cv.Line().HoldWrites(true); });
+        EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::ErrorOnSetup) << c.name;
+        EXPECT_EQ(h.progress.label, "ERROR ON SETUP") << c.name;
+        EXPECT_TRUE(h.progress.okVisible) << c.name;
+        EXPECT_FALSE(h.progress.cancelVisible) << c.name;
+        EXPECT_FALSE(h.line->IsOpen()) << c.name;
+        EXPECT_EQ(h.download->Cause(), kCauseLineHeld) << c.name;
+        EXPECT_EQ(h.monitor.Lines().back(), kCauseLineHeld) << c.name;
+        EXPECT_TRUE(h.messages.shown.empty()) << c.name;
+        const std::string sent = h.Sent();
+        ASSERT_GE(sent.size(), c.sentBefore.size()) << c.name;
+        EXPECT_EQ(sent.substr(sent.size() - c.sentBefore.size()), c.sentBefore) << c.name;
+        // The first byte the line did not take ended it: no pause, no byte after it.
+        EXPECT_EQ(h.pacer.NowMs(), h.converter.Received().back().ms + c.pauseAfter) << c.name;
     }
 }
 
@@ -321,6 +437,8 @@ TEST(DownloadDriver, WriteErrorDuringTheScriptClosesThePortAndReachesTheCaller) 
     EXPECT_FALSE(h.progress.cancelVisible);
     EXPECT_TRUE(h.progress.okVisible);
     EXPECT_EQ(h.Sent().substr(h.Sent().size() - 6), "1\n9600"); // nothing after the failure
+    EXPECT_EQ(h.monitor.Lines().back(), "the device went away: unplugged adapter?");
+    EXPECT_EQ(h.download->Cause(), "the device went away: unplugged adapter?");
 }
 
 TEST(DownloadDriver, DeviceVanishingWhilePollingOrInTheScriptEndsCleanly) {
@@ -336,6 +454,7 @@ TEST(DownloadDriver, DeviceVanishingWhilePollingOrInTheScriptEndsCleanly) {
         }
         EXPECT_THROW(h.Run(SetupValues{}), ECommError);
         EXPECT_EQ(h.progress.label, "ERROR ON SETUP");
+        EXPECT_EQ(h.download->Cause(), "the device went away: unplugged adapter?");
         EXPECT_TRUE(h.progress.okVisible);
         EXPECT_FALSE(h.progress.cancelVisible);
         EXPECT_FALSE(h.comm.Enabled());
