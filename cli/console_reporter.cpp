@@ -4,15 +4,11 @@
 #include "cli/interrupt.h"
 #include "cli/progress_line.h"
 
+#include "download/progress_estimate.h"
+
 #include <algorithm>
 
 namespace comsetup::cli {
-
-namespace {
-
-constexpr std::int64_t kWakeUpLimitMs = 15000;
-
-} // namespace
 
 ConsoleReporter::ConsoleReporter(std::ostream& out, ReporterOptions options)
     : out_(out), options_(std::move(options)) {
@@ -129,18 +125,15 @@ void ConsoleReporter::RedrawLocked() {
     ProgressState state;
     state.phase = text_;
     const auto now = Clock::now();
-    const auto sinceReport =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now - progressAt_).count();
-    if (progress_.phase == DownloadPhase::WakeUp) {
-        const auto waited =
-            std::chrono::duration_cast<std::chrono::milliseconds>(now - wakeUpStart_).count();
-        state.secondsLeft = static_cast<long>((kWakeUpLimitMs - waited + 999) / 1000);
-        state.upperBound = true;
-    } else if (progress_.plannedTotalMs > 0 && progress_.phase != DownloadPhase::Finished) {
-        const std::int64_t done =
-            std::min(progress_.plannedDoneMs + sinceReport, progress_.plannedTotalMs);
-        state.fraction = static_cast<double>(done) / static_cast<double>(progress_.plannedTotalMs);
-        state.secondsLeft = static_cast<long>((progress_.plannedTotalMs - done + 999) / 1000);
+    const auto msSince = [now](Clock::time_point then) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(now - then).count();
+    };
+    const ProgressFigures figures =
+        EstimateProgress(progress_, msSince(progressAt_), msSince(wakeUpStart_));
+    if (progress_.phase != DownloadPhase::Finished) {
+        state.fraction = figures.fraction;
+        state.secondsLeft = figures.secondsLeft;
+        state.upperBound = figures.upperBound;
     }
     Emit("\r" + RenderProgressLine(state, options_.width) + "\x1b[K");
     lineOpen_ = true;

@@ -6,6 +6,7 @@
 
 #include "download/driver.h"
 #include "download/pacer.h"
+#include "download/progress_estimate.h"
 #include "serial/comm.h"
 #include "serial/owner_pump.h"
 #include "serial/port_names.h"
@@ -119,8 +120,7 @@ DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
     reporterOptions.plannedTotal = [&running, &values]() -> std::int64_t {
         const FirmwareVariant variant =
             running != nullptr ? running->Variant() : FirmwareVariant::Unknown;
-        return kBannerPauseMs + PlannedDurationMs(BuildOpening()) +
-               PlannedDurationMs(BuildScript(values, variant));
+        return PlannedFromBannerMs(values, variant);
     };
     ConsoleReporter reporter(*options.progressOut, reporterOptions);
     try {

@@ -36,7 +36,10 @@ const char* OutcomeName(DownloadOutcome outcome) {
     return "unknown";
 }
 
-SetupDownload::SetupDownload(DownloadContext context) : ctx_(context) {}
+SetupDownload::SetupDownload(DownloadContext context)
+    : ctx_(std::move(context)), comm_(&ctx_.comm) {}
+
+SetupDownload::~SetupDownload() = default;
 
 void SetupDownload::Delay(int ms) {
     if (ctx_.trace == nullptr) {
@@ -49,7 +52,7 @@ void SetupDownload::Delay(int ms) {
 }
 
 void SetupDownload::SendChar(std::uint8_t byte) {
-    if (ctx_.comm.Write(&byte, 1) != 1) {
+    if (comm_->Write(&byte, 1) != 1) {
         // Held back for the whole write limit (flow control, a stalled adapter): every
         // following byte would wait as long, and the converter would get a broken script.
         throw LineHeld{};
@@ -60,7 +63,7 @@ void SetupDownload::SendChar(std::uint8_t byte) {
 }
 
 int SetupDownload::ReadInto(std::uint8_t* buffer, int count) {
-    const int n = ctx_.comm.Read(buffer, count);
+    const int n = comm_->Read(buffer, count);
     if (ctx_.trace != nullptr && n > 0) {
         ctx_.trace->OnReceive(std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(n)),
                               ctx_.pacer.Now());
@@ -77,7 +80,7 @@ void SetupDownload::SendString(std::string_view text) {
 
 void SetupDownload::EchoReceived() {
     lastEcho_ = {ctx_.monitor.Count(), 0};
-    const int waiting = ctx_.comm.InQueCount();
+    const int waiting = comm_->InQueCount();
     if (waiting <= 0) {
         return;
     }
@@ -118,7 +121,7 @@ bool SetupDownload::LimitPassed(std::chrono::nanoseconds start) {
 
 void SetupDownload::CloseQuietly() {
     try {
-        ctx_.comm.Close();
+        comm_->Close();
     } catch (...) {
         // Closing after a failure must not hide the failure itself.
     }
@@ -139,20 +142,74 @@ DownloadOutcome SetupDownload::FailWith(std::string_view cause) {
 }
 
 void SetupDownload::PreparePort(const std::string& portName) {
+    progress_.port = portName;
     Report(DownloadPhase::OpeningPort);
-    ctx_.comm.SetDeviceName(portName);
-    ctx_.comm.SetBaudRate(br9600);
-    ctx_.comm.SetParity(paNone);
-    ctx_.comm.SetStopbits(sb10);
+    if (IsAutoPort(portName)) {
+        OpenSearch();
+        ctx_.progress.SetText(std::string(kTextCheckConnection));
+        return;
+    }
+    comm_->SetDeviceName(portName);
+    comm_->SetBaudRate(br9600);
+    comm_->SetParity(paNone);
+    comm_->SetStopbits(sb10);
     try {
-        ctx_.comm.Close();
+        comm_->Close();
         Delay(kReopenPauseMs);
-        ctx_.comm.Open();
+        comm_->Open();
     } catch (...) {
         portError_ = 1;
         ctx_.messages.ShowError(std::string(kTextOpenErrorPrefix) + portName);
     }
     ctx_.progress.SetText(std::string(kTextCheckConnection));
+}
+
+void SetupDownload::OpenSearch() {
+    try {
+        ctx_.comm.Close(); // a previous download's port, as above
+    } catch (...) {
+        // Not used by the search; a failure to close it does not stop the search.
+    }
+    Delay(kReopenPauseMs);
+    search_ = std::make_unique<PortSearch>(ctx_.makePort);
+    std::vector<std::string> skipped;
+    const auto candidates = ctx_.searchPorts.empty() ? DefaultSearchCandidates() : ctx_.searchPorts;
+    const int open = search_->OpenAll(candidates, skipped);
+    for (const std::string& line : skipped) {
+        ctx_.monitor.Add(line);
+    }
+    if (open == 0) {
+        portError_ = 1;
+        search_.reset();
+        progress_.port.clear();
+        ctx_.messages.ShowError(std::string(kTextOpenErrorPrefix) + std::string(kAutoPortName) +
+                                " (no free serial port could be opened; the log names each)");
+        return;
+    }
+    std::string names;
+    for (const std::string& name : search_->OpenNames()) {
+        names += (names.empty() ? "" : ", ") + name;
+    }
+    ctx_.monitor.Add("Auto: searching " + names);
+}
+
+bool SetupDownload::SearchPass() {
+    PortSearch::Found found = search_->TakeAnswered(kBannerMinBytes);
+    if (found.port) {
+        search_.reset();
+        found_ = std::move(found.port);
+        comm_ = found_.get();
+        progress_.port = found.name;
+        ctx_.monitor.Add("Auto: converter found on " + found.name);
+        Report(DownloadPhase::WakeUp);
+        return true;
+    }
+    std::vector<std::string> dropped;
+    search_->SendToAll(kPollWakeUp, dropped);
+    for (const std::string& line : dropped) {
+        ctx_.monitor.Add(line);
+    }
+    return false;
 }
 
 void SetupDownload::WakeUpWait() {
@@ -163,13 +220,20 @@ void SetupDownload::WakeUpWait() {
         if (LimitPassed(start)) {
             waitState_ = -1; // the pass goes on: a banner in this pass still counts
         }
-        if (ctx_.comm.InQueCount() >= kBannerMinBytes) {
+        const bool answered = search_ ? SearchPass() : comm_->InQueCount() >= kBannerMinBytes;
+        if (answered) {
             ReadBanner();
         } else {
-            SendChar(kPollWakeUp);
+            if (!search_) {
+                SendChar(kPollWakeUp);
+            }
             Delay(kPollIntervalMs);
             ctx_.pacer.ProcessMessages();
         }
+    }
+    if (search_) {
+        search_.reset(); // no answer on any port: free them all
+        progress_.port.clear();
     }
 }
 
@@ -199,14 +263,14 @@ void SetupDownload::ReadBanner() {
 
 void SetupDownload::RestartWait() {
     menuEcho_ = lastEcho_; // the script echoes right after "9", then waits here
-    ctx_.comm.PurgeIn();
+    comm_->PurgeIn();
     waitState_ = 0;
     const auto start = ctx_.pacer.Now();
     while (KeepWaiting()) {
         if (LimitPassed(start)) {
             waitState_ = -1;
         }
-        if (ctx_.comm.InQueCount() != 0) {
+        if (comm_->InQueCount() != 0) {
             SendString("G7");
             SendChar(kLF);
             Delay(kRestartAnswerPauseMs);
@@ -318,6 +382,9 @@ DownloadOutcome SetupDownload::Run(const SetupValues& values) {
     menuEcho_ = {};
     cause_.clear();
     progress_ = {};
+    search_.reset();
+    found_.reset();
+    comm_ = &ctx_.comm;
 
     ctx_.progress.BringToFront();
     ctx_.progress.ShowCancel(true);
@@ -338,6 +405,7 @@ DownloadOutcome SetupDownload::Run(const SetupValues& values) {
         // leave the dialog on Cancel with the port open; the error itself goes on to the
         // caller's general error report, its cause in plain words to the log.
         CloseQuietly();
+        search_.reset();
         std::string cause;
         try {
             throw;
@@ -354,7 +422,7 @@ DownloadOutcome SetupDownload::Run(const SetupValues& values) {
         Report(DownloadPhase::Finished);
         throw;
     }
-    ctx_.comm.Close();
+    comm_->Close();
     Report(DownloadPhase::Finished);
     return outcome;
 }

@@ -11,6 +11,7 @@
 
 #include "download/banner.h"
 #include "download/pacer.h"
+#include "download/port_search.h"
 #include "download/script.h"
 #include "download/setup_values.h"
 #include "download/trace.h"
@@ -19,8 +20,10 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TCustomComm;
 
@@ -79,11 +82,18 @@ struct DownloadContext {
     std::atomic<bool>& cancelSetup;
     DownloadObserver* observer = nullptr;
     DownloadTrace* trace = nullptr; // every byte, pause and read, when set
+    // For the port name "Auto": the ports to search (empty: DefaultSearchCandidates()) and
+    // how their components are made. `comm` itself then stays closed.
+    std::vector<std::string> searchPorts{};
+    PortFactory makePort = MakeDevicePort;
 };
 
 class SetupDownload {
 public:
     explicit SetupDownload(DownloadContext context);
+    ~SetupDownload();
+    SetupDownload(const SetupDownload&) = delete;
+    SetupDownload& operator=(const SetupDownload&) = delete;
 
     // Runs one whole download. A byte the line does not take within the write time limit
     // ends it at once with ErrorOnSetup (port closed, cause kCauseLineHeld). A serial port
@@ -102,6 +112,9 @@ public:
     int WaitState() const { return waitState_; }
     int PortError() const { return portError_; }
     FirmwareVariant Variant() const { return variant_; }
+    // The port the last run used: the name given, or the one "Auto" found ("" when the
+    // search found none).
+    const std::string& PortName() const { return progress_.port; }
 
     // The primitives every byte and pause goes through.
     void Delay(int ms);
@@ -120,7 +133,9 @@ private:
 
     int ReadInto(std::uint8_t* buffer, int count);
     void PreparePort(const std::string& portName);
+    void OpenSearch();
     void WakeUpWait();
+    bool SearchPass(); // one pass of the wake-up wait over every searched port
     void ReadBanner();
     DownloadOutcome Dispatch(const SetupValues& values);
     DownloadOutcome RunScript(const SetupValues& values);
@@ -135,6 +150,9 @@ private:
     void CloseQuietly();
 
     DownloadContext ctx_;
+    TCustomComm* comm_;                  // ctx_.comm, or the port a search found
+    std::unique_ptr<TCustomComm> found_; // the port a search found, owned here
+    std::unique_ptr<PortSearch> search_; // while "Auto" searches
     int waitState_ = 0;
     int portError_ = 0;
     FirmwareVariant variant_ = FirmwareVariant::Unknown;

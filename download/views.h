@@ -50,6 +50,7 @@ enum class DownloadPhase {
 // the restart wait at its planned length. Before the banner both figures are 0.
 struct DownloadProgress {
     DownloadPhase phase = DownloadPhase::OpeningPort;
+    std::string port; // the port in use: as given, or the one a search ("Auto") found
     std::int64_t plannedDoneMs = 0;
     std::int64_t plannedTotalMs = 0;
 };

@@ -67,6 +67,10 @@ void DownloadHarness::HealthyConverter(FirmwareVariant variant, int bannerAtX, i
 
 DownloadOutcome DownloadHarness::Run(const SetupValues& values) {
     DownloadContext context{comm, progress, monitor, messages, pacer, cancel, observer, trace};
+    context.searchPorts = searchPorts;
+    if (makePort) {
+        context.makePort = makePort;
+    }
     download = std::make_unique<SetupDownload>(context);
     struct FlushAtEnd {
         DownloadHarness* h;

@@ -137,6 +137,8 @@ public:
     ScriptedConverter converter;
     DownloadObserver* observer = nullptr;
     DownloadTrace* trace = nullptr;
+    std::vector<std::string> searchPorts; // for "Auto"
+    PortFactory makePort;                 // for "Auto"; empty: the context's default
     std::unique_ptr<SetupDownload> download;
 
 private:

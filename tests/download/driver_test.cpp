@@ -2,6 +2,7 @@
 // bytes sent with their pauses, the waits, cancel, verdict and serial failures.
 #include "download_harness.h"
 
+#include "download/progress_estimate.h"
 #include "download/setup_rules.h"
 
 #include <gtest/gtest.h>
@@ -535,6 +536,8 @@ TEST(DownloadDriver, ObserverSeesPhasesAndPlannedTimeReachingItsTotal) {
                                                   DownloadPhase::Finished}));
     const auto& last = recorder.seen.back();
     EXPECT_EQ(last.plannedDoneMs, last.plannedTotalMs);
+    // The figure both front ends draw their time left from.
+    EXPECT_EQ(last.plannedTotalMs, PlannedFromBannerMs(SetupValues{}, FirmwareVariant::V01_8));
     EXPECT_EQ(last.plannedTotalMs,
               kBannerPauseMs + 200 +
                   PlannedDurationMs(BuildScript(SetupValues{}, FirmwareVariant::V01_8)));
@@ -572,6 +575,119 @@ TEST(DownloadDriver, TraceRecordsEveryByteEveryPauseAndEveryRead) {
     for (std::size_t i = 0; i < trace.sendTimes.size(); ++i) {
         EXPECT_EQ(std::chrono::duration_cast<std::chrono::milliseconds>(trace.sendTimes[i]).count(),
                   h.converter.Received()[i].ms);
+    }
+}
+
+// --- "Auto": the search for the converter's port ------------------------------------------
+
+// Lines of the search, in candidate order; the harness's own line (with its converter) is
+// the one named `answering`.
+struct SearchCase {
+    const char* name;
+    int answering;             // index of the candidate that answers, -1: none
+    std::vector<int> refusing; // candidates whose open fails
+    int vanishing = -1;        // candidate unplugged after the third "x"
+    DownloadOutcome outcome;
+    std::string port;                   // PortName() after the run
+    std::vector<std::string> logStarts; // the log's lines before the script's echo begin so
+};
+
+TEST(DownloadDriver, AutoSearchesEveryFreePortAndGoesOnWithTheOneThatAnswers) {
+    const std::vector<std::string> names{"COM1", "COM2", "COM3", "COM4"};
+    const SearchCase cases[] = {
+        {"second of four answers, fourth refused",
+         1,
+         {3},
+         -1,
+         DownloadOutcome::Complete,
+         "COM2",
+         {"Auto: COM4 skipped: Error accessing specified device",
+          "Auto: searching COM1, COM2, COM3", "Auto: converter found on COM2"}},
+        {"a port unplugged during the search is dropped",
+         2,
+         {},
+         0,
+         DownloadOutcome::Complete,
+         "COM3",
+         {"Auto: searching COM1, COM2, COM3, COM4",
+          "Auto: COM1 dropped: ", "Auto: converter found on COM3"}},
+        {"none answers",
+         -1,
+         {},
+         -1,
+         DownloadOutcome::NoAnswer,
+         "",
+         {"Auto: searching COM1, COM2, COM3, COM4"}},
+        {"none opens",
+         -1,
+         {0, 1, 2, 3},
+         -1,
+         DownloadOutcome::PortError,
+         "",
+         {"Auto: COM1 skipped: ", "Auto: COM2 skipped: ", "Auto: COM3 skipped: ",
+          "Auto: COM4 skipped: "}},
+    };
+    for (const SearchCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        DownloadHarness h;
+        std::vector<std::shared_ptr<MemoryLine>> lines;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            lines.push_back(static_cast<int>(i) == c.answering ? h.line
+                                                               : std::make_shared<MemoryLine>());
+        }
+        for (int i : c.refusing) {
+            lines[static_cast<std::size_t>(i)]->FailOpen(2);
+        }
+        if (c.answering >= 0) {
+            h.HealthyConverter(FirmwareVariant::V01_8, 4);
+        }
+        if (c.vanishing >= 0) {
+            auto gone = lines[static_cast<std::size_t>(c.vanishing)];
+            h.converter.On([](const ScriptedConverter& conv) { return conv.Count('x') >= 3; },
+                           [gone](ScriptedConverter&) { gone->Vanish(); });
+        }
+        std::size_t made = 0;
+        h.makePort = [&lines, &made]() -> std::unique_ptr<TCustomComm> {
+            return std::make_unique<TMemoryComm>(lines.at(made++));
+        };
+        h.searchPorts = names;
+        h.searchPorts.insert(h.searchPorts.begin() + 1, "Auto"); // never searched itself
+        h.searchPorts.push_back("com2");                         // the same device as COM2
+
+        SetupValues values;
+        values.portName = "auto";
+        EXPECT_EQ(h.Run(values), c.outcome);
+        EXPECT_EQ(made, names.size());
+        EXPECT_EQ(h.download->PortName(), c.port);
+        for (std::size_t i = 0; i < c.logStarts.size(); ++i) {
+            ASSERT_LT(i, h.monitor.Lines().size());
+            EXPECT_EQ(h.monitor.Line(static_cast<int>(i)).rfind(c.logStarts[i], 0), 0u)
+                << h.monitor.Line(static_cast<int>(i));
+        }
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_FALSE(lines[i]->IsOpen()) << "candidate " << i << " left open";
+            if (static_cast<int>(i) == c.answering) {
+                EXPECT_EQ(h.SentAfterBanner(),
+                          ExpectedAfterBanner(values, FirmwareVariant::V01_8, 3, true));
+            } else if (c.answering >= 0) {
+                // Polled until the answer, then closed at once: nothing after the "x"s.
+                const std::string sent = lines[i]->Written();
+                EXPECT_EQ(sent.find_first_not_of('x'), std::string::npos) << sent;
+                EXPECT_LE(sent.size(), 4u);
+            }
+        }
+        EXPECT_FALSE(h.comm.Enabled()); // the caller's own component is not used
+        if (c.outcome == DownloadOutcome::PortError) {
+            ASSERT_EQ(h.messages.shown.size(), 1u);
+            EXPECT_EQ(h.messages.shown[0].rfind("Error opening serial port :Auto", 0), 0u);
+            EXPECT_EQ(h.progress.label, "Impossible to complete the Setup ");
+        } else {
+            EXPECT_TRUE(h.messages.shown.empty());
+        }
+        if (c.outcome == DownloadOutcome::NoAnswer) {
+            EXPECT_GE(lines[0]->Written().size(), 30u); // every port polled the whole 15 s
+            EXPECT_EQ(lines[0]->Written(), lines[3]->Written());
+        }
     }
 }
 

@@ -1,4 +1,5 @@
 // The menu scripts, byte for byte and pause for pause, and their encodings.
+#include "download/progress_estimate.h"
 #include "download/script.h"
 
 #include <gtest/gtest.h>
@@ -250,6 +251,78 @@ TEST(ConfigurationRecords, AreWellFormedIntelHex) {
             sum += b;
         }
         EXPECT_EQ(sum & 0xFF, 0) << r.text;
+    }
+}
+
+// What the progress dialog and the console line show: the wake-up countdown, then the share
+// done and the time left, moving on between reports but never past the plan.
+TEST(ProgressEstimate, FiguresByPhaseAndClock) {
+    struct Row {
+        const char* name;
+        DownloadPhase phase;
+        std::int64_t done, total, sinceReport, sinceWakeUp;
+        double fraction;
+        std::optional<long> left;
+        bool upperBound;
+        std::optional<long> wakeUpLeft;
+    };
+    const Row rows[] = {
+        {"wake-up just begun", DownloadPhase::WakeUp, 0, 0, 0, 0, -1.0, 15, true, 15},
+        {"wake-up 12.1 s in", DownloadPhase::WakeUp, 0, 0, 0, 12100, -1.0, 3, true, 3},
+        {"wake-up overrun", DownloadPhase::WakeUp, 0, 0, 0, 16000, -1.0, 0, true, 0},
+        {"port opening: nothing planned",
+         DownloadPhase::OpeningPort,
+         0,
+         0,
+         500,
+         0,
+         -1.0,
+         {},
+         false,
+         {}},
+        {"banner pause, 3 s in",
+         DownloadPhase::BannerPause,
+         0,
+         20000,
+         3000,
+         0,
+         0.15,
+         17,
+         false,
+         {}},
+        {"script report", DownloadPhase::Script, 10000, 20000, 0, 0, 0.5, 10, false, {}},
+        {"clock never passes the plan",
+         DownloadPhase::RestartWait,
+         19000,
+         20000,
+         9000,
+         0,
+         1.0,
+         0,
+         false,
+         {}},
+        {"finished: share stays, no time left",
+         DownloadPhase::Finished,
+         20000,
+         20000,
+         5000,
+         0,
+         1.0,
+         {},
+         false,
+         {}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        DownloadProgress p;
+        p.phase = r.phase;
+        p.plannedDoneMs = r.done;
+        p.plannedTotalMs = r.total;
+        const ProgressFigures f = EstimateProgress(p, r.sinceReport, r.sinceWakeUp);
+        EXPECT_DOUBLE_EQ(f.fraction, r.fraction);
+        EXPECT_EQ(f.secondsLeft, r.left);
+        EXPECT_EQ(f.upperBound, r.upperBound);
+        EXPECT_EQ(f.wakeUpSecondsLeft, r.wakeUpLeft);
     }
 }
 

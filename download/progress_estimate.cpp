@@ -1,0 +1,50 @@
+// Progress figures shared by the progress dialog and the console line.
+#include "download/progress_estimate.h"
+
+#include "download/driver.h"
+#include "download/script.h"
+
+#include <algorithm>
+
+namespace comsetup {
+
+namespace {
+
+long CeilSeconds(std::int64_t ms) {
+    return static_cast<long>((std::max<std::int64_t>(ms, 0) + 999) / 1000);
+}
+
+} // namespace
+
+std::int64_t PlannedFromBannerMs(const SetupValues& values, FirmwareVariant variant) {
+    return kBannerPauseMs + PlannedDurationMs(BuildOpening()) +
+           PlannedDurationMs(BuildScript(values, variant));
+}
+
+ProgressFigures EstimateProgress(const DownloadProgress& progress, std::int64_t sinceReportMs,
+                                 std::int64_t sinceWakeUpMs) {
+    ProgressFigures figures;
+    if (progress.phase == DownloadPhase::WakeUp) {
+        const long left = CeilSeconds(kAnswerLimitMs - sinceWakeUpMs);
+        figures.secondsLeft = left;
+        figures.upperBound = true;
+        figures.wakeUpSecondsLeft = left;
+        return figures;
+    }
+    if (progress.plannedTotalMs <= 0) {
+        return figures; // before the banner: nothing planned yet
+    }
+    const bool finished = progress.phase == DownloadPhase::Finished;
+    // Between reports the clock moves on (a long pause is one report), but never past the
+    // plan; once finished, the figure stays where the download ended.
+    const std::int64_t moved = finished ? 0 : std::max<std::int64_t>(sinceReportMs, 0);
+    const std::int64_t done =
+        std::clamp<std::int64_t>(progress.plannedDoneMs + moved, 0, progress.plannedTotalMs);
+    figures.fraction = static_cast<double>(done) / static_cast<double>(progress.plannedTotalMs);
+    if (!finished) {
+        figures.secondsLeft = CeilSeconds(progress.plannedTotalMs - done);
+    }
+    return figures;
+}
+
+} // namespace comsetup

@@ -1,0 +1,33 @@
+// Progress figures of a running download for the people watching it: the share done, the
+// time left from the script's planned durations, and the seconds left of the wake-up wait.
+// Both front ends (the progress dialog and the console line) draw from these, so they agree.
+#pragma once
+
+#include "download/banner.h"
+#include "download/setup_values.h"
+#include "download/views.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace comsetup {
+
+// The planned time from the banner to the verdict once the firmware is known: the pause
+// after the banner, the opening and the firmware's script (with the restart wait at its
+// planned length). For an unrecognised firmware only the pause and the opening.
+std::int64_t PlannedFromBannerMs(const SetupValues& values, FirmwareVariant variant);
+
+struct ProgressFigures {
+    double fraction = -1.0;                // 0..1 done; negative while not known (before banner)
+    std::optional<long> secondsLeft;       // time left, when known
+    bool upperBound = false;               // secondsLeft is a limit (the wake-up wait), not a plan
+    std::optional<long> wakeUpSecondsLeft; // during the wake-up wait: its seconds left (>= 0)
+};
+
+// progress: the download's last report, with plannedTotalMs already raised to the whole
+// planned time when the caller knows it; sinceReportMs: time since that report (the clock
+// moves between reports during long pauses); sinceWakeUpMs: time since the wake-up wait began.
+ProgressFigures EstimateProgress(const DownloadProgress& progress, std::int64_t sinceReportMs,
+                                 std::int64_t sinceWakeUpMs);
+
+} // namespace comsetup
