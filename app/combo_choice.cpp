@@ -1,6 +1,7 @@
 // Choices of the windows' combo boxes and the contents of the port lists.
 #include "app/combo_choice.h"
 
+#include "download/port_search.h"
 #include "serial/port_names.h"
 
 #include <QComboBox>
@@ -35,7 +36,22 @@ QStringList PortListEntries(const QStringList& devicesFound) {
     for (int n = 1; n <= 9; ++n)
         entries << QStringLiteral("COM%1").arg(n);
     entries << devicesFound;
+    entries << QString::fromLatin1(kAutoPortName.data(),
+                                   static_cast<qsizetype>(kAutoPortName.size()));
     return entries;
+}
+
+void ShowStartOfName(QComboBox* box) {
+    QLineEdit* edit = box->lineEdit();
+    const auto show = [box, edit](const QString& text) {
+        box->setToolTip(text);
+        // A line edit keeps its caret at the end of a text set from code, which scrolls a
+        // long device path to its tail ("ev/ttyS0"); while not typed into, show its start.
+        if (edit && !edit->hasFocus())
+            edit->setCursorPosition(0);
+    };
+    QObject::connect(box, &QComboBox::currentTextChanged, box, show);
+    show(box->currentText());
 }
 
 QStringList SerialDevicesFound() {

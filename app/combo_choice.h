@@ -19,8 +19,12 @@ void ShowTextWithoutChoice(QComboBox* box, const QString& text);
 void ForgetChoiceWhenTyped(QComboBox* box);
 
 // The entries of the port lists: "COM1".."COM9", then the serial devices the system has
-// (their device paths), in the order given.
+// (their device paths), in the order given, then "Auto" (search them all for the converter).
 QStringList PortListEntries(const QStringList& devicesFound);
+
+// The box shows the start of its text when not being typed into (a narrow box would show the
+// tail of a long device path) and the whole text as its tooltip.
+void ShowStartOfName(QComboBox* box);
 
 // The serial devices present on this system, by device path.
 QStringList SerialDevicesFound();

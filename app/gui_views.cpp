@@ -9,6 +9,8 @@
 #include "app/tfprog.h"
 #include "widgets/message_box.h"
 
+#include <algorithm>
+
 namespace comsetup {
 
 void ProgressDialogView::SetText(const std::string& text) {
@@ -27,6 +29,16 @@ void ProgressDialogView::BringToFront() {
     dialog_.show();
     dialog_.raise();
     dialog_.activateWindow();
+}
+
+void ProgressDialogView::OnProgress(const DownloadProgress& progress) {
+    DownloadProgress shown = progress;
+    const bool afterBanner = progress.phase == DownloadPhase::BannerPause ||
+                             progress.phase == DownloadPhase::Script ||
+                             progress.phase == DownloadPhase::RestartWait;
+    if (afterBanner && plannedTotal_)
+        shown.plannedTotalMs = std::max(shown.plannedTotalMs, plannedTotal_());
+    dialog_.ShowProgress(shown);
 }
 
 void MonitorWindowLog::Add(const std::string& line) {

@@ -4,21 +4,30 @@
 
 #include "download/views.h"
 
+#include <cstdint>
+#include <functional>
+
 class Tfprog;
 class TFmonitor;
 
 namespace comsetup {
 
-class ProgressDialogView final : public ProgressView {
+// The dialog as the download's progress view and observer. plannedTotal, when given, is the
+// whole planned time from the banner on once the firmware is known (the download's own
+// figure grows as it goes), so the bar covers the whole from the banner on.
+class ProgressDialogView final : public ProgressView, public DownloadObserver {
 public:
-    explicit ProgressDialogView(Tfprog& dialog) : dialog_(dialog) {}
+    explicit ProgressDialogView(Tfprog& dialog, std::function<std::int64_t()> plannedTotal = {})
+        : dialog_(dialog), plannedTotal_(std::move(plannedTotal)) {}
     void SetText(const std::string& text) override;
     void ShowCancel(bool visible) override;
     void ShowOk(bool visible) override;
     void BringToFront() override;
+    void OnProgress(const DownloadProgress& progress) override;
 
 private:
     Tfprog& dialog_;
+    std::function<std::int64_t()> plannedTotal_;
 };
 
 class MonitorWindowLog final : public MonitorLog {

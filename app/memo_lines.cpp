@@ -3,6 +3,7 @@
 #include "app/memo_lines.h"
 
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -23,6 +24,9 @@ QString MemoLines::Line(int index) const {
 
 void MemoLines::Add(const QString& line) {
     QTextDocument* doc = memo_.document();
+    // A log being watched follows its new lines, unless the user has scrolled up to read.
+    QScrollBar* bar = memo_.verticalScrollBar();
+    const bool following = bar->value() == bar->maximum();
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
     QString text;
@@ -31,6 +35,8 @@ void MemoLines::Add(const QString& line) {
     text += line;
     text += QChar::LineFeed;
     cursor.insertText(text);
+    if (following)
+        bar->setValue(bar->maximum());
 }
 
 void MemoLines::Clear() {

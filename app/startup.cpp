@@ -33,6 +33,8 @@ AppWindows::AppWindows(const QStringList& devicesFound) {
     const QStringList ports = PortListEntries(devicesFound);
     SetPortListEntries(selmode_->Form().cb_com, ports);
     SetPortListEntries(main_->Form().cb_com, ports);
+    ShowStartOfName(selmode_->Form().cb_com);
+    ShowStartOfName(main_->Form().cb_com);
 
     QObject::connect(main_.get(), &TFmain::downloadEnded, selmode_.get(),
                      &TF_selmode::DownloadEnded);

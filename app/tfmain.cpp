@@ -11,6 +11,7 @@
 #include "app/tfprog.h"
 #include "app/window_geometry.h"
 #include "download/driver.h"
+#include "download/progress_estimate.h"
 
 #include <QShowEvent>
 
@@ -105,9 +106,20 @@ void TFmain::downClick(QObject* /*Sender*/) {
     }
     RunningDownload running(downloadRunning_, *this);
     const comsetup::SetupValues values = ReadSetupValues();
-    comsetup::ProgressDialogView progress(*fprog);
+    const comsetup::SetupDownload* downloadNow = nullptr;
+    comsetup::ProgressDialogView progress(*fprog, [&downloadNow, &values]() -> std::int64_t {
+        return comsetup::PlannedFromBannerMs(
+            values, downloadNow ? downloadNow->Variant() : comsetup::FirmwareVariant::Unknown);
+    });
     comsetup::MonitorWindowLog monitor(*Fmonitor);
     comsetup::MessageBoxSink messages;
-    comsetup::DownloadContext context{Comport, progress, monitor, messages, pacer_, CancelSetup};
-    comsetup::RunDownload(context, values);
+    fprog->SetClock([this] { return pacer_.Now(); });
+    comsetup::DownloadContext context{Comport, progress,    monitor,  messages,
+                                      pacer_,  CancelSetup, &progress};
+    // "Auto" searches the ports this window's list offers.
+    for (int i = 0; i < ui->cb_com->count(); ++i)
+        context.searchPorts.push_back(ui->cb_com->itemText(i).toStdString());
+    comsetup::SetupDownload download(context);
+    downloadNow = &download;
+    download.Run(values);
 }

@@ -1,5 +1,6 @@
 // The monitor window: a plain text log that the download fills with what the converter sends
-// and with lines of its own. Created hidden; nothing in the program's flow shows it.
+// and with lines of its own. Created hidden; the progress dialog's "Log" shows it, and it
+// follows the lines as they come. "Save log..." writes the log to a file.
 #pragma once
 
 #include "app/memo_lines.h"
@@ -24,6 +25,8 @@ public:
 public slots:
     // "Clear": empties the log.
     void Button1Click(QObject* Sender);
+    // "Save log...": asks for a file and writes every line to it (replacing it whole).
+    void BtnSaveLogClick(QObject* Sender);
 
 private:
     std::unique_ptr<Ui::TFmonitor> ui;

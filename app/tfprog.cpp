@@ -4,11 +4,17 @@
 #include "ui_tfprog.h"
 
 #include "app/embedded_pictures.h"
+#include "app/tfmonitor.h"
 #include "app/window_geometry.h"
+#include "download/port_search.h"
+#include "download/progress_estimate.h"
 
 #include <QCloseEvent>
 #include <QIcon>
 #include <QShowEvent>
+#include <QTimer>
+
+#include <cmath>
 
 std::atomic<bool> CancelSetup{false};
 Tfprog* fprog = nullptr;
@@ -25,12 +31,70 @@ Tfprog::Tfprog(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Tfpro
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(265, 79);
+    setFixedSize(265, 128);
     setModal(false);
     ui->BtnCancel->setIcon(Glyph(QStringLiteral("glyph_cancel")));
     ui->btnOK->setIcon(Glyph(QStringLiteral("glyph_ok")));
     connect(ui->btnOK, &QPushButton::clicked, this, [this] { btnOKClick(ui->btnOK); });
     connect(ui->BtnCancel, &QPushButton::clicked, this, [this] { BtnCancelClick(ui->BtnCancel); });
+    connect(ui->BtnLog, &QPushButton::clicked, this, [this] { BtnLogClick(ui->BtnLog); });
+    SetClock({});
+    ticker_ = new QTimer(this);
+    ticker_->setInterval(250);
+    connect(ticker_, &QTimer::timeout, this, &Tfprog::Refresh);
+}
+
+void Tfprog::SetClock(Clock clock) {
+    if (!clock)
+        clock = [] { return std::chrono::steady_clock::now().time_since_epoch(); };
+    clock_ = std::move(clock);
+}
+
+bool Tfprog::Ticking() const {
+    return ticker_->isActive();
+}
+
+void Tfprog::ShowProgress(const comsetup::DownloadProgress& progress) {
+    const auto now = clock_();
+    // The wait's countdown runs from its first report (a port found by "Auto" reports again).
+    if (progress.phase == comsetup::DownloadPhase::WakeUp &&
+        progress_.phase != comsetup::DownloadPhase::WakeUp)
+        wakeUpAt_ = now;
+    progress_ = progress;
+    reportedAt_ = now;
+    if (progress.phase == comsetup::DownloadPhase::Finished)
+        ticker_->stop();
+    else if (!ticker_->isActive())
+        ticker_->start();
+    Refresh();
+}
+
+void Tfprog::Refresh() {
+    using namespace comsetup;
+    const auto now = clock_();
+    const auto ms = [now](std::chrono::nanoseconds then) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(now - then).count();
+    };
+    const ProgressFigures f = EstimateProgress(progress_, ms(reportedAt_), ms(wakeUpAt_));
+
+    QString port = QString::fromStdString(progress_.port);
+    if (IsAutoPort(progress_.port))
+        port += QStringLiteral(" (searching)");
+    const QString portLine = port.isEmpty() ? QString() : QStringLiteral("Port: ") + port;
+    ui->LabelPort->setToolTip(portLine);
+    ui->LabelPort->setText(
+        ui->LabelPort->fontMetrics().elidedText(portLine, Qt::ElideRight, ui->LabelPort->width()));
+    ui->LabelWakeUp->setText(
+        f.wakeUpSecondsLeft ? QStringLiteral("wake-up %1")
+                                  .arg(QString::fromStdString(FormatDuration(*f.wakeUpSecondsLeft)))
+                            : QString());
+    ui->ProgressBar1->setValue(
+        f.fraction < 0 ? 0
+                       : static_cast<int>(std::lround(f.fraction * ui->ProgressBar1->maximum())));
+    ui->LabelTimeLeft->setText(f.secondsLeft && !f.upperBound
+                                   ? QString::fromStdString(FormatDuration(*f.secondsLeft)) +
+                                         QStringLiteral(" left")
+                                   : QString());
 }
 
 Tfprog::~Tfprog() = default;
@@ -41,6 +105,14 @@ void Tfprog::btnOKClick(QObject* /*Sender*/) {
 
 void Tfprog::BtnCancelClick(QObject* /*Sender*/) {
     CancelSetup = true;
+}
+
+void Tfprog::BtnLogClick(QObject* /*Sender*/) {
+    if (!Fmonitor)
+        return;
+    Fmonitor->show();
+    Fmonitor->raise();
+    Fmonitor->activateWindow();
 }
 
 void Tfprog::reject() {

@@ -1,12 +1,21 @@
 // The progress dialog: one line of progress text, "Cancel" while a download runs and "OK" once
 // it has ended. Not modal: the wizard stays usable while it is shown. Esc presses "Cancel"
 // while it is visible; closing the dialog hides it without cancelling anything.
+//
+// Below the buttons: the port in use with the seconds left of the wake-up wait, and a bar
+// with the time left from the script's planned durations. "Log" shows the monitor window.
 #pragma once
+
+#include "download/views.h"
 
 #include <QDialog>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
+
+class QTimer;
 
 namespace Ui {
 class Tfprog;
@@ -23,11 +32,24 @@ public:
 
     Ui::Tfprog& Form() { return *ui; }
 
+    using Clock = std::function<std::chrono::nanoseconds()>;
+    // The clock the figures move with between reports (the download's pacer clock; tests
+    // give a virtual one).
+    void SetClock(Clock clock);
+    // A report of the running download: phase, planned time, port. Starts the figures' ticking
+    // until the download has finished.
+    void ShowProgress(const comsetup::DownloadProgress& progress);
+    // Redraws the port line, the countdown, the bar and the time left for the clock's now.
+    void Refresh();
+    bool Ticking() const;
+
 public slots:
     // "OK": hides the dialog; it stays for the next download.
     void btnOKClick(QObject* Sender);
     // "Cancel": asks the running download to stop at its next look at the flag.
     void BtnCancelClick(QObject* Sender);
+    // "Log": shows the monitor window with what the converter sent.
+    void BtnLogClick(QObject* Sender);
 
     // Esc: presses "Cancel" when it is visible; never closes the dialog.
     void reject() override;
@@ -38,6 +60,11 @@ protected:
 
 private:
     std::unique_ptr<Ui::Tfprog> ui;
+    Clock clock_;
+    QTimer* ticker_;
+    comsetup::DownloadProgress progress_;
+    std::chrono::nanoseconds reportedAt_{0};
+    std::chrono::nanoseconds wakeUpAt_{0};
 };
 
 extern Tfprog* fprog;

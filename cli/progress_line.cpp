@@ -6,18 +6,6 @@
 
 namespace comsetup::cli {
 
-std::string FormatDuration(long seconds) {
-    seconds = std::max(0L, seconds);
-    const long hours = seconds / 3600;
-    const long minutes = (seconds / 60) % 60;
-    const long secs = seconds % 60;
-    auto twoDigits = [](long value) { return (value < 10 ? "0" : "") + std::to_string(value); };
-    if (hours > 0) {
-        return std::to_string(hours) + ":" + twoDigits(minutes) + ":" + twoDigits(secs);
-    }
-    return std::to_string(minutes) + ":" + twoDigits(secs);
-}
-
 std::string OneLine(const std::string& text) {
     std::string line;
     for (char c : text) {

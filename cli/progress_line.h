@@ -2,6 +2,8 @@
 // time left, fitted into the terminal's width. Pure text functions.
 #pragma once
 
+#include "download/progress_estimate.h"
+
 #include <optional>
 #include <string>
 
@@ -14,8 +16,7 @@ struct ProgressState {
     bool upperBound = false;         // the time left is a limit ("at most"), not an estimate
 };
 
-// "0:07", "1:05", "1:02:03" (negative values count as 0).
-std::string FormatDuration(long seconds);
+using comsetup::FormatDuration; // "0:07", "1:05", "1:02:03"
 
 // The phase text on one line: line feeds and carriage returns become single blanks.
 std::string OneLine(const std::string& text);

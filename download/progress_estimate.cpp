@@ -5,6 +5,7 @@
 #include "download/script.h"
 
 #include <algorithm>
+#include <string>
 
 namespace comsetup {
 
@@ -19,6 +20,18 @@ long CeilSeconds(std::int64_t ms) {
 std::int64_t PlannedFromBannerMs(const SetupValues& values, FirmwareVariant variant) {
     return kBannerPauseMs + PlannedDurationMs(BuildOpening()) +
            PlannedDurationMs(BuildScript(values, variant));
+}
+
+std::string FormatDuration(long seconds) {
+    seconds = std::max(0L, seconds);
+    const long hours = seconds / 3600;
+    const long minutes = (seconds / 60) % 60;
+    const long secs = seconds % 60;
+    auto twoDigits = [](long value) { return (value < 10 ? "0" : "") + std::to_string(value); };
+    if (hours > 0) {
+        return std::to_string(hours) + ":" + twoDigits(minutes) + ":" + twoDigits(secs);
+    }
+    return std::to_string(minutes) + ":" + twoDigits(secs);
 }
 
 ProgressFigures EstimateProgress(const DownloadProgress& progress, std::int64_t sinceReportMs,

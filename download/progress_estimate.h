@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace comsetup {
 
@@ -29,5 +30,8 @@ struct ProgressFigures {
 // moves between reports during long pauses); sinceWakeUpMs: time since the wake-up wait began.
 ProgressFigures EstimateProgress(const DownloadProgress& progress, std::int64_t sinceReportMs,
                                  std::int64_t sinceWakeUpMs);
+
+// "0:07", "1:05", "1:02:03" (negative values count as 0).
+std::string FormatDuration(long seconds);
 
 } // namespace comsetup

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the screenshots of the README under a private X server (Xvfb, no window manager):
-# the mode page, the settings page of each mode, and the progress dialog at the end of a
-# download with the defaults against the converter stand-in attached as COM1.
+# the mode page, the settings page of each mode, the progress dialog during and at the end of a
+# download with the defaults against the converter stand-in attached as COM1, and the log
+# window its "Log" button shows.
 # Needs Xvfb, xdotool and ImageMagick's import; run from anywhere after a build:
 #   docs/screenshots/take-screenshots.sh [build directory, default build]
 set -euo pipefail
@@ -72,12 +73,21 @@ for _ in $(seq 100); do
   progress=$(xdotool search --name "^Setup progress$" 2>/dev/null | head -1) && [ -n "$progress" ] && break
   sleep 0.1
 done
+sleep 12 # past the banner and its 7 s pause: the bar and the time left are running
+shot "$progress" progress-running.png
+xdotool mousemove --window "$progress" 213 60 click 1 # Log
+monitor=""
+for _ in $(seq 50); do
+  monitor=$(xdotool search --name "^Monitor$" 2>/dev/null | head -1) && [ -n "$monitor" ] && break
+  sleep 0.1
+done
 for _ in $(seq 900); do
   grep -q "^end of download 1" "$work/sim.out" && break
   sleep 0.1
 done
 sleep 1
 shot "$progress" progress-end.png
+shot "$monitor" log-window.png
 import -window root "$work/root.png"
 stop_program
 echo "screenshots written to $here"

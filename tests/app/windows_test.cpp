@@ -6,6 +6,7 @@
 #include "ui_tfmonitor.h"
 #include "ui_tfprog.h"
 
+#include "app/file_choice.h"
 #include "app/gui_views.h"
 #include "app/memo_lines.h"
 #include "app/tfmain.h"
@@ -13,8 +14,14 @@
 #include "app/tfprog.h"
 #include "widgets/range_edit.h"
 
+#include <QFile>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTemporaryDir>
+
 #include <QTest>
+#include <functional>
 
 namespace comsetup::test {
 namespace {
@@ -74,9 +81,19 @@ TEST_F(Windows, ProgressDialogButtonsAndKeys) {
     view.BringToFront();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(fprog));
     EXPECT_EQ(P().Label2->text().count('\n'), 1);
-    EXPECT_EQ(fprog->size(), QSize(265, 79));
+    // Grown downwards for the port line, the bar and the time left; what was there stays.
+    EXPECT_EQ(fprog->size(), QSize(265, 128));
+    EXPECT_EQ(P().Label2->pos(), QPoint(8, 18));
     EXPECT_EQ(P().BtnCancel->geometry(), QRect(88, 48, 75, 25));
     EXPECT_EQ(P().btnOK->geometry(), QRect(88, 48, 75, 25));
+    for (QWidget* added : std::initializer_list<QWidget*>{
+             P().BtnLog, P().LabelPort, P().LabelWakeUp, P().ProgressBar1, P().LabelTimeLeft}) {
+        EXPECT_TRUE(fprog->rect().contains(added->geometry())) << added->objectName().toStdString();
+        EXPECT_FALSE(added->geometry().intersects(P().BtnCancel->geometry()))
+            << added->objectName().toStdString();
+        EXPECT_FALSE(added->geometry().intersects(P().Label2->geometry()))
+            << added->objectName().toStdString();
+    }
 
     CancelSetup = false;
     Click(P().BtnCancel);
@@ -108,6 +125,126 @@ TEST_F(Windows, ProgressDialogButtonsAndKeys) {
     EXPECT_EQ(P().Label2->text(), "Setup Complete"); // the dialog keeps its state for later
     EXPECT_FALSE(P().BtnCancel->icon().isNull());
     EXPECT_FALSE(P().btnOK->icon().isNull());
+}
+
+// The figures under the buttons in virtual time: the wake-up countdown with the port, then
+// the bar and the time left moving with the clock between reports, frozen at the end.
+TEST_F(Windows, ProgressDialogFiguresFollowTheDownloadAndTheClock) {
+    using namespace std::chrono_literals;
+    std::chrono::nanoseconds now = 0s;
+    fprog->SetClock([&now] { return now; });
+    std::int64_t wholePlan = 0;
+    ProgressDialogView view(*fprog, [&wholePlan] { return wholePlan; });
+    const auto report = [&view](DownloadPhase phase, std::int64_t done, std::int64_t total,
+                                const std::string& port) {
+        DownloadProgress p;
+        p.phase = phase;
+        p.plannedDoneMs = done;
+        p.plannedTotalMs = total;
+        p.port = port;
+        view.OnProgress(p);
+    };
+    struct Row {
+        const char* name;
+        std::chrono::nanoseconds advance; // clock moved before the step
+        std::function<void()> step;       // a report, or nothing (the ticker's refresh)
+        QString port, wakeUp, timeLeft;
+        int bar; // per mille
+    };
+    const Row rows[] = {
+        {"port opening", 0s, [&] { report(DownloadPhase::OpeningPort, 0, 0, "COM3"); },
+         "Port: COM3", "", "", 0},
+        {"wake-up begins", 300ms, [&] { report(DownloadPhase::WakeUp, 0, 0, "COM3"); },
+         "Port: COM3", "wake-up 0:15", "", 0},
+        {"4.5 s of the wait gone", 4500ms, {}, "Port: COM3", "wake-up 0:11", "", 0},
+        {"banner: the whole plan counts", 500ms,
+         [&] {
+             wholePlan = 40000;
+             report(DownloadPhase::BannerPause, 0, 7200, "COM3");
+         },
+         "Port: COM3", "", "0:40 left", 0},
+        {"clock moves during the 7 s pause", 6s, {}, "Port: COM3", "", "0:34 left", 150},
+        {"script report", 4s, [&] { report(DownloadPhase::Script, 10000, 30000, "COM3"); },
+         "Port: COM3", "", "0:30 left", 250},
+        {"finished: bar stays, no time left", 30s,
+         [&] { report(DownloadPhase::Finished, 40000, 40000, "COM3"); }, "Port: COM3", "", "",
+         1000},
+        {"next download: auto searches", 1s, [&] { report(DownloadPhase::WakeUp, 0, 0, "Auto"); },
+         "Port: Auto (searching)", "wake-up 0:15", "", 0},
+        {"auto found a port: the countdown goes on", 2s,
+         [&] { report(DownloadPhase::WakeUp, 0, 0, "/dev/ttyUSB1"); }, "Port: /dev/ttyUSB1",
+         "wake-up 0:13", "", 0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        now += r.advance;
+        if (r.step)
+            r.step();
+        else
+            fprog->Refresh();
+        EXPECT_EQ(P().LabelPort->text(), r.port);
+        EXPECT_EQ(P().LabelWakeUp->text(), r.wakeUp);
+        EXPECT_EQ(P().LabelTimeLeft->text(), r.timeLeft);
+        EXPECT_EQ(P().ProgressBar1->value(), r.bar);
+    }
+    EXPECT_TRUE(fprog->Ticking()); // until the download reports its end
+    report(DownloadPhase::Finished, 0, 0, "");
+    EXPECT_FALSE(fprog->Ticking());
+    fprog->SetClock({});
+}
+
+TEST_F(Windows, LogButtonShowsTheMonitorWithTheLinesAsTheyCome) {
+    EXPECT_FALSE(Fmonitor->isVisible()); // hidden unless asked for
+    MonitorWindowLog log(*Fmonitor);
+    log.Add("banner line");
+    ProgressDialogView(*fprog).BringToFront();
+    Click(P().BtnLog);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Fmonitor));
+    log.Add("Exit without save");
+    EXPECT_EQ(Fmonitor->Form().Memo1->toPlainText(), "banner line\nExit without save\n");
+    Fmonitor->hide();
+}
+
+TEST_F(Windows, SaveLogWritesEveryLineOrNamesTheFileItCouldNotWrite) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    MonitorWindowLog log(*Fmonitor);
+    log.Add("SOFTWARE VERSION 01.8 \xE9");
+    log.Add("Exit without save");
+    const QString good = dir.filePath("saved.log");
+    const QString bad = dir.filePath("missing/saved.log");
+    Fmonitor->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Fmonitor));
+    struct Row {
+        const char* name;
+        QString chosen; // "" = cancelled
+        bool written;
+        int messages;
+    };
+    const Row rows[] = {
+        {"cancelled", "", false, 0}, {"saved", good, true, 0}, {"folder missing", bad, false, 1}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        messages_.clear();
+        QFile::remove(good);
+        ScopedFileChoice choice(
+            [&r](QWidget*, FileChoiceKind kind, const QString&, const QString&) {
+                EXPECT_EQ(kind, FileChoiceKind::Save);
+                return r.chosen;
+            });
+        Click(Fmonitor->Form().BtnSaveLog);
+        EXPECT_EQ(QFile::exists(good), r.written);
+        ASSERT_EQ(messages_.size(), r.messages);
+        if (r.messages > 0) {
+            EXPECT_TRUE(messages_[0].contains(bad)) << messages_[0].toStdString();
+        }
+        if (r.written) {
+            QFile file(good);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(file.readAll(),
+                      QByteArray("SOFTWARE VERSION 01.8 \xE9\nExit without save\n"));
+        }
+    }
 }
 
 TEST_F(Windows, MonitorLogCountsAddedLinesAndKeepsEveryByte) {

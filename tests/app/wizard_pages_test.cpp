@@ -14,6 +14,7 @@
 #include "widgets/range_edit.h"
 
 #include <QFontMetrics>
+#include <QLineEdit>
 #include <QStyleOptionGroupBox>
 #include <QTest>
 
@@ -177,18 +178,24 @@ TEST_F(WizardPages, ShowingTheWizardAgainReturnsToTheModePageKeepingTheFields) {
     EXPECT_EQ(W().re_ipb4->text(), "77");
 }
 
-TEST_F(WizardPages, PortListsHoldComOneToNineThenTheDevicesFound) {
+TEST_F(WizardPages, PortListsHoldComOneToNineThenTheDevicesFoundThenAuto) {
     windows_.reset();
     StartProgram({"/dev/ttyUSB0", "/dev/ttyACM3"});
     for (QComboBox* box : {W().cb_com, M().cb_com}) {
-        ASSERT_EQ(box->count(), 11);
+        ASSERT_EQ(box->count(), 12);
         EXPECT_EQ(box->itemText(0), "COM1");
         EXPECT_EQ(box->itemText(8), "COM9");
         EXPECT_EQ(box->itemText(9), "/dev/ttyUSB0");
         EXPECT_EQ(box->itemText(10), "/dev/ttyACM3");
+        EXPECT_EQ(box->itemText(11), "Auto");
         EXPECT_EQ(box->currentIndex(), -1);
         EXPECT_EQ(box->currentText(), "COM1");
     }
+    // A long device path in the narrow box shows its start, and the whole of it on hover.
+    ChooseMode(1);
+    W().cb_com->setCurrentIndex(9);
+    EXPECT_EQ(W().cb_com->lineEdit()->cursorPosition(), 0);
+    EXPECT_EQ(W().cb_com->toolTip(), "/dev/ttyUSB0");
 }
 
 // Every caption of the wizard's pages must fit its control: clipped texts are what a user of
