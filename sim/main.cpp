@@ -14,6 +14,10 @@ int main(int argc, char** argv) {
                      comsetup::sim::SimUsage().c_str());
         return 2;
     }
+    if (parsed.options->version) {
+        std::printf("comsetup-sim %s\n", COMSETUP_VERSION);
+        return 0;
+    }
     if (parsed.options->help) {
         std::fputs(comsetup::sim::SimUsage().c_str(), stdout);
         return 0;

@@ -21,6 +21,7 @@ std::string SimUsage() {
     return "usage: comsetup-sim --firmware 01.8|V6.5.0.7 [--link PATH] [--off-time MS]\n"
            "                    [--json FILE] [--fail MODE] [--once] [--quiet]\n"
            "                    [--restart-time MS] [--idle-time MS] [--no-realtime] [--spin]\n"
+           "       comsetup-sim --help | --version\n"
            "Serves a converter stand-in on a pseudo-terminal and prints its path first.\n"
            "  --firmware V     firmware version shown in the banner (01.8 or V6.5.0.7)\n"
            "  --link PATH      create the symlink PATH to the pseudo-terminal\n"
@@ -53,6 +54,8 @@ ParseResult ParseSimOptions(const std::vector<std::string>& args) {
         std::string v;
         if (a == "--help" || a == "-h") {
             o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
         } else if (a == "--once") {
             o.once = true;
         } else if (a == "--quiet") {
@@ -103,7 +106,7 @@ ParseResult ParseSimOptions(const std::vector<std::string>& args) {
             return {std::nullopt, "unknown argument \"" + a + "\""};
         }
     }
-    if (!firmwareGiven && !o.help)
+    if (!firmwareGiven && !o.help && !o.version)
         return {std::nullopt, "--firmware is required (01.8 or V6.5.0.7)"};
     return {o, {}};
 }

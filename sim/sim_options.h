@@ -2,6 +2,7 @@
 //   comsetup-sim --firmware 01.8|V6.5.0.7 [--link PATH] [--off-time MS] [--json FILE]
 //                [--fail MODE] [--once] [--quiet] [--restart-time MS] [--idle-time MS]
 //                [--no-realtime] [--spin]
+//   comsetup-sim --help | --version
 #pragma once
 
 #include "sim/converter_model.h"
@@ -21,6 +22,7 @@ struct SimOptions {
     bool realtime = true; // ask for a real-time priority, so timestamps are taken on arrival
     bool spin = false;    // watch the line without sleeping (pause measurements)
     bool help = false;
+    bool version = false; // print the version and exit
 };
 
 struct ParseResult {

@@ -1,7 +1,8 @@
 // Draws the program's pictures at build time: the six mode pictures of the wizard (400 x 134,
 // 24-bit, as raw 32-bit rows for the program and as PNG), the two glyphs of the progress dialog (18
 // x 18, normal and disabled) and the application icon (32 x 32 in the 16 standard colours, also as
-// a Windows .ico); the glyphs and the icon as raw RGBA rows for the program and as PNG.
+// a Windows .ico); the glyphs and the icon as raw RGBA rows for the program and as PNG. The icon
+// is also drawn as PNG in the sizes desktop menus ask for (comsetup_<size>.png, 16 to 256).
 //
 // Usage: comsetup-picture-generator <output directory>
 //
@@ -267,12 +268,8 @@ const QRgb kPalette16[16] = {0xFF000000, 0xFF800000, 0xFF008000, 0xFF808000, 0xF
                              0xFF008080, 0xFFC0C0C0, 0xFF808080, 0xFFFF0000, 0xFF00FF00, 0xFFFFFF00,
                              0xFF0000FF, 0xFFFF00FF, 0xFF00FFFF, 0xFFFFFFFF};
 
-// The icon: a converter with its network and serial plugs, drawn crisply at 32 x 32 and
-// reduced to the 16 standard colours (index 0 with a clear mask is transparent).
-QImage Icon() {
-    QImage art(32, 32, QImage::Format_ARGB32);
-    art.fill(Qt::transparent);
-    QPainter p(&art);
+// The icon's drawing on a 32 x 32 grid: a converter with its network and serial plugs.
+void DrawIconArt(QPainter& p) {
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0x00, 0x00, 0x80));
     p.drawRect(4, 9, 24, 15);
@@ -289,6 +286,28 @@ QImage Icon() {
     p.drawRect(14, 2, 4, 7); // network line up
     p.setBrush(QColor(0xFF, 0x00, 0x00));
     p.drawRect(14, 24, 4, 6); // serial line down
+}
+
+// The icon as the desktop's menus show it, `size` pixels square: the same drawing scaled, so
+// whole multiples of 32 keep its crisp squares and smaller sizes blend the edges.
+QImage MenuIcon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, size % 32 != 0);
+    p.scale(size / 32.0, size / 32.0);
+    DrawIconArt(p);
+    p.end();
+    return image;
+}
+
+// The program's icon: the drawing at 32 x 32 reduced to the 16 standard colours (index 0 with
+// a clear mask is transparent).
+QImage Icon() {
+    QImage art(32, 32, QImage::Format_ARGB32);
+    art.fill(Qt::transparent);
+    QPainter p(&art);
+    DrawIconArt(p);
     p.end();
     QVector<QRgb> table(std::begin(kPalette16), std::end(kPalette16));
     QImage indexed(32, 32, QImage::Format_Indexed8);
@@ -455,6 +474,8 @@ int main(int argc, char** argv) {
             if (icon.pixelIndex(x, y) == 0)
                 iconWithAlpha.setPixel(x, y, qRgba(0, 0, 0, 0));
     ok &= SaveIconPicture(iconWithAlpha, out, "comsetup");
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        ok &= Save(MenuIcon(size), out.filePath(QStringLiteral("comsetup_%1.png").arg(size)));
     const std::vector<char> ico = IcoFile(icon, iconWithAlpha);
     QFile icoFile(out.filePath("comsetup.ico"));
     if (!icoFile.open(QIODevice::WriteOnly) ||

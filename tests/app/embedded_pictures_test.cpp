@@ -130,6 +130,27 @@ TEST(EmbeddedPictures, EmbeddedRowsShowThePixelsOfTheDrawnPngFiles) {
                   png.convertToFormat(QImage::Format_ARGB32_Premultiplied));
     }
 }
+
+// The icon drawn for desktop menus (installed in the hicolor theme): every size is the
+// window's icon, the same squares at whole multiples of 32, clear around the drawing.
+TEST(EmbeddedPictures, MenuIconsAreTheWindowIconInEverySize) {
+    const QImage windowIcon = DrawnBeside("comsetup").convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(windowIcon.size(), kIconSize);
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        SCOPED_TRACE(size);
+        const QImage icon = DrawnBeside(QStringLiteral("comsetup_%1").arg(size))
+                                .convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(icon.size(), QSize(size, size));
+        EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);
+        EXPECT_EQ(qAlpha(icon.pixel(size - 1, size - 1)), 0);
+        // The converter's body in the middle, as in the window's icon.
+        EXPECT_EQ(icon.pixel(size / 2, size * 17 / 32), windowIcon.pixel(16, 17));
+        if (size % 32 == 0) {
+            EXPECT_EQ(icon,
+                      windowIcon.scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+        }
+    }
+}
 #endif
 
 } // namespace

@@ -132,12 +132,29 @@ TEST(Arguments, BadValuesAreRefusedNamingTheOptionAndTheAcceptedValues) {
     }
 }
 
-TEST(Arguments, HelpIsNotAnError) {
-    const auto parsed = Parse({"download", "--help"});
-    EXPECT_FALSE(parsed.arguments);
-    EXPECT_EQ(parsed.exitCode, kExitComplete);
-    EXPECT_NE(parsed.out.find("--local-port"), std::string::npos);
-    EXPECT_NE(parsed.out.find("[default: 192.168.1.200]"), std::string::npos) << parsed.out;
+TEST(Arguments, HelpAndVersionAreAnswersNotErrors) {
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> mustContain; // on standard output
+    };
+    const std::string version = std::string("comsetup-cli ") + COMSETUP_VERSION + "\n";
+    const std::vector<Case> cases{
+        {{"download", "--help"}, {"--local-port", "[default: 192.168.1.200]"}},
+        {{"--help"}, {"--version", "download"}},
+        {{"--version"}, {version}},
+        {{"--version", "download", "--port", "COM2"}, {version}}, // nothing is run
+    };
+    for (const auto& c : cases) {
+        const auto parsed = Parse(c.args);
+        const std::string joined = c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : "");
+        EXPECT_FALSE(parsed.arguments) << joined;
+        EXPECT_EQ(parsed.exitCode, kExitComplete) << joined;
+        EXPECT_EQ(parsed.err, "") << joined;
+        for (const auto& text : c.mustContain) {
+            EXPECT_NE(parsed.out.find(text), std::string::npos) << joined << "\n" << parsed.out;
+        }
+    }
+    EXPECT_EQ(Parse({"--version"}).out, version); // the version line alone
 }
 
 TEST(Arguments, ConfigFileIsReadFirstAndOptionsOverrideIt) {

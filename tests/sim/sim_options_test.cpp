@@ -71,11 +71,25 @@ TEST(SimOptions, FaultsAreNamed) {
     }
 }
 
-TEST(SimOptions, HelpNeedsNoFirmware) {
-    const auto r = ParseSimOptions({"--help"});
-    ASSERT_TRUE(r.options);
-    EXPECT_TRUE(r.options->help);
+TEST(SimOptions, HelpAndVersionNeedNoFirmware) {
+    struct Case {
+        std::vector<std::string> args;
+        bool help, version;
+    };
+    const Case cases[] = {
+        {{"--help"}, true, false},
+        {{"-h"}, true, false},
+        {{"--version"}, false, true},
+        {{"--version", "--firmware", "01.8"}, false, true},
+    };
+    for (const Case& c : cases) {
+        const auto r = ParseSimOptions(c.args);
+        ASSERT_TRUE(r.options) << c.args[0] << ": " << r.error;
+        EXPECT_EQ(r.options->help, c.help) << c.args[0];
+        EXPECT_EQ(r.options->version, c.version) << c.args[0];
+    }
     EXPECT_NE(SimUsage().find("no-exit-without"), std::string::npos);
+    EXPECT_NE(SimUsage().find("--version"), std::string::npos);
 }
 
 } // namespace
