@@ -16,9 +16,12 @@
 #include "widgets/message_box.h"
 
 #include <QCloseEvent>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QShowEvent>
 #include <QTimer>
+
+#include <vector>
 
 int stat_wiz = 0;
 TF_selmode* F_selmode = nullptr;
@@ -31,11 +34,49 @@ constexpr QSize kWizardMinimumClient{423, 492};
 constexpr int kBandHeight = 41;
 
 // A chosen position is written only when it differs: Qt empties an editable box's text on
-// every setCurrentIndex(-1), also when no entry was chosen, and the main window's box must
-// keep its own text then.
+// every setCurrentIndex(-1), also when no entry was chosen.
 void CopyChoice(QComboBox* from, QComboBox* to) {
     if (to->currentIndex() != from->currentIndex())
         to->setCurrentIndex(from->currentIndex());
+}
+
+// An editable box hands over its chosen entry by position, and a text typed instead of
+// picked (a port such as "COM10" or "/dev/ttyUSB3", a baud rate such as 14400) as that text,
+// so that the download uses what the user sees.
+void CopyChoiceOrText(QComboBox* from, QComboBox* to) {
+    CopyChoice(from, to);
+    if (from->currentIndex() < 0)
+        to->setEditText(from->currentText().trimmed());
+}
+
+// A numeric field whose value reaches the converter, with the range the converter takes.
+struct RangeCheck {
+    TRangeEdit* field;
+    QString name;
+    int min;
+    int max;
+};
+
+// The fields a download sends, in the order of the window: the converter's address, mask and
+// local port always; the gateway when it is used; the peer address in the tunnel modes unless
+// the master side replaces it.
+std::vector<RangeCheck> FieldsSent(Ui::TF_selmode& w) {
+    std::vector<RangeCheck> checks;
+    const auto bytes = [&checks](std::initializer_list<TRangeEdit*> fields, const char* what) {
+        int n = 1;
+        for (TRangeEdit* f : fields)
+            checks.push_back(
+                {f, QStringLiteral("%1 byte %2").arg(QLatin1String(what)).arg(n++), 0, 255});
+    };
+    bytes({w.re_ipb1, w.re_ipb2, w.re_ipb3, w.re_ipb4}, "IP address");
+    bytes({w.re_smb1, w.re_smb2, w.re_smb3, w.re_smb4}, "Subnet mask");
+    checks.push_back({w.RangeEdit1, QStringLiteral("Local port"), comsetup::kLocalPortMin,
+                      comsetup::kLocalPortMax});
+    if (w.CB_UseGateway->isChecked())
+        bytes({w.RE_Gat1, w.RE_Gat2, w.RE_Gat3, w.RE_Gat4}, "Gateway");
+    if (stat_wiz >= 2 && !w.cb_broadcast->isChecked())
+        bytes({w.are_ipb1, w.are_ipb2, w.are_ipb3, w.are_ipb4}, "Remote IP");
+    return checks;
 }
 
 } // namespace
@@ -183,6 +224,30 @@ void TF_selmode::Button1Click(QObject* /*Sender*/) {
     ui->Button1->setText(QStringLiteral("DownLoad"));
 }
 
+bool TF_selmode::ValuesAreSendable() {
+    using namespace comsetup;
+    // A field's value model falls back to its last good value for a text out of range (300
+    // typed in a byte reads as 30): refuse here, so that what is sent is what is shown.
+    for (const RangeCheck& c : FieldsSent(*ui)) {
+        if (WholeNumberIn(c.field->text().toStdString(), c.min, c.max))
+            continue;
+        c.field->setFocus(Qt::OtherFocusReason);
+        c.field->FlashError();
+        ShowMessage(QString::fromStdString(FieldRangeMessage(c.name.toStdString(), c.min, c.max)));
+        return false;
+    }
+    // A baud rate typed instead of picked goes out as typed: it must be digits.
+    if (ui->cb_br->currentIndex() < 0 &&
+        !IsBaudRateText(ui->cb_br->currentText().trimmed().toStdString())) {
+        ui->cb_br->setFocus(Qt::OtherFocusReason);
+        ui->cb_br->lineEdit()->selectAll();
+        ShowMessage(QString::fromLatin1(kBaudRateMessage.data(),
+                                        static_cast<qsizetype>(kBaudRateMessage.size())));
+        return false;
+    }
+    return true;
+}
+
 void TF_selmode::CopyAndDownload() {
     using namespace comsetup;
     if (Fmain->DownloadRunning()) {
@@ -190,6 +255,8 @@ void TF_selmode::CopyAndDownload() {
         comsetup::ProgressDialogView(*fprog).BringToFront();
         return;
     }
+    if (!ValuesAreSendable())
+        return;
     Ui::TFmain& m = Fmain->Form();
     const AddressBytes ip = ReadAddress({ui->re_ipb1, ui->re_ipb2, ui->re_ipb3, ui->re_ipb4});
     WriteAddress({m.re_ipb1, m.re_ipb2, m.re_ipb3, m.re_ipb4}, ip);
@@ -209,11 +276,11 @@ void TF_selmode::CopyAndDownload() {
     m.CB_UseGateway->setChecked(ui->CB_UseGateway->isChecked());
     const AddressFields mainPeer{m.are_ipb1, m.are_ipb2, m.are_ipb3, m.are_ipb4};
     WriteAddress(mainPeer, ReadAddress({ui->are_ipb1, ui->are_ipb2, ui->are_ipb3, ui->are_ipb4}));
-    CopyChoice(ui->cb_br, m.cb_br);
+    CopyChoiceOrText(ui->cb_br, m.cb_br);
     CopyChoice(ui->cb_pa, m.cb_pa);
     CopyChoice(ui->cb_sb, m.cb_sb);
     CopyChoice(ui->cb_fc, m.cb_fc);
-    CopyChoice(ui->cb_com, m.cb_com);
+    CopyChoiceOrText(ui->cb_com, m.cb_com);
     m.CB_BRCast->setChecked(ui->cb_broadcast->isChecked());
 
     if (stat_wiz == 2 || stat_wiz == 3)

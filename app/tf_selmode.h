@@ -1,9 +1,10 @@
 // The mode-selection wizard, the program's main window and the only one a user works in.
 // Page 0 offers the three operating modes; the settings page of the chosen mode collects the
 // converter's LAN, serial, gateway and peer settings and the PC's port. "DownLoad" checks the
-// subnet mask, copies every value into the main setup window's controls of the same names
-// (numbers by value, check boxes by state, combo boxes by the position of the chosen entry)
-// and starts that window's download.
+// numeric fields it would send (each a whole number within its range) and the subnet mask,
+// copies every value into the main setup window's controls of the same names (numbers by
+// value, check boxes by state, combo boxes by the position of the chosen entry, or by their
+// text when it was typed instead of picked) and starts that window's download.
 //
 // Closing the wizard ends the program; while a download runs the close waits until the
 // download has ended (the wizard stays on the screen until then).
@@ -55,6 +56,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Every field a download would send holds a number within its range, and a typed baud
+    // rate is digits; otherwise the first fault is flashed, focused and named in a message.
+    bool ValuesAreSendable();
     void CopyAndDownload();
 
     std::unique_ptr<Ui::TF_selmode> ui;

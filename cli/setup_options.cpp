@@ -141,19 +141,17 @@ Ipv4 ParseIpv4(const std::string& given) {
 Ipv4 ParseMask(const std::string& text) {
     const Ipv4 mask = ParseIpv4(text);
     if (const auto message = CheckSubnetMask(mask)) {
-        bool bytesAllowed = std::all_of(mask.begin(), mask.end(), IsAllowedMaskByte);
-        throw ValueError(Quoted(text) + " is refused. " + *message +
-                         (bytesAllowed ? " (and the ones must be contiguous, such as "
-                                         "255.255.255.0)"
-                                       : ""));
+        throw ValueError(Quoted(text) + " is refused. " + *message);
     }
     return mask;
 }
 
 int ParseTcpPort(const std::string& text) {
     const auto value = ParseDecimal(Trim(text));
-    if (!value || *value < 1 || *value > 65535) {
-        Refuse(text, "a TCP port number from 1 to 65535");
+    // The same rule as the wizard's: the converter cannot listen on 0 (nor on 65536).
+    if (!value || *value < kLocalPortMin || *value > kLocalPortMax) {
+        Refuse(text, "a TCP port number from " + std::to_string(kLocalPortMin) + " to " +
+                         std::to_string(kLocalPortMax));
     }
     return *value;
 }

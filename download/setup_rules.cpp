@@ -47,9 +47,34 @@ std::optional<std::string> CheckSubnetMask(const AddressBytes& mask) {
         }
     }
     if (!IsContiguousMask(mask)) {
-        return std::string(kSubnetMaskMessage);
+        return std::string(kNonContiguousMaskMessage);
     }
     return std::nullopt;
+}
+
+std::optional<int> WholeNumberIn(std::string_view text, int min, int max) {
+    if (text.empty() || text.size() > 10) {
+        return std::nullopt;
+    }
+    long long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    if (value < min || value > max) {
+        return std::nullopt;
+    }
+    return static_cast<int>(value);
+}
+
+std::string FieldRangeMessage(std::string_view field, int min, int max) {
+    return std::string(field) + " must be " + std::to_string(min) + " to " + std::to_string(max);
+}
+
+bool IsBaudRateText(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 AddressBytes DirectedBroadcast(const AddressBytes& ip, const AddressBytes& mask) {

@@ -16,6 +16,18 @@ namespace comsetup {
 inline constexpr std::string_view kSubnetMaskMessage =
     "Error in SubNet Mask! The only values avaible are 255,254,252,248,240,224,192,128,0";
 
+// The message for allowed bytes whose ones are not contiguous (such as 255.0.255.0).
+inline constexpr std::string_view kNonContiguousMaskMessage =
+    "The subnet mask must be contiguous ones followed by zeros, e.g. 255.255.255.0";
+
+// The converter's local port: it cannot listen on 0, and 65536 is no port at all.
+inline constexpr int kLocalPortMin = 1;
+inline constexpr int kLocalPortMax = 65535;
+
+// The message for a typed baud rate that is not all digits.
+inline constexpr std::string_view kBaudRateMessage =
+    "Baud rate must be digits only, such as 9600 or 14400";
+
 // Operating modes as the wizard numbers them (its page state once a mode is chosen).
 enum class OperatingMode : int {
     RemoteComPort = 1,
@@ -31,8 +43,20 @@ bool IsAllowedMaskByte(int value);
 bool IsContiguousMask(const AddressBytes& mask);
 
 // The full check done before a download: every byte allowed and the ones contiguous.
-// Returns the mask message when the mask is refused, nothing when it is accepted.
+// Returns the message of the first fault (a byte outside the list, then the contiguity),
+// nothing when the mask is accepted.
 std::optional<std::string> CheckSubnetMask(const AddressBytes& mask);
+
+// The value of a field's text when it is a whole decimal number (digits only, at most ten)
+// within min..max; nothing otherwise (empty, a sign, a fraction, out of range).
+std::optional<int> WholeNumberIn(std::string_view text, int min, int max);
+
+// The refusal of a field whose text is not a whole number within its range:
+// "<field> must be <min> to <max>".
+std::string FieldRangeMessage(std::string_view field, int min, int max);
+
+// True when a baud rate text is sendable as typed: one or more digits and nothing else.
+bool IsBaudRateText(std::string_view text);
 
 // The directed broadcast address of the network: ip with every host bit of mask set,
 // byte by byte on the low 8 bits (192.168.1.200 / 255.255.255.0 -> 192.168.1.255).

@@ -133,6 +133,7 @@ long double TRangeEdit::GetFloatValue() {
 
 void TRangeEdit::SetValue(long double x) {
     AssignText(Q(FormatGeneral(x, Separator())));
+    lastText_ = text(); // what a refused key puts back
 }
 
 void TRangeEdit::SetNumDec(std::uint8_t n) {
@@ -602,6 +603,13 @@ void TRangeEdit::keyReleaseEvent(QKeyEvent* e) {
         KeyUp(key, ShiftStateOf(*e));
     }
     QLineEdit::keyReleaseEvent(e);
+}
+
+void TRangeEdit::focusInEvent(QFocusEvent* e) {
+    // A field filled by its form or by code has not seen a key yet: what it shows is what a
+    // refused key must put back, not the "0" it was created with.
+    lastText_ = text();
+    QLineEdit::focusInEvent(e);
 }
 
 void TRangeEdit::focusOutEvent(QFocusEvent* e) {

@@ -92,7 +92,8 @@ public:
     int LungDec() const { return lungDec_; }
     void SetLungDec(int n);
 
-    // State.
+    // State. LastText is also taken from the text when the field gets the focus and when
+    // SetValue writes it.
     const QString& LastText() const { return lastText_; }
     std::int32_t LastInt() const { return lastInt_; }
     long double LastFloat() const { return lastFloat_; }
@@ -122,6 +123,7 @@ protected:
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
 
 private:

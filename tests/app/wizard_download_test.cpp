@@ -15,6 +15,7 @@
 #include "download/setup_rules.h"
 #include "widgets/range_edit.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 
@@ -56,6 +57,9 @@ protected:
         return Texts({M().are_ipb1, M().are_ipb2, M().are_ipb3, M().are_ipb4});
     }
     void TypeInto(QComboBox* box, const QString& text) {
+        // A user types into the active wizard (a download leaves its dialog active).
+        F_selmode->activateWindow();
+        QApplication::setActiveWindow(F_selmode);
         QLineEdit* edit = box->lineEdit();
         edit->setFocus();
         edit->selectAll();
@@ -84,9 +88,12 @@ TEST_F(WizardDownload, MaskOfAllowedContiguousBytesStartsTheDownload) {
 TEST_F(WizardDownload, RefusedMaskShowsTheMaskMessageAndCopiesOnlyTheAddress) {
     // 255.255.255.1 has a byte outside the list; 255.0.255.0 and 255.255.0.255 have allowed
     // bytes whose ones are not contiguous, which the converter cannot take as they are.
-    const std::array<std::array<int, 4>, 3> refused{
-        {{255, 255, 255, 1}, {255, 0, 255, 0}, {255, 255, 0, 255}}};
-    for (const auto& mask : refused) {
+    const QString contiguous = QString::fromLatin1(kNonContiguousMaskMessage.data());
+    const std::array<std::pair<std::array<int, 4>, QString>, 3> refused{
+        {{{255, 255, 255, 1}, kMaskMessage},
+         {{255, 0, 255, 0}, contiguous},
+         {{255, 255, 0, 255}, contiguous}}};
+    for (const auto& [mask, message] : refused) {
         SCOPED_TRACE(mask[1] * 1000 + mask[3]);
         windows_.reset();
         messages_.clear();
@@ -96,7 +103,7 @@ TEST_F(WizardDownload, RefusedMaskShowsTheMaskMessageAndCopiesOnlyTheAddress) {
         TypeAddress(WizardMask(), mask);
         Type(W().RangeEdit1, "2000");
         PressButton1();
-        EXPECT_EQ(messages_, QStringList{kMaskMessage});
+        EXPECT_EQ(messages_, QStringList{message});
         EXPECT_EQ(MainIp(), (QStringList{"10", "1", "2", "3"}));
         EXPECT_EQ(MainMask(), (QStringList{"255", "255", "255", "0"}));
         EXPECT_EQ(M().RangeEdit1->text(), "10001");
@@ -151,42 +158,92 @@ TEST_F(WizardDownload, EveryValueReachesTheMainWindow) {
         EXPECT_TRUE(c->isEnabled()) << c->objectName().toStdString();
 }
 
-TEST_F(WizardDownload, OutOfRangeAndFractionalBytesAreCopiedAsTheFieldReadsThem) {
-    ChooseMode(1);
-    Type(W().re_ipb4, "300");
-    Type(W().re_ipb3, "2.6");
-    const int lastInRange = W().re_ipb4->GetValue();
-    ASSERT_LE(lastInRange, 255);
-    PressButton1();
-    EXPECT_EQ(M().re_ipb4->text(), QString::number(lastInRange));
-    EXPECT_EQ(M().re_ipb3->text(), "3");
-    EXPECT_EQ(W().re_ipb4->text(), "300"); // the wizard's field keeps what was typed
+// A text that is no whole number within its field's range would reach the converter as the
+// field's last good value (300 typed digit by digit reads as 30): "DownLoad" refuses it with
+// one message naming the field and its range, puts the focus there, and sends nothing.
+TEST_F(WizardDownload, FieldOutOfItsRangeIsRefusedByName) {
+    struct Case {
+        int mode;
+        TRangeEdit* Ui::TF_selmode::*field;
+        QString text;
+        QString message; // empty: not sent in this mode, so not checked
+        bool useGateway = false;
+    };
+    using W_ = Ui::TF_selmode;
+    const Case cases[] = {
+        {1, &W_::re_ipb4, "300", "IP address byte 4 must be 0 to 255"},
+        {1, &W_::re_ipb3, "2.6", "IP address byte 3 must be 0 to 255"},
+        {1, &W_::re_smb2, "256", "Subnet mask byte 2 must be 0 to 255"},
+        {1, &W_::RangeEdit1, "0", "Local port must be 1 to 65535"},
+        {1, &W_::RangeEdit1, "65536", "Local port must be 1 to 65535"},
+        {1, &W_::RangeEdit1, "1234567890", "Local port must be 1 to 65535"},
+        {1, &W_::RE_Gat1, "999", "Gateway byte 1 must be 0 to 255", true},
+        {1, &W_::RE_Gat1, "999", ""}, // gateway not used
+        {2, &W_::are_ipb2, "300", "Remote IP byte 2 must be 0 to 255"},
+        {1, &W_::are_ipb2, "300", ""}, // no tunnel: the peer is not sent
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.text + " " + c.message).toStdString());
+        windows_.reset();
+        messages_.clear();
+        StartProgram();
+        ChooseMode(c.mode);
+        if (c.useGateway)
+            Click(W().CB_UseGateway);
+        TRangeEdit* field = W().*(c.field);
+        Type(field, c.text);
+        ASSERT_EQ(field->text(), c.text);
+        PressButton1();
+        if (c.message.isEmpty()) {
+            EXPECT_EQ(messages_, QStringList{kPortMessage}); // the download went ahead
+            continue;
+        }
+        EXPECT_EQ(messages_, QStringList{c.message});
+        EXPECT_TRUE(field->hasFocus());
+        EXPECT_EQ(field->text(), c.text); // left for the user to mend
+        EXPECT_FALSE(fprog->isVisible());
+        EXPECT_EQ(MainIp(), (QStringList{"192", "168", "1", "200"})); // nothing copied
+    }
 }
 
-TEST_F(WizardDownload, TypedComboTextIsNotCarriedOver) {
+TEST_F(WizardDownload, TypedComboTextIsCarriedOver) {
     ChooseMode(1);
-    // Untouched boxes (no entry chosen): the main window keeps its own texts.
+    // Untouched boxes (no entry chosen): their texts are the main window's own.
     PressButton1();
     EXPECT_EQ(M().cb_br->currentText(), "9600");
     EXPECT_EQ(M().cb_com->currentText(), "COM1");
 
     W().cb_br->setCurrentIndex(8); // "57600"
     PressButton1();
-    EXPECT_EQ(M().cb_br->currentText(), "57600");
+    EXPECT_EQ(M().cb_br->currentIndex(), 8);
 
-    TypeInto(W().cb_br, "12345");
-    EXPECT_EQ(W().cb_br->currentText(), "12345");
+    // A rate not in the list goes out as typed.
+    TypeInto(W().cb_br, "14400");
     EXPECT_EQ(W().cb_br->currentIndex(), -1);
     PressButton1();
     EXPECT_EQ(M().cb_br->currentIndex(), -1);
-    EXPECT_EQ(M().cb_br->currentText(), ""); // it had an entry chosen: emptied
-    EXPECT_EQ(Fmain->ReadSetupValues().baudText, "");
+    EXPECT_EQ(Fmain->ReadSetupValues().baudText, "14400");
 
-    // A typed port name is not used either: the download goes to the main window's port.
-    TypeInto(W().cb_com, "COM5");
+    // Anything but digits is refused before anything is copied.
+    TypeInto(W().cb_br, "96OO");
     messages_.clear();
     PressButton1();
-    EXPECT_EQ(messages_, QStringList{kPortMessage});
+    EXPECT_EQ(messages_, QStringList{QString::fromLatin1(kBaudRateMessage.data())});
+    EXPECT_EQ(F_selmode->focusWidget(), W().cb_br); // the wizard's focus
+    EXPECT_EQ(Fmain->ReadSetupValues().baudText, "14400");
+    TypeInto(W().cb_br, "19200");
+
+    // A typed port name or device path is the port the download opens.
+    TypeInto(W().cb_com, "/nonexistent/ttyUSB3");
+    messages_.clear();
+    PressButton1();
+    EXPECT_EQ(messages_, QStringList{"Error opening serial port :/nonexistent/ttyUSB3"});
+    EXPECT_EQ(Fmain->ReadSetupValues().portName, "/nonexistent/ttyUSB3");
+    // Picking an entry again hands the entry over.
+    W().cb_com->setCurrentIndex(9);
+    PressButton1();
+    EXPECT_EQ(M().cb_com->currentIndex(), 9);
+    EXPECT_EQ(Fmain->ReadSetupValues().portName, "/nonexistent/ttyUSB7");
 }
 
 TEST_F(WizardDownload, RemoteComPortLeavesTheTunnelOffButCopiesThePeerAddress) {

@@ -42,9 +42,16 @@ TEST(SetupOptions, MaskRefusalCarriesTheMaskMessage) {
     EXPECT_EQ(ParseMask("255.255.254.0"), (Ipv4{255, 255, 254, 0}));
     EXPECT_EQ(ParseMask("0.0.0.0"), (Ipv4{0, 0, 0, 0}));
     // A byte outside the list, and allowed bytes whose ones are not contiguous.
-    for (const char* bad : {"255.255.255.1", "255.0.255.0", "255.255.0.255", "0.255.255.255"}) {
-        const std::string message = MessageOf([](const std::string& t) { ParseMask(t); }, bad);
-        EXPECT_NE(message.find(std::string(kSubnetMaskMessage)), std::string::npos) << bad;
+    struct Case {
+        const char* mask;
+        std::string_view message;
+    };
+    for (const Case& c :
+         {Case{"255.255.255.1", kSubnetMaskMessage}, Case{"255.0.255.0", kNonContiguousMaskMessage},
+          Case{"255.255.0.255", kNonContiguousMaskMessage},
+          Case{"0.255.255.255", kNonContiguousMaskMessage}}) {
+        const std::string message = MessageOf([](const std::string& t) { ParseMask(t); }, c.mask);
+        EXPECT_NE(message.find(std::string(c.message)), std::string::npos) << c.mask;
     }
 }
 

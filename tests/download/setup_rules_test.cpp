@@ -36,8 +36,35 @@ TEST(SubnetMaskRules, CheckGivesTheMessageForByteAndContiguityFaults) {
     EXPECT_EQ(CheckSubnetMask({255, 255, 255, 0}), std::nullopt);
     EXPECT_EQ(CheckSubnetMask({255, 255, 255, 252}), std::nullopt);
     EXPECT_EQ(CheckSubnetMask({255, 255, 255, 1}), message);
-    EXPECT_EQ(CheckSubnetMask({255, 0, 255, 0}), message); // every byte allowed, not contiguous
+    // Every byte allowed, the ones not contiguous: the message says what is wrong.
+    EXPECT_EQ(CheckSubnetMask({255, 0, 255, 0}), std::string(kNonContiguousMaskMessage));
     EXPECT_EQ(CheckSubnetMask({300, 255, 255, 0}), message);
+}
+
+TEST(FieldRules, WholeNumbersWithinTheirRangeOnly) {
+    struct Case {
+        const char* text;
+        int min, max;
+        std::optional<int> value;
+    };
+    for (const Case& c :
+         {Case{"0", 0, 255, 0}, Case{"255", 0, 255, 255}, Case{"007", 0, 255, 7},
+          Case{"256", 0, 255, std::nullopt}, Case{"300", 0, 255, std::nullopt},
+          Case{"", 0, 255, std::nullopt}, Case{"-1", 0, 255, std::nullopt},
+          Case{"2.6", 0, 255, std::nullopt}, Case{"1,5", 0, 255, std::nullopt},
+          Case{" 1", 0, 255, std::nullopt}, Case{"1E2", 0, 255, std::nullopt},
+          Case{"65535", 1, 65535, 65535}, Case{"0", 1, 65535, std::nullopt},
+          Case{"65536", 1, 65535, std::nullopt}, Case{"1234567890", 1, 65535, std::nullopt},
+          Case{"99999999999", 0, 2147483647, std::nullopt}}) {
+        EXPECT_EQ(WholeNumberIn(c.text, c.min, c.max), c.value) << c.text;
+    }
+    EXPECT_EQ(FieldRangeMessage("IP address byte 1", 0, 255), "IP address byte 1 must be 0 to 255");
+    for (const char* baud : {"9600", "14400", "0300"}) {
+        EXPECT_TRUE(IsBaudRateText(baud)) << baud;
+    }
+    for (const char* baud : {"", "96OO", "9600 ", "-9600", "9.6k"}) {
+        EXPECT_FALSE(IsBaudRateText(baud)) << baud;
+    }
 }
 
 TEST(DirectedBroadcast, SetsEveryHostBitOfTheMask) {

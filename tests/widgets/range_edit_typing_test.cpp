@@ -3,6 +3,9 @@
 // colour held until the key is released, and LastText after every release.
 #include <QClipboard>
 
+#include <functional>
+#include <memory>
+
 #include "tests/widgets/field_fixture.h"
 
 using TypingTest = FieldTest;
@@ -168,6 +171,32 @@ TEST_F(TypingTest, LastTextFollowsEveryRelease) {
     Click(Qt::Key_Home);
     EXPECT_EQ(field->LastText(), "45");
     EXPECT_EQ(field->Color(), field->NormalColor());
+}
+
+// A field filled before any key reached it (its form's text, SetValue) must put back what
+// it showed when its first key is refused, not the "0" it was created with.
+TEST_F(TypingTest, FirstRefusedKeyPutsBackTheTextTheFieldWasFilledWith) {
+    struct Case {
+        const char* name;
+        bool focusFirst;
+        std::function<void(TRangeEdit*)> fill;
+    };
+    for (const Case& c :
+         {Case{"form text, then focus", false, [](TRangeEdit* f) { f->setText("192"); }},
+          Case{"SetValue while focused", true, [](TRangeEdit* f) { f->SetValue(192); }}}) {
+        auto fresh = std::make_unique<TRangeEdit>(window.get());
+        window->layout()->addWidget(fresh.get());
+        ByteField(fresh.get());
+        fresh->show();
+        if (c.focusFirst)
+            fresh->setFocus();
+        c.fill(fresh.get());
+        fresh->setFocus();
+        ASSERT_TRUE(fresh->hasFocus()) << c.name;
+        QTest::keyClick(fresh.get(), Qt::Key_X); // refused
+        EXPECT_EQ(fresh->text(), "192") << c.name;
+        EXPECT_EQ(fresh->GetValue(), 192) << c.name;
+    }
 }
 
 TEST_F(TypingTest, TabMovesTheFocusWithoutRefusal) {
