@@ -4,6 +4,9 @@
 #include "cli/exit_codes.h"
 #include "cli/progress_line.h"
 
+#include "download/banner.h"
+#include "serial/port_names.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -40,10 +43,44 @@ std::vector<DownloadResult> RunBatch(const std::vector<CliSetup>& setups,
                 job.trace = options.traceFor(i);
             }
             results[i] = RunDownloadJob(setups[i], job, *cancels[i]);
+            if (options.board != nullptr) {
+                options.board->Finish(i, results[i]);
+            }
         });
     }
     for (auto& thread : threads) {
         thread.join();
+    }
+    return results;
+}
+
+ResultBoard::ResultBoard(const std::vector<CliSetup>& setups)
+    : results_(setups.size()), finished_(setups.size(), false) {
+    for (std::size_t i = 0; i < setups.size(); ++i) {
+        results_[i].port = setups[i].port;
+        results_[i].device = ResolvePortName(setups[i].port);
+        results_[i].firmware = FirmwareName(FirmwareVariant::Unknown);
+    }
+}
+
+void ResultBoard::Finish(std::size_t i, const DownloadResult& result) {
+    std::lock_guard lock(lock_);
+    results_[i] = result;
+    finished_[i] = true;
+}
+
+std::vector<DownloadResult> ResultBoard::Snapshot(const std::string& signal) const {
+    std::lock_guard lock(lock_);
+    std::vector<DownloadResult> results = results_;
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        if (!finished_[i]) {
+            results[i].exitCode = kExitTerminated;
+            results[i].verdict = "Terminated";
+            results[i].error = "ended at once by " + signal + "; the port was closed";
+            results[i].seconds = seconds;
+        }
     }
     return results;
 }
@@ -65,7 +102,7 @@ std::string ResultsTable(const std::vector<DownloadResult>& results) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f s", r.seconds);
         std::string verdict = OneLine(r.verdict);
-        for (const std::string& more : {r.message, r.error}) {
+        for (const std::string& more : {r.message, r.error, r.logError}) {
             if (!more.empty()) {
                 verdict += (verdict.empty() ? "" : " - ") + OneLine(more);
             }

@@ -7,11 +7,28 @@
 
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace comsetup::cli {
+
+// The results of a command's downloads as they come in, for the report printed when SIGTERM
+// or SIGHUP ends the process while some still run. Thread-safe.
+class ResultBoard {
+public:
+    explicit ResultBoard(const std::vector<CliSetup>& setups);
+    void Finish(std::size_t i, const DownloadResult& result);
+    // Every result: those still running end as terminated by signal, with the time so far.
+    std::vector<DownloadResult> Snapshot(const std::string& signal) const;
+
+private:
+    mutable std::mutex lock_;
+    std::vector<DownloadResult> results_;
+    std::vector<bool> finished_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
 
 struct BatchOptions {
     std::ostream* progressOut = nullptr;
@@ -23,6 +40,7 @@ struct BatchOptions {
     std::chrono::microseconds stagger{1000};
     // The trace of download i (used on that download's thread only), or nullptr.
     std::function<DownloadTrace*(std::size_t i)> traceFor;
+    ResultBoard* board = nullptr; // told of each result as it comes, when set
 };
 
 // Runs every download to its end; results in the order of setups.

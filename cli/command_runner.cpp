@@ -32,6 +32,16 @@ int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err
     const bool terminal = arguments.json ? console.errIsTerminal : console.outIsTerminal;
 
     InterruptHandler interrupts;
+    ResultBoard board({arguments.setup});
+    TerminationReport terminated([&](const char* signal) {
+        const DownloadResult result = board.Snapshot(signal).front();
+        progress << std::endl;
+        err << "comsetup-cli: " << result.port << ": terminated by " << signal
+            << ": ended at once, port closed." << std::endl;
+        if (arguments.json) {
+            out << ResultToJson(result).dump(2) << std::endl;
+        }
+    });
     std::atomic<bool> cancel{false};
     JobOptions job;
     job.progressOut = &progress;
@@ -46,8 +56,12 @@ int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err
                  << "on when asked; Ctrl+C cancels." << std::endl;
     }
     const DownloadResult result = RunDownloadJob(arguments.setup, job, cancel);
+    terminated.ClaimOutput();
     if (!result.error.empty()) {
         err << "comsetup-cli: " << result.port << ": " << result.error << std::endl;
+    }
+    if (!result.logError.empty()) {
+        err << "comsetup-cli: " << result.logError << std::endl;
     }
     if (arguments.json) {
         out << ResultToJson(result).dump(2) << std::endl;
@@ -68,22 +82,39 @@ int RunBatchCommand(const Arguments& arguments, std::ostream& out, std::ostream&
     }
     InterruptHandler interrupts;
     std::ostream& progress = arguments.json ? err : out;
+    ResultBoard board(setups);
+    const auto printResults = [&](const std::vector<DownloadResult>& results) {
+        if (arguments.json) {
+            nlohmann::json list = nlohmann::json::array();
+            for (const auto& result : results) {
+                list.push_back(ResultToJson(result));
+            }
+            out << list.dump(2) << std::endl;
+        } else {
+            out << "\n" << ResultsTable(results) << std::flush;
+        }
+    };
+    TerminationReport terminated([&](const char* signal) {
+        progress << std::endl;
+        err << "comsetup-cli: terminated by " << signal
+            << ": every download ended at once, ports closed." << std::endl;
+        printResults(board.Snapshot(signal));
+    });
     progress << "Batch of " << setups.size()
              << " downloads: switch the converters off and on when asked; Ctrl+C cancels."
              << std::endl;
     BatchOptions options;
     options.progressOut = &progress;
     options.logDir = arguments.logDir;
+    options.board = &board;
     const auto results = RunBatch(setups, options);
-    if (arguments.json) {
-        nlohmann::json list = nlohmann::json::array();
-        for (const auto& result : results) {
-            list.push_back(ResultToJson(result));
+    terminated.ClaimOutput();
+    for (const auto& result : results) {
+        if (!result.logError.empty()) {
+            err << "comsetup-cli: " << result.port << ": " << result.logError << std::endl;
         }
-        out << list.dump(2) << std::endl;
-    } else {
-        out << "\n" << ResultsTable(results);
     }
+    printResults(results);
     return BatchExitCode(results);
 }
 

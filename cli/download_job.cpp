@@ -78,7 +78,7 @@ std::string ExplainOpenFailure(const std::string& port, const std::string& devic
 
 } // namespace
 
-FileMonitorLog::FileMonitorLog(const std::string& path) {
+FileMonitorLog::FileMonitorLog(const std::string& path) : path_(path) {
     if (path.empty()) {
         return;
     }
@@ -90,9 +90,27 @@ FileMonitorLog::FileMonitorLog(const std::string& path) {
 
 void FileMonitorLog::Add(const std::string& line) {
     lines_.Add(line);
-    if (file_.is_open()) {
+    if (file_.is_open() && error_.empty()) {
+        errno = 0;
         file_ << line << "\n" << std::flush;
+        if (!file_) {
+            // The download goes on; the loss is reported at its end.
+            error_ = "--log: " + path_ + ": could not be written completely (" +
+                     (errno != 0 ? std::strerror(errno) : "write error") + ")";
+        }
     }
+}
+
+std::string FileMonitorLog::Finish() {
+    if (file_.is_open()) {
+        errno = 0;
+        file_.close();
+        if (file_.fail() && error_.empty()) {
+            error_ = "--log: " + path_ + ": could not be written completely (" +
+                     (errno != 0 ? std::strerror(errno) : "write error") + ")";
+        }
+    }
+    return error_;
 }
 
 DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
@@ -163,6 +181,10 @@ DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
     result.verdict = reporter.Text();
     result.message = reporter.LastMessage();
     result.logLines = log->Count();
+    result.logError = log->Finish();
+    if (!result.logError.empty() && result.exitCode == kExitComplete) {
+        result.exitCode = kExitLogIncomplete; // the setup is in; the record of it is not
+    }
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return result;
@@ -179,6 +201,8 @@ nlohmann::json ResultToJson(const DownloadResult& result) {
     object["seconds"] = static_cast<double>(static_cast<long long>(result.seconds * 1000)) / 1000;
     object["log_lines"] = result.logLines;
     object["error"] = result.error.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.error);
+    object["log_error"] =
+        result.logError.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.logError);
     object["message"] =
         result.message.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.message);
     object["cause"] = result.cause.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.cause);

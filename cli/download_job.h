@@ -30,6 +30,7 @@ struct DownloadResult {
     std::string firmware; // "01.8", "V6.5.0.7" or "unknown"
     double seconds = 0.0; // from start to verdict
     int logLines = 0;     // lines in the monitor log
+    std::string logError; // why the log file lacks lines, or empty
 };
 
 // A monitor log that also appends each line to a file as it comes, so that the file holds
@@ -43,9 +44,15 @@ public:
     int Count() const override { return lines_.Count(); }
     std::string Line(int index) const override { return lines_.Line(index); }
 
+    // Closes the file; then, or as soon as a line could not be written, the reason
+    // ("--log: FILE: could not be written completely (No space left on device)"), else empty.
+    std::string Finish();
+
 private:
     StringListLog lines_;
+    std::string path_;
     std::ofstream file_;
+    std::string error_;
 };
 
 struct JobOptions {

@@ -19,6 +19,10 @@ const char* ExitCodeName(int code) {
         return "cancelled";
     case kExitFirmwareUnknown:
         return "firmware-unknown";
+    case kExitLogIncomplete:
+        return "log-incomplete";
+    case kExitTerminated:
+        return "terminated";
     case kExitInterrupted:
         return "interrupted";
     default:

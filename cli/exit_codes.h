@@ -13,6 +13,9 @@ enum ExitCode : int {
     kExitCancelled = 5,       // cancelled (first Ctrl+C) before the banner or before the
                               // converter had answered its restart
     kExitFirmwareUnknown = 6, // banner read, firmware not recognised
+    kExitLogIncomplete = 7,   // setup complete, but the monitor log (--log, --log-dir) could
+                              // not be written completely
+    kExitTerminated = 8,      // SIGTERM or SIGHUP: ended at once, port closed, result printed
     kExitInternalError = 9,   // an unexpected failure of the tool itself
     kExitInterrupted = 130,   // second Ctrl+C: ended at once, port closed
 };

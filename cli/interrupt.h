@@ -4,22 +4,49 @@
 // the kernel closes the port (and every other descriptor) as the process ends, so no lock or
 // exclusive open is left behind.
 //
+// SIGTERM and SIGHUP (a service manager stopping the tool, the terminal closing) end the
+// process at once like a second Ctrl+C, but first what ended is reported: the handler wakes
+// a watcher thread through a pipe, and that thread runs the TerminationReport in force (the
+// result object, the batch table) and ends the process with kExitTerminated.
+//
 // The handler only touches lock-free atomics and calls write() and _exit(), which are safe in a
 // signal handler. Flags are kept in a fixed table of slots; a download registers its flag for
 // as long as it runs.
 #pragma once
 
 #include <atomic>
+#include <functional>
+#include <thread>
 
 namespace comsetup::cli {
 
-// Installs the SIGINT handler for its lifetime (one at a time) and restores the previous one.
+// Installs the SIGINT, SIGTERM and SIGHUP handlers and the watcher thread for its lifetime
+// (one at a time) and restores the previous handlers.
 class InterruptHandler {
 public:
     InterruptHandler();
     ~InterruptHandler();
     InterruptHandler(const InterruptHandler&) = delete;
     InterruptHandler& operator=(const InterruptHandler&) = delete;
+
+private:
+    std::thread watcher_;
+};
+
+// What to print when SIGTERM or SIGHUP ends the process, while alive (one at a time). The
+// report runs on the watcher thread with the signal's name ("SIGTERM"); the process then
+// ends with kExitTerminated. The command's own end calls ClaimOutput before it prints its
+// results, so that exactly one of the two reports is printed.
+class TerminationReport {
+public:
+    explicit TerminationReport(std::function<void(const char* signal)> report);
+    ~TerminationReport();
+    TerminationReport(const TerminationReport&) = delete;
+    TerminationReport& operator=(const TerminationReport&) = delete;
+
+    // From here on a signal no longer reports; waits while a report is being printed (the
+    // process then ends there).
+    void ClaimOutput();
 };
 
 // Keeps flag registered while alive: an interrupt sets it to true. When an interrupt already

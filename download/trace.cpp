@@ -1,7 +1,10 @@
 // The file trace of a download.
 #include "download/trace.h"
 
+#include <atomic>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace comsetup {
@@ -51,6 +54,12 @@ std::unique_ptr<DownloadTrace> TraceFromEnvironment() {
     }
     std::FILE* file = std::fopen(path, "a");
     if (file == nullptr) {
+        // Said once per process, however often a trace is asked for.
+        static std::atomic<bool> told{false};
+        if (!told.exchange(true)) {
+            std::fprintf(stderr, "COMSETUP_TRACE: %s cannot be opened (%s); no trace is written\n",
+                         path, std::strerror(errno));
+        }
         return nullptr;
     }
     return std::make_unique<FileTrace>(file);

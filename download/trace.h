@@ -38,7 +38,8 @@ private:
     std::FILE* file_;
 };
 
-// A FileTrace when COMSETUP_TRACE is set (and the file can be opened), else nullptr.
+// A FileTrace when COMSETUP_TRACE is set and the file can be opened, else nullptr; a file
+// that cannot be opened is said once on standard error.
 std::unique_ptr<DownloadTrace> TraceFromEnvironment();
 
 } // namespace comsetup

@@ -4,6 +4,7 @@
 // against its own stand-in, so the suite takes about the time of one download.
 #include "child_process.h"
 
+#include "cli/batch.h"
 #include "cli/exit_codes.h"
 
 #include <gtest/gtest.h>
@@ -304,5 +305,126 @@ TEST(CliProcess, FirstCtrlCCancelsEveryDownloadOfABatch) {
     for (const auto& result : results) {
         EXPECT_EQ(result["outcome"], "cancelled") << result;
         EXPECT_EQ(result["verdict"], "Setup cancel from user") << result;
+    }
+}
+
+// SIGTERM and SIGHUP while downloads run: ended at once with the documented code, what
+// ended said on standard error, the result object or batch table printed, the lines free.
+TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
+    TempFolder folder;
+    struct Case {
+        std::string name;
+        int signal;
+        bool batch;
+        bool json;
+    };
+    const std::vector<Case> cases{
+        {"single", SIGTERM, false, true},
+        {"batchjson", SIGHUP, true, true},
+        {"batchtable", SIGTERM, true, false},
+    };
+    struct Run {
+        std::unique_ptr<StandIn> standIn;
+        std::unique_ptr<ChildProcess> cli;
+    };
+    std::vector<Run> runs;
+    for (const auto& c : cases) {
+        Run run;
+        run.standIn = std::make_unique<StandIn>(folder, c.name, "01.8");
+        ASSERT_TRUE(run.standIn->ready) << c.name;
+        std::vector<std::string> args{"download", "--port", run.standIn->link, "--plain"};
+        if (c.batch) {
+            const std::string batch = folder.File(c.name + "-batch.json");
+            std::ofstream(batch) << nlohmann::json::array({{{"port", run.standIn->link}}}).dump();
+            args = {"batch", batch};
+        }
+        if (c.json) {
+            args.push_back("--json");
+        }
+        run.cli = std::make_unique<ChildProcess>(Cli(args));
+        runs.push_back(std::move(run));
+    }
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        ChildProcess& cli = *runs[i].cli;
+        ASSERT_TRUE(cli.WaitForText("Setup in progress...", 60s, c.json)) << c.name << cli.Err();
+        cli.Signal(c.signal);
+        EXPECT_EQ(cli.Wait(10s), kExitTerminated) << c.name << cli.Err();
+        const std::string name = c.signal == SIGTERM ? "SIGTERM" : "SIGHUP";
+        EXPECT_NE(cli.Err().find("terminated by " + name), std::string::npos) << cli.Err();
+        if (c.json) {
+            const auto parsed = nlohmann::json::parse(cli.Out(), nullptr, false);
+            const auto result = c.batch && parsed.is_array() ? parsed[0] : parsed;
+            EXPECT_EQ(result["outcome"], "terminated") << c.name << cli.Out();
+            EXPECT_EQ(result["exit_code"], kExitTerminated) << c.name << cli.Out();
+        } else {
+            EXPECT_NE(cli.Out().find("terminated  8"), std::string::npos) << cli.Out();
+            EXPECT_NE(cli.Out().find("0 of 1 downloads complete"), std::string::npos);
+        }
+        const int fd = ::open(runs[i].standIn->link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        EXPECT_GE(fd, 0) << c.name << std::strerror(errno);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+}
+
+// Monitor logs that cannot be written (a full disk: /dev/full) are reported at the end on
+// standard error and in the JSON; the exit code says so when the setup itself went in, and
+// stays the download's own when it did not. A trace file that cannot be opened is said once.
+TEST(CliProcess, OutputFilesThatCannotBeWrittenAreReported) {
+    TempFolder folder;
+    const std::string logDir = folder.File("logs");
+    std::filesystem::create_directory(logDir);
+    struct Case {
+        std::string name;
+        std::string fail;
+        bool batch;
+        int exitCode;
+    };
+    const std::vector<Case> cases{
+        {"full", "healthy", false, kExitLogIncomplete},
+        {"unknown", "unknown-firmware", false, kExitFirmwareUnknown},
+        {"dir", "healthy", true, kExitLogIncomplete},
+    };
+    struct Run {
+        std::unique_ptr<StandIn> standIn;
+        std::unique_ptr<ChildProcess> cli;
+    };
+    std::vector<Run> runs;
+    for (const auto& c : cases) {
+        Run run;
+        run.standIn = std::make_unique<StandIn>(folder, c.name, "01.8", c.fail);
+        ASSERT_TRUE(run.standIn->ready) << c.name;
+        std::vector<std::string> args{"download", "--port",    run.standIn->link,
+                                      "--log",    "/dev/full", "--json"};
+        if (c.batch) {
+            const std::string batch = folder.File(c.name + "-batch.json");
+            std::ofstream(batch) << nlohmann::json::array({{{"port", run.standIn->link}}}).dump();
+            // The download's log file name leads to a full disk.
+            std::filesystem::create_symlink("/dev/full",
+                                            logDir + "/01-" + LogFileName(run.standIn->link));
+            args = {"batch", batch, "--log-dir", logDir, "--json"};
+        }
+        run.cli = std::make_unique<ChildProcess>(
+            Cli(args), std::vector<std::string>{"COMSETUP_TRACE=" + folder.File("no/trace")});
+        runs.push_back(std::move(run));
+    }
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        ChildProcess& cli = *runs[i].cli;
+        EXPECT_EQ(cli.Wait(kDownloadLimit), c.exitCode) << c.name << cli.Err();
+        EXPECT_NE(cli.Err().find("could not be written completely (No space left on device)"),
+                  std::string::npos)
+            << c.name << cli.Err();
+        const auto parsed = nlohmann::json::parse(cli.Out(), nullptr, false);
+        const auto result = c.batch && parsed.is_array() ? parsed[0] : parsed;
+        EXPECT_TRUE(result["log_error"].is_string()) << c.name << cli.Out();
+        const std::string err = cli.Err();
+        const auto told = err.find("COMSETUP_TRACE");
+        EXPECT_EQ(told == std::string::npos, c.batch) << c.name << err; // no trace in a batch
+        if (told != std::string::npos) {
+            EXPECT_EQ(err.find("COMSETUP_TRACE", told + 1), std::string::npos) << err;
+        }
     }
 }
