@@ -7,7 +7,8 @@
 #   - the installed programs work, run from a fresh folder: --version of each, the wizard
 #     starts (offscreen), and comsetup-cli completes a download against comsetup-sim.
 # As root the package is installed with its dependencies (apt-get) and removed afterwards;
-# otherwise, or with --extract, it is unpacked into the fresh folder (dpkg -x) and run there.
+# otherwise, with --extract, or when comsetup is installed already (it is left as it is), it
+# is unpacked into the fresh folder (dpkg -x) and run there.
 #   scripts/check-package.sh [--extract] build-deb/package/comsetup_<version>_<arch>.deb
 set -euo pipefail
 
@@ -86,17 +87,19 @@ cleanup() {
 }
 trap cleanup EXIT
 cd "$work"
+if [ "$extract" -eq 0 ] &&
+  dpkg-query -W -f='${Status}' comsetup 2>/dev/null | grep -q "install ok installed"; then
+  echo "comsetup is installed on this machine: the package is unpacked instead, to leave it be"
+  extract=1
+fi
 if [ "$extract" -eq 1 ]; then
   dpkg -x "$deb" "$work/root"
   bin="$work/root/usr/bin"
   echo "unpacked into $work/root"
 else
-  if dpkg-query -W -f='${Status}' comsetup 2>/dev/null | grep -q "install ok installed"; then
-    fail "comsetup is installed already; remove it first or use --extract"
-  fi
   apt-get update >/dev/null
+  installed=1 # removed on exit, even after a failed install
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$deb"
-  installed=1
   bin=/usr/bin
   [ "$(command -v comsetup-cli)" = /usr/bin/comsetup-cli ] || fail "comsetup-cli is not on PATH"
   echo "installed with its dependencies"
