@@ -20,7 +20,9 @@ std::string Hex(const std::string& bytes) {
     char buffer[4];
     for (unsigned char b : bytes) {
         std::snprintf(buffer, sizeof buffer, "%02X", b);
-        out += (out.empty() ? "" : " ") + std::string(buffer);
+        if (!out.empty())
+            out += ' ';
+        out += buffer;
     }
     return out;
 }

@@ -3,6 +3,8 @@
 #   scripts/test.sh            default build (build/)
 #   scripts/test.sh asan       AddressSanitizer + UBSan build (build-asan/)
 #   scripts/test.sh tsan       ThreadSanitizer build of the Qt-free layers (build-tsan/)
+#   scripts/test.sh release    Release (-O3) build (build-release/)
+#   scripts/test.sh clang-release   Release build of the Qt-free layers with clang (build-clang/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"
