@@ -106,11 +106,8 @@ void TFmain::downClick(QObject* /*Sender*/) {
     }
     RunningDownload running(downloadRunning_, *this);
     const comsetup::SetupValues values = ReadSetupValues();
-    const comsetup::SetupDownload* downloadNow = nullptr;
-    comsetup::ProgressDialogView progress(*fprog, [&downloadNow, &values]() -> std::int64_t {
-        return comsetup::PlannedFromBannerMs(
-            values, downloadNow ? downloadNow->Variant() : comsetup::FirmwareVariant::Unknown);
-    });
+    // The download's own planned total is whole from the banner on.
+    comsetup::ProgressDialogView progress(*fprog);
     comsetup::MonitorWindowLog monitor(*Fmonitor);
     comsetup::MessageBoxSink messages;
     fprog->SetClock([this] { return pacer_.Now(); });
@@ -120,6 +117,5 @@ void TFmain::downClick(QObject* /*Sender*/) {
     for (int i = 0; i < ui->cb_com->count(); ++i)
         context.searchPorts.push_back(ui->cb_com->itemText(i).toStdString());
     comsetup::SetupDownload download(context);
-    downloadNow = &download;
     download.Run(values);
 }

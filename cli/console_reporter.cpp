@@ -95,9 +95,6 @@ void ConsoleReporter::OnProgress(const DownloadProgress& progress) {
     const bool afterBanner = progress.phase == DownloadPhase::BannerPause ||
                              progress.phase == DownloadPhase::Script ||
                              progress.phase == DownloadPhase::RestartWait;
-    if (afterBanner && options_.plannedTotal) {
-        progress_.plannedTotalMs = std::max(progress_.plannedTotalMs, options_.plannedTotal());
-    }
     if (options_.live) {
         if (!finished_) {
             RedrawLocked();

@@ -28,10 +28,6 @@ struct ReporterOptions {
     std::string prefix;                  // put before every plain line (batch: "[COM3] ")
     std::atomic<bool>* cancel = nullptr; // set again when the download clears it after Ctrl+C
     std::mutex* sharedOutput = nullptr;  // held while writing, when reporters share a stream
-    // The planned time from the banner to the verdict once the firmware is known. The
-    // download's own figure grows as it goes (the script's part is added when the script
-    // starts); this one lets the bar and time left cover the whole from the banner on.
-    std::function<std::int64_t()> plannedTotal;
 };
 
 class ConsoleReporter final : public ProgressView, public MessageSink, public DownloadObserver {

@@ -134,12 +134,6 @@ DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
     CancelRegistration registration(cancel);
     ReporterOptions reporterOptions = options.reporter;
     reporterOptions.cancel = &cancel;
-    const SetupDownload* running = nullptr; // read by the reporter on this same thread
-    reporterOptions.plannedTotal = [&running, &values]() -> std::int64_t {
-        const FirmwareVariant variant =
-            running != nullptr ? running->Variant() : FirmwareVariant::Unknown;
-        return PlannedFromBannerMs(values, variant);
-    };
     ConsoleReporter reporter(*options.progressOut, reporterOptions);
     try {
         QueuedOwnerPump pump;
@@ -149,11 +143,6 @@ DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
         DownloadContext context{comm,  reporter, *log,      reporter,
                                 pacer, cancel,   &reporter, options.trace};
         SetupDownload download(context);
-        running = &download;
-        struct Forget { // the reporter must not reach the download once it is gone
-            const SetupDownload*& download;
-            ~Forget() { download = nullptr; }
-        } forget{running};
         try {
             const DownloadOutcome outcome = download.Run(values);
             result.exitCode = ExitCodeOf(outcome);

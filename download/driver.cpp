@@ -247,9 +247,13 @@ void SetupDownload::ReadBanner() {
     variant_ = RecogniseFirmware(
         std::span<const std::uint8_t>(banner_.data(), static_cast<std::size_t>(n)));
 
+    // The script is built once, here: it gives the planned total from the banner on, and
+    // then runs as it is.
     const auto opening = BuildOpening();
+    script_ = BuildScript(*values_, variant_);
     progress_.plannedDoneMs = 0;
-    progress_.plannedTotalMs = kBannerPauseMs + PlannedDurationMs(opening);
+    progress_.plannedTotalMs =
+        kBannerPauseMs + PlannedDurationMs(opening) + PlannedDurationMs(script_);
     Report(DownloadPhase::BannerPause);
     Delay(kBannerPauseMs);
     progress_.plannedDoneMs += kBannerPauseMs;
@@ -314,11 +318,8 @@ void SetupDownload::RunSteps(const std::vector<ScriptStep>& steps) {
     }
 }
 
-DownloadOutcome SetupDownload::RunScript(const SetupValues& values) {
-    const auto steps = BuildScript(values, variant_);
-    progress_.plannedTotalMs += PlannedDurationMs(steps);
-    Report(DownloadPhase::Script);
-    RunSteps(steps);
+DownloadOutcome SetupDownload::RunScript() {
+    RunSteps(script_);
     return Verdict();
 }
 
@@ -351,7 +352,7 @@ DownloadOutcome SetupDownload::Verdict() {
     return DownloadOutcome::Complete;
 }
 
-DownloadOutcome SetupDownload::Dispatch(const SetupValues& values) {
+DownloadOutcome SetupDownload::Dispatch() {
     ctx_.progress.BringToFront();
     if (waitState_ != 1) {
         if (portError_ == 1) {
@@ -369,7 +370,7 @@ DownloadOutcome SetupDownload::Dispatch(const SetupValues& values) {
         Finish(kTextFirmwareUnknown);
         return DownloadOutcome::FirmwareUnknown;
     }
-    return RunScript(values);
+    return RunScript();
 }
 
 DownloadOutcome SetupDownload::Run(const SetupValues& values) {
@@ -381,6 +382,8 @@ DownloadOutcome SetupDownload::Run(const SetupValues& values) {
     lastEcho_ = {};
     menuEcho_ = {};
     cause_.clear();
+    values_ = &values;
+    script_.clear();
     progress_ = {};
     search_.reset();
     found_.reset();
@@ -394,7 +397,7 @@ DownloadOutcome SetupDownload::Run(const SetupValues& values) {
     try {
         PreparePort(values.portName);
         WakeUpWait();
-        outcome = Dispatch(values);
+        outcome = Dispatch();
     } catch (const LineHeld&) {
         CloseQuietly();
         outcome = FailWith(kCauseLineHeld);

@@ -137,8 +137,8 @@ private:
     void WakeUpWait();
     bool SearchPass(); // one pass of the wake-up wait over every searched port
     void ReadBanner();
-    DownloadOutcome Dispatch(const SetupValues& values);
-    DownloadOutcome RunScript(const SetupValues& values);
+    DownloadOutcome Dispatch();
+    DownloadOutcome RunScript();
     void RunSteps(const std::vector<ScriptStep>& steps);
     void RestartWait();
     DownloadOutcome Verdict();
@@ -160,6 +160,8 @@ private:
     Echo lastEcho_;
     Echo menuEcho_; // the echo right after "9", which must hold the converter's confirmation
     std::string cause_;
+    const SetupValues* values_ = nullptr; // during Run
+    std::vector<ScriptStep> script_;      // built once, when the banner names the firmware
     std::array<std::uint8_t, kBannerReadMax + 1> banner_{};
     std::array<std::uint8_t, kEchoBufferSize> echo_{};
     DownloadProgress progress_;

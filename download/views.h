@@ -47,7 +47,8 @@ enum class DownloadPhase {
 };
 
 // Planned time counts from the banner on: the 7 s pause, the opening and the script, with
-// the restart wait at its planned length. Before the banner both figures are 0.
+// the restart wait at its planned length. Before the banner both figures are 0; from the
+// banner on the total is the whole and stays as it is.
 struct DownloadProgress {
     DownloadPhase phase = DownloadPhase::OpeningPort;
     std::string port; // the port in use: as given, or the one a search ("Auto") found

@@ -541,6 +541,12 @@ TEST(DownloadDriver, ObserverSeesPhasesAndPlannedTimeReachingItsTotal) {
     EXPECT_EQ(last.plannedTotalMs,
               kBannerPauseMs + 200 +
                   PlannedDurationMs(BuildScript(SetupValues{}, FirmwareVariant::V01_8)));
+    // The whole total is known from the banner on: a progress bar never runs backwards.
+    for (const auto& p : recorder.seen) {
+        if (p.phase != DownloadPhase::OpeningPort && p.phase != DownloadPhase::WakeUp) {
+            EXPECT_EQ(p.plannedTotalMs, last.plannedTotalMs);
+        }
+    }
 }
 
 class RecordingTrace final : public DownloadTrace {
