@@ -134,7 +134,40 @@ void TCustomComm::StartEventThread() {
         if (gate->comm != nullptr && gate->generation == generation)
             gate->comm->HandleCommEvent(nullptr, events);
     };
-    EventThread = std::make_unique<TCommEventThread>(*Handle, MonitorEvents_, *pump_, signal);
+    watched_ = WatchedEvents();
+    EventThread = std::make_unique<TCommEventThread>(*Handle, watched_, *pump_, signal);
+}
+
+TCommEventTypes TCustomComm::WatchedEvents() const {
+    TCommEventTypes handled;
+    auto add = [&](TCommEventType type, bool assigned) {
+        if (assigned && MonitorEvents_.Contains(type))
+            handled.Include(type);
+    };
+    add(evBreak, static_cast<bool>(OnBreak));
+    add(evCts, static_cast<bool>(OnCts));
+    add(evDsr, static_cast<bool>(OnDsr));
+    add(evError, static_cast<bool>(OnError));
+    add(evRing, static_cast<bool>(OnRing));
+    add(evRlsd, static_cast<bool>(OnRlsd));
+    add(evRxChar, static_cast<bool>(OnRxChar));
+    add(evRxFlag, static_cast<bool>(OnRxFlag));
+    add(evTxEmpty, static_cast<bool>(OnTxEmpty));
+    return handled;
+}
+
+void TCustomComm::UpdateWatchedEvents() {
+    if (!EventThread)
+        return; // not open, or no event thread: Open derives the set afresh
+    const TCommEventTypes now = WatchedEvents();
+    if (now == watched_)
+        return;
+    watched_ = now;
+    Handle->SetEventMask(comsetup::EventMaskOf(now));
+}
+
+void comsetup::HandlerAssignmentChanged(TCustomComm& comm) {
+    comm.UpdateWatchedEvents();
 }
 
 void TCustomComm::StopEventThread() {

@@ -5,9 +5,11 @@
 //
 // Threads: every operation is called on one owner thread. Event deliveries run on that thread
 // through the OwnerThreadPump given at construction, when the owner pumps. Without a pump no
-// event thread is started (polling InQueCount still works). Close and the destructor stop and
-// join the event thread before the device is closed, and a delivery still queued for a closed
-// or destroyed component is dropped; a handler may call Close, or destroy the component.
+// event thread is started (polling InQueCount still works). The event thread watches only the
+// monitored events that have a handler assigned: with none, it sleeps until Close. Close and the
+// destructor stop and join the event thread before the device is closed, and a delivery still
+// queued for a closed or destroyed component is dropped; a handler may call Close, or destroy the
+// component.
 //
 // Errors: every failure is an ECommError whose message is the error text followed by
 // " (Error: <code>) "; the code is the OS error number (errno), or -1 where the component
@@ -20,6 +22,7 @@
 #pragma once
 
 #include "serial/comm_device.h"
+#include "serial/comm_handler.h"
 #include "serial/control_block.h"
 #include "serial/enum_set.h"
 #include "serial/owner_pump.h"
@@ -196,15 +199,17 @@ public:
     // RxFlag, TxEmpty. Stops early when a handler closes or destroys the component.
     void HandleCommEvent(TCommEventThread* Sender, uint32_t events);
 
-    TNotifyEvent OnBreak;
-    TNotifyEvent OnCts;
-    TNotifyEvent OnDsr;
-    TCommErrorEvent OnError;
-    TNotifyEvent OnRing;
-    TNotifyEvent OnRlsd;
-    TCommRxCharEvent OnRxChar;
-    TNotifyEvent OnRxFlag;
-    TNotifyEvent OnTxEmpty;
+    // Only the monitored events whose handler is assigned are watched; assigning or clearing
+    // a handler while the port is open changes what is watched from then on.
+    comsetup::CommHandler<TNotifyEvent> OnBreak{*this};
+    comsetup::CommHandler<TNotifyEvent> OnCts{*this};
+    comsetup::CommHandler<TNotifyEvent> OnDsr{*this};
+    comsetup::CommHandler<TCommErrorEvent> OnError{*this};
+    comsetup::CommHandler<TNotifyEvent> OnRing{*this};
+    comsetup::CommHandler<TNotifyEvent> OnRlsd{*this};
+    comsetup::CommHandler<TCommRxCharEvent> OnRxChar{*this};
+    comsetup::CommHandler<TNotifyEvent> OnRxFlag{*this};
+    comsetup::CommHandler<TNotifyEvent> OnTxEmpty{*this};
 
 protected:
     // Opens the device named by DeviceName (after COMn / path mapping). A descendant may attach
@@ -225,8 +230,12 @@ private:
         TCustomComm* comm;
         uint64_t generation = 0; // advanced by every Close
     };
+    friend void comsetup::HandlerAssignmentChanged(TCustomComm& comm);
     void StartEventThread();
     void StopEventThread();
+    // The events to watch: monitored and with a handler assigned.
+    TCommEventTypes WatchedEvents() const;
+    void UpdateWatchedEvents();
 
     std::unique_ptr<comsetup::CommDevice> Handle;
     comsetup::TDCB ControlBlock_;
@@ -242,6 +251,7 @@ private:
     TStopbits Stopbits_ = sb10;
     TDatabits Databits_ = da8;
     std::unique_ptr<TCommEventThread> EventThread;
+    TCommEventTypes watched_; // what the running event thread's device watches
     std::unique_ptr<TCommEventChars> EventChars_;
     TCommOptions Options_;
     TFlowControl FlowControl_ = fcDefault;

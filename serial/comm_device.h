@@ -3,8 +3,9 @@
 // the in-memory device for tests (memory_device.h).
 //
 // Threads: the component's owner thread makes every call except these: the event thread calls
-// SetEventMask, WaitEvent and Purge, and any thread may call Wake. Backends make those safe
-// together with the owner thread's calls on the same device.
+// WaitEvent and Purge, and any thread may call Wake. The owner thread calls SetEventMask before
+// the event thread starts and again, while it waits, whenever the watched events change.
+// Backends make those safe together with the owner thread's calls on the same device.
 #pragma once
 
 #include "serial/control_block.h"
@@ -45,7 +46,10 @@ public:
     virtual int WaitInput(int timeoutMs, bool& ready) = 0;
 
     // Event watching (commevent bits). WaitEvent blocks until an event occurs or Wake is called;
-    // it then returns 0 with the occurred bits (none after a wake-up) or an OS code.
+    // it then returns 0 with the occurred bits (none after a wake-up) or an OS code. A new mask
+    // applies from the call on: a wait in progress may end with no bits, like a wake-up, and
+    // events only a dropped bit watched are not reported. A device watching nothing never
+    // wakes the event thread on its own.
     virtual void SetEventMask(uint32_t mask) = 0;
     virtual int WaitEvent(uint32_t& events) = 0;
     virtual void Wake() = 0;

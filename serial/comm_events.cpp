@@ -27,25 +27,26 @@ void TCustomComm::HandleCommEvent(TCommEventThread* /*Sender*/, uint32_t events)
         return stillCurrent();
     };
 
-    if (!notify(ev::Break, OnBreak) || !notify(ev::Cts, OnCts) || !notify(ev::Dsr, OnDsr))
+    if (!notify(ev::Break, OnBreak.Get()) || !notify(ev::Cts, OnCts.Get()) ||
+        !notify(ev::Dsr, OnDsr.Get()))
         return;
     if ((events & ev::Err) != 0 && OnError) {
-        TCommErrorEvent call = OnError;
+        TCommErrorEvent call = OnError.Get();
         call(this, static_cast<int>(errors));
         if (!stillCurrent())
             return;
     }
-    if (!notify(ev::Ring, OnRing) || !notify(ev::Rlsd, OnRlsd))
+    if (!notify(ev::Ring, OnRing.Get()) || !notify(ev::Rlsd, OnRlsd.Get()))
         return;
     if ((events & ev::RxChar) != 0 && inQueue > 0 && OnRxChar) {
-        TCommRxCharEvent call = OnRxChar;
+        TCommRxCharEvent call = OnRxChar.Get();
         call(this, inQueue);
         if (!stillCurrent())
             return;
     }
-    if (!notify(ev::RxFlag, OnRxFlag))
+    if (!notify(ev::RxFlag, OnRxFlag.Get()))
         return;
-    notify(ev::TxEmpty, OnTxEmpty);
+    notify(ev::TxEmpty, OnTxEmpty.Get());
 }
 
 TCommEventChars::TCommEventChars(TCustomComm* owner) : Comm(owner) {}

@@ -15,11 +15,12 @@ void QueuedOwnerPump::Post(std::function<void()> call) {
 }
 
 int QueuedOwnerPump::RunPending() {
+    std::unique_lock lock(mutex_);
+    if (calls_.empty())
+        return 0; // the common case in every wait: no deque (which allocates) is built
     std::deque<std::function<void()>> batch;
-    {
-        std::lock_guard lock(mutex_);
-        batch.swap(calls_);
-    }
+    batch.swap(calls_);
+    lock.unlock();
     int ran = 0;
     while (!batch.empty()) {
         auto call = std::move(batch.front());

@@ -1,6 +1,8 @@
 // The component against raw termios code (the floor), side by side in one run:
 //  - one byte's round trip through a pty whose far end echoes it: latency (median, p99) and
-//    the client's CPU time per exchange (the stable figure);
+//    the client's CPU time per exchange (the stable figure), that of every thread of the
+//    process: the component alone, with its event thread as comsetup-cli runs it, and with
+//    every event handler assigned;
 //  - the cost of one receive-queue query (InQueCount against ioctl(FIONREAD)).
 // Repetitions run in random interleaved order so that the machine's drift hits both sides
 // alike. At the end the medians are printed as ratios to the floor.
@@ -8,12 +10,13 @@
 //   comsetup_serial_bench                  (defaults: 12 interleaved repetitions)
 //   comsetup_serial_bench --benchmark_repetitions=30
 #include "serial/comm.h"
+#include "serial/owner_pump.h"
 
 #include <algorithm>
-#include <atomic>
 #include <benchmark/benchmark.h>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -22,22 +25,23 @@
 #include <stdexcept>
 #include <string>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-// A pty whose master side echoes every byte back, on its own thread (its CPU time is not the
-// client's). A spare slave descriptor stays open so that the far end never sees a hang-up
+// A pty whose master side echoes every byte back, in a child process: the CPU time measured is
+// the whole client process's (every thread of it, the event thread included) and nothing of
+// the echo. A spare slave descriptor stays open so that the far end never sees a hang-up
 // between the clients' opens and closes.
 class EchoPty {
 public:
     EchoPty() {
         master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
-            ::pipe(stop_) != 0)
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
             throw std::runtime_error("no pseudo-terminal");
         path_ = ::ptsname(master_);
         keeper_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -45,16 +49,20 @@ public:
         ::tcgetattr(keeper_, &t);
         ::cfmakeraw(&t);
         ::tcsetattr(keeper_, TCSANOW, &t);
-        thread_ = std::thread([this] { Echo(); });
+        child_ = ::fork();
+        if (child_ < 0)
+            throw std::runtime_error("fork failed");
+        if (child_ == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            Echo();
+            ::_exit(0);
+        }
+        ::close(master_);
     }
     ~EchoPty() {
-        char c = 0;
-        (void)!::write(stop_[1], &c, 1);
-        thread_.join();
+        ::kill(child_, SIGKILL);
+        ::waitpid(child_, nullptr, 0);
         ::close(keeper_);
-        ::close(master_);
-        ::close(stop_[0]);
-        ::close(stop_[1]);
     }
     const std::string& Path() const { return path_; }
 
@@ -62,23 +70,17 @@ private:
     void Echo() {
         char buf[256];
         for (;;) {
-            pollfd p[2] = {{master_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
-            if (::poll(p, 2, -1) < 0 && errno != EINTR)
+            const ssize_t n = ::read(master_, buf, sizeof buf);
+            if (n > 0)
+                (void)!::write(master_, buf, static_cast<size_t>(n));
+            else if (n < 0 && errno != EINTR)
                 return;
-            if (p[1].revents)
-                return;
-            if (p[0].revents & POLLIN) {
-                const ssize_t n = ::read(master_, buf, sizeof buf);
-                if (n > 0)
-                    (void)!::write(master_, buf, static_cast<size_t>(n));
-            }
         }
     }
     int master_ = -1;
     int keeper_ = -1;
-    int stop_[2] = {-1, -1};
+    pid_t child_ = -1;
     std::string path_;
-    std::thread thread_;
 };
 
 EchoPty& Echo() {
@@ -101,6 +103,18 @@ void OpenComm(TComm& comm) {
     comm.SetDeviceName(Echo().Path());
     comm.SetFlowControl(fcNone);
     comm.Open();
+}
+
+void AssignEveryHandler(TComm& comm) {
+    comm.OnBreak = [](TCustomComm*) {};
+    comm.OnCts = [](TCustomComm*) {};
+    comm.OnDsr = [](TCustomComm*) {};
+    comm.OnError = [](TCustomComm*, int) {};
+    comm.OnRing = [](TCustomComm*) {};
+    comm.OnRlsd = [](TCustomComm*) {};
+    comm.OnRxChar = [](TCustomComm*, int) {};
+    comm.OnRxFlag = [](TCustomComm*) {};
+    comm.OnTxEmpty = [](TCustomComm*) {};
 }
 
 // Per-exchange latency: median and 99th percentile in microseconds as counters.
@@ -154,6 +168,30 @@ void BM_RoundTrip_Comm(benchmark::State& state) {
     lat.Report(state);
 }
 
+// The component as comsetup-cli runs it: an owner pump, so the event thread runs, watching the
+// nine events the main window's port monitors, and the pump runs between exchanges as the
+// pacer does while waiting. With handlers (arg 1) every event of the exchange is watched and
+// delivered: what each exchange cost before only handled events were watched.
+void BM_RoundTrip_CommEventThread(benchmark::State& state) {
+    comsetup::QueuedOwnerPump pump;
+    TComm comm(&pump);
+    if (state.range(0) != 0)
+        AssignEveryHandler(comm);
+    OpenComm(comm);
+    Latencies lat;
+    char c = 'x';
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        comm.Write(&c, 1);
+        comm.WaitForInput(1000);
+        if (comm.Read(&c, 1) != 1)
+            state.SkipWithError("echo lost");
+        lat.Add(std::chrono::steady_clock::now() - t0);
+        pump.RunPending();
+    }
+    lat.Report(state);
+}
+
 void BM_InQueCount_FIONREAD(benchmark::State& state) {
     const int fd = OpenRaw();
     int n = 0;
@@ -171,10 +209,26 @@ void BM_InQueCount_Comm(benchmark::State& state) {
         benchmark::DoNotOptimize(comm.InQueCount());
 }
 
-BENCHMARK(BM_RoundTrip_RawTermios)->Iterations(2000)->UseRealTime();
-BENCHMARK(BM_RoundTrip_Comm)->Iterations(2000)->UseRealTime();
-BENCHMARK(BM_InQueCount_FIONREAD)->Iterations(200000);
-BENCHMARK(BM_InQueCount_Comm)->Iterations(200000);
+void BM_InQueCount_CommEventThread(benchmark::State& state) {
+    comsetup::QueuedOwnerPump pump;
+    TComm comm(&pump);
+    OpenComm(comm);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(comm.InQueCount());
+}
+
+// CPU time of the whole process (all its threads), not only the calling thread's.
+BENCHMARK(BM_RoundTrip_RawTermios)->Iterations(2000)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_RoundTrip_Comm)->Iterations(2000)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_RoundTrip_CommEventThread)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(2000)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+BENCHMARK(BM_InQueCount_FIONREAD)->Iterations(200000)->MeasureProcessCPUTime();
+BENCHMARK(BM_InQueCount_Comm)->Iterations(200000)->MeasureProcessCPUTime();
+BENCHMARK(BM_InQueCount_CommEventThread)->Iterations(200000)->MeasureProcessCPUTime();
 
 // Console output as usual, then the medians of each pair as a ratio to the floor.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -187,7 +241,10 @@ public:
         for (const Run& r : runs) {
             if (r.aggregate_name != "median")
                 continue;
-            Figures& f = figures_[r.run_name.function_name];
+            std::string name = r.run_name.function_name;
+            if (!r.run_name.args.empty())
+                name += "/" + r.run_name.args;
+            Figures& f = figures_[name];
             f.cpu = r.GetAdjustedCPUTime();
             f.real = r.GetAdjustedRealTime();
             if (auto it = r.counters.find("p50_us"); it != r.counters.end())
@@ -210,7 +267,11 @@ public:
         };
         std::printf("\nMedians over the repetitions, component vs raw termios:\n");
         ratio("round trip per exchange", "BM_RoundTrip_Comm", "BM_RoundTrip_RawTermios");
+        ratio("  with the event thread", "BM_RoundTrip_CommEventThread/0",
+              "BM_RoundTrip_RawTermios");
+        ratio("  and every handler", "BM_RoundTrip_CommEventThread/1", "BM_RoundTrip_RawTermios");
         ratio("InQueCount per call", "BM_InQueCount_Comm", "BM_InQueCount_FIONREAD");
+        ratio("  with the event thread", "BM_InQueCount_CommEventThread", "BM_InQueCount_FIONREAD");
     }
 
 private:

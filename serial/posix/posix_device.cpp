@@ -163,30 +163,38 @@ public:
         return rc < 0 ? errno : 0;
     }
 
+    // Owner thread. The status baseline belongs to the event thread: it is taken there, at the
+    // start of the next wait, which this call brings about with a wake-up.
     void SetEventMask(uint32_t mask) override {
-        mask_.store(mask, std::memory_order_relaxed);
+        const uint32_t old = mask_.exchange(mask, std::memory_order_acq_rel);
+        if (!(mask & commevent::TxEmpty))
+            txPending_.store(false, std::memory_order_relaxed);
+        // The device's own wake-ups: readability for received bytes, hang-ups (reported as
+        // errors). A terminal wakes its pollers on every transfer, also for readiness nobody
+        // asked for, so the device stays out of the set unless one of the two is watched.
         uint32_t want = 0;
-        if (mask & commevent::RxChar)
-            want |= EPOLLIN;
-        want |= EPOLLET | EPOLLRDHUP; // hang-ups are always reported as errors
-        epoll_event ev{};
-        ev.events = want;
-        ev.data.fd = fd_;
-        if (::epoll_ctl(epfd_, EPOLL_CTL_MOD, fd_, &ev) != 0)
-            ::epoll_ctl(epfd_, EPOLL_CTL_ADD, fd_, &ev);
-        // Which status queries this device answers decides what the tick compares.
-        serial_icounter_struct ic{};
-        haveCounters_ = Ioctl(fd_, TIOCGICOUNT, &ic) == 0;
-        if (haveCounters_)
-            counters_ = ic;
-        int lines = 0;
-        haveLines_ = Ioctl(fd_, TIOCMGET, &lines) == 0;
-        lines_ = lines;
-        txPending_.store(false, std::memory_order_relaxed);
+        if (mask & (commevent::RxChar | commevent::Err))
+            want = EPOLLET | EPOLLRDHUP | ((mask & commevent::RxChar) ? EPOLLIN : 0u);
+        if (want != registered_ && !hungUp_.load(std::memory_order_acquire)) {
+            epoll_event ev{};
+            ev.events = want;
+            ev.data.fd = fd_;
+            const int op = want == 0          ? EPOLL_CTL_DEL
+                           : registered_ == 0 ? EPOLL_CTL_ADD
+                                              : EPOLL_CTL_MOD;
+            ::epoll_ctl(epfd_, op, fd_, &ev);
+            registered_ = want;
+        }
+        rebaseline_.store(true, std::memory_order_release);
+        if (configured_ && old != mask)
+            Wake(); // a waiting thread takes up the new tick and baseline
+        configured_ = true;
     }
 
     int WaitEvent(uint32_t& events) override {
         events = 0;
+        if (rebaseline_.exchange(false, std::memory_order_acq_rel))
+            TakeStatusBaseline();
         epoll_event got[2];
         const int n = RetryEintr([&] { return ::epoll_wait(epfd_, got, 2, TickMs()); });
         if (n < 0)
@@ -203,10 +211,10 @@ public:
                 pendingErrors_.fetch_or(commerror::IoError, std::memory_order_acq_rel);
                 events |= commevent::Err;
                 ::epoll_ctl(epfd_, EPOLL_CTL_DEL, fd_, nullptr); // reported once, not in a loop
-                hungUp_ = true;
+                hungUp_.store(true, std::memory_order_release);
             }
         }
-        if (!hungUp_)
+        if (!hungUp_.load(std::memory_order_relaxed))
             events |= CompareStatus();
         events &= mask_.load(std::memory_order_relaxed);
         return 0;
@@ -221,8 +229,19 @@ private:
     static constexpr uint32_t kLineEvents = commevent::Cts | commevent::Dsr | commevent::Rlsd |
                                             commevent::Ring | commevent::Break | commevent::Err;
 
+    // Which status queries this device answers decides what the tick compares.
+    void TakeStatusBaseline() {
+        serial_icounter_struct ic{};
+        haveCounters_ = Ioctl(fd_, TIOCGICOUNT, &ic) == 0;
+        if (haveCounters_)
+            counters_ = ic;
+        int lines = 0;
+        haveLines_ = Ioctl(fd_, TIOCMGET, &lines) == 0;
+        lines_ = lines;
+    }
+
     int TickMs() const {
-        if (hungUp_)
+        if (hungUp_.load(std::memory_order_relaxed))
             return -1;
         const uint32_t mask = mask_.load(std::memory_order_relaxed);
         const bool lines = (mask & kLineEvents) && (haveCounters_ || haveLines_);
@@ -298,10 +317,15 @@ private:
     std::atomic<uint32_t> pendingErrors_{0};
     std::atomic<bool> txPending_{false};
     std::atomic<uint32_t> mask_{0};
+    std::atomic<bool> rebaseline_{false};
+    // Owner thread: the epoll events the device is registered with (0: not in the set), and
+    // whether the event thread may already be waiting.
+    uint32_t registered_ = 0;
+    bool configured_ = false;
     // Event thread (SetEventMask runs before the thread starts).
     bool haveCounters_ = false;
     bool haveLines_ = false;
-    bool hungUp_ = false;
+    std::atomic<bool> hungUp_{false}; // written by the event thread only
     serial_icounter_struct counters_{};
     int lines_ = 0;
 };

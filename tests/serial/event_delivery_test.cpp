@@ -5,6 +5,7 @@
 #include "tests/serial/pty_pair.h"
 
 #include <chrono>
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -118,6 +119,60 @@ TEST(EventThread, OnlyMonitoredEventsAreWatched) {
     ASSERT_TRUE(PumpUntil(pump, [&] { return !rec.calls.empty(); }));
     pump.WaitAndRunPending(30ms);
     EXPECT_EQ(rec.calls, std::vector<std::string>{"ring"});
+}
+
+// Only monitored events with a handler are watched, and assigning or clearing a handler on an
+// open port changes the watch at once.
+TEST(EventThread, WatchesOnlyMonitoredEventsThatHaveAHandler) {
+    struct Step {
+        const char* what;
+        std::function<void(TCustomComm&)> change;
+        uint32_t watched;
+    };
+    const std::vector<Step> steps = {
+        {"opened without handlers", [](TCustomComm&) {}, 0},
+        {"OnRxChar assigned", [](TCustomComm& c) { c.OnRxChar = [](TCustomComm*, int) {}; },
+         commevent::RxChar},
+        {"OnCts assigned", [](TCustomComm& c) { c.OnCts = [](TCustomComm*) {}; },
+         commevent::RxChar | commevent::Cts},
+        {"OnRing assigned but not monitored",
+         [](TCustomComm& c) { c.OnRing = [](TCustomComm*) {}; },
+         commevent::RxChar | commevent::Cts},
+        {"OnRxChar replaced", [](TCustomComm& c) { c.OnRxChar = [](TCustomComm*, int) {}; },
+         commevent::RxChar | commevent::Cts},
+        {"OnRxChar cleared", [](TCustomComm& c) { c.OnRxChar = nullptr; }, commevent::Cts},
+        {"OnCts cleared", [](TCustomComm& c) { c.OnCts = nullptr; }, 0},
+        {"reopened with OnRing",
+         [](TCustomComm& c) {
+             c.Close();
+             c.SetMonitorEvents(AllCommEvents());
+             c.Open();
+         },
+         commevent::Ring},
+    };
+    QueuedOwnerPump pump;
+    auto line = std::make_shared<MemoryLine>();
+    TMemoryComm comm(line, &pump);
+    comm.SetMonitorEvents({evRxChar, evCts, evTxEmpty});
+    comm.Open();
+    for (const Step& step : steps) {
+        step.change(comm);
+        EXPECT_EQ(line->EventMask(), step.watched) << step.what;
+    }
+}
+
+TEST(EventThread, HandlerAssignedWhileOpenGetsItsEvents) {
+    QueuedOwnerPump pump;
+    auto line = std::make_shared<MemoryLine>();
+    TMemoryComm comm(line, &pump);
+    comm.Open();
+    line->RaiseEvents(commevent::Cts); // nobody listens: not reported, not kept for later
+    std::vector<std::string> calls;
+    comm.OnCts = [&](TCustomComm*) { calls.push_back("cts"); };
+    comm.OnDsr = [&](TCustomComm*) { calls.push_back("dsr"); };
+    line->RaiseEvents(commevent::Dsr);
+    ASSERT_TRUE(PumpUntil(pump, [&] { return !calls.empty(); }));
+    EXPECT_EQ(calls, std::vector<std::string>{"dsr"});
 }
 
 TEST(EventThread, NoDeliveryReachesAClosedOrDestroyedComponent) {
@@ -239,6 +294,15 @@ TEST_F(PtyEvents, ArrivingBytesAreReportedOnceNotWhileUnread) {
     pty.Send("!");
     EXPECT_TRUE(PumpUntil(pump, [&] { return counts.size() > settled; }));
     EXPECT_EQ(comm.InQueCount(), 6);
+}
+
+TEST_F(PtyEvents, ReceiveHandlerAssignedAfterOpenIsCalled) {
+    comm.Open();
+    std::vector<int> counts;
+    comm.OnRxChar = [&](TCustomComm*, int n) { counts.push_back(n); };
+    pty.Send("ab");
+    ASSERT_TRUE(PumpUntil(pump, [&] { return !counts.empty(); }));
+    EXPECT_GE(counts.front(), 1);
 }
 
 TEST_F(PtyEvents, TransmitQueueEmptiedIsReported) {
