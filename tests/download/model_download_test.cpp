@@ -1,16 +1,16 @@
-// Real-time downloads through a pseudo-terminal against comsetup-sim, one per firmware,
-// checking the configuration the stand-in decoded from what it received.
-#include "sim_process.h"
-
+// Whole downloads in virtual time against the converter stand-in's own model (the one
+// comsetup-sim serves on a pseudo-terminal), one per firmware, checking the configuration the
+// model decoded from what it received. The real-time end-to-end downloads are those of the
+// two front ends (tests/app, tests/cli).
 #include "download/driver.h"
+#include "download/pacer.h"
 #include "download/setup_rules.h"
-#include "serial/comm.h"
-#include "serial/owner_pump.h"
+#include "serial/memory_device.h"
+#include "sim/converter_model.h"
+#include "sim/session_report.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-
-#include <fstream>
 
 namespace comsetup::testing {
 namespace {
@@ -32,47 +32,78 @@ public:
     std::vector<std::string> shown;
 };
 
-struct RealRun {
+struct ModelRun {
     DownloadOutcome outcome;
     std::string label;
     nlohmann::json session;
     StringListLog log;
 };
 
-RealRun DownloadAgainstSim(const std::string& firmware, const SetupValues& base) {
-    const std::string json = TempPath("comsetup-sim") + ".json";
-    SimProcess sim(COMSETUP_SIM_PROGRAM, {"--firmware", firmware, "--off-time", "300", "--json",
-                                          json, "--once", "--quiet"});
-    SetupValues values = base;
-    values.portName = sim.PtyPath();
+// The line between the driver and the model: at every step of virtual time, the bytes
+// written since the last step reach the model at that last step's time, the model lets the
+// time pass, and what it printed waits in the receive queue.
+class ModelLine {
+public:
+    ModelLine(sim::Firmware firmware, std::shared_ptr<MemoryLine> line)
+        : model_(Options(firmware)), line_(std::move(line)) {}
 
-    QueuedOwnerPump pump;
-    TComm comm(&pump);
+    void Step(std::chrono::nanoseconds now) {
+        const std::int64_t nowUs =
+            std::chrono::duration_cast<std::chrono::microseconds>(now).count();
+        const std::string written = line_->TakeWritten();
+        if (!written.empty()) {
+            model_.Receive(written, lastUs_);
+        }
+        model_.Advance(nowUs);
+        const std::string out = model_.TakeOutput();
+        if (!out.empty()) {
+            line_->PushReceived(out);
+        }
+        lastUs_ = nowUs;
+    }
+    sim::ConverterModel& Model() { return model_; }
+
+private:
+    static sim::ModelOptions Options(sim::Firmware firmware) {
+        sim::ModelOptions options;
+        options.firmware = firmware;
+        options.offTimeUs = 300'000;
+        return options;
+    }
+    sim::ConverterModel model_;
+    std::shared_ptr<MemoryLine> line_;
+    std::int64_t lastUs_ = 0;
+};
+
+ModelRun DownloadAgainstModel(sim::Firmware firmware, const SetupValues& values) {
+    auto line = std::make_shared<MemoryLine>();
+    TMemoryComm comm(line);
+    ModelLine converter(firmware, line);
+    VirtualPacer pacer;
+    pacer.SetListener([&](std::chrono::nanoseconds now) { converter.Step(now); });
     NullProgress progress;
     CollectMessages messages;
-    RealPacer pacer(&pump);
     std::atomic<bool> cancel{false};
-    RealRun run;
+    ModelRun run;
     DownloadContext context{comm, progress, run.log, messages, pacer, cancel};
     run.outcome = RunDownload(context, values);
+    converter.Step(pacer.Now() + std::chrono::milliseconds(1)); // the last bytes ("RS")
     run.label = progress.label;
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_TRUE(progress.okVisible);
     EXPECT_FALSE(comm.Enabled());
 
-    EXPECT_TRUE(sim.WaitExit(std::chrono::seconds(10))) << "the stand-in saw no complete session";
-    std::ifstream in(json);
-    if (in) {
-        const auto doc = nlohmann::json::parse(in, nullptr, false);
-        if (doc.is_object() && !doc["sessions"].empty()) {
-            run.session = doc["sessions"][0];
-        }
+    const auto sessions = converter.Model().TakeFinishedSessions();
+    EXPECT_EQ(sessions.size(), 1u) << "the model saw no complete session";
+    const auto doc = nlohmann::json::parse(
+        sim::ReportsToJson(sessions, firmware, sim::FailMode::Healthy), nullptr, false);
+    if (doc.is_object() && !doc["sessions"].empty()) {
+        run.session = doc["sessions"][0];
     }
-    std::remove(json.c_str());
     return run;
 }
 
-TEST(DownloadOverPty, Firmware018TunnelPointToPoint) {
+TEST(DownloadAgainstModel, Firmware018TunnelPointToPoint) {
     SetupValues values;
     values.ip = {10, 0, 0, 5};
     values.mask = {255, 255, 254, 0};
@@ -87,7 +118,7 @@ TEST(DownloadOverPty, Firmware018TunnelPointToPoint) {
     values.remotePort = 10002;
     ApplyOperatingMode(values, OperatingMode::TunnelPointToPoint, false);
 
-    const RealRun run = DownloadAgainstSim("01.8", values);
+    const ModelRun run = DownloadAgainstModel(sim::Firmware::V01_8, values);
     EXPECT_EQ(run.outcome, DownloadOutcome::Complete);
     EXPECT_EQ(run.label, "Setup Complete");
     ASSERT_TRUE(run.session.is_object());
@@ -111,14 +142,14 @@ TEST(DownloadOverPty, Firmware018TunnelPointToPoint) {
     EXPECT_EQ(run.session["reset"], true);
 }
 
-TEST(DownloadOverPty, FirmwareV6507PointToMultipointMasterSide) {
+TEST(DownloadAgainstModel, FirmwareV6507PointToMultipointMasterSide) {
     SetupValues master;
     master.ip = {192, 168, 7, 20};
     master.mask = {255, 255, 255, 0};
     master.flowIndex = 3;
     ApplyOperatingMode(master, OperatingMode::TunnelPointToMultipoint, true);
 
-    const RealRun run = DownloadAgainstSim("V6.5.0.7", master);
+    const ModelRun run = DownloadAgainstModel(sim::Firmware::V6_5_0_7, master);
     EXPECT_EQ(run.outcome, DownloadOutcome::Complete);
     ASSERT_TRUE(run.session.is_object());
     const auto& config = run.session["config"];
