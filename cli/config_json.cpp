@@ -50,10 +50,15 @@ std::string ScalarText(const nlohmann::json& value, const std::string& where,
 // The whole file as text, refused before parsing when it is not a plain readable file or is
 // larger than any configuration could be.
 std::string ReadConfigurationText(const std::string& path) {
+    // Opened without waiting, so that a named pipe nobody writes to reads as empty instead of
+    // hanging; reads then wait as usual (a pipe being written to is read to its end).
     int fd = -1;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
     if (fd < 0) {
         throw ValueError(path + ": cannot be read (" + std::strerror(errno) + ")");
     }

@@ -311,8 +311,11 @@ TEST(ConfigJson, HostileFilesAreRefusedWithShortMessages) {
         EXPECT_LT(message.size(), path.size() + 300) << message;
         EXPECT_EQ(message.find('\n'), std::string::npos) << message;
     }
-    // A folder is said to be one, and the same limits hold for a batch file.
+    // A folder is said to be one, a named pipe nobody writes to reads as empty (no hang), and
+    // the same limits hold for a batch file.
     EXPECT_NE(LoadError(dir.Path("")).find("is a directory"), std::string::npos);
+    ASSERT_EQ(::mkfifo(dir.Path("pipe").c_str(), 0600), 0);
+    EXPECT_NE(LoadError(dir.Path("pipe")).find("not valid JSON"), std::string::npos);
     try {
         LoadBatchFile(dir.File("b.json", R"([{"port": "/dev/a", "baud": 1e999}])"));
         ADD_FAILURE() << "a batch with 1e999 was accepted";
