@@ -15,6 +15,12 @@ namespace comsetup {
 RealPacer::RealPacer(QueuedOwnerPump* pump, RealPacerOptions options)
     : pump_(pump), options_(options) {}
 
+RealPacer::~RealPacer() = default;
+
+bool RealPacer::RealTime() const {
+    return priority_ != nullptr && priority_->Raised();
+}
+
 std::chrono::nanoseconds RealPacer::Now() {
     return MonotonicNow();
 }
@@ -30,6 +36,9 @@ void RealPacer::Delay(int ms) {
         return;
     }
     RequestPreciseWakeUps();
+    if (options_.realTimePriority && priority_ == nullptr) {
+        priority_ = std::make_unique<RealTimePriority>();
+    }
     const auto deadline = MonotonicNow() + std::chrono::milliseconds(ms) + options_.guard;
     for (;;) {
         const auto now = MonotonicNow();

@@ -7,11 +7,13 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace comsetup {
 
 class QueuedOwnerPump;
+class RealTimePriority;
 
 class Pacer {
 public:
@@ -39,20 +41,31 @@ struct RealPacerOptions {
     std::chrono::nanoseconds spinMargin = std::chrono::nanoseconds(0);
     // Added to every pause; see kPauseGuard.
     std::chrono::nanoseconds guard = kPauseGuard;
+    // Run the waiting thread at real-time priority while the pacer lives, where allowed.
+    bool realTimePriority = true;
 };
 
 // Monotonic clock, sleeps to absolute deadlines with the thread's timer slack lowered to the
 // minimum (Linux), and runs the pump's pending calls while waiting (when given a pump).
+//
+// With realTimePriority, the first Delay raises the calling thread to real-time priority where
+// the system allows it (see RealTimePriority) and the pacer's destruction, on that thread,
+// lowers it again: on a busy machine the pauses then end on time instead of waiting for a
+// core.
 class RealPacer final : public Pacer {
 public:
     explicit RealPacer(QueuedOwnerPump* pump = nullptr, RealPacerOptions options = {});
+    ~RealPacer() override;
     void Delay(int ms) override;
     void ProcessMessages() override;
     std::chrono::nanoseconds Now() override;
+    // Whether the waits run at real-time priority (known after the first Delay).
+    bool RealTime() const;
 
 private:
     QueuedOwnerPump* pump_;
     RealPacerOptions options_;
+    std::unique_ptr<RealTimePriority> priority_;
 };
 
 // Virtual time for tests. Delay(ms) adds ms to the clock and records it; after every Delay and

@@ -17,4 +17,22 @@ void SleepUntil(std::chrono::nanoseconds deadline);
 // (Linux: timer slack of 1 ns instead of the default 50 us). Cheap after the first call.
 void RequestPreciseWakeUps();
 
+// While it lives, the calling thread runs at the lowest real-time priority (SCHED_FIFO 1 on
+// POSIX) where the system allows it, so the end of a pause does not queue behind other
+// programs' work on a busy machine. Where it is not allowed nothing changes, quietly.
+// Destroyed on the same thread, it restores the thread's previous scheduling.
+class RealTimePriority {
+public:
+    RealTimePriority();
+    ~RealTimePriority();
+    RealTimePriority(const RealTimePriority&) = delete;
+    RealTimePriority& operator=(const RealTimePriority&) = delete;
+    bool Raised() const { return raised_; }
+
+private:
+    bool raised_ = false;
+    int oldPolicy_ = 0;
+    int oldPriority_ = 0;
+};
+
 } // namespace comsetup

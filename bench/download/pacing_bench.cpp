@@ -10,7 +10,7 @@
 //
 //   download_pacing_bench [--firmware 01.8|V6.5.0.7|both] [--runs N] [--load N]
 //                         [--spin-us N] [--guard-us N] [--pump on|off] [--worst N] [--sim PATH]
-//                         [--sim-watch spin|sleep]
+//                         [--sim-watch spin|sleep] [--rt on|off] [--sim-rt on|off]
 //
 // The stand-in watches the line spinning by default (--sim-watch spin): a reader that sleeps
 // is woken tens to hundreds of microseconds after a byte arrives, and that noise, not the
@@ -136,9 +136,10 @@ void StopLoad(const std::vector<pid_t>& pids) {
 
 struct BenchOptions {
     RealPacerOptions pacer;
-    bool usePump = true;  // as the command-line tool runs it: event thread + owner pump
-    int worst = 0;        // print the worst local overshoots
-    bool simSpins = true; // the stand-in stamps bytes by spinning, not sleeping
+    bool usePump = true;      // as the command-line tool runs it: event thread + owner pump
+    int worst = 0;            // print the worst local overshoots
+    bool simSpins = true;     // the stand-in stamps bytes by spinning, not sleeping
+    bool simRealTime = false; // the stand-in runs at real-time priority (through chrt)
 };
 
 RunFigures RunOnce(const std::string& simProgram, const std::string& firmware,
@@ -150,7 +151,14 @@ RunFigures RunOnce(const std::string& simProgram, const std::string& firmware,
     if (options.simSpins) {
         simArgs.push_back("--spin");
     }
-    testing::SimProcess sim(simProgram, simArgs);
+    std::string program = simProgram;
+    if (options.simRealTime) {
+        // The converter's clock does not share the PC's cores: on a busy machine a stand-in
+        // at normal priority stamps bytes late, and the next gap then looks short.
+        simArgs.insert(simArgs.begin(), {"-f", "1", simProgram});
+        program = "/usr/bin/chrt";
+    }
+    testing::SimProcess sim(program, simArgs);
     SetupValues values;
     values.portName = sim.PtyPath();
     values.useGateway = true; // the gateway adds the 3 + 200 groups
@@ -293,12 +301,16 @@ int main(int argc, char** argv) {
             options.pacer.spinMargin = std::chrono::microseconds(std::stoi(v));
         } else if (a == "--guard-us") {
             options.pacer.guard = std::chrono::microseconds(std::stoi(v));
+        } else if (a == "--rt") {
+            options.pacer.realTimePriority = v != "off";
         } else if (a == "--pump") {
             options.usePump = v != "off";
         } else if (a == "--worst") {
             options.worst = std::stoi(v);
         } else if (a == "--sim") {
             simProgram = v;
+        } else if (a == "--sim-rt") {
+            options.simRealTime = v != "off";
         } else if (a == "--sim-watch") {
             options.simSpins = v != "sleep";
         } else {

@@ -3,6 +3,8 @@
 
 #include <cerrno>
 #include <ctime>
+#include <pthread.h>
+#include <sched.h>
 
 #if defined(__linux__)
 #include <sys/prctl.h>
@@ -34,6 +36,24 @@ void RequestPreciseWakeUps() {
         requested = true;
     }
 #endif
+}
+
+RealTimePriority::RealTimePriority() {
+    sched_param old{};
+    if (pthread_getschedparam(pthread_self(), &oldPolicy_, &old) != 0 || oldPolicy_ != SCHED_OTHER)
+        return; // already real-time (or unknown): leave it as the caller set it
+    oldPriority_ = old.sched_priority;
+    sched_param fifo{};
+    fifo.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    raised_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &fifo) == 0; // EPERM: as is
+}
+
+RealTimePriority::~RealTimePriority() {
+    if (!raised_)
+        return;
+    sched_param old{};
+    old.sched_priority = oldPriority_;
+    pthread_setschedparam(pthread_self(), oldPolicy_, &old);
 }
 
 } // namespace comsetup

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <pthread.h>
+#include <sched.h>
 #include <thread>
 
 namespace comsetup {
@@ -64,6 +66,36 @@ TEST(RealPacer, ASpinMarginKeepsTheLowerBound) {
         pacer.Delay(ms);
         EXPECT_GE(pacer.Now() - start, std::chrono::milliseconds(ms));
     }
+}
+
+int SchedulingPolicy() {
+    int policy = -1;
+    sched_param param{};
+    pthread_getschedparam(pthread_self(), &policy, &param);
+    return policy;
+}
+
+// Real-time priority only where the system allows it, only when asked for, and given back
+// when the pacer goes.
+TEST(RealPacer, RealTimePriorityWhileThePacerLivesWhereAllowed) {
+    std::thread([] { // a thread of its own: the test runner's keeps its scheduling regardless
+        const int before = SchedulingPolicy();
+        {
+            RealPacerOptions plain;
+            plain.realTimePriority = false;
+            RealPacer pacer(nullptr, plain);
+            pacer.Delay(1);
+            EXPECT_FALSE(pacer.RealTime());
+            EXPECT_EQ(SchedulingPolicy(), before);
+        }
+        {
+            RealPacer pacer;
+            pacer.Delay(1);
+            EXPECT_EQ(SchedulingPolicy(), pacer.RealTime() ? SCHED_FIFO : before);
+        }
+        EXPECT_EQ(SchedulingPolicy(), before);
+    })
+        .join();
 }
 
 TEST(VirtualPacer, TimeMovesOnlyInDelayAndTheListenerSeesIt) {
