@@ -6,7 +6,7 @@
 // ended child. Reported: median and 90th percentile of each, the ratio of the medians, and
 // the largest peak memory.
 //
-//   app_startup_bench [--rounds N] [--platform offscreen|xcb] [--compare PROBE]...
+//   app_startup_bench [--rounds N] [--platform offscreen|xcb] [--compare PROBE]... [--x-watch]
 //   (default platform: xcb when DISPLAY is set, else offscreen; --compare adds a further
 //   probe to the same rotation, e.g. the comsetup_startup_probe of an earlier build)
 #include <algorithm>
@@ -16,12 +16,17 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <poll.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
+
+#if defined(COMSETUP_X_WATCH)
+#include "bench/app/x_watch.h"
+#endif
 
 namespace {
 
@@ -34,13 +39,25 @@ long long NowNs() {
 struct Sample {
     double ms = -1;
     long peakKb = 0;
+    double mappedMs = -1; // as the X server saw it (with --x-watch)
+    double drawnMs = -1;
 };
+
+#if defined(COMSETUP_X_WATCH)
+XWatch* xWatch = nullptr;
+#endif
 
 Sample Launch(const std::string& program, const std::string& platform,
               const char* argument = nullptr) {
     int out[2];
     if (pipe(out) != 0)
         return {};
+#if defined(COMSETUP_X_WATCH)
+    if (xWatch != nullptr) {
+        xWatch->Process(NowNs()); // what the previous launch left
+        xWatch->Reset();
+    }
+#endif
     const long long start = NowNs();
     const pid_t pid = fork();
     if (pid == 0) {
@@ -58,6 +75,17 @@ Sample Launch(const std::string& program, const std::string& platform,
     std::string text;
     char buf[256];
     for (;;) {
+#if defined(COMSETUP_X_WATCH)
+        if (xWatch != nullptr) {
+            pollfd fds[2] = {{out[0], POLLIN, 0}, {xWatch->Fd(), POLLIN, 0}};
+            if (poll(fds, 2, -1) < 0 && errno != EINTR)
+                break;
+            if (fds[1].revents != 0)
+                xWatch->Process(NowNs());
+            if (fds[0].revents == 0)
+                continue;
+        }
+#endif
         const ssize_t n = read(out[0], buf, sizeof buf);
         if (n > 0) {
             text.append(buf, static_cast<size_t>(n));
@@ -78,6 +106,15 @@ Sample Launch(const std::string& program, const std::string& platform,
         s.ms = static_cast<double>(std::atoll(text.c_str() + at + 8) - start) / 1e6;
         s.peakKb = usage.ru_maxrss;
     }
+#if defined(COMSETUP_X_WATCH)
+    if (xWatch != nullptr) {
+        xWatch->Process(NowNs());
+        if (xWatch->MappedNs() >= 0)
+            s.mappedMs = static_cast<double>(xWatch->MappedNs() - start) / 1e6;
+        if (xWatch->DrawnNs() >= 0)
+            s.drawnMs = static_cast<double>(xWatch->DrawnNs() - start) / 1e6;
+    }
+#endif
     return s;
 }
 
@@ -97,6 +134,7 @@ struct Probe {
     std::string program;
     const char* argument;
     std::vector<double> ms;
+    std::vector<double> mappedMs, drawnMs;
     long peakKb = 0;
 };
 
@@ -112,6 +150,16 @@ int main(int argc, char** argv) {
             rounds = std::max(1, std::atoi(argv[++i]));
         else if (a == "--platform" && i + 1 < argc)
             platform = argv[++i];
+#if defined(COMSETUP_X_WATCH)
+        else if (a == "--x-watch") {
+            static XWatch watch;
+            if (!watch.Open()) {
+                std::fprintf(stderr, "--x-watch: no X display with the DAMAGE extension\n");
+                return 2;
+            }
+            xWatch = &watch;
+        }
+#endif
         else if (a == "--compare" && i + 1 < argc) {
             const std::string program = argv[++i];
             probes.push_back({"compared: " + program.substr(program.rfind('/') + 1), program});
@@ -137,6 +185,10 @@ int main(int argc, char** argv) {
             }
             probe.ms.push_back(s.ms);
             probe.peakKb = std::max(probe.peakKb, s.peakKb);
+            if (s.mappedMs >= 0)
+                probe.mappedMs.push_back(s.mappedMs);
+            if (s.drawnMs >= 0)
+                probe.drawnMs.push_back(s.drawnMs);
         }
     }
     std::printf("start-up to the main window painted, platform %s, %d rounds\n", platform.c_str(),
@@ -154,6 +206,22 @@ int main(int argc, char** argv) {
     for (size_t k = 3; k < count; ++k)
         std::printf("%s: ratio of medians %.2f to the empty windows\n", probes[k].label.c_str(),
                     empty > 0 ? Quantile(probes[k].ms, 0.5) / empty : 0);
+    if (!probes[0].drawnMs.empty()) {
+        std::printf("\nas the X server saw it (min / median / max ms):\n");
+        for (const Probe& probe : probes)
+            std::printf("%-40s mapped %6.2f / %6.2f / %6.2f   drawn %6.2f / %6.2f / %6.2f  (%zu)\n",
+                        probe.label.c_str(), Quantile(probe.mappedMs, 0),
+                        Quantile(probe.mappedMs, 0.5), Quantile(probe.mappedMs, 1),
+                        Quantile(probe.drawnMs, 0), Quantile(probe.drawnMs, 0.5),
+                        Quantile(probe.drawnMs, 1), probe.drawnMs.size());
+        const double drawn = Quantile(probes[1].drawnMs, 0.5);
+        std::printf("ratio of medians, first drawn: %.2f to the empty windows (goal <= 1.30)\n",
+                    drawn > 0 ? Quantile(probes[0].drawnMs, 0.5) / drawn : 0);
+        for (size_t k = 3; k < count; ++k)
+            std::printf("%s: first drawn, ratio of medians %.2f to the empty windows\n",
+                        probes[k].label.c_str(),
+                        drawn > 0 ? Quantile(probes[k].drawnMs, 0.5) / drawn : 0);
+    }
     if (failures)
         std::printf("%d launches failed\n", failures);
     return failures ? 1 : 0;
