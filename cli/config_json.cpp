@@ -3,6 +3,7 @@
 
 #include "serial/port_names.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -92,6 +93,33 @@ std::string ReadConfigurationText(const std::string& path) {
     }
 }
 
+// The JSON library's parse error as messages show it: without its "[json.exception...]"
+// tag, and with the token it read last (which may be a whole huge string) quoted short.
+std::string ParseErrorText(const std::string& what) {
+    const auto tag = what.find("] ");
+    std::string text = tag == std::string::npos ? what : what.substr(tag + 2);
+    const std::string lastRead = "last read: '";
+    const auto start = text.find(lastRead);
+    if (start == std::string::npos) {
+        // The library's own words only: short, but cut and escaped all the same.
+        const bool plain = text.size() <= 200 && std::none_of(text.begin(), text.end(), [](char c) {
+                               return static_cast<unsigned char>(c) < 0x20;
+                           });
+        return plain ? text : QuoteForMessage(text);
+    }
+    const auto tokenStart = start + lastRead.size();
+    auto tokenEnd = text.find("'; expected ", tokenStart);
+    if (tokenEnd == std::string::npos) {
+        tokenEnd = text.rfind('\'');
+    }
+    if (tokenEnd == std::string::npos || tokenEnd < tokenStart) {
+        tokenEnd = text.size();
+    }
+    const std::string rest = tokenEnd < text.size() ? text.substr(tokenEnd + 1) : "";
+    return text.substr(0, start) +
+           "last read: " + QuoteForMessage(text.substr(tokenStart, tokenEnd - tokenStart)) + rest;
+}
+
 } // namespace
 
 nlohmann::json ParseConfigurationText(const std::string& text, const std::string& path) {
@@ -118,7 +146,7 @@ nlohmann::json ParseConfigurationText(const std::string& text, const std::string
     try {
         return nlohmann::json::parse(text, watch);
     } catch (const nlohmann::json::parse_error& error) {
-        throw ValueError(path + ": not valid JSON (" + QuoteForMessage(error.what()) + ")");
+        throw ValueError(path + ": not valid JSON (" + ParseErrorText(error.what()) + ")");
     } catch (const nlohmann::json::out_of_range& error) {
         // Only a number beyond the range of a double ends a parse this way; the library's
         // message quotes the number as written ("number overflow parsing '1e999'").

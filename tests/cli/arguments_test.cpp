@@ -301,6 +301,8 @@ TEST(ConfigJson, HostileFilesAreRefusedWithShortMessages) {
         {R"({")" + longPort + R"(": 1})", "unknown key \"pppp"},
         {R"({"ip": [")" + longPort + "\"]}", "\"ip\" must be"},
         {"{\"port\": \"\xff\"}", "not valid JSON"},
+        {R"({"ip": "10.0.0.1",)", "not valid JSON (parse error at line 1, column 19"},
+        {R"({"port": ")" + longPort + "\n\"}", "last read: \"\"pppp"},
     };
     for (const auto& c : cases) {
         const std::string path = dir.File("hostile.json", c.content);
