@@ -108,6 +108,7 @@ TF_selmode::TF_selmode(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
         connect(box, &QCheckBox::toggled, this, [this, box] { cb_m1Click(box); });
     connect(ui->cb_broadcast, &QCheckBox::toggled, this,
             [this] { cb_broadcastClick(ui->cb_broadcast); });
+    connect(ui->BtnBack, &QPushButton::clicked, this, [this] { BtnBackClick(ui->BtnBack); });
 }
 
 TF_selmode::~TF_selmode() = default;
@@ -170,7 +171,16 @@ void TF_selmode::upd_stat_wiz() {
     if (page == 3) {
         ui->gb_lan->setTitle(QStringLiteral("CLIENT LAN CONFIG"));
         ui->gb_tun->setTitle(QStringLiteral("MASTER IP"));
+        if (ui->cb_broadcast->isChecked())
+            cb_broadcastClick(ui->cb_broadcast); // kept from an earlier visit by "<-- Back"
+    } else if (settings) {
+        // The form's captions, which an earlier visit to page 3 may have changed.
+        ui->gb_lan->setTitle(QStringLiteral("EtherNet to RS232/485 LAN config"));
+        ui->gb_tun->setTitle(QStringLiteral("Tunneling"));
+        ui->Label20->setVisible(true);
     }
+    for (QWidget* button : {ui->BtnBack, ui->BtnOpen, ui->BtnSave})
+        button->setVisible(settings);
     for (TRangeEdit* field : {ui->re_smb1, ui->re_smb2, ui->re_smb3, ui->re_smb4})
         field->setEnabled(true);
     QWidget* const panels[] = {ui->pan_mode, ui->pan_remcom, ui->pan_pp, ui->pan_pm};
@@ -201,6 +211,16 @@ void TF_selmode::cb_broadcastClick(QObject* /*Sender*/) {
         ui->gb_tun->setVisible(true);
         ui->gb_tun->setTitle(QStringLiteral("MASTER IP"));
     }
+}
+
+void TF_selmode::BtnBackClick(QObject* /*Sender*/) {
+    stat_wiz = 0;
+    upd_stat_wiz();
+    // As the mode page was before a mode was chosen; the mode box stays checked.
+    ui->Label1->setText(QStringLiteral("Select the Operating Modality"));
+    ui->Button1->setText(QStringLiteral("Next -->"));
+    ui->Label8->setVisible(false);
+    ui->cb_com->setVisible(false);
 }
 
 void TF_selmode::Button1Click(QObject* /*Sender*/) {
@@ -281,12 +301,14 @@ void TF_selmode::CopyAndDownload() {
     CopyChoice(ui->cb_sb, m.cb_sb);
     CopyChoice(ui->cb_fc, m.cb_fc);
     CopyChoiceOrText(ui->cb_com, m.cb_com);
-    m.CB_BRCast->setChecked(ui->cb_broadcast->isChecked());
+    // "MASTER SIDE" belongs to page 3; one kept from there by "<-- Back" does not count.
+    const bool master = stat_wiz == 3 && ui->cb_broadcast->isChecked();
+    m.CB_BRCast->setChecked(master);
 
     if (stat_wiz == 2 || stat_wiz == 3)
         m.cb_entunnel->setChecked(true); // runs the main window's tunnel "Enable" handler
 
-    if (ui->cb_broadcast->isChecked()) {
+    if (master) {
         // The master answers the whole network: its directed broadcast address, which for a
         // /24 mask is x.y.z.255.
         WriteAddress(mainPeer, DirectedBroadcast(ip, mask));

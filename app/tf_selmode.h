@@ -42,6 +42,8 @@ public slots:
     void cb_m1Click(QObject* Sender);
     // "MASTER SIDE" changed.
     void cb_broadcastClick(QObject* Sender);
+    // "<-- Back" on a settings page: the mode page again, every value kept.
+    void BtnBackClick(QObject* Sender);
 
     // The main setup window's download has ended: a close asked for meanwhile happens now.
     void DownloadEnded();

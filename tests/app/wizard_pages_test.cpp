@@ -178,6 +178,53 @@ TEST_F(WizardPages, ShowingTheWizardAgainReturnsToTheModePageKeepingTheFields) {
     EXPECT_EQ(W().re_ipb4->text(), "77");
 }
 
+// "<-- Back" leads to the mode page as it was before a mode was chosen, keeping every value;
+// a page reached afterwards shows its own captions, and "MASTER SIDE" counts on page 3 only.
+TEST_F(WizardPages, BackReturnsToTheModePageKeepingTheValues) {
+    EXPECT_FALSE(W().BtnBack->isVisible());
+    ChooseMode(3);
+    EXPECT_TRUE(W().BtnBack->isVisible());
+    W().cb_broadcast->setChecked(true);
+    Type(W().re_ipb4, "77");
+    Click(W().BtnBack);
+    EXPECT_EQ(stat_wiz, 0);
+    EXPECT_TRUE(W().pan_mode->isVisible());
+    for (QWidget* gone :
+         std::initializer_list<QWidget*>{W().pan_pm, W().gb_lan, W().gb_tun, W().Label8, W().cb_com,
+                                         W().BtnBack, W().BtnOpen, W().BtnSave})
+        EXPECT_FALSE(gone->isVisible()) << gone->objectName().toStdString();
+    EXPECT_EQ(W().Label1->text(), "Select the Operating Modality");
+    EXPECT_EQ(W().Button1->text(), "Next -->");
+    EXPECT_TRUE(W().cb_m3->isChecked());
+
+    struct Row {
+        int mode;
+        QString lanTitle, tunTitle;
+        bool tunnelShown, remoteLabelShown;
+    };
+    const Row rows[] = {{2, "EtherNet to RS232/485 LAN config", "Tunneling", true, true},
+                        {1, "EtherNet to RS232/485 LAN config", "Tunneling", false, true},
+                        {3, "MASTER LAN CONFIG", "MASTER IP", false, false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.mode);
+        if (stat_wiz != 0)
+            Click(W().BtnBack);
+        ChooseMode(r.mode);
+        if (r.tunnelShown == (r.mode >= 2))
+            ExpectSettingsPage(r.mode); // (a master's page hides the tunnel group)
+        EXPECT_EQ(W().gb_lan->title(), r.lanTitle);
+        EXPECT_EQ(W().gb_tun->title(), r.tunTitle);
+        EXPECT_EQ(W().gb_tun->isVisible(), r.tunnelShown);
+        EXPECT_EQ(W().Label20->isVisibleTo(W().gb_tun), r.remoteLabelShown);
+        EXPECT_EQ(W().re_ipb4->text(), "77");
+        EXPECT_TRUE(W().cb_broadcast->isChecked()); // kept, though hidden on pages 1 and 2
+        messages_.clear();
+        PressButton1(); // COM1 does not open here: the copy is done, the download ends at once
+        EXPECT_EQ(M().CB_BRCast->isChecked(), r.mode == 3);
+        EXPECT_EQ(M().are_ipb4->text(), r.mode == 3 ? "255" : "201");
+    }
+}
+
 TEST_F(WizardPages, PortListsHoldComOneToNineThenTheDevicesFoundThenAuto) {
     windows_.reset();
     StartProgram({"/dev/ttyUSB0", "/dev/ttyACM3"});
