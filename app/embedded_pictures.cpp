@@ -32,7 +32,11 @@ QImage EmbeddedRows(const QString& path, QSize size, QImage::Format format) {
 
 // The size each picture with alpha was drawn at: raw rows do not tell their width, and rows
 // read at another width of the same pixel count would come out scrambled.
-QSize AlphaPictureSize(const QString& name) {
+QSize AlphaPictureSize(QString name) {
+    if (name.endsWith(QLatin1String("@2x"))) {
+        name.chop(3);
+        return AlphaPictureSize(name) * 2;
+    }
     if (name == QLatin1String("comsetup"))
         return kIconSize;
     static const QLatin1String glyphs[] = {
@@ -47,16 +51,33 @@ QSize AlphaPictureSize(const QString& name) {
 
 } // namespace
 
-QPixmap ModePicture(const QString& name) {
-    const QString path = QStringLiteral(":/pictures/%1.rgb32").arg(name);
+QPixmap ModePicture(const QString& name, qreal devicePixelRatio) {
+    const bool doubled = devicePixelRatio > 1.0;
+    const QString path =
+        QStringLiteral(":/pictures/%1%2.rgb32").arg(name, doubled ? QStringLiteral("@2x") : "");
+    const QSize size = doubled ? kModePictureSize * 2 : kModePictureSize;
+    QPixmap picture;
     if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
         // Qt's own pixmap format for opaque pictures: the pixmap shares the rows.
-        return QPixmap::fromImage(EmbeddedRows(path, kModePictureSize, QImage::Format_RGB32));
+        picture = QPixmap::fromImage(EmbeddedRows(path, size, QImage::Format_RGB32));
     } else {
         // The bytes read blue, green, red, 0xff: RGBX with red and blue swapped.
-        return QPixmap::fromImage(
-            EmbeddedRows(path, kModePictureSize, QImage::Format_RGBX8888).rgbSwapped());
+        picture =
+            QPixmap::fromImage(EmbeddedRows(path, size, QImage::Format_RGBX8888).rgbSwapped());
     }
+    if (doubled)
+        picture.setDevicePixelRatio(2.0);
+    return picture;
+}
+
+QIcon AlphaIcon(const QString& name, QSize size) {
+    QIcon icon(AlphaPicture(name, size));
+    QPixmap doubled = AlphaPicture(name + QStringLiteral("@2x"), size * 2);
+    if (!doubled.isNull()) {
+        doubled.setDevicePixelRatio(2.0);
+        icon.addPixmap(doubled);
+    }
+    return icon;
 }
 
 QPixmap AlphaPicture(const QString& name, QSize size) {

@@ -5,6 +5,7 @@
 // them where they lie in the program.
 #pragma once
 
+#include <QIcon>
 #include <QPixmap>
 #include <QSize>
 #include <QString>
@@ -15,11 +16,18 @@ inline constexpr QSize kModePictureSize{400, 134};
 inline constexpr QSize kIconSize{32, 32};
 inline constexpr QSize kGlyphSize{18, 18};
 
-// The mode picture `name` (e.g. "mode_remote_com"); a null pixmap when it is not embedded.
-QPixmap ModePicture(const QString& name);
+// Each picture is embedded at its size and at twice it ("name@2x") for HiDPI screens.
 
-// The picture `name` with alpha (e.g. "comsetup", "glyph_ok") of the given size; a null
-// pixmap when it is not embedded at that size.
+// The mode picture `name` (e.g. "mode_remote_com"); a null pixmap when it is not embedded.
+// For a device pixel ratio above 1, the picture drawn at twice the size, with ratio 2 (it
+// shows at the same logical size, sharply).
+QPixmap ModePicture(const QString& name, qreal devicePixelRatio = 1.0);
+
+// The picture `name` with alpha (e.g. "comsetup", "glyph_ok", "glyph_ok@2x") of the given
+// size in pixels; a null pixmap when it is not embedded at that size.
 QPixmap AlphaPicture(const QString& name, QSize size);
+
+// A picture with alpha as an icon: its size and its twice-the-size drawing (ratio 2).
+QIcon AlphaIcon(const QString& name, QSize size);
 
 } // namespace comsetup

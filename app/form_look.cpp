@@ -1,8 +1,13 @@
 // The look the forms were laid out for.
 #include "app/form_look.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFont>
+#include <QGroupBox>
+#include <QLabel>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 
 namespace comsetup {
 
@@ -11,6 +16,32 @@ void ApplyApplicationLook(QApplication& app) {
     font.setPointSize(8);
     font.setStretch(QFont::SemiCondensed);
     app.setFont(font);
+}
+
+int GroupFrameTop(const QGroupBox* group) {
+    QStyleOptionGroupBox option;
+    option.initFrom(group);
+    option.text = group->title();
+    option.lineWidth = 1;
+    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    return group->style()
+        ->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, group)
+        .top();
+}
+
+void KeepOffGroupFrames(QWidget* window) {
+    constexpr int kGap = 2; // between the frame line and the text's cell
+    for (QGroupBox* group : window->findChildren<QGroupBox*>()) {
+        const int top = GroupFrameTop(group) + kGap;
+        for (QWidget* child : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!qobject_cast<QLabel*>(child) && !qobject_cast<QAbstractButton*>(child))
+                continue;
+            const QRect r = child->geometry();
+            if (r.top() >= top || r.bottom() <= top)
+                continue;
+            child->setGeometry(r.left(), top, r.width(), r.bottom() - top + 1);
+        }
+    }
 }
 
 } // namespace comsetup

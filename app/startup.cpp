@@ -33,6 +33,8 @@ AppWindows::AppWindows(const QStringList& devicesFound) {
     const QStringList ports = PortListEntries(devicesFound);
     SetPortListEntries(selmode_->Form().cb_com, ports);
     SetPortListEntries(main_->Form().cb_com, ports);
+    KeepOffGroupFrames(selmode_.get());
+    KeepOffGroupFrames(main_.get());
     ShowStartOfName(selmode_->Form().cb_com);
     ShowStartOfName(main_->Form().cb_com);
 
@@ -58,7 +60,7 @@ void ShowWizard(AppWindows& windows) {
 
 std::unique_ptr<AppWindows> StartProgram(QApplication& app, FontConfigurationLoad* fonts) {
     ApplyApplicationLook(app);
-    QApplication::setWindowIcon(QIcon(AlphaPicture(QStringLiteral("comsetup"), kIconSize)));
+    QApplication::setWindowIcon(AlphaIcon(QStringLiteral("comsetup"), kIconSize));
     // The program ends when the wizard is closed, whatever other window is still open (the
     // progress dialog, say); the wizard defers that close while a download runs.
     QApplication::setQuitOnLastWindowClosed(false);

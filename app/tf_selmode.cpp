@@ -92,7 +92,7 @@ TF_selmode::TF_selmode(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
         {ui->Image3, "mode_point_to_multipoint"}, {ui->Image4, "page_remote_com"},
         {ui->Image5, "page_point_to_point"},      {ui->Image6, "page_point_to_multipoint"}};
     for (const auto& [image, name] : pictures)
-        image->setPixmap(comsetup::ModePicture(QLatin1String(name)));
+        image->setPixmap(comsetup::ModePicture(QLatin1String(name), devicePixelRatioF()));
 
     for (TRangeEdit* field : findChildren<TRangeEdit*>())
         field->SetColor(Qt::white);

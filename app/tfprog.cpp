@@ -22,8 +22,13 @@ Tfprog* fprog = nullptr;
 static QIcon Glyph(const QString& name) {
     using comsetup::AlphaPicture, comsetup::kGlyphSize;
     QIcon icon;
-    icon.addPixmap(AlphaPicture(name, kGlyphSize), QIcon::Normal);
-    icon.addPixmap(AlphaPicture(name + QStringLiteral("_disabled"), kGlyphSize), QIcon::Disabled);
+    for (const auto& [suffix, mode] : {std::pair{QString(), QIcon::Normal},
+                                       std::pair{QStringLiteral("_disabled"), QIcon::Disabled}}) {
+        icon.addPixmap(AlphaPicture(name + suffix, kGlyphSize), mode);
+        QPixmap doubled = AlphaPicture(name + suffix + QStringLiteral("@2x"), kGlyphSize * 2);
+        doubled.setDevicePixelRatio(2.0);
+        icon.addPixmap(doubled, mode);
+    }
     return icon;
 }
 

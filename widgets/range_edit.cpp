@@ -5,12 +5,15 @@
 // before the assignment returns and later steps see the settled text.
 #include "widgets/range_edit.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QPalette>
+
 #include <QThread>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -143,10 +146,24 @@ void TRangeEdit::SetNumDec(std::uint8_t n) {
 
 // ---- colours -----------------------------------------------------------------------------
 
+QColor ReadableTextColor(const QColor& background, const QColor& themeText) {
+    // Perceived lightness, 0..255.
+    const auto luma = [](const QColor& c) {
+        return (299 * c.red() + 587 * c.green() + 114 * c.blue()) / 1000;
+    };
+    if (std::abs(luma(background) - luma(themeText)) >= 96)
+        return themeText; // the theme's own colour reads well on it
+    return luma(background) >= 128 ? QColor(Qt::black) : QColor(Qt::white);
+}
+
 void TRangeEdit::SetColor(const QColor& c) {
     color_ = c;
+    // A background set from code (white, the error red) keeps a text that reads on it: the
+    // theme's text colour would be white on white under a dark theme.
     QPalette p = palette();
     p.setColor(QPalette::Base, c);
+    p.setColor(QPalette::Text,
+               ReadableTextColor(c, QApplication::palette(this).color(QPalette::Text)));
     setPalette(p);
 }
 

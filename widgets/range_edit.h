@@ -27,6 +27,10 @@
 
 #include "widgets/key_codes.h"
 
+// The text colour for a field background: the theme's own when it reads well on it, else
+// black on a light background and white on a dark one.
+QColor ReadableTextColor(const QColor& background, const QColor& themeText);
+
 class TRangeEdit : public QLineEdit {
     Q_OBJECT
     Q_PROPERTY(double Minval READ MinvalAsDouble WRITE SetMinvalFromDouble)

@@ -25,6 +25,11 @@ namespace {
 
 constexpr int kWidth = 400;
 constexpr int kHeight = 134;
+// The point-to-point pictures are shown 129 rows high: their frame ends there.
+constexpr int kShownHeightPointToPoint = 129;
+// Every picture is drawn once at its size and once at twice its size (for HiDPI screens),
+// from the same drawing code, which works in the 1x coordinates.
+int gScale = 1;
 
 const QColor kSky(0xEE, 0xF3, 0xF9);
 const QColor kInk(0x24, 0x33, 0x47);
@@ -132,15 +137,16 @@ void Network(QPainter& p, qreal x0, qreal x1, qreal y) {
     p.drawText(QRectF(cx - 32, y - 10, 64, 20), Qt::AlignCenter, QStringLiteral("Ethernet"));
 }
 
-QImage Canvas() {
-    QImage image(kWidth, kHeight, QImage::Format_RGB888);
+QImage Canvas(int frameHeight = kHeight) {
+    QImage image(kWidth * gScale, kHeight * gScale, QImage::Format_RGB888);
     QPainter p(&image);
+    p.scale(gScale, gScale);
     QLinearGradient sky(0, 0, 0, kHeight);
     sky.setColorAt(0, Qt::white);
     sky.setColorAt(1, kSky);
-    p.fillRect(image.rect(), sky);
+    p.fillRect(QRectF(0, 0, kWidth, kHeight), sky);
     p.setPen(QPen(QColor(0xC4, 0xD0, 0xDE), 1));
-    p.drawRect(QRectF(0.5, 0.5, kWidth - 1, kHeight - 1));
+    p.drawRect(QRectF(0.5, 0.5, kWidth - 1, frameHeight - 1));
     return image;
 }
 
@@ -163,6 +169,7 @@ void CornerText(QPainter& p, Corner corner, const QString& modeName, int boxTop)
 QImage RemoteComPort(Corner corner) {
     QImage image = Canvas();
     QPainter p(&image);
+    p.scale(gScale, gScale);
     p.setRenderHint(QPainter::Antialiasing);
     const qreal lanY = 62;
     DrawPc(p, {26, 32});
@@ -182,8 +189,9 @@ QImage RemoteComPort(Corner corner) {
 }
 
 QImage PointToPoint(Corner corner) {
-    QImage image = Canvas();
+    QImage image = Canvas(kShownHeightPointToPoint);
     QPainter p(&image);
+    p.scale(gScale, gScale);
     p.setRenderHint(QPainter::Antialiasing);
     const qreal y = corner == Corner::ModeBox ? 44 : 60;
     DrawDevice(p, {10, y - 17}, QStringLiteral("RS232"));
@@ -210,6 +218,7 @@ QImage PointToPoint(Corner corner) {
 QImage PointToMultipoint(Corner corner) {
     QImage image = Canvas();
     QPainter p(&image);
+    p.scale(gScale, gScale);
     p.setRenderHint(QPainter::Antialiasing);
     const qreal top = corner == Corner::ModeBox ? 8 : 26;
     // The master converter on the left, three client converters on the right.
@@ -239,9 +248,10 @@ QImage PointToMultipoint(Corner corner) {
 }
 
 QImage Glyph(bool ok, bool disabled) {
-    QImage image(18, 18, QImage::Format_ARGB32);
+    QImage image(18 * gScale, 18 * gScale, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter p(&image);
+    p.scale(gScale, gScale);
     p.setRenderHint(QPainter::Antialiasing);
     const QColor colour = disabled ? QColor(0xA0, 0xA0, 0xA0)
                           : ok     ? QColor(0x1E, 0x9E, 0x3A)
@@ -477,6 +487,21 @@ int main(int argc, char** argv) {
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
         ok &= Save(MenuIcon(size), out.filePath(QStringLiteral("comsetup_%1.png").arg(size)));
     const std::vector<char> ico = IcoFile(icon, iconWithAlpha);
+
+    // Twice the size for HiDPI screens (the icon with alpha only; its colours are the 16).
+    gScale = 2;
+    ok &= SaveModePicture(RemoteComPort(Corner::ModeBox), out, "mode_remote_com@2x");
+    ok &= SaveModePicture(PointToPoint(Corner::ModeBox), out, "mode_point_to_point@2x");
+    ok &= SaveModePicture(PointToMultipoint(Corner::ModeBox), out, "mode_point_to_multipoint@2x");
+    ok &= SaveModePicture(RemoteComPort(Corner::Title), out, "page_remote_com@2x");
+    ok &= SaveModePicture(PointToPoint(Corner::Title), out, "page_point_to_point@2x");
+    ok &= SaveModePicture(PointToMultipoint(Corner::Title), out, "page_point_to_multipoint@2x");
+    ok &= SaveIconPicture(Glyph(true, false), out, "glyph_ok@2x");
+    ok &= SaveIconPicture(Glyph(true, true), out, "glyph_ok_disabled@2x");
+    ok &= SaveIconPicture(Glyph(false, false), out, "glyph_cancel@2x");
+    ok &= SaveIconPicture(Glyph(false, true), out, "glyph_cancel_disabled@2x");
+    ok &= SaveIconPicture(MenuIcon(64), out, "comsetup@2x");
+    gScale = 1;
     QFile icoFile(out.filePath("comsetup.ico"));
     if (!icoFile.open(QIODevice::WriteOnly) ||
         icoFile.write(ico.data(), static_cast<qint64>(ico.size())) !=

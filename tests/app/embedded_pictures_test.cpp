@@ -8,9 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <QIcon>
 #include <QImage>
 #include <QSet>
 #include <QStringList>
+
+#include <string>
 
 namespace comsetup {
 namespace {
@@ -75,6 +78,46 @@ TEST(EmbeddedPictures, GlyphsAndIconHaveTransparencyAroundAnOpaqueDrawing) {
               AlphaPicture("glyph_ok_disabled", kGlyphSize).toImage());
     EXPECT_NE(AlphaPicture("glyph_cancel", kGlyphSize).toImage(),
               AlphaPicture("glyph_cancel_disabled", kGlyphSize).toImage());
+}
+
+// HiDPI: every picture is also there drawn at twice its size, shown at the same logical size.
+TEST(EmbeddedPictures, EveryPictureIsThereAtTwiceItsSizeForHiDpiScreens) {
+    for (const QString& name : kModePictures) {
+        SCOPED_TRACE(name.toStdString());
+        const QPixmap doubled = ModePicture(name, 2.0);
+        ASSERT_FALSE(doubled.isNull());
+        EXPECT_EQ(doubled.size(), kModePictureSize * 2);
+        EXPECT_EQ(doubled.deviceIndependentSize().toSize(), kModePictureSize);
+        EXPECT_EQ(ModePicture(name, 1.0).toImage(), ModePicture(name).toImage());
+    }
+    QStringList names = kGlyphs;
+    names << "comsetup";
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        const QSize size = name == "comsetup" ? kIconSize : kGlyphSize;
+        EXPECT_FALSE(AlphaPicture(name + "@2x", size * 2).isNull());
+        EXPECT_TRUE(AlphaPicture(name + "@2x", size).isNull());
+        const QIcon icon = AlphaIcon(name, size);
+        EXPECT_EQ(icon.pixmap(size, 1.0).size(), size);
+        EXPECT_EQ(icon.pixmap(size, 2.0).size(), size * 2);
+    }
+}
+
+// The point-to-point pictures are shown 129 rows high: their frame closes within those rows.
+TEST(EmbeddedPictures, PointToPointFramesCloseWithinTheRowsShown) {
+    for (const QString& name :
+         {QStringLiteral("mode_point_to_point"), QStringLiteral("page_point_to_point")}) {
+        for (const qreal ratio : {1.0, 2.0}) {
+            SCOPED_TRACE(name.toStdString() + " x" + std::to_string(ratio));
+            const QImage image = ModePicture(name, ratio).toImage();
+            const int lastShown = static_cast<int>(129 * ratio) - 1;
+            const QRgb frame = image.pixel(image.width() / 2, 0); // the top edge's colour
+            int onFrame = 0;
+            for (int x = 0; x < image.width(); ++x)
+                onFrame += image.pixel(x, lastShown) == frame;
+            EXPECT_GT(onFrame, image.width() * 9 / 10);
+        }
+    }
 }
 
 TEST(EmbeddedPictures, NamesOrSizesNotEmbeddedGiveANullPixmap) {

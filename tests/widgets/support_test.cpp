@@ -9,6 +9,7 @@
 #include "tests/widgets/qt_printers.h"
 #include "widgets/decimal_separator.h"
 #include "widgets/message_box.h"
+#include "widgets/range_edit.h"
 
 using namespace comsetup;
 
@@ -82,3 +83,66 @@ TEST(DecimalSeparator, FollowsTheSystemLocaleAtEveryUse) {
     EXPECT_EQ(c, QChar('.'));
 }
 #endif
+
+// A field's background set from code keeps a text that reads on it, the theme's own when it
+// does: white fields under a dark theme are not white on white.
+TEST(FieldColours, TextReadsOnTheBackgroundSetFromCode) {
+    struct Row {
+        const char* name;
+        QColor background, themeText, expected;
+    };
+    const Row rows[] = {
+        {"white, light theme", Qt::white, Qt::black, Qt::black},
+        {"white, dark theme", Qt::white, QColor(0xEE, 0xEE, 0xEE), Qt::black},
+        {"error red, light theme", Qt::red, Qt::black, Qt::white},
+        {"dark field, dark theme", QColor(0x35, 0x35, 0x35), QColor(0xEE, 0xEE, 0xEE),
+         QColor(0xEE, 0xEE, 0xEE)},
+        {"light theme's own grey text on white", Qt::white, QColor(0x30, 0x30, 0x60),
+         QColor(0x30, 0x30, 0x60)},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(ReadableTextColor(r.background, r.themeText), r.expected);
+    }
+    const QPalette saved = QApplication::palette();
+    QPalette dark = saved;
+    dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+    dark.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
+    QApplication::setPalette(dark);
+    {
+        TRangeEdit field;
+        field.SetColor(Qt::white);
+        EXPECT_EQ(field.palette().color(QPalette::Base), QColor(Qt::white));
+        EXPECT_EQ(field.palette().color(QPalette::Text), QColor(Qt::black));
+    }
+    QApplication::setPalette(saved);
+}
+
+// A message box is no wider than the window it belongs to; a long list of values wraps.
+TEST(MessageFunction, DefaultBoxIsNoWiderThanItsWindow) {
+    SetMessageFunction(nullptr);
+    QWidget owner;
+    owner.resize(300, 300); // narrower than the box Qt would size for this screen
+    owner.show();
+    owner.activateWindow();
+    QApplication::setActiveWindow(&owner);
+    int width = -1;
+    QString shown;
+    QTimer closer;
+    closer.setInterval(10);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            width = box->width();
+            shown = box->text();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    closer.start();
+    const QString mask = "Error in SubNet Mask! The only values avaible are "
+                         "255,254,252,248,240,224,192,128,0";
+    ShowMessage(mask);
+    closer.stop();
+    EXPECT_GT(width, 0);
+    EXPECT_LE(width, owner.width());
+    EXPECT_EQ(shown.remove(QChar(0x200B)), mask); // the same text, with places to wrap
+}
