@@ -30,7 +30,7 @@ int GroupFrameTop(const QGroupBox* group) {
 }
 
 void KeepOffGroupFrames(QWidget* window) {
-    constexpr int kGap = 2; // between the frame line and the text's cell
+    constexpr int kGap = 3; // between the frame line and the text's cell
     for (QGroupBox* group : window->findChildren<QGroupBox*>()) {
         const int top = GroupFrameTop(group) + kGap;
         for (QWidget* child : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
@@ -40,6 +40,9 @@ void KeepOffGroupFrames(QWidget* window) {
             if (r.top() >= top || r.bottom() <= top)
                 continue;
             child->setGeometry(r.left(), top, r.width(), r.bottom() - top + 1);
+            if (auto* label = qobject_cast<QLabel*>(child)) // its text close to its field
+                label->setAlignment((label->alignment() & Qt::AlignHorizontal_Mask) |
+                                    Qt::AlignBottom);
         }
     }
 }

@@ -87,6 +87,8 @@ for _ in $(seq 900); do
 done
 sleep 1
 shot "$progress" progress-end.png
+xdotool windowunmap "$progress" # no window manager here: it would cover part of the log
+sleep 0.5
 shot "$monitor" log-window.png
 import -window root "$work/root.png"
 stop_program
