@@ -8,10 +8,13 @@
 #include "app/combo_choice.h"
 #include "app/comsetup_application.h"
 #include "app/embedded_pictures.h"
+#include "app/file_choice.h"
 #include "app/gui_views.h"
 #include "app/tfmain.h"
 #include "app/tfprog.h"
 #include "app/window_geometry.h"
+#include "app/wizard_profile.h"
+#include "config/config_json.h"
 #include "download/setup_rules.h"
 #include "widgets/message_box.h"
 
@@ -109,6 +112,10 @@ TF_selmode::TF_selmode(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     connect(ui->cb_broadcast, &QCheckBox::toggled, this,
             [this] { cb_broadcastClick(ui->cb_broadcast); });
     connect(ui->BtnBack, &QPushButton::clicked, this, [this] { BtnBackClick(ui->BtnBack); });
+    connect(ui->BtnOpen, &QPushButton::clicked, this,
+            [this] { comsetup::RunReporting([this] { BtnOpenClick(ui->BtnOpen); }); });
+    connect(ui->BtnSave, &QPushButton::clicked, this,
+            [this] { comsetup::RunReporting([this] { BtnSaveClick(ui->BtnSave); }); });
 }
 
 TF_selmode::~TF_selmode() = default;
@@ -221,6 +228,50 @@ void TF_selmode::BtnBackClick(QObject* /*Sender*/) {
     ui->Button1->setText(QStringLiteral("Next -->"));
     ui->Label8->setVisible(false);
     ui->cb_com->setVisible(false);
+}
+
+namespace {
+const QString kProfileFilter = QStringLiteral("Setup files (*.json);;All files (*)");
+} // namespace
+
+void TF_selmode::BtnOpenClick(QObject* /*Sender*/) {
+    using namespace comsetup;
+    const QString path =
+        ChooseFile(this, FileChoiceKind::Open, QStringLiteral("Open setup"), kProfileFilter);
+    if (path.isEmpty())
+        return;
+    config::SetupProfile profile; // keys the file leaves out take the wizard's defaults
+    try {
+        config::LoadSetupFile(path.toStdString(), profile);
+    } catch (const config::ValueError& error) {
+        ShowMessage(QString::fromStdString(error.what()));
+        return;
+    }
+    ProfileToWizard(profile, *ui);
+    stat_wiz = static_cast<int>(profile.mode);
+    upd_stat_wiz();
+    ui->Button1->setText(QStringLiteral("DownLoad"));
+}
+
+void TF_selmode::BtnSaveClick(QObject* /*Sender*/) {
+    using namespace comsetup;
+    config::SetupProfile profile;
+    try {
+        profile = ProfileFromWizard(*ui, stat_wiz);
+    } catch (const config::ValueError& error) {
+        ShowMessage(QStringLiteral("This setup cannot be saved: ") +
+                    QString::fromStdString(error.what()));
+        return;
+    }
+    const QString path =
+        ChooseFile(this, FileChoiceKind::Save, QStringLiteral("Save setup"), kProfileFilter);
+    if (path.isEmpty())
+        return;
+    try {
+        config::SaveSetupFile(path.toStdString(), profile);
+    } catch (const config::ValueError& error) {
+        ShowMessage(QString::fromStdString(error.what()));
+    }
 }
 
 void TF_selmode::Button1Click(QObject* /*Sender*/) {

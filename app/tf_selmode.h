@@ -44,6 +44,12 @@ public slots:
     void cb_broadcastClick(QObject* Sender);
     // "<-- Back" on a settings page: the mode page again, every value kept.
     void BtnBackClick(QObject* Sender);
+    // "Open...": reads a setup profile (the JSON of comsetup-cli --config) into the wizard and
+    // shows its mode's page; a file that cannot be used is named in a message with the key,
+    // and nothing on screen changes.
+    void BtnOpenClick(QObject* Sender);
+    // "Save...": writes this page's values as a setup profile (replacing the file whole).
+    void BtnSaveClick(QObject* Sender);
 
     // The main setup window's download has ended: a close asked for meanwhile happens now.
     void DownloadEnded();

@@ -3,8 +3,8 @@
 // accepted values whichever way a value came in.
 #include "cli/arguments.h"
 
-#include "cli/config_json.h"
 #include "cli/exit_codes.h"
+#include "cli/profile.h"
 
 #include <CLI/CLI.hpp>
 
@@ -39,7 +39,7 @@ struct ValueOptions {
     CLI::Option* configOption = nullptr;
 
     void AddTo(CLI::App& command) {
-        const CliSetup defaults;
+        const SetupProfile defaults;
         configOption = command
                            .add_option("--config", configPath,
                                        "read the values from this JSON file first; options "
@@ -60,8 +60,8 @@ struct ValueOptions {
     }
 
     // Defaults, then the configuration file, then the options given. Throws ValueError.
-    CliSetup Collect() const {
-        CliSetup setup;
+    SetupProfile Collect() const {
+        SetupProfile setup;
         if (configOption->count() > 0) {
             LoadSetupFile(configPath, setup);
         }

@@ -3,7 +3,7 @@
 // does no I/O beyond reading the configuration file; the caller runs the command.
 #pragma once
 
-#include "cli/setup_options.h"
+#include "cli/profile.h"
 
 #include <optional>
 #include <string>
@@ -15,7 +15,7 @@ enum class Command { Download, DryRun, ListPorts, Batch };
 
 struct Arguments {
     Command command = Command::Download;
-    CliSetup setup;             // download, dry-run
+    SetupProfile setup;         // download, dry-run
     std::string firmware;       // dry-run: "01.8" or "V6.5.0.7"
     std::string saveConfigPath; // download, dry-run: write the values here first
     std::string logPath;        // download: the monitor log

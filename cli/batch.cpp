@@ -16,7 +16,7 @@
 
 namespace comsetup::cli {
 
-std::vector<DownloadResult> RunBatch(const std::vector<CliSetup>& setups,
+std::vector<DownloadResult> RunBatch(const std::vector<SetupProfile>& setups,
                                      const BatchOptions& options) {
     std::vector<DownloadResult> results(setups.size());
     std::vector<std::unique_ptr<std::atomic<bool>>> cancels;
@@ -54,7 +54,7 @@ std::vector<DownloadResult> RunBatch(const std::vector<CliSetup>& setups,
     return results;
 }
 
-ResultBoard::ResultBoard(const std::vector<CliSetup>& setups)
+ResultBoard::ResultBoard(const std::vector<SetupProfile>& setups)
     : results_(setups.size()), finished_(setups.size(), false) {
     for (std::size_t i = 0; i < setups.size(); ++i) {
         results_[i].port = setups[i].port;

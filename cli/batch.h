@@ -18,7 +18,7 @@ namespace comsetup::cli {
 // or SIGHUP ends the process while some still run. Thread-safe.
 class ResultBoard {
 public:
-    explicit ResultBoard(const std::vector<CliSetup>& setups);
+    explicit ResultBoard(const std::vector<SetupProfile>& setups);
     void Finish(std::size_t i, const DownloadResult& result);
     // Every result: those still running end as terminated by signal, with the time so far.
     std::vector<DownloadResult> Snapshot(const std::string& signal) const;
@@ -44,7 +44,7 @@ struct BatchOptions {
 };
 
 // Runs every download to its end; results in the order of setups.
-std::vector<DownloadResult> RunBatch(const std::vector<CliSetup>& setups,
+std::vector<DownloadResult> RunBatch(const std::vector<SetupProfile>& setups,
                                      const BatchOptions& options);
 
 // The log file name of a port: "COM3" -> "COM3.log", "/dev/ttyUSB0" -> "dev_ttyUSB0.log".

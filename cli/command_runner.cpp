@@ -3,12 +3,12 @@
 
 #include "cli/arguments.h"
 #include "cli/batch.h"
-#include "cli/config_json.h"
 #include "cli/download_job.h"
 #include "cli/dry_run.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/list_ports.h"
+#include "cli/profile.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -56,6 +56,10 @@ int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err
                  << "on when asked; Ctrl+C cancels." << std::endl;
     }
     const DownloadResult result = RunDownloadJob(arguments.setup, job, cancel);
+    if (!result.found.empty() && !arguments.json) {
+        progress << "Converter found on " << result.found
+                 << (result.device != result.found ? " (" + result.device + ")" : "") << std::endl;
+    }
     terminated.ClaimOutput();
     if (!result.error.empty()) {
         err << "comsetup-cli: " << result.port << ": " << result.error << std::endl;
@@ -70,7 +74,7 @@ int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err
 }
 
 int RunBatchCommand(const Arguments& arguments, std::ostream& out, std::ostream& err) {
-    std::vector<CliSetup> setups;
+    std::vector<SetupProfile> setups;
     try {
         setups = LoadBatchFile(arguments.batchPath);
         if (!arguments.logDir.empty() && !std::filesystem::is_directory(arguments.logDir)) {

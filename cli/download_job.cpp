@@ -6,6 +6,7 @@
 
 #include "download/driver.h"
 #include "download/pacer.h"
+#include "download/port_search.h"
 #include "download/progress_estimate.h"
 #include "serial/comm.h"
 #include "serial/owner_pump.h"
@@ -113,7 +114,7 @@ std::string FileMonitorLog::Finish() {
     return error_;
 }
 
-DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
+DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& options,
                               std::atomic<bool>& cancel) {
     DownloadResult result;
     result.port = setup.port;
@@ -147,7 +148,9 @@ DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
             const DownloadOutcome outcome = download.Run(values);
             result.exitCode = ExitCodeOf(outcome);
             if (outcome == DownloadOutcome::PortError) {
-                result.error = ExplainOpenFailure(setup.port, result.device);
+                result.error = IsAutoPort(setup.port)
+                                   ? "no free serial port could be opened (the log names each)"
+                                   : ExplainOpenFailure(setup.port, result.device);
             } else {
                 result.error = download.Cause();
             }
@@ -162,6 +165,10 @@ DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
         }
         result.cause = download.Cause();
         result.firmware = FirmwareName(download.Variant());
+        if (IsAutoPort(setup.port) && !download.PortName().empty()) {
+            result.found = download.PortName();
+            result.device = ResolvePortName(result.found);
+        }
     } catch (const std::exception& error) {
         result.exitCode = kExitInternalError;
         result.error = error.what();
@@ -183,6 +190,8 @@ nlohmann::json ResultToJson(const DownloadResult& result) {
     nlohmann::json object;
     object["port"] = result.port;
     object["device"] = result.device;
+    object["found_port"] =
+        result.found.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.found);
     object["outcome"] = ExitCodeName(result.exitCode);
     object["exit_code"] = result.exitCode;
     object["verdict"] = result.verdict;

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "cli/console_reporter.h"
-#include "cli/setup_options.h"
+#include "cli/profile.h"
 
 #include "download/trace.h"
 
@@ -21,7 +21,8 @@ namespace comsetup::cli {
 
 struct DownloadResult {
     std::string port;     // as given
-    std::string device;   // the device it resolved to
+    std::string device;   // the device it resolved to (for "auto": the one found)
+    std::string found;    // for "auto": the port the converter answered on, or ""
     int exitCode = 0;     // see exit_codes.h
     std::string verdict;  // the progress text at the end ("Setup Complete", ...)
     std::string error;    // the message of a serial error during the script, or of a failure
@@ -64,7 +65,7 @@ struct JobOptions {
 
 // Runs the download to its end and never throws: every failure becomes the result's exit
 // code and message. cancel is this download's "Cancel"; a Ctrl+C sets it.
-DownloadResult RunDownloadJob(const CliSetup& setup, const JobOptions& options,
+DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& options,
                               std::atomic<bool>& cancel);
 
 nlohmann::json ResultToJson(const DownloadResult& result);

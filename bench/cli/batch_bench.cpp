@@ -85,7 +85,7 @@ RoundFigures RunRound(int count, const std::string& firmware, std::chrono::micro
     figures.downloads = count;
     TempFolder folder;
     std::vector<std::unique_ptr<ChildProcess>> standIns;
-    std::vector<CliSetup> setups;
+    std::vector<SetupProfile> setups;
     for (int i = 0; i < count; ++i) {
         const std::string link = folder.File("conv" + std::to_string(i));
         // Off time 1250 ms: the wake-up ends between two polls, never on one (no 500 ms
@@ -93,7 +93,7 @@ RoundFigures RunRound(int count, const std::string& firmware, std::chrono::micro
         standIns.push_back(std::make_unique<ChildProcess>(std::vector<std::string>{
             COMSETUP_SIM_PATH, "--firmware", firmware, "--link", link, "--off-time", "1250",
             "--json", link + ".json", "--once", "--quiet"}));
-        CliSetup setup;
+        SetupProfile setup;
         setup.port = link;
         setup.ip = Ipv4{10, 0, i / 250, i % 250 + 1};
         setups.push_back(setup);

@@ -2,8 +2,8 @@
 // then options; refusals name the option or key and list what is accepted.
 #include "cli/arguments.h"
 #include "cli/command_runner.h"
-#include "cli/config_json.h"
 #include "cli/exit_codes.h"
+#include "cli/profile.h"
 
 #include "download/setup_rules.h"
 
@@ -46,7 +46,7 @@ ParsedCommandLine Parse(std::vector<std::string> args) {
 }
 
 std::string LoadError(const std::string& path) {
-    CliSetup setup;
+    SetupProfile setup;
     try {
         LoadSetupFile(path, setup);
     } catch (const ValueError& error) {
@@ -61,7 +61,7 @@ TEST(Arguments, DownloadWithoutValuesTakesTheWizardDefaults) {
     const auto parsed = Parse({"download", "--port", "COM3"});
     ASSERT_TRUE(parsed.arguments) << parsed.err;
     EXPECT_EQ(parsed.arguments->command, Command::Download);
-    CliSetup expected;
+    SetupProfile expected;
     expected.port = "COM3";
     EXPECT_EQ(parsed.arguments->setup, expected);
 }
@@ -75,7 +75,7 @@ TEST(Arguments, EveryValueOptionReachesTheSetup) {
                "--flow",       "cts-rts",  "--peer",       "10.0.0.7",    "--log",
                "x.log",        "--json",   "--plain"});
     ASSERT_TRUE(parsed.arguments) << parsed.err;
-    const CliSetup& s = parsed.arguments->setup;
+    const SetupProfile& s = parsed.arguments->setup;
     EXPECT_EQ(s.port, "/dev/ttyUSB0");
     EXPECT_EQ(s.mode, Mode::PointToMultipoint);
     EXPECT_TRUE(s.master);
@@ -175,7 +175,7 @@ TEST(Arguments, ConfigFileIsReadFirstAndOptionsOverrideIt) {
 
 TEST(ConfigJson, SavedFileLoadsBackToTheSameValues) {
     TempDir dir;
-    CliSetup setup;
+    SetupProfile setup;
     setup.port = "/dev/ttyUSB1";
     setup.mode = Mode::PointToMultipoint;
     setup.master = true;
@@ -190,13 +190,13 @@ TEST(ConfigJson, SavedFileLoadsBackToTheSameValues) {
     setup.peer = Ipv4{172, 16, 0, 10};
     const std::string path = dir.Path("saved.json");
     SaveSetupFile(path, setup);
-    CliSetup loaded;
+    SetupProfile loaded;
     LoadSetupFile(path, loaded);
     EXPECT_EQ(loaded, setup);
 
     setup.gateway.reset(); // no gateway is written as null and read back as none
     SaveSetupFile(path, setup);
-    loaded = CliSetup{};
+    loaded = SetupProfile{};
     loaded.gateway = Ipv4{1, 2, 3, 4};
     LoadSetupFile(path, loaded);
     EXPECT_EQ(loaded, setup);
@@ -220,7 +220,7 @@ TEST(ConfigJson, FailedSaveLeavesTheOldFileWhole) {
     struct rlimit small = saved;
     small.rlim_cur = 64; // smaller than any saved setup
     ::setrlimit(RLIMIT_FSIZE, &small);
-    CliSetup setup;
+    SetupProfile setup;
     std::string message;
     try {
         SaveSetupFile(link, setup);
@@ -237,7 +237,7 @@ TEST(ConfigJson, FailedSaveLeavesTheOldFileWhole) {
 
     SaveSetupFile(link, setup); // without the limit: the link stays, its file is replaced
     EXPECT_TRUE(std::filesystem::is_symlink(link));
-    CliSetup loaded;
+    SetupProfile loaded;
     LoadSetupFile(path, loaded);
     EXPECT_EQ(loaded, setup);
     struct stat info {};
@@ -388,7 +388,7 @@ TEST(CommandLine, DryRunSavesTheConfigurationItListed) {
         << err.str();
     EXPECT_NE(out.str().find("firmware V6.5.0.7"), std::string::npos);
     EXPECT_NE(out.str().find("Total: "), std::string::npos);
-    CliSetup loaded;
+    SetupProfile loaded;
     LoadSetupFile(saved, loaded);
     EXPECT_EQ(loaded.mode, Mode::PointToPoint);
     EXPECT_EQ(loaded.peer, (Ipv4{10, 9, 8, 7}));

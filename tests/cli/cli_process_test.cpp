@@ -182,6 +182,47 @@ TEST(CliProcess, VanishingLineEndsWithErrorOnSetupAndTheCause) {
     EXPECT_EQ(result["cause"], "the device went away: unplugged adapter?") << result;
 }
 
+// --port auto: three stand-ins as COM1..COM3, of which only the second answers; COM4..COM9
+// name no device. The setup reaches the one that answered, the others got only the polling.
+TEST(CliProcess, PortAutoFindsTheOneConverterThatAnswers) {
+    TempFolder folder;
+    StandIn silentBefore(folder, "silent1", "01.8", "none");
+    StandIn answering(folder, "answering", "01.8");
+    StandIn silentAfter(folder, "silent3", "01.8", "none");
+    ASSERT_TRUE(silentBefore.ready && answering.ready && silentAfter.ready);
+    std::vector<std::string> env{"COMSETUP_COM1=" + silentBefore.link,
+                                 "COMSETUP_COM2=" + answering.link,
+                                 "COMSETUP_COM3=" + silentAfter.link};
+    for (int n = 4; n <= 9; ++n) {
+        env.push_back("COMSETUP_COM" + std::to_string(n) + "=" + folder.File("absent"));
+    }
+    const std::string log = folder.File("monitor.log");
+    ChildProcess cli(
+        Cli({"download", "--port", "auto", "--ip", "10.9.0.7", "--json", "--log", log}), env);
+    ASSERT_EQ(cli.Wait(kDownloadLimit), kExitComplete) << cli.Err();
+    const auto result = nlohmann::json::parse(cli.Out(), nullptr, false);
+    ASSERT_TRUE(result.is_object()) << cli.Out();
+    EXPECT_EQ(result["found_port"], "COM2");
+    EXPECT_EQ(result["device"], answering.link);
+    const std::string lines = ReadFile(log);
+    EXPECT_NE(lines.find("Auto: COM4 skipped: "), std::string::npos) << lines;
+    EXPECT_NE(lines.find("Auto: searching COM1, COM2, COM3"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("Auto: converter found on COM2"), std::string::npos) << lines;
+    for (auto* standIn : {&silentBefore, &answering, &silentAfter}) {
+        standIn->process.Signal(SIGTERM);
+        standIn->process.Wait(10s);
+    }
+    EXPECT_EQ(answering.Session()["config"]["ip"], "10.9.0.7");
+    for (auto* silent : {&silentBefore, &silentAfter}) {
+        const auto session = silent->Session();
+        ASSERT_TRUE(session.is_object());
+        ASSERT_FALSE(session["received"].empty());
+        for (const auto& received : session["received"]) {
+            EXPECT_EQ(received["byte"], static_cast<int>('x'));
+        }
+    }
+}
+
 TEST(CliProcess, BadArgumentsSendNothing) {
     int master = -1;
     int slave = -1;

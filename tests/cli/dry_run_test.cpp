@@ -1,7 +1,7 @@
 // Dry run: the listed bytes and pauses are those of the known sequences of both firmware
 // variants, and the total is the sum of the pauses.
 #include "cli/dry_run.h"
-#include "cli/setup_options.h"
+#include "cli/profile.h"
 
 #include "download/script.h"
 
@@ -61,7 +61,8 @@ const std::string kRecords = std::string(kRecordB) + "\n" + std::string(kRecord2
 } // namespace
 
 TEST(DryRun, DefaultsOnFirmware018ListTheKnownBytes) {
-    const std::string listing = DryRunListing(ToSetupValues(CliSetup{}), FirmwareVariant::V01_8);
+    const std::string listing =
+        DryRunListing(ToSetupValues(SetupProfile{}), FirmwareVariant::V01_8);
     const std::string expected = std::string("\n\r") + "7\n0\n" + "192\n168\n001\n200\n" + "N" +
                                  "8\n" + "N" + "6\n" + "YNNNYYNN" + "1\n" + "9600\n" + "4C\n" +
                                  "00\n" + "10001\n" + std::string(12, '\n') + "9\n" + "S7\n" +
@@ -78,7 +79,7 @@ TEST(DryRun, DefaultsOnFirmware018ListTheKnownBytes) {
 }
 
 TEST(DryRun, Firmware6507WithTunnelAndMasterSkipsTheRemoteAddress) {
-    CliSetup setup;
+    SetupProfile setup;
     setup.mode = Mode::PointToMultipoint;
     setup.master = true;
     setup.ip = Ipv4{10, 0, 0, 5};
@@ -96,7 +97,8 @@ TEST(DryRun, Firmware6507WithTunnelAndMasterSkipsTheRemoteAddress) {
 }
 
 TEST(DryRun, Firmware6507WithoutTunnelEndsTheMenuWithCarriageReturns) {
-    const std::string listing = DryRunListing(ToSetupValues(CliSetup{}), FirmwareVariant::V6_5_0_7);
+    const std::string listing =
+        DryRunListing(ToSetupValues(SetupProfile{}), FirmwareVariant::V6_5_0_7);
     const std::string bytes = ListedBytes(listing);
     const std::string tail =
         "10001\n" + std::string("\n") + "\r\r\r" + std::string(11, '\n') + "9\n";

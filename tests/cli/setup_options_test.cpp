@@ -1,6 +1,6 @@
 // Setup values of comsetup-cli: parsing of each kind of value, the wizard's defaults and the
 // mapping onto the values the download reads.
-#include "cli/setup_options.h"
+#include "cli/profile.h"
 
 #include "download/setup_rules.h"
 
@@ -86,14 +86,14 @@ TEST(SetupOptions, LocalPortMustBeAUsableTcpPort) {
 }
 
 TEST(SetupOptions, EveryFieldReadsBackWhatItsParserTakes) {
-    CliSetup setup;
+    SetupProfile setup;
     setup.mode = Mode::PointToMultipoint;
     setup.gateway = Ipv4{10, 1, 2, 3};
     setup.parityIndex = 1;
     setup.stopBitsIndex = 1;
     setup.flowIndex = 3;
     setup.baud = 230400;
-    CliSetup copy;
+    SetupProfile copy;
     for (const auto& field : SetupFields()) {
         field.apply(copy, FieldText(setup, field));
     }
@@ -102,7 +102,7 @@ TEST(SetupOptions, EveryFieldReadsBackWhatItsParserTakes) {
 }
 
 TEST(SetupMapping, DefaultsAreTheWizardsAndReachTheDownloadUnchanged) {
-    const SetupValues values = ToSetupValues(CliSetup{});
+    const SetupValues values = ToSetupValues(SetupProfile{});
     EXPECT_EQ(values.portName, "COM1");
     EXPECT_EQ(values.ip, (AddressBytes{192, 168, 1, 200}));
     EXPECT_EQ(values.mask, (AddressBytes{255, 255, 255, 0}));
@@ -121,7 +121,7 @@ TEST(SetupMapping, DefaultsAreTheWizardsAndReachTheDownloadUnchanged) {
 }
 
 TEST(SetupMapping, ModesSetTunnelAndMasterTakesTheNetworksBroadcastAddress) {
-    CliSetup setup;
+    SetupProfile setup;
     setup.mode = Mode::PointToPoint;
     setup.peer = Ipv4{10, 0, 0, 9};
     SetupValues values = ToSetupValues(setup);
@@ -149,7 +149,7 @@ TEST(SetupMapping, ModesSetTunnelAndMasterTakesTheNetworksBroadcastAddress) {
 }
 
 TEST(SetupMapping, GatewayIsUsedOnlyWhenGiven) {
-    CliSetup setup;
+    SetupProfile setup;
     setup.gateway = Ipv4{192, 168, 1, 1};
     const SetupValues values = ToSetupValues(setup);
     EXPECT_TRUE(values.useGateway);
@@ -157,7 +157,7 @@ TEST(SetupMapping, GatewayIsUsedOnlyWhenGiven) {
 }
 
 TEST(SetupMapping, ConsistencyRefusesMasterOutsideMultipoint) {
-    CliSetup setup;
+    SetupProfile setup;
     setup.master = true;
     EXPECT_NE(CheckConsistency(setup).find("point-to-multipoint"), std::string::npos);
     setup.mode = Mode::PointToMultipoint;

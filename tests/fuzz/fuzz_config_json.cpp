@@ -1,6 +1,6 @@
 // Configuration and batch files of the command-line tool: any text is parsed under the file
 // limits, checked, written back and read again to the same values, and scripted.
-#include "cli/config_json.h"
+#include "cli/profile.h"
 #include "download/script.h"
 #include "fuzz_input.h"
 
@@ -24,13 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CheckMessage(error.what());
         return 0;
     }
-    CliSetup setup;
+    SetupProfile setup;
     try {
         ApplyJson(document, setup, "fuzz.json");
         if (CheckConsistency(setup).empty()) {
             // What is saved reads back as the same values.
             const std::string saved = SetupToJson(setup).dump(2);
-            CliSetup loaded;
+            SetupProfile loaded;
             ApplyJson(ParseConfigurationText(saved, "saved.json"), loaded, "saved.json");
             FUZZ_CHECK(loaded == setup);
             const SetupValues values = ToSetupValues(setup);

@@ -1,6 +1,6 @@
 // The command-line tool's field parsers and setup rules: any text for any field, then the
 // consistency check, the mapping the wizard does and the script built from it.
-#include "cli/setup_options.h"
+#include "cli/profile.h"
 #include "download/script.h"
 #include "download/setup_rules.h"
 #include "fuzz_input.h"
@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace comsetup::cli;
     fuzz::FuzzInput input(data, size);
     const auto& fields = SetupFields();
-    CliSetup setup;
+    SetupProfile setup;
     setup.master = input.Flag();
     while (!input.Empty()) {
         const SetupField& field = fields[input.Pick(static_cast<int>(fields.size()))];
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         }
         // What a field took, it gives back in a form its parser takes to the same value.
-        CliSetup again = setup;
+        SetupProfile again = setup;
         field.apply(again, FieldText(setup, field));
         FUZZ_CHECK(again == setup);
     }

@@ -1,5 +1,5 @@
 // Reading and writing the JSON forms of the setup values.
-#include "cli/config_json.h"
+#include "config/config_json.h"
 
 #include "serial/port_names.h"
 
@@ -14,7 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace comsetup::cli {
+namespace comsetup::config {
 
 namespace {
 
@@ -255,7 +255,7 @@ void WriteFileAtomically(const std::string& path, const std::string& text) {
 
 } // namespace
 
-void ApplyJson(const nlohmann::json& object, CliSetup& setup, const std::string& where) {
+void ApplyJson(const nlohmann::json& object, SetupProfile& setup, const std::string& where) {
     if (!object.is_object()) {
         throw ValueError(where + ": expected a JSON object with the setup values, not " +
                          std::string(object.type_name()));
@@ -295,7 +295,7 @@ void ApplyJson(const nlohmann::json& object, CliSetup& setup, const std::string&
     }
 }
 
-nlohmann::json SetupToJson(const CliSetup& setup) {
+nlohmann::json SetupToJson(const SetupProfile& setup) {
     nlohmann::json object = nlohmann::json::object();
     for (const auto& field : SetupFields()) {
         const std::string key = field.key;
@@ -313,19 +313,19 @@ nlohmann::json SetupToJson(const CliSetup& setup) {
     return object;
 }
 
-void LoadSetupFile(const std::string& path, CliSetup& setup) {
+void LoadSetupFile(const std::string& path, SetupProfile& setup) {
     ApplyJson(ParseFile(path), setup, path);
 }
 
-void SaveSetupFile(const std::string& path, const CliSetup& setup) {
+void SaveSetupFile(const std::string& path, const SetupProfile& setup) {
     WriteFileAtomically(path, SetupToJson(setup).dump(2) + "\n");
 }
 
-std::vector<CliSetup> LoadBatchFile(const std::string& path) {
+std::vector<SetupProfile> LoadBatchFile(const std::string& path) {
     return BatchFromJson(ParseFile(path), path);
 }
 
-std::vector<CliSetup> BatchFromJson(nlohmann::json document, const std::string& path) {
+std::vector<SetupProfile> BatchFromJson(nlohmann::json document, const std::string& path) {
     if (document.is_object() && document.contains("downloads")) {
         document = document["downloads"];
     }
@@ -337,7 +337,7 @@ std::vector<CliSetup> BatchFromJson(nlohmann::json document, const std::string& 
         throw ValueError(path + ": " + std::to_string(document.size()) +
                          " downloads; a batch takes at most " + std::to_string(kMaxBatchDownloads));
     }
-    std::vector<CliSetup> setups;
+    std::vector<SetupProfile> setups;
     std::map<std::string, std::size_t> devices; // device identity -> entry number
     for (std::size_t i = 0; i < document.size(); ++i) {
         const std::string where = path + ": download " + std::to_string(i + 1);
@@ -345,7 +345,7 @@ std::vector<CliSetup> BatchFromJson(nlohmann::json document, const std::string& 
         if (entry.is_object() && !entry.contains("port")) {
             throw ValueError(where + ": \"port\" is required in every download");
         }
-        CliSetup setup;
+        SetupProfile setup;
         ApplyJson(entry, setup, where);
         if (const std::string problem = CheckConsistency(setup); !problem.empty()) {
             throw ValueError(where + ": " + problem);
@@ -353,7 +353,7 @@ std::vector<CliSetup> BatchFromJson(nlohmann::json document, const std::string& 
         const std::string device = ResolvePortName(setup.port);
         const std::string identity = DeviceIdentity(device);
         if (const auto seen = devices.find(identity); seen != devices.end()) {
-            const CliSetup& first = setups[seen->second - 1];
+            const SetupProfile& first = setups[seen->second - 1];
             // Port names are checked by now: short and free of control characters.
             throw ValueError(where + ": port \"" + setup.port + "\"" +
                              (device == setup.port ? "" : " (" + device + ")") +
@@ -366,4 +366,4 @@ std::vector<CliSetup> BatchFromJson(nlohmann::json document, const std::string& 
     return setups;
 }
 
-} // namespace comsetup::cli
+} // namespace comsetup::config

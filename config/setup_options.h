@@ -1,7 +1,8 @@
-// The values of one converter setup as comsetup-cli takes them: the same set the wizard
-// collects (operating mode, LAN, gateway, serial line, peer) plus the PC's port name, with the
-// wizard's defaults. Every value is parsed from text by one function per kind of value, so
-// the command line and the JSON files give the same checks and the same messages.
+// The values of one converter setup as a profile, shared by both front ends: the same set the
+// wizard collects (operating mode, LAN, gateway, serial line, peer) plus the PC's port name,
+// with the wizard's defaults. Every value is parsed from text by one function per kind of
+// value, so the command line, the JSON files and the wizard's profiles give the same checks
+// and the same messages.
 #pragma once
 
 #include "download/setup_values.h"
@@ -12,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace comsetup::cli {
+namespace comsetup::config {
 
 // A value that does not fit its option; what() names the value and the accepted values.
 // The caller adds the option's name in front.
@@ -26,7 +27,7 @@ enum class Mode : int { RemoteCom = 1, PointToPoint = 2, PointToMultipoint = 3 }
 
 using Ipv4 = std::array<int, 4>;
 
-struct CliSetup {
+struct SetupProfile {
     std::string port = "COM1";
     Mode mode = Mode::RemoteCom;
     bool master = false; // "MASTER SIDE": only with Mode::PointToMultipoint
@@ -40,7 +41,7 @@ struct CliSetup {
     int flowIndex = 0;     // none, XON/XOFF, CTS/RTS, XON/XOFF pass characters to host
     Ipv4 peer{192, 168, 1, 201};
 
-    bool operator==(const CliSetup&) const = default;
+    bool operator==(const SetupProfile&) const = default;
 };
 
 // Accepted spellings, in the order the messages list them.
@@ -72,28 +73,28 @@ std::string FlowName(int index);
 
 // Checks that concern more than one value; returns the message of the first problem, or an
 // empty text when the setup is sound.
-std::string CheckConsistency(const CliSetup& setup);
+std::string CheckConsistency(const SetupProfile& setup);
 
 // One value of the setup as both the command line (--option) and JSON files ("key") name it.
 struct SetupField {
     const char* option; // without the leading dashes
     const char* key;
     std::string help;
-    void (*apply)(CliSetup&, const std::string& text); // throws ValueError
+    void (*apply)(SetupProfile&, const std::string& text); // throws ValueError
 };
 
 // Every value but the master side (a flag on the command line, a boolean in JSON).
 const std::vector<SetupField>& SetupFields();
 
 // The text form of a field's value, as the matching parser accepts it.
-std::string FieldText(const CliSetup& setup, const SetupField& field);
+std::string FieldText(const SetupProfile& setup, const SetupField& field);
 
 // The values the download reads, mapped as the wizard's "DownLoad" maps them: fields copied,
 // tunnel enabled for the tunnel modes, master side into the broadcast answer with the peer
 // address replaced by the directed broadcast address of the converter's own network. The main
 // window's own values stand for what the wizard does not offer (data bits "8", remote port
 // 10001).
-SetupValues ToSetupValues(const CliSetup& setup);
+SetupValues ToSetupValues(const SetupProfile& setup);
 
 // Joins accepted values for a message: "none, odd, even".
 std::string JoinAccepted(const std::vector<std::string>& names);
@@ -105,4 +106,4 @@ std::string QuoteForMessage(const std::string& text);
 
 inline constexpr std::size_t kMaxPortNameLength = 255;
 
-} // namespace comsetup::cli
+} // namespace comsetup::config

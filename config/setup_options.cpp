@@ -1,5 +1,5 @@
 // Parsing and checking of the setup values of comsetup-cli.
-#include "cli/setup_options.h"
+#include "config/setup_options.h"
 
 #include "download/setup_rules.h"
 
@@ -7,7 +7,7 @@
 #include <cctype>
 #include <charconv>
 
-namespace comsetup::cli {
+namespace comsetup::config {
 
 namespace {
 
@@ -268,33 +268,35 @@ std::string FlowName(int index) {
 
 const std::vector<SetupField>& SetupFields() {
     static const std::vector<SetupField> fields{
-        {"port", "port", "PC serial port: COM1..COM9 or a device path",
-         [](CliSetup& s, const std::string& t) { s.port = ParsePortName(t); }},
+        {"port", "port",
+         "PC serial port: COM1..COM9, a device path, or auto (during the wake-up wait, poll every "
+         "free port and go on with the one the converter answers on)",
+         [](SetupProfile& s, const std::string& t) { s.port = ParsePortName(t); }},
         {"mode", "mode", "operating mode: " + JoinAccepted(ModeNames()),
-         [](CliSetup& s, const std::string& t) { s.mode = ParseMode(t); }},
+         [](SetupProfile& s, const std::string& t) { s.mode = ParseMode(t); }},
         {"ip", "ip", "the converter's IP address",
-         [](CliSetup& s, const std::string& t) { s.ip = ParseIpv4(t); }},
+         [](SetupProfile& s, const std::string& t) { s.ip = ParseIpv4(t); }},
         {"mask", "mask", "subnet mask",
-         [](CliSetup& s, const std::string& t) { s.mask = ParseMask(t); }},
+         [](SetupProfile& s, const std::string& t) { s.mask = ParseMask(t); }},
         {"local-port", "local_port", "the converter's LAN port",
-         [](CliSetup& s, const std::string& t) { s.localPort = ParseTcpPort(t); }},
+         [](SetupProfile& s, const std::string& t) { s.localPort = ParseTcpPort(t); }},
         {"gateway", "gateway", "gateway address, or none",
-         [](CliSetup& s, const std::string& t) { s.gateway = ParseGateway(t); }},
+         [](SetupProfile& s, const std::string& t) { s.gateway = ParseGateway(t); }},
         {"baud", "baud", "baud rate of the converter's serial line",
-         [](CliSetup& s, const std::string& t) { s.baud = ParseBaud(t); }},
+         [](SetupProfile& s, const std::string& t) { s.baud = ParseBaud(t); }},
         {"parity", "parity", "parity: " + JoinAccepted(ParityNames()),
-         [](CliSetup& s, const std::string& t) { s.parityIndex = ParseParity(t); }},
+         [](SetupProfile& s, const std::string& t) { s.parityIndex = ParseParity(t); }},
         {"stop-bits", "stop_bits", "stop bits: 1 or 2",
-         [](CliSetup& s, const std::string& t) { s.stopBitsIndex = ParseStopBits(t); }},
+         [](SetupProfile& s, const std::string& t) { s.stopBitsIndex = ParseStopBits(t); }},
         {"flow", "flow", "flow control: " + JoinAccepted(FlowNames()),
-         [](CliSetup& s, const std::string& t) { s.flowIndex = ParseFlow(t); }},
+         [](SetupProfile& s, const std::string& t) { s.flowIndex = ParseFlow(t); }},
         {"peer", "peer", "peer converter's IP address (tunnel modes)",
-         [](CliSetup& s, const std::string& t) { s.peer = ParseIpv4(t); }},
+         [](SetupProfile& s, const std::string& t) { s.peer = ParseIpv4(t); }},
     };
     return fields;
 }
 
-std::string FieldText(const CliSetup& setup, const SetupField& field) {
+std::string FieldText(const SetupProfile& setup, const SetupField& field) {
     const std::string key = field.key;
     if (key == "port")
         return setup.port;
@@ -319,7 +321,7 @@ std::string FieldText(const CliSetup& setup, const SetupField& field) {
     return FormatIpv4(setup.peer);
 }
 
-SetupValues ToSetupValues(const CliSetup& setup) {
+SetupValues ToSetupValues(const SetupProfile& setup) {
     SetupValues values; // the main window's own values for what the wizard does not offer
     values.portName = setup.port;
     values.ip = setup.ip;
@@ -336,7 +338,7 @@ SetupValues ToSetupValues(const CliSetup& setup) {
     return values;
 }
 
-std::string CheckConsistency(const CliSetup& setup) {
+std::string CheckConsistency(const SetupProfile& setup) {
     if (setup.master && setup.mode != Mode::PointToMultipoint) {
         return "master: the master side exists only in the point-to-multipoint mode, not in " +
                ModeName(setup.mode);
@@ -347,4 +349,4 @@ std::string CheckConsistency(const CliSetup& setup) {
     return {};
 }
 
-} // namespace comsetup::cli
+} // namespace comsetup::config

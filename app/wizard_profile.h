@@ -1,0 +1,21 @@
+// The wizard's settings as a setup profile, the same values and JSON files as comsetup-cli's
+// --config / --save-config: read from the wizard's controls with the command line's checks,
+// and put back into them.
+#pragma once
+
+#include "config/setup_options.h"
+
+namespace Ui {
+class TF_selmode;
+}
+
+namespace comsetup {
+
+// The values on the settings page `page` (1..3). Throws config::ValueError naming the key
+// and the value that is refused (a typed baud rate not in the list, say).
+config::SetupProfile ProfileFromWizard(Ui::TF_selmode& wizard, int page);
+
+// Fills the wizard's controls from a profile; the caller then shows the profile's mode page.
+void ProfileToWizard(const config::SetupProfile& profile, Ui::TF_selmode& wizard);
+
+} // namespace comsetup
