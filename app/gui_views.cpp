@@ -9,8 +9,6 @@
 #include "app/tfprog.h"
 #include "widgets/message_box.h"
 
-#include <algorithm>
-
 namespace comsetup {
 
 void ProgressDialogView::SetText(const std::string& text) {
@@ -32,13 +30,7 @@ void ProgressDialogView::BringToFront() {
 }
 
 void ProgressDialogView::OnProgress(const DownloadProgress& progress) {
-    DownloadProgress shown = progress;
-    const bool afterBanner = progress.phase == DownloadPhase::BannerPause ||
-                             progress.phase == DownloadPhase::Script ||
-                             progress.phase == DownloadPhase::RestartWait;
-    if (afterBanner && plannedTotal_)
-        shown.plannedTotalMs = std::max(shown.plannedTotalMs, plannedTotal_());
-    dialog_.ShowProgress(shown);
+    dialog_.ShowProgress(progress);
 }
 
 void MonitorWindowLog::Add(const std::string& line) {

@@ -4,21 +4,15 @@
 
 #include "download/views.h"
 
-#include <cstdint>
-#include <functional>
-
 class Tfprog;
 class TFmonitor;
 
 namespace comsetup {
 
-// The dialog as the download's progress view and observer. plannedTotal, when given, is the
-// whole planned time from the banner on once the firmware is known (the download's own
-// figure grows as it goes), so the bar covers the whole from the banner on.
+// The dialog as the download's progress view and observer.
 class ProgressDialogView final : public ProgressView, public DownloadObserver {
 public:
-    explicit ProgressDialogView(Tfprog& dialog, std::function<std::int64_t()> plannedTotal = {})
-        : dialog_(dialog), plannedTotal_(std::move(plannedTotal)) {}
+    explicit ProgressDialogView(Tfprog& dialog) : dialog_(dialog) {}
     void SetText(const std::string& text) override;
     void ShowCancel(bool visible) override;
     void ShowOk(bool visible) override;
@@ -27,7 +21,6 @@ public:
 
 private:
     Tfprog& dialog_;
-    std::function<std::int64_t()> plannedTotal_;
 };
 
 class MonitorWindowLog final : public MonitorLog {

@@ -77,7 +77,7 @@ std::vector<RangeCheck> FieldsSent(Ui::TF_selmode& w) {
                       comsetup::kLocalPortMax});
     if (w.CB_UseGateway->isChecked())
         bytes({w.RE_Gat1, w.RE_Gat2, w.RE_Gat3, w.RE_Gat4}, "Gateway");
-    if (stat_wiz >= 2 && !w.cb_broadcast->isChecked())
+    if (stat_wiz == 2 || (stat_wiz == 3 && !w.cb_broadcast->isChecked()))
         bytes({w.are_ipb1, w.are_ipb2, w.are_ipb3, w.are_ipb4}, "Remote IP");
     return checks;
 }

@@ -18,11 +18,6 @@ long CeilSeconds(std::int64_t ms) {
 
 } // namespace
 
-std::int64_t PlannedFromBannerMs(const SetupValues& values, FirmwareVariant variant) {
-    return kBannerPauseMs + PlannedDurationMs(BuildOpening()) +
-           PlannedDurationMs(BuildScript(values, variant));
-}
-
 std::string FormatDuration(long seconds) {
     seconds = std::max(0L, seconds);
     const long hours = seconds / 3600;

@@ -13,11 +13,6 @@
 
 namespace comsetup {
 
-// The planned time from the banner to the verdict once the firmware is known: the pause
-// after the banner, the opening and the firmware's script (with the restart wait at its
-// planned length). For an unrecognised firmware only the pause and the opening.
-std::int64_t PlannedFromBannerMs(const SetupValues& values, FirmwareVariant variant);
-
 struct ProgressFigures {
     double fraction = -1.0;                // 0..1 done; negative while not known (before banner)
     std::optional<long> secondsLeft;       // time left, when known
@@ -25,8 +20,7 @@ struct ProgressFigures {
     std::optional<long> wakeUpSecondsLeft; // during the wake-up wait: its seconds left (>= 0)
 };
 
-// progress: the download's last report, with plannedTotalMs already raised to the whole
-// planned time when the caller knows it; sinceReportMs: time since that report (the clock
+// progress: the download's last report; sinceReportMs: time since that report (the clock
 // moves between reports during long pauses); sinceWakeUpMs: time since the wake-up wait began.
 ProgressFigures EstimateProgress(const DownloadProgress& progress, std::int64_t sinceReportMs,
                                  std::int64_t sinceWakeUpMs);

@@ -536,8 +536,6 @@ TEST(DownloadDriver, ObserverSeesPhasesAndPlannedTimeReachingItsTotal) {
                                                   DownloadPhase::Finished}));
     const auto& last = recorder.seen.back();
     EXPECT_EQ(last.plannedDoneMs, last.plannedTotalMs);
-    // The figure both front ends draw their time left from.
-    EXPECT_EQ(last.plannedTotalMs, PlannedFromBannerMs(SetupValues{}, FirmwareVariant::V01_8));
     EXPECT_EQ(last.plannedTotalMs,
               kBannerPauseMs + 200 +
                   PlannedDurationMs(BuildScript(SetupValues{}, FirmwareVariant::V01_8)));
