@@ -9,6 +9,8 @@
 #include <QStyle>
 #include <QStyleOptionGroupBox>
 
+#include <algorithm>
+
 namespace comsetup {
 
 void ApplyApplicationLook(QApplication& app) {
@@ -24,13 +26,17 @@ int GroupFrameTop(const QGroupBox* group) {
     option.text = group->title();
     option.lineWidth = 1;
     option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-    return group->style()
-        ->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, group)
-        .top();
+    const QStyle* style = group->style();
+    const auto rect = [&](QStyle::SubControl part) {
+        return style->subControlRect(QStyle::CC_GroupBox, &option, part, group);
+    };
+    // Styles put the title on the frame line or above it: below both is clear either way.
+    return std::max(rect(QStyle::SC_GroupBoxFrame).top(),
+                    rect(QStyle::SC_GroupBoxLabel).bottom() + 1);
 }
 
 void KeepOffGroupFrames(QWidget* window) {
-    constexpr int kGap = 3; // between the frame line and the text's cell
+    constexpr int kGap = 2; // between the frame line and the text's cell
     for (QGroupBox* group : window->findChildren<QGroupBox*>()) {
         const int top = GroupFrameTop(group) + kGap;
         for (QWidget* child : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
