@@ -94,7 +94,9 @@ std::string DownloadHarness::TimelineFrom(std::size_t offset) const {
                : c == '\r' ? std::string("<CR>")
                            : std::string(1, c);
         if (i + 1 < bytes.size() && bytes[i + 1].ms != bytes[i].ms) {
-            out += "[" + std::to_string(bytes[i + 1].ms - bytes[i].ms) + "]";
+            out += '[';
+            out += std::to_string(bytes[i + 1].ms - bytes[i].ms);
+            out += ']';
         }
     }
     return out;
