@@ -36,7 +36,7 @@ void ReportUncaughtError(const std::exception_ptr& error) {
     } catch (...) {
         text = QStringLiteral("Unknown error");
     }
-    ShowMessage(text);
+    ShowErrorMessage(text);
 }
 
 } // namespace comsetup

@@ -46,7 +46,7 @@ std::string MonitorWindowLog::Line(int index) const {
 }
 
 void MessageBoxSink::ShowError(const std::string& text) {
-    ShowMessage(QString::fromStdString(text));
+    ShowErrorMessage(QString::fromStdString(text));
 }
 
 } // namespace comsetup

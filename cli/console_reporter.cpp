@@ -81,7 +81,12 @@ void ConsoleReporter::ShowOk(bool visible) {
 void ConsoleReporter::ShowError(const std::string& text) {
     std::lock_guard lock(mutex_);
     message_ = text;
-    PlainLocked("Error: " + OneLine(text));
+    // A message's second line is its cause ("no such device"): keep it apart on one line.
+    std::string joined = text;
+    for (std::size_t at = joined.find('\n'); at != std::string::npos; at = joined.find('\n', at)) {
+        joined.replace(at, 1, " - ");
+    }
+    PlainLocked("Error: " + OneLine(joined));
 }
 
 void ConsoleReporter::OnProgress(const DownloadProgress& progress) {

@@ -3,6 +3,7 @@
 
 #include "serial/comm.h"
 #include "serial/error_causes.h"
+#include "serial/port_names.h"
 
 #include <algorithm>
 
@@ -34,6 +35,18 @@ const char* OutcomeName(DownloadOutcome outcome) {
         return "firmware-unknown";
     }
     return "unknown";
+}
+
+std::string PortOpenCause(const std::string& portName, int errorCode) {
+    if (portName.find_first_not_of(" \t") == std::string::npos) {
+        return "no port named: the port text is empty (type or pick one, such as COM1)";
+    }
+    std::string cause = OpenErrorCause(errorCode);
+    const std::string device = ResolvePortName(portName);
+    if (device != portName) {
+        cause += " (" + portName + " is " + device + ")";
+    }
+    return cause;
 }
 
 SetupDownload::SetupDownload(DownloadContext context)
@@ -157,9 +170,22 @@ void SetupDownload::PreparePort(const std::string& portName) {
         comm_->Close();
         Delay(kReopenPauseMs);
         comm_->Open();
+    } catch (const ECommError& error) {
+        portError_ = 1;
+        cause_ = PortOpenCause(portName, error.ErrorCode);
+    } catch (const std::exception& error) {
+        portError_ = 1;
+        cause_ = error.what();
     } catch (...) {
         portError_ = 1;
-        ctx_.messages.ShowError(std::string(kTextOpenErrorPrefix) + portName);
+    }
+    if (portError_ == 1) {
+        // The line that names the port stays as it is; what went wrong goes below it.
+        std::string message = std::string(kTextOpenErrorPrefix) + portName;
+        if (!cause_.empty()) {
+            message += "\n" + cause_;
+        }
+        ctx_.messages.ShowError(message);
     }
     ctx_.progress.SetText(std::string(kTextCheckConnection));
 }
@@ -182,8 +208,9 @@ void SetupDownload::OpenSearch() {
         portError_ = 1;
         search_.reset();
         progress_.port.clear();
+        cause_ = "no free serial port could be opened (the log names each)";
         ctx_.messages.ShowError(std::string(kTextOpenErrorPrefix) + std::string(kAutoPortName) +
-                                " (no free serial port could be opened; the log names each)");
+                                "\n" + cause_);
         return;
     }
     std::string names;

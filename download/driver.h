@@ -73,6 +73,11 @@ inline constexpr std::string_view kCauseNoRestartAnswer = "no answer after the r
 inline constexpr std::string_view kCauseLineHeld =
     "the line does not accept data (flow control held, or the device is gone)";
 
+// The cause shown under "Error opening serial port :<port>": the OS code in plain words and,
+// when the name maps to a device, that device ("no such device (COM1 is /dev/ttyS0)"); an
+// empty or blank port text says so.
+std::string PortOpenCause(const std::string& portName, int errorCode);
+
 struct DownloadContext {
     TCustomComm& comm;
     ProgressView& progress;

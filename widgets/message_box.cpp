@@ -41,11 +41,11 @@ QString WithBreaksAfterCommas(const QString& text) {
     return out;
 }
 
-void DefaultMessageBox(const QString& text) {
+void DefaultMessageBox(const QString& text, QMessageBox::Icon icon) {
     QString title = QGuiApplication::applicationDisplayName();
     if (title.isEmpty())
         title = QCoreApplication::applicationName();
-    BoundedMessageBox box(QMessageBox::NoIcon, title, WithBreaksAfterCommas(text), QMessageBox::Ok,
+    BoundedMessageBox box(icon, title, WithBreaksAfterCommas(text), QMessageBox::Ok,
                           QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
     box.exec();
@@ -56,15 +56,23 @@ MessageFunction& Installed() {
     return function;
 }
 
-} // namespace
-
-void ShowMessage(const QString& text) {
+void Show(const QString& text, QMessageBox::Icon icon) {
     // Copy first: the function may install another one while it runs.
     MessageFunction f = Installed();
     if (f)
         f(text);
     else
-        DefaultMessageBox(text);
+        DefaultMessageBox(text, icon);
+}
+
+} // namespace
+
+void ShowMessage(const QString& text) {
+    Show(text, QMessageBox::NoIcon);
+}
+
+void ShowErrorMessage(const QString& text) {
+    Show(text, QMessageBox::Critical);
 }
 
 MessageFunction SetMessageFunction(MessageFunction f) {

@@ -16,6 +16,9 @@ using MessageFunction = std::function<void(const QString& text)>;
 // Shows text modally through the installed message function (GUI thread only).
 void ShowMessage(const QString& text);
 
+// The same for an error the user must act on: the default box shows the error icon.
+void ShowErrorMessage(const QString& text);
+
 // Installs f and returns the function that was installed before. An empty f puts the
 // default modal box back.
 MessageFunction SetMessageFunction(MessageFunction f);

@@ -14,6 +14,7 @@ std::string OpenErrorCause(int code) {
     case ENODEV:
     case ENXIO:
     case ENOTDIR:
+    case EIO: // a ttyS node with no port behind it
         return "no such device";
     case EBUSY:
         return "in use by another program";

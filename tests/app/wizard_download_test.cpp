@@ -26,13 +26,20 @@ namespace {
 
 const QString kMaskMessage = QString::fromLatin1(kSubnetMaskMessage.data(),
                                                  static_cast<qsizetype>(kSubnetMaskMessage.size()));
-const QString kPortMessage = QStringLiteral("Error opening serial port :COM1");
+// COM1 is pinned to a device that does not exist, so that the cause is the same everywhere.
+const QString kPortMessage =
+    QStringLiteral("Error opening serial port :COM1\nno such device (COM1 is /nonexistent/com1)");
 
 class WizardDownload : public AppFixture {
 protected:
     void SetUp() override {
+        qputenv("COMSETUP_COM1", "/nonexistent/com1");
         AppFixture::SetUp();
         StartProgram({"/nonexistent/ttyUSB7"});
+    }
+    void TearDown() override {
+        AppFixture::TearDown();
+        qunsetenv("COMSETUP_COM1");
     }
 
     void TypeAddress(std::array<TRangeEdit*, 4> fields, std::array<int, 4> bytes) {
@@ -130,7 +137,8 @@ TEST_F(WizardDownload, EveryValueReachesTheMainWindow) {
     W().cb_com->setCurrentIndex(9); // the device found after COM9
     PressButton1();
 
-    EXPECT_EQ(messages_, QStringList{"Error opening serial port :/nonexistent/ttyUSB7"});
+    EXPECT_EQ(messages_,
+              QStringList{"Error opening serial port :/nonexistent/ttyUSB7\nno such device"});
     const SetupValues v = Fmain->ReadSetupValues();
     EXPECT_EQ(v.portName, "/nonexistent/ttyUSB7");
     EXPECT_EQ(v.ip, (AddressBytes{10, 20, 30, 40}));
@@ -237,8 +245,17 @@ TEST_F(WizardDownload, TypedComboTextIsCarriedOver) {
     TypeInto(W().cb_com, "/nonexistent/ttyUSB3");
     messages_.clear();
     PressButton1();
-    EXPECT_EQ(messages_, QStringList{"Error opening serial port :/nonexistent/ttyUSB3"});
+    EXPECT_EQ(messages_,
+              QStringList{"Error opening serial port :/nonexistent/ttyUSB3\nno such device"});
     EXPECT_EQ(Fmain->ReadSetupValues().portName, "/nonexistent/ttyUSB3");
+    // An emptied port text is named as such, not left blank after the colon.
+    W().cb_com->lineEdit()->selectAll();
+    QTest::keyClick(W().cb_com->lineEdit(), Qt::Key_Backspace);
+    ASSERT_EQ(W().cb_com->currentText(), "");
+    messages_.clear();
+    PressButton1();
+    EXPECT_EQ(messages_, QStringList{"Error opening serial port :\nno port named: the port text is "
+                                     "empty (type or pick one, such as COM1)"});
     // Picking an entry again hands the entry over.
     W().cb_com->setCurrentIndex(9);
     PressButton1();

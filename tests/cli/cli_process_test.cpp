@@ -122,8 +122,8 @@ TEST(CliProcess, EachOutcomeHasItsExitCodeAndVerdict) {
     }
 
     // Port error: the message names the port.
-    EXPECT_NE(clis[6]->Out().find(
-                  "Error: Error opening serial port :" + folder.File("missing-device") + "\n"),
+    EXPECT_NE(clis[6]->Out().find("Error: Error opening serial port :" +
+                                  folder.File("missing-device") + " - no such device\n"),
               std::string::npos)
         << clis[6]->Out();
     EXPECT_NE(clis[6]->Err().find(folder.File("missing-device") + ": no such device"),

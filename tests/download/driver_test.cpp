@@ -4,6 +4,7 @@
 
 #include "download/progress_estimate.h"
 #include "download/setup_rules.h"
+#include "serial/port_names.h"
 
 #include <gtest/gtest.h>
 
@@ -128,20 +129,41 @@ TEST(DownloadDriver, SecondDownloadAfterASuccessfulOneEndsTheSameWay) {
 
 // --- the wake-up wait ---------------------------------------------------------------------
 
-TEST(DownloadDriver, PortThatCannotBeOpenedSendsNothing) {
-    DownloadHarness h;
-    h.line->FailOpen(ENOENT);
-    SetupValues values;
-    values.portName = "COM9";
-    EXPECT_EQ(h.Run(values), DownloadOutcome::PortError);
-    EXPECT_EQ(h.messages.shown, std::vector<std::string>{"Error opening serial port :COM9"});
-    EXPECT_EQ(h.progress.Texts(), (std::vector<std::string>{std::string(kTextCheckConnection),
-                                                            "Impossible to complete the Setup "}));
-    EXPECT_EQ(h.Sent(), "");
-    EXPECT_EQ(h.pacer.Delays(), std::vector<int>{300});
-    EXPECT_TRUE(h.progress.okVisible);
-    EXPECT_FALSE(h.progress.cancelVisible);
-    EXPECT_EQ(h.download->PortError(), 1);
+// The port message keeps its line naming the port and says below it why the port could not
+// be opened.
+TEST(DownloadDriver, PortThatCannotBeOpenedSendsNothingAndSaysWhy) {
+    struct Case {
+        std::string port;
+        int code;
+        std::string cause;
+    };
+    const std::string com9 = ResolvePortName("COM9");
+    for (const Case& c :
+         {Case{"COM9", ENOENT, "no such device (COM9 is " + com9 + ")"},
+          Case{"/dev/ttyUSB3", EBUSY, "in use by another program"},
+          Case{"/dev/ttyUSB3", EACCES, "permission denied: add yourself to the group dialout"},
+          Case{"/tmp/file", kNotSerialDevice, "not a serial device"},
+          Case{"", ENOENT,
+               "no port named: the port text is empty (type or pick one, such as COM1)"},
+          Case{"  ", ENOENT,
+               "no port named: the port text is empty (type or pick one, such as COM1)"}}) {
+        DownloadHarness h;
+        h.line->FailOpen(c.code);
+        SetupValues values;
+        values.portName = c.port;
+        EXPECT_EQ(h.Run(values), DownloadOutcome::PortError) << c.port;
+        EXPECT_EQ(h.messages.shown, std::vector<std::string>{
+                                        "Error opening serial port :" + c.port + "\n" + c.cause});
+        EXPECT_EQ(h.download->Cause(), c.cause);
+        EXPECT_EQ(h.progress.Texts(),
+                  (std::vector<std::string>{std::string(kTextCheckConnection),
+                                            "Impossible to complete the Setup "}));
+        EXPECT_EQ(h.Sent(), "");
+        EXPECT_EQ(h.pacer.Delays(), std::vector<int>{300});
+        EXPECT_TRUE(h.progress.okVisible);
+        EXPECT_FALSE(h.progress.cancelVisible);
+        EXPECT_EQ(h.download->PortError(), 1);
+    }
 }
 
 TEST(DownloadDriver, NoAnswerGivesUpAfterFifteenSecondsWithAboutThirtyPolls) {

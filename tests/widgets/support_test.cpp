@@ -28,23 +28,35 @@ TEST(MessageFunction, ReplaceAndRestore) {
 }
 
 TEST(MessageFunction, DefaultIsAModalBoxWithOkAndTheText) {
-    SetMessageFunction(nullptr);
-    QString seenText;
-    int buttons = -1;
-    QTimer closer;
-    closer.setInterval(10);
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            seenText = box->text();
-            buttons = static_cast<int>(box->buttons().size());
-            box->button(QMessageBox::Ok)->click();
-        }
-    });
-    closer.start();
-    ShowMessage("Codice BCD scorretto");
-    closer.stop();
-    EXPECT_EQ(seenText, "Codice BCD scorretto");
-    EXPECT_EQ(buttons, 1);
+    struct Case {
+        void (*show)(const QString&);
+        QString text;
+        QMessageBox::Icon icon;
+    };
+    for (const Case& c : {Case{ShowMessage, "Codice BCD scorretto", QMessageBox::NoIcon},
+                          Case{ShowErrorMessage, "Error opening serial port :COM3\nno such device",
+                               QMessageBox::Critical}}) {
+        SetMessageFunction(nullptr);
+        QString seenText;
+        int buttons = -1;
+        QMessageBox::Icon icon = QMessageBox::Question;
+        QTimer closer;
+        closer.setInterval(10);
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seenText = box->text();
+                buttons = static_cast<int>(box->buttons().size());
+                icon = box->icon();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        closer.start();
+        c.show(c.text);
+        closer.stop();
+        EXPECT_EQ(seenText, c.text);
+        EXPECT_EQ(buttons, 1);
+        EXPECT_EQ(icon, c.icon) << c.text.toStdString();
+    }
 }
 
 TEST(DecimalSeparator, OverrideWinsAndCanBeCleared) {
