@@ -91,6 +91,12 @@ void TCustomComm::Open() {
     CreateHandle();
     if (!Enabled())
         return;
+    // An event the device cannot report is refused where a handler waits for it, rather than
+    // watched in vain.
+    const uint32_t unreported =
+        comsetup::EventMaskOf(WatchedEvents()) & ~Handle->ReportableEvents();
+    if (unreported != 0)
+        RaiseCommError("Error updating CommMask", EINVAL);
     StartEventThread();
     UpdateCommTimeouts();
     UpdateDataControlBlock();
@@ -204,8 +210,10 @@ void TCustomComm::UpdateDataControlBlock() {
     s.evtChar = EventChars_->EvtChar();
     s.readBufSize = ReadBufSize_;
     comsetup::ApplyLineSettings(ControlBlock_, s);
-    if (int err = Handle->SetState(ControlBlock_); err != 0)
+    if (int err = Handle->SetState(ControlBlock_); err != 0) {
+        Handle->GetState(ControlBlock_); // report what the device kept, not what it refused
         RaiseCommError("Error updating DataControlBlock", err);
+    }
 }
 
 int TCustomComm::Read(void* buf, int count) {

@@ -219,6 +219,7 @@ protected:
     void DestroyHandle();
     void CheckOpen();
     void UpdateCommTimeouts();
+    // Re-entrant for the thread that holds it: a descendant may Lock and then Read or Write.
     void Lock() { IoLock.lock(); }
     void Unlock() { IoLock.unlock(); }
     [[noreturn]] void RaiseCommError(const std::string& message, int code) const;
@@ -240,7 +241,7 @@ private:
     std::unique_ptr<comsetup::CommDevice> Handle;
     comsetup::TDCB ControlBlock_;
     std::string DeviceName_ = "Com2";
-    std::mutex IoLock;
+    std::recursive_mutex IoLock;
     int ReadTimeout_ = 1000;
     int WriteTimeout_ = 1000;
     int ReadBufSize_ = 4096;

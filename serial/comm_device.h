@@ -51,6 +51,8 @@ public:
     // events only a dropped bit watched are not reported. A device watching nothing never
     // wakes the event thread on its own.
     virtual void SetEventMask(uint32_t mask) = 0;
+    // The commevent bits this device can report at all.
+    virtual uint32_t ReportableEvents() const { return 0x01FF; }
     virtual int WaitEvent(uint32_t& events) = 0;
     virtual void Wake() = 0;
 };

@@ -191,6 +191,9 @@ public:
         configured_ = true;
     }
 
+    // A terminal cannot tell the event character's arrival without consuming the bytes.
+    uint32_t ReportableEvents() const override { return 0x01FF & ~commevent::RxFlag; }
+
     int WaitEvent(uint32_t& events) override {
         events = 0;
         if (rebaseline_.exchange(false, std::memory_order_acq_rel))

@@ -63,6 +63,32 @@ int SetModemLine(int fd, int line, bool on) {
 
 } // namespace
 
+int RefuseWhatTermiosCannotDo(const TDCB& dcb) {
+    const uint32_t f = dcb.Flags;
+    const uint32_t rts = f & dcbflag::RtsControlMask;
+    const bool inputFlow = (f & dcbflag::InX) || rts == dcbflag::RtsControlHandshake;
+    // DSR output flow, DTR handshake, RTS toggling, dropping bytes while DSR is off, stripping
+    // zero bytes and aborting transfers on a line error have no termios counterpart.
+    if ((f & (dcbflag::OutxDsrFlow | dcbflag::DsrSensitivity | dcbflag::Null |
+              dcbflag::AbortOnError)) ||
+        (f & dcbflag::DtrControlMask) == dcbflag::DtrControlHandshake ||
+        rts == dcbflag::RtsControlToggle)
+        return EINVAL;
+    // CRTSCTS is CTS output flow and RTS input flow together; one without the other cannot be.
+    if (((f & dcbflag::OutxCtsFlow) != 0) != (rts == dcbflag::RtsControlHandshake))
+        return EINVAL;
+    // The terminal replaces a byte with a parity error by 0 only.
+    if ((f & dcbflag::Parity) && (f & dcbflag::ErrorChar) && dcb.ErrorChar != 0)
+        return EINVAL;
+    // The kernel goes on sending after it has sent XOFF; it cannot stop.
+    if ((f & dcbflag::InX) && !(f & dcbflag::TXContinueOnXoff))
+        return EINVAL;
+    // Input flow control throttles at the kernel's fixed limits only.
+    if (inputFlow && (dcb.XonLim != kKernelXonLim || dcb.XoffLim != kKernelXoffLim))
+        return EINVAL;
+    return 0;
+}
+
 int MakeRaw(int fd) {
     termios2 t{};
     if (int err = Ioctl(fd, TCGETS2, &t); err != 0)
@@ -110,11 +136,13 @@ int ReadLine(int fd, const TDCB& shadow, TDCB& dcb) {
     else
         dcb.StopBits = 0;
 
-    uint32_t flags = shadow.Flags & ~(dcbflag::Parity | dcbflag::OutxCtsFlow | dcbflag::OutX |
-                                      dcbflag::InX | dcbflag::RtsControlMask);
+    uint32_t flags = shadow.Flags & ~(dcbflag::OutxCtsFlow | dcbflag::OutX | dcbflag::InX |
+                                      dcbflag::RtsControlMask);
     flags |= dcbflag::Binary;
-    if (t.c_iflag & INPCK)
-        flags |= dcbflag::Parity;
+    if (t.c_iflag & INPCK) {
+        flags |= dcbflag::Parity | dcbflag::ErrorChar;
+        dcb.ErrorChar = 0;
+    }
     if (t.c_iflag & IXON)
         flags |= dcbflag::OutX;
     if (t.c_iflag & IXOFF)
@@ -214,21 +242,20 @@ int ApplyLine(int fd, const TDCB& dcb) {
         return EINVAL;
     }
 
-    // DSR output flow and DTR handshake have no termios counterpart: refuse rather than run
-    // the line without the flow control asked for.
-    if ((dcb.Flags & dcbflag::OutxDsrFlow) ||
-        (dcb.Flags & dcbflag::DtrControlMask) == dcbflag::DtrControlHandshake)
-        return EINVAL;
+    if (int err = RefuseWhatTermiosCannotDo(dcb); err != 0)
+        return err;
 
-    const bool ctsFlow = (dcb.Flags & dcbflag::OutxCtsFlow) ||
-                         (dcb.Flags & dcbflag::RtsControlMask) == dcbflag::RtsControlHandshake;
+    const bool ctsFlow = (dcb.Flags & dcbflag::OutxCtsFlow) != 0;
     t.c_cflag = ctsFlow ? (t.c_cflag | CRTSCTS) : (t.c_cflag & ~CRTSCTS);
     t.c_iflag &= ~(IXON | IXOFF | INPCK);
     if (dcb.Flags & dcbflag::OutX)
         t.c_iflag |= IXON;
     if (dcb.Flags & dcbflag::InX)
         t.c_iflag |= IXOFF;
-    if (dcb.Flags & dcbflag::Parity)
+    // With INPCK a byte with a parity error is read as 0, which is fErrorChar with ErrorChar 0.
+    // Without it the byte is kept as received and the error still reaches the line's error
+    // counters, which is parity checking without replacement.
+    if ((dcb.Flags & dcbflag::Parity) && (dcb.Flags & dcbflag::ErrorChar))
         t.c_iflag |= INPCK;
 
     t.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);

@@ -17,4 +17,12 @@ int ReadLine(int fd, const TDCB& shadow, TDCB& dcb);
 // is not an error. Returns 0 or errno.
 int ApplyLine(int fd, const TDCB& dcb);
 
+// The kernel's input flow limits: it throttles the far end when fewer than 128 bytes of its
+// receive buffer are free and releases it when fewer than 128 are queued.
+constexpr uint16_t kKernelXoffLim = 128;
+constexpr uint16_t kKernelXonLim = 128;
+// EINVAL for a control block that asks for something a terminal cannot do (and would
+// otherwise be accepted without effect), 0 when every field can be in effect.
+int RefuseWhatTermiosCannotDo(const TDCB& dcb);
+
 } // namespace comsetup::posix

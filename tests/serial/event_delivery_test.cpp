@@ -3,6 +3,7 @@
 #include "serial/comm.h"
 #include "serial/memory_device.h"
 #include "tests/serial/pty_pair.h"
+#include "tests/serial/raised.h"
 
 #include <chrono>
 #include <functional>
@@ -324,6 +325,43 @@ TEST_F(PtyEvents, HangUpIsReportedAsAnErrorOnce) {
         pump.WaitAndRunPending(10ms);
     EXPECT_EQ(errors.size(), 1u);
     comm.Close();
+}
+
+TEST_F(PtyEvents, EventCharacterIsRefusedWhereAHandlerWaitsForIt) {
+    // A terminal cannot report the event character: a handler for it is refused, not left
+    // waiting in vain; unwatched or without a handler it does no harm.
+    comm.OnRxFlag = [](TCustomComm*) {};
+    ECommError e = test::Raised([&] { comm.Open(); });
+    EXPECT_STREQ(e.what(), "Error updating CommMask (Error: 22) ");
+    comm.Close();
+    comm.SetMonitorEvents(TCommEventTypes::FromBits(0x01FF & ~(1u << evRxFlag)));
+    EXPECT_NO_THROW(comm.Open());
+    comm.Close();
+    comm.SetMonitorEvents(AllCommEvents());
+    comm.OnRxFlag = nullptr;
+    EXPECT_NO_THROW(comm.Open());
+}
+
+// A descendant that takes the transfer lock may read and write inside it.
+class LockingComm : public TMemoryComm {
+public:
+    using TMemoryComm::TMemoryComm;
+    std::string ReadAllLocked() {
+        Lock();
+        char buf[16];
+        const int n = Read(buf, sizeof buf);
+        Write("!", 1);
+        Unlock();
+        return std::string(buf, n > 0 ? n : 0);
+    }
+};
+
+TEST(CommLock, IsReentrantForTheThreadThatHoldsIt) {
+    LockingComm comm;
+    comm.Open();
+    comm.Line().PushReceived("abc");
+    EXPECT_EQ(comm.ReadAllLocked(), "abc");
+    EXPECT_EQ(comm.Line().Written(), "!");
 }
 
 } // namespace

@@ -39,12 +39,20 @@ TEST_F(PtyLine, OpenAppliesRawLineAsConfigured) {
 }
 
 TEST_F(PtyLine, ChangesWhileOpenReachTheLineAtOnce) {
+    comm.SetReadBufSize(512); // XON/XOFF limits of 128: the kernel's own, so input flow can be
     comm.Open(); // default flow control keeps the device's flags: no XON/XOFF on a fresh line
+    // The device reports RTS enabled; CTS flow or-ed onto it would be RTS toggling, which a
+    // terminal cannot do. From a plain line it is the CTS/RTS handshake.
+    EXPECT_THROW(comm.SetFlowControl(fcCTS), ECommError);
+    comm.SetFlowControl(fcNone);
     comm.SetBaudRate(br19200);
     comm.SetStopbits(sb20);
-    comm.SetOptions({coParityCheck});
-    comm.SetFlowControl(fcCTS);
+    comm.SetOptions({coParityCheck}); // checked, byte kept: no INPCK, which would zero it
     std::string s = pty.SttyAll();
+    EXPECT_TRUE(Has(s, "-inpck")) << s;
+    comm.SetOptions({coParityCheck, coErrorChar, coIgnoreXOff}); // replaced by ErrorChar 0
+    comm.SetFlowControl(fcCTS);
+    s = pty.SttyAll();
     EXPECT_NE(s.find("speed 19200 baud"), std::string::npos) << s;
     for (const char* w : {"cs8", "cstopb", "crtscts", "inpck", "-ixon"})
         EXPECT_TRUE(Has(s, w)) << w << "\n" << s;
@@ -101,6 +109,13 @@ TEST_F(PtyLine, SettingsTheLineCannotTakeAreRefusedAsTheDevice) {
     comm.SetStopbits(sb10);
     EXPECT_EQ(refusal([&] { comm.SetFlowControl(fcDTR); }), refused); // no DSR flow in termios
     comm.SetFlowControl(fcNone);
+    // Settings a terminal would take without effect are refused too, and not reported as set.
+    EXPECT_EQ(refusal([&] { comm.SetOptions({coNullStrip}); }), refused);
+    EXPECT_EQ(comm.ControlBlock().Flags, comsetup::dcbflag::Binary);
+    EXPECT_EQ(refusal([&] { comm.SetOptions({coDsrSensitivity}); }), refused);
+    comm.SetOptions({});
+    EXPECT_EQ(refusal([&] { comm.SetFlowControl(fcCTS); }), refused); // limits 1024, not 128
+    comm.SetFlowControl(fcNone);
     // The refusals left the line as it was.
     const std::string s = pty.SttyAll();
     for (const char* w : {"cs8", "-parenb", "-cstopb", "-crtscts"})
@@ -110,9 +125,14 @@ TEST_F(PtyLine, SettingsTheLineCannotTakeAreRefusedAsTheDevice) {
 
 TEST_F(PtyLine, TerminalWithoutModemLinesIsNoError) {
     // A pty refuses DTR/RTS requests (ENOTTY); every flow mode that sets them must still open.
-    for (TFlowControl flow : {fcNone, fcCTS, fcSoftware, fcDefault}) {
+    comm.SetReadBufSize(512);
+    comm.SetOptions({coIgnoreXOff});
+    for (TFlowControl flow : {fcNone, fcSoftware, fcDefault}) {
         comm.SetFlowControl(flow);
         EXPECT_NO_THROW(comm.Open()) << static_cast<int>(flow);
+        if (flow == fcNone) {
+            EXPECT_NO_THROW(comm.SetFlowControl(fcCTS)); // sets RTS handshake
+        }
         comm.Close();
     }
 }
