@@ -4,6 +4,7 @@
 #include "cli/arguments.h"
 
 #include "cli/exit_codes.h"
+#include "cli/platform.h"
 #include "cli/profile.h"
 
 #include <CLI/CLI.hpp>
@@ -96,12 +97,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     app.set_help_all_flag("--help-all", "help on every command");
     app.set_version_flag("--version", std::string("comsetup-cli ") + COMSETUP_VERSION,
                          "print the version and exit");
-    app.footer(
-        "Exit codes: 0 setup complete, 1 error on setup, 2 bad arguments (nothing sent), "
-        "3 port error, 4 no answer, 5 cancelled, 6 firmware not recognised, 7 setup "
-        "complete but the log not written completely, 8 ended by SIGTERM or SIGHUP, 9 "
-        "internal error, 130 ended by a second Ctrl+C.\nCOM1..COM9 open /dev/ttyS0..8 unless "
-        "COMSETUP_COMn names another device.");
+    app.footer("Exit codes: 0 setup complete, 1 error on setup, 2 bad arguments (nothing sent), "
+               "3 port error, 4 no answer, 5 cancelled, 6 firmware not recognised, 7 setup "
+               "complete but the log not written completely, 8 ended by SIGTERM or SIGHUP, 9 "
+               "internal error, 130 ended by a second Ctrl+C.\n" +
+               std::string(PortNamesHelp()));
 
     Arguments parsed;
 

@@ -8,13 +8,13 @@
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/list_ports.h"
+#include "cli/platform.h"
 #include "cli/profile.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace comsetup::cli {
 
@@ -126,12 +126,10 @@ int RunBatchCommand(const Arguments& arguments, std::ostream& out, std::ostream&
 
 ConsoleInfo DetectConsole() {
     ConsoleInfo console;
-    console.outIsTerminal = ::isatty(STDOUT_FILENO) == 1;
-    console.errIsTerminal = ::isatty(STDERR_FILENO) == 1;
-    struct winsize size {};
-    const int fd = console.outIsTerminal ? STDOUT_FILENO : STDERR_FILENO;
-    if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
-        console.width = size.ws_col;
+    console.outIsTerminal = OutputIsTerminal(false);
+    console.errIsTerminal = OutputIsTerminal(true);
+    if (const int columns = TerminalColumns(!console.outIsTerminal); columns > 0) {
+        console.width = columns;
     } else if (const char* columns = std::getenv("COLUMNS")) {
         console.width = std::max(20, std::atoi(columns));
     }

@@ -3,6 +3,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
+#include "cli/platform.h"
 
 #include "download/driver.h"
 #include "download/pacer.h"
@@ -12,12 +13,7 @@
 #include "serial/owner_pump.h"
 #include "serial/port_names.h"
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace comsetup::cli {
 
@@ -39,42 +35,6 @@ int ExitCodeOf(DownloadOutcome outcome) {
         return kExitFirmwareUnknown;
     }
     return kExitInternalError;
-}
-
-// Why a device could not be opened, as far as the file system tells (the download's own
-// message names only the port).
-std::string ExplainOpenFailure(const std::string& port, const std::string& device) {
-    // The caller names the port; the device is named too when the port name maps to it.
-    const std::string named = device == port ? "" : device + ": ";
-    struct stat info {};
-    if (::stat(device.c_str(), &info) != 0) {
-        std::string text = named + "no such device";
-        if (device != port) {
-            text += " (" + port + " opens it; COMSETUP_" + port +
-                    " can name another device, and list-ports shows the devices found)";
-        }
-        return text;
-    }
-    if (!S_ISCHR(info.st_mode)) {
-        return named + "not a serial device";
-    }
-    int fd = -1;
-    do {
-        fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        if (errno == EACCES) {
-            return named + "permission denied (is the user in the dialout group?)";
-        }
-        if (errno == EBUSY) {
-            return named + "in use by another program";
-        }
-        return named + std::strerror(errno);
-    }
-    const bool terminal = ::isatty(fd) == 1;
-    ::close(fd);
-    return named +
-           (terminal ? "could not be opened (in use by another program?)" : "not a serial device");
 }
 
 } // namespace

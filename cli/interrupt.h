@@ -1,4 +1,5 @@
-// Ctrl+C handling of comsetup-cli. The first SIGINT acts as the progress dialog's "Cancel":
+// Ctrl+C handling of comsetup-cli (posix: interrupt.cpp; Windows: win32/interrupt.cpp, the
+// console control handler). The first SIGINT acts as the progress dialog's "Cancel":
 // it sets the cancel flag of every download in progress (the download ends its current wait,
 // or skips the restart wait once its script runs). A second SIGINT ends the process at once;
 // the kernel closes the port (and every other descriptor) as the process ends, so no lock or
@@ -68,5 +69,10 @@ bool InterruptRequested();
 
 // Forgets interrupts received so far (tests raise SIGINT in-process one case at a time).
 void ResetInterruptsForTest();
+
+#ifdef _WIN32
+// Runs the console control handler for type (CTRL_C_EVENT ...) as the system would (tests).
+void DeliverConsoleControlForTest(unsigned long type);
+#endif
 
 } // namespace comsetup::cli

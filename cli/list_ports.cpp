@@ -1,24 +1,16 @@
 // Listing of serial devices and the COM name mapping.
 #include "cli/list_ports.h"
 
+#include "cli/platform.h"
 #include "serial/port_names.h"
 
 #include <cstdlib>
-#include <sys/stat.h>
 
 namespace comsetup::cli {
 
 namespace {
 
 constexpr int kComNames = 9;
-
-std::string Describe(const std::string& device) {
-    struct stat info {};
-    if (::stat(device.c_str(), &info) != 0) {
-        return "missing";
-    }
-    return S_ISCHR(info.st_mode) ? "present" : "not a character device";
-}
 
 } // namespace
 
@@ -47,7 +39,7 @@ nlohmann::json PortListJson() {
         nlohmann::json entry;
         entry["name"] = name;
         entry["device"] = device;
-        entry["state"] = Describe(device);
+        entry["state"] = DeviceState(device);
         const char* override = std::getenv(variable.c_str());
         entry["set_by"] = override != nullptr && *override != '\0' ? nlohmann::json(variable)
                                                                    : nlohmann::json(nullptr);

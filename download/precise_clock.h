@@ -1,12 +1,13 @@
 // The platform's monotonic clock and an absolute-deadline sleep on it, as the real pacer
-// needs them. One implementation file per platform (posix/precise_clock.cpp).
+// needs them. One implementation file per platform (posix/, win32/precise_clock.cpp).
 #pragma once
 
 #include <chrono>
 
 namespace comsetup {
 
-// Monotonic time from an arbitrary origin (CLOCK_MONOTONIC on POSIX).
+// Monotonic time from an arbitrary origin (CLOCK_MONOTONIC on POSIX, the performance counter
+// on Windows).
 std::chrono::nanoseconds MonotonicNow();
 
 // Sleeps until the monotonic clock reaches deadline (returns at once when it has already).
@@ -14,7 +15,8 @@ std::chrono::nanoseconds MonotonicNow();
 void SleepUntil(std::chrono::nanoseconds deadline);
 
 // Asks the platform to wake this thread's timed sleeps as close to their deadline as it can
-// (Linux: timer slack of 1 ns instead of the default 50 us). Cheap after the first call.
+// (Linux: timer slack of 1 ns instead of the default 50 us; Windows: a 1 ms system tick).
+// Cheap after the first call.
 void RequestPreciseWakeUps();
 
 // While it lives, the calling thread runs at the lowest real-time priority (SCHED_FIFO 1 on

@@ -3,6 +3,7 @@
 
 #include "serial/event_thread.h"
 #include "serial/line_settings.h"
+#include "serial/platform.h"
 #include "serial/port_names.h"
 #include "serial/trace.h"
 
@@ -73,9 +74,7 @@ void TCustomComm::RaiseCommError(const std::string& message, int code) const {
         comsetup::SerialTrace(DeviceName_, message + " " + std::to_string(code));
     std::string detail = DeviceName_;
     if (code > 0)
-        detail += std::string(": ") + std::strerror(code);
-    if (code == EACCES)
-        detail += " (is the user in the dialout group?)";
+        detail += ": " + comsetup::DescribeOsError(code);
     throw ECommError(message, code, detail);
 }
 
@@ -96,7 +95,7 @@ void TCustomComm::Open() {
     const uint32_t unreported =
         comsetup::EventMaskOf(WatchedEvents()) & ~Handle->ReportableEvents();
     if (unreported != 0)
-        RaiseCommError("Error updating CommMask", EINVAL);
+        RaiseCommError("Error updating CommMask", comsetup::OsErrorInvalidArgument());
     StartEventThread();
     UpdateCommTimeouts();
     UpdateDataControlBlock();
@@ -219,9 +218,9 @@ void TCustomComm::UpdateDataControlBlock() {
 int TCustomComm::Read(void* buf, int count) {
     std::lock_guard lock(IoLock);
     if (!Enabled())
-        RaiseCommError("Read error", EBADF);
+        RaiseCommError("Read error", comsetup::OsErrorBadHandle());
     if (count < 0)
-        RaiseCommError("Read error", EINVAL);
+        RaiseCommError("Read error", comsetup::OsErrorInvalidArgument());
     const comsetup::TransferResult r = Handle->Read(buf, count, ReadTimeout_);
     if (r.error != 0)
         RaiseCommError("Read error", r.error);
@@ -233,9 +232,11 @@ int TCustomComm::Read(void* buf, int count) {
 int TCustomComm::Write(const void* buf, int count) {
     std::lock_guard lock(IoLock);
     if (!Enabled())
-        RaiseCommError("Write error", EBADF);
+        RaiseCommError("Write error", comsetup::OsErrorBadHandle());
     if (count < 0)
-        RaiseCommError("Write error", EINVAL); // never report a negative count as written
+        RaiseCommError(
+            "Write error",
+            comsetup::OsErrorInvalidArgument()); // never report a negative count as written
     const comsetup::TransferResult r = Handle->Write(buf, count, WriteTimeout_);
     if (r.error != 0)
         RaiseCommError("Write error", r.error);

@@ -1,6 +1,8 @@
 // Event thread loop: wait on the device, deliver on the owner thread, repeat until stopped.
 #include "serial/event_thread.h"
 
+#include "serial/platform.h"
+
 #include <chrono>
 #include <utility>
 
@@ -42,6 +44,7 @@ bool TCommEventThread::EndedByHandlerError() const {
 }
 
 void TCommEventThread::Execute() {
+    comsetup::RaiseEventThreadPriority();
     uint64_t seq = 0;
     for (;;) {
         {

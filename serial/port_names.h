@@ -7,18 +7,20 @@
 
 namespace comsetup {
 
-// "COM1".."COM9" (any case) -> /dev/ttyS0../dev/ttyS8, unless the environment variable
+// POSIX: "COM1".."COM9" (any case) -> /dev/ttyS0../dev/ttyS8, unless the environment variable
 // COMSETUP_COMn names another device; a name starting with '/' is a path and used as given.
+// Windows: "COM1".."COM9" open as they are, "COM10" and above as "\\.\COMn".
 // Any other name is returned unchanged.
 std::string ResolvePortName(const std::string& name);
 
 struct SerialPortInfo {
-    std::string path;        // e.g. /dev/ttyUSB0; also the name to offer in port lists
-    std::string description; // e.g. the USB product name, or empty
+    std::string path;        // e.g. /dev/ttyUSB0 or COM3; also the name to offer in port lists
+    std::string description; // e.g. the USB product name or the friendly name, or empty
 };
 
-// The serial devices present: /dev/ttyUSB*, /dev/ttyACM*, and /dev/ttyS* with real hardware,
-// sorted by path (ttyS2 before ttyS10).
+// The serial devices present, sorted by name (ttyS2 before ttyS10, COM2 before COM10).
+// POSIX: /dev/ttyUSB*, /dev/ttyACM*, and /dev/ttyS* with real hardware. Windows: the ports of
+// the system's serial device map.
 std::vector<SerialPortInfo> ListSerialPorts();
 
 } // namespace comsetup

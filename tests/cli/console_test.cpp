@@ -5,6 +5,7 @@
 #include "cli/console_reporter.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
+#include "cli/platform.h"
 
 #include <gtest/gtest.h>
 
@@ -97,7 +98,7 @@ TEST(Interrupts, FirstCtrlCSetsEveryRegisteredFlagAndLaterOnes) {
         CancelRegistration b(second);
         { CancelRegistration c(gone); }
         EXPECT_FALSE(InterruptRequested());
-        std::raise(SIGINT);
+        RaiseInterruptForTest();
         EXPECT_TRUE(InterruptRequested());
         EXPECT_TRUE(first.load());
         EXPECT_TRUE(second.load());

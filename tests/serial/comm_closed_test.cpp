@@ -1,10 +1,12 @@
 // A component before Open and after Close; refusals while open; the error message format.
 #include "serial/comm.h"
 #include "serial/memory_device.h"
+#include "serial/platform.h"
 #include "tests/serial/raised.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 
@@ -36,11 +38,12 @@ TEST(CommClosed, NewComponentIsClosedAndHarmless) {
 TEST(CommClosed, TransfersOnClosedPortRaiseWithOsCode) {
     TComm comm;
     char buf[4];
+    const int bad = comsetup::OsErrorBadHandle(); // EBADF (9), ERROR_INVALID_HANDLE (6)
     ECommError r = Raised([&] { comm.Read(buf, 4); });
-    EXPECT_STREQ(r.what(), "Read error (Error: 9) ");
-    EXPECT_EQ(r.ErrorCode, EBADF);
+    EXPECT_EQ(r.what(), "Read error (Error: " + std::to_string(bad) + ") ");
+    EXPECT_EQ(r.ErrorCode, bad);
     ECommError w = Raised([&] { comm.Write("x", 1); });
-    EXPECT_STREQ(w.what(), "Write error (Error: 9) ");
+    EXPECT_EQ(w.what(), "Write error (Error: " + std::to_string(bad) + ") ");
 }
 
 TEST(CommClosed, OpenWhileOpenIsRefusedAndChangesNothing) {
@@ -84,7 +87,7 @@ TEST(CommClosed, EachOpenStepReportsItsFailure) {
     ECommError open = Raised([&] { comm.Open(); });
     EXPECT_STREQ(open.what(), "Error accessing specified device (Error: 13) ");
     EXPECT_FALSE(comm.Enabled());
-    EXPECT_NE(open.Detail().find("dialout"), std::string::npos);
+    EXPECT_NE(open.Detail().find(comsetup::DescribeOsError(EACCES)), std::string::npos);
     line->FailOpen(0);
 
     // Failures after the device opened leave the port open until Close.
@@ -139,8 +142,10 @@ TEST(CommClosed, TransferFailuresAndStatusFailure) {
     line->FailRead(0);
     EXPECT_EQ(comm.Read(buf, 8), 3);
     // A negative count is the caller's mistake, not a transfer of "-n" bytes.
-    EXPECT_STREQ(Raised([&] { comm.Write("x", -2); }).what(), "Write error (Error: 22) ");
-    EXPECT_EQ(Raised([&] { comm.Read(buf, -1); }).ErrorCode, EINVAL);
+    const int invalid = comsetup::OsErrorInvalidArgument(); // EINVAL, ERROR_INVALID_PARAMETER
+    EXPECT_EQ(Raised([&] { comm.Write("x", -2); }).what(),
+              "Write error (Error: " + std::to_string(invalid) + ") ");
+    EXPECT_EQ(Raised([&] { comm.Read(buf, -1); }).ErrorCode, invalid);
 }
 
 TEST(CommClosed, HeldBackWriteTimesOutAndVanishedDeviceFails) {

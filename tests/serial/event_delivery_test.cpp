@@ -1,9 +1,8 @@
-// Event thread and deliveries: order, error clearing, edge-triggered receive, and the
-// lifetime rules (no delivery after Close or destruction, Close from inside a handler).
+// Event thread and deliveries on the in-memory line: order, error clearing, and the lifetime
+// rules (no delivery after Close or destruction, Close from inside a handler); the transfer
+// lock. The same on a pseudo-terminal: pty_events_test.cpp.
 #include "serial/comm.h"
 #include "serial/memory_device.h"
-#include "tests/serial/pty_pair.h"
-#include "tests/serial/raised.h"
 
 #include <chrono>
 #include <functional>
@@ -262,84 +261,6 @@ TEST(EventThread, StoppedThreadPurgesOnlyTheReceiveSide) {
     comm.Open();
     comm.Close();
     EXPECT_EQ(line->LastPurge(), purge::RxAbort | purge::RxClear);
-}
-
-class PtyEvents : public ::testing::Test {
-protected:
-    void SetUp() override {
-        comm.SetDeviceName(pty.SlavePath());
-        comm.SetFlowControl(fcNone);
-    }
-    test::PtyPair pty;
-    QueuedOwnerPump pump;
-    TComm comm{&pump};
-};
-
-TEST_F(PtyEvents, ArrivingBytesAreReportedOnceNotWhileUnread) {
-    std::vector<int> counts;
-    comm.OnRxChar = [&](TCustomComm*, int n) { counts.push_back(n); };
-    comm.Open();
-    pty.Send("hello");
-    ASSERT_TRUE(PumpUntil(pump, [&] { return !counts.empty(); }));
-    EXPECT_GE(counts.front(), 1);
-    // The bytes stay unread: no further reports while nothing new arrives.
-    const std::size_t seen = counts.size();
-    for (int i = 0; i < 10; ++i)
-        pump.WaitAndRunPending(10ms);
-    EXPECT_LE(counts.size(), seen + 1); // at most a trailing edge of the same burst
-    const std::size_t settled = counts.size();
-    for (int i = 0; i < 10; ++i)
-        pump.WaitAndRunPending(10ms);
-    EXPECT_EQ(counts.size(), settled);
-    // New bytes make a new report.
-    pty.Send("!");
-    EXPECT_TRUE(PumpUntil(pump, [&] { return counts.size() > settled; }));
-    EXPECT_EQ(comm.InQueCount(), 6);
-}
-
-TEST_F(PtyEvents, ReceiveHandlerAssignedAfterOpenIsCalled) {
-    comm.Open();
-    std::vector<int> counts;
-    comm.OnRxChar = [&](TCustomComm*, int n) { counts.push_back(n); };
-    pty.Send("ab");
-    ASSERT_TRUE(PumpUntil(pump, [&] { return !counts.empty(); }));
-    EXPECT_GE(counts.front(), 1);
-}
-
-TEST_F(PtyEvents, TransmitQueueEmptiedIsReported) {
-    int empties = 0;
-    comm.OnTxEmpty = [&](TCustomComm*) { ++empties; };
-    comm.Open();
-    ASSERT_EQ(comm.Write("abc", 3), 3);
-    EXPECT_TRUE(PumpUntil(pump, [&] { return empties > 0; }));
-}
-
-TEST_F(PtyEvents, HangUpIsReportedAsAnErrorOnce) {
-    std::vector<int> errors;
-    comm.OnError = [&](TCustomComm*, int e) { errors.push_back(e); };
-    comm.Open();
-    pty.CloseMaster();
-    ASSERT_TRUE(PumpUntil(pump, [&] { return !errors.empty(); }));
-    EXPECT_EQ(errors.front(), static_cast<int>(commerror::IoError));
-    for (int i = 0; i < 10; ++i)
-        pump.WaitAndRunPending(10ms);
-    EXPECT_EQ(errors.size(), 1u);
-    comm.Close();
-}
-
-TEST_F(PtyEvents, EventCharacterIsRefusedWhereAHandlerWaitsForIt) {
-    // A terminal cannot report the event character: a handler for it is refused, not left
-    // waiting in vain; unwatched or without a handler it does no harm.
-    comm.OnRxFlag = [](TCustomComm*) {};
-    ECommError e = test::Raised([&] { comm.Open(); });
-    EXPECT_STREQ(e.what(), "Error updating CommMask (Error: 22) ");
-    comm.Close();
-    comm.SetMonitorEvents(TCommEventTypes::FromBits(0x01FF & ~(1u << evRxFlag)));
-    EXPECT_NO_THROW(comm.Open());
-    comm.Close();
-    comm.SetMonitorEvents(AllCommEvents());
-    comm.OnRxFlag = nullptr;
-    EXPECT_NO_THROW(comm.Open());
 }
 
 // A descendant that takes the transfer lock may read and write inside it.

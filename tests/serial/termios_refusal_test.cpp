@@ -1,4 +1,5 @@
 // Which control blocks a terminal refuses because it could not put them in effect.
+#include "serial/platform.h"
 #include "serial/posix/termios_map.h"
 
 #include <cerrno>
@@ -52,6 +53,12 @@ TEST(TermiosRefusal, EverySettingIsInEffectOrRefused) {
         dcb.ErrorChar = row.errorChar;
         EXPECT_EQ(posix::RefuseWhatTermiosCannotDo(dcb), row.expected) << row.what;
     }
+}
+
+TEST(PosixErrors, CommonCausesNameWhatToDo) {
+    EXPECT_NE(DescribeOsError(EACCES).find("dialout group"), std::string::npos);
+    EXPECT_NE(DescribeOsError(EBUSY).find("in use"), std::string::npos);
+    EXPECT_EQ(DescribeOsError(ENOENT), "No such file or directory");
 }
 
 } // namespace

@@ -1,0 +1,23 @@
+// What the serial layer asks of the platform besides the device: the error numbers the
+// component itself uses, the platform's text for a code, and the event thread's priority.
+// POSIX codes are errno values; Windows codes are GetLastError values.
+#pragma once
+
+#include <string>
+
+namespace comsetup {
+
+// A transfer on a closed port, and an invalid argument (negative count, an event the device
+// cannot report).
+int OsErrorBadHandle();
+int OsErrorInvalidArgument();
+
+// What a technician reads next to a failed call on a port: the system's text for the code,
+// with a hint where the cause is usual (not in the dialout group; port in use).
+std::string DescribeOsError(int code);
+
+// Called by the event thread on itself: one step above normal where the platform lets a
+// process raise its own threads (Windows); nothing elsewhere.
+void RaiseEventThreadPriority();
+
+} // namespace comsetup

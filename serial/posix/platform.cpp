@@ -1,0 +1,31 @@
+// POSIX error numbers and texts; the event thread's priority.
+#include "serial/platform.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace comsetup {
+
+int OsErrorBadHandle() {
+    return EBADF;
+}
+
+int OsErrorInvalidArgument() {
+    return EINVAL;
+}
+
+std::string DescribeOsError(int code) {
+    std::string text = std::strerror(code);
+    if (code == EACCES)
+        text += " (is the user in the dialout group?)";
+    if (code == EBUSY)
+        text += " (in use by another program)";
+    return text;
+}
+
+void RaiseEventThreadPriority() {
+    // An unprivileged process cannot raise a thread above its peers here; the thread's waits
+    // are short and its wake-ups prompt without it.
+}
+
+} // namespace comsetup

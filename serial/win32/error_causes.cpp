@@ -1,0 +1,40 @@
+// Causes of serial errors from Windows error codes.
+#include "serial/error_causes.h"
+
+#include "serial/platform.h"
+
+#include <windows.h>
+
+namespace comsetup {
+
+std::string OpenErrorCause(int code) {
+    switch (code) {
+    case -1:
+        return "not a serial device";
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return "no such device";
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return "in use by another program";
+    default:
+        return code > 0 ? DescribeOsError(code) : "error " + std::to_string(code);
+    }
+}
+
+std::string TransferErrorCause(int code) {
+    switch (code) {
+    case ERROR_BAD_COMMAND:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_GEN_FAILURE:
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_BROKEN_PIPE:
+        return "the device went away: unplugged adapter?";
+    default:
+        return {};
+    }
+}
+
+} // namespace comsetup

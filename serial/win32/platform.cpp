@@ -1,0 +1,36 @@
+// Windows error codes and texts; the event thread's priority.
+#include "serial/platform.h"
+
+#include <windows.h>
+
+namespace comsetup {
+
+int OsErrorBadHandle() {
+    return ERROR_INVALID_HANDLE;
+}
+
+int OsErrorInvalidArgument() {
+    return ERROR_INVALID_PARAMETER;
+}
+
+std::string DescribeOsError(int code) {
+    // A port that another program holds is refused with "access denied": say what it means.
+    if (code == ERROR_ACCESS_DENIED)
+        return "the port is in use by another program";
+    char buf[512] = {};
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, static_cast<DWORD>(code), 0, buf, sizeof buf, nullptr);
+    std::string text(buf, n);
+    while (!text.empty() &&
+           (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
+        text.pop_back();
+    if (text.empty())
+        text = "system error " + std::to_string(code);
+    return text;
+}
+
+void RaiseEventThreadPriority() {
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
+}
+
+} // namespace comsetup
