@@ -1,18 +1,15 @@
 // Reading and writing the JSON forms of the setup values.
 #include "config/config_json.h"
 
+#include "cli/config_files.h"
 #include "serial/port_names.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <map>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace comsetup::config {
 
@@ -46,51 +43,6 @@ std::string ScalarText(const nlohmann::json& value, const std::string& where,
     throw ValueError(where + ": \"" + key + "\" must be a text" +
                      (key == "gateway" ? ", a whole number or null" : " or a whole number") +
                      ", not " + ShortDump(value));
-}
-
-// The whole file as text, refused before parsing when it is not a plain readable file or is
-// larger than any configuration could be.
-std::string ReadConfigurationText(const std::string& path) {
-    // Opened without waiting, so that a named pipe nobody writes to reads as empty instead of
-    // hanging; reads then wait as usual (a pipe being written to is read to its end).
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    } while (fd < 0 && errno == EINTR);
-    if (fd >= 0) {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    }
-    if (fd < 0) {
-        throw ValueError(path + ": cannot be read (" + std::strerror(errno) + ")");
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        throw ValueError(path + ": is a directory, not a configuration file");
-    }
-    std::string text;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            throw ValueError(path + ": cannot be read (" + std::strerror(errno) + ")");
-        }
-        if (got == 0) {
-            return text;
-        }
-        if (text.size() + static_cast<std::size_t>(got) > kMaxConfigFileBytes) {
-            throw ValueError(path + ": larger than " + std::to_string(kMaxConfigFileBytes) +
-                             " bytes; a configuration file is far smaller, is this the right "
-                             "file?");
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
 }
 
 // The JSON library's parse error as messages show it: without its "[json.exception...]"
@@ -167,90 +119,6 @@ namespace {
 
 nlohmann::json ParseFile(const std::string& path) {
     return ParseConfigurationText(ReadConfigurationText(path), path);
-}
-
-// What tells two devices apart: the device numbers of a device node, so that links, other
-// names and copies of one node compare equal; the file's identity for other files; the path
-// with links resolved as far as they lead for names that do not exist (yet).
-std::string DeviceIdentity(const std::string& device) {
-    struct stat info {};
-    if (::stat(device.c_str(), &info) == 0) {
-        if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
-            return "device " + std::to_string(static_cast<unsigned long long>(info.st_rdev));
-        }
-        return "file " + std::to_string(static_cast<unsigned long long>(info.st_dev)) + ":" +
-               std::to_string(static_cast<unsigned long long>(info.st_ino));
-    }
-    std::error_code ignored;
-    const auto resolved = std::filesystem::weakly_canonical(device, ignored);
-    return "path " + (ignored ? device : resolved.string());
-}
-
-// Writes text to a new file beside path and renames it over path once it is complete on
-// disk, so that a full disk or a quota leaves the old file as it was. A symbolic link is
-// followed: the file it names is replaced, the link stays.
-void WriteFileAtomically(const std::string& path, const std::string& text) {
-    std::string target = path;
-    std::error_code ignored;
-    if (std::filesystem::is_symlink(path, ignored)) {
-        const auto resolved = std::filesystem::weakly_canonical(path, ignored);
-        if (!ignored) {
-            target = resolved.string();
-        }
-    }
-    mode_t mode = 0;
-    struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0) {
-        mode = existing.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    std::string temporary = target + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        throw ValueError(path + ": cannot be written (" + std::strerror(errno) + ")");
-    }
-    const auto fail = [&](int error) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        throw ValueError(path + ": cannot be written (" + std::strerror(error) +
-                         "); the file there was left as it was");
-    };
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t done = ::write(fd, text.data() + written, text.size() - written);
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            fail(done < 0 ? errno : ENOSPC);
-        }
-        written += static_cast<std::size_t>(done);
-    }
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
-        fail(errno);
-    }
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw ValueError(path + ": cannot be written (" + std::string(std::strerror(error)) +
-                         "); the file there was left as it was");
-    }
-    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw ValueError(path + ": cannot be written (" + std::string(std::strerror(error)) +
-                         "); the file there was left as it was");
-    }
-    // The rename itself reaches the disk with the folder's entry.
-    const std::string folder = std::filesystem::path(target).parent_path().string();
-    const int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
 }
 
 } // namespace

@@ -1,0 +1,20 @@
+// The files behind the JSON configurations, as each platform reads, writes and tells them
+// apart (posix/, win32/config_files.cpp). Refusals are ValueErrors naming the path.
+#pragma once
+
+#include <string>
+
+namespace comsetup::cli {
+
+// The whole file as text, refused before parsing when it is not a plain readable file or is
+// larger than any configuration could be (kMaxConfigFileBytes).
+std::string ReadConfigurationText(const std::string& path);
+
+// What tells two devices apart, so that two names of one device compare equal.
+std::string DeviceIdentity(const std::string& device);
+
+// Writes text to a new file beside path and puts it in place of path once it is complete on
+// disk, so that a full disk or a quota leaves the old file as it was.
+void WriteFileAtomically(const std::string& path, const std::string& text);
+
+} // namespace comsetup::cli

@@ -1,0 +1,89 @@
+// Windows configuration files: read with a size limit, the full path as identity (COM names
+// compare without case), written beside and moved over the old file.
+#include "cli/config_files.h"
+
+#include "cli/config_json.h"
+#include "cli/setup_options.h"
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <windows.h>
+
+namespace comsetup::cli {
+
+namespace {
+
+std::string SystemText(DWORD code) {
+    char buf[256] = {};
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, buf, sizeof buf, nullptr);
+    std::string text(buf, n);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.'))
+        text.pop_back();
+    return text.empty() ? "system error " + std::to_string(code) : text;
+}
+
+} // namespace
+
+std::string ReadConfigurationText(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        throw ValueError(path + ": is a directory, not a configuration file");
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw ValueError(path + ": cannot be read (" + SystemText(GetLastError()) + ")");
+    }
+    std::string text;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        if (text.size() + static_cast<std::size_t>(in.gcount()) > kMaxConfigFileBytes) {
+            throw ValueError(path + ": larger than " + std::to_string(kMaxConfigFileBytes) +
+                             " bytes; a configuration file is far smaller, is this the right "
+                             "file?");
+        }
+        text.append(buffer, static_cast<std::size_t>(in.gcount()));
+    }
+    return text;
+}
+
+std::string DeviceIdentity(const std::string& device) {
+    std::string name = device;
+    for (char& c : name) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    if (name.rfind("\\\\.\\", 0) == 0) {
+        name = name.substr(4); // \\.\COM12 and COM12 are one port
+    }
+    if (name.rfind("COM", 0) == 0) {
+        return "port " + name;
+    }
+    std::error_code ignored;
+    const auto resolved = std::filesystem::weakly_canonical(device, ignored);
+    return "path " + (ignored ? device : resolved.string());
+}
+
+void WriteFileAtomically(const std::string& path, const std::string& text) {
+    const std::string temporary = path + ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.flush();
+        if (!out) {
+            out.close();
+            DeleteFileA(temporary.c_str());
+            throw ValueError(path + ": cannot be written; the file there was left as it was");
+        }
+    }
+    if (!MoveFileExA(temporary.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = GetLastError();
+        DeleteFileA(temporary.c_str());
+        throw ValueError(path + ": cannot be written (" + SystemText(error) +
+                         "); the file there was left as it was");
+    }
+}
+
+} // namespace comsetup::cli
