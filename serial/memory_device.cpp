@@ -1,6 +1,8 @@
 // The in-memory line and the device a component opens on it.
 #include "serial/memory_device.h"
 
+#include "serial/platform.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -22,7 +24,7 @@ public:
     int GetState(TDCB& dcb) override {
         std::lock_guard lock(line_->mutex_);
         if (line_->vanished_)
-            return EIO;
+            return OsErrorDeviceGone();
         dcb = line_->state_;
         return 0;
     }
@@ -71,7 +73,7 @@ public:
             if (!released)
                 return {0, -1};
             if (line_->vanished_)
-                return {EIO, 0};
+                return {OsErrorDeviceGone(), 0};
         }
         line_->written_.append(static_cast<const char*>(buf), static_cast<std::size_t>(count));
         Raise(commevent::TxEmpty);
@@ -128,7 +130,7 @@ public:
 
 private:
     // Called under the line's lock.
-    int Failure(int code) const { return line_->vanished_ ? EIO : code; }
+    int Failure(int code) const { return line_->vanished_ ? OsErrorDeviceGone() : code; }
     void Raise(uint32_t bits) {
         line_->pendingEvents_ |= bits;
         line_->changed_.notify_all();

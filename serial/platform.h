@@ -11,6 +11,8 @@ namespace comsetup {
 // cannot report).
 int OsErrorBadHandle();
 int OsErrorInvalidArgument();
+// What a device that went away (unplugged adapter) answers: EIO; ERROR_BAD_COMMAND.
+int OsErrorDeviceGone();
 
 // What a technician reads next to a failed call on a port: the system's text for the code,
 // with a hint where the cause is usual (not in the dialout group; port in use).

@@ -14,6 +14,10 @@ int OsErrorInvalidArgument() {
     return EINVAL;
 }
 
+int OsErrorDeviceGone() {
+    return EIO;
+}
+
 std::string DescribeOsError(int code) {
     std::string text = std::strerror(code);
     if (code == EACCES)

@@ -26,6 +26,7 @@ std::string OpenErrorCause(int code) {
 std::string TransferErrorCause(int code) {
     switch (code) {
     case ERROR_BAD_COMMAND:
+    case ERROR_NOT_READY: // a pseudo-terminal's far end closed, under Wine
     case ERROR_DEVICE_REMOVED:
     case ERROR_DEV_NOT_EXIST:
     case ERROR_GEN_FAILURE:

@@ -13,6 +13,10 @@ int OsErrorInvalidArgument() {
     return ERROR_INVALID_PARAMETER;
 }
 
+int OsErrorDeviceGone() {
+    return ERROR_BAD_COMMAND;
+}
+
 std::string DescribeOsError(int code) {
     // A port that another program holds is refused with "access denied": say what it means.
     if (code == ERROR_ACCESS_DENIED)

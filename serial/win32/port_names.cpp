@@ -69,10 +69,12 @@ std::map<std::string, std::string> FriendlyNames() {
 
 std::string ResolvePortName(const std::string& name) {
     const int n = ComNumber(name);
-    // COM1..COM9 open as they are; the device namespace prefix opens COM10 and above too.
-    if (n >= 10)
-        return "\\\\.\\" + name;
-    return name;
+    if (n <= 0)
+        return name;
+    // COM names are the same port in any case: one spelling, so two names of one port compare
+    // equal. COM1..COM9 open as they are; the device namespace prefix opens COM10 and above.
+    const std::string com = "COM" + std::to_string(n);
+    return n >= 10 ? "\\\\.\\" + com : com;
 }
 
 std::vector<SerialPortInfo> ListSerialPorts() {

@@ -4,6 +4,7 @@
 
 #include "download/progress_estimate.h"
 #include "download/setup_rules.h"
+#include "serial/platform.h"
 #include "serial/port_names.h"
 
 #include <gtest/gtest.h>
@@ -447,13 +448,16 @@ TEST(DownloadDriver, WriteErrorDuringTheScriptClosesThePortAndReachesTheCaller) 
     DownloadHarness h;
     h.HealthyConverter(FirmwareVariant::V01_8, 1);
     h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("9600"); },
-                   [](ScriptedConverter& c) { c.Line().FailWrite(EIO); });
+                   [](ScriptedConverter& c) { c.Line().FailWrite(comsetup::OsErrorDeviceGone()); });
     try {
         h.Run(SetupValues{});
         FAIL() << "the write error must reach the caller";
     } catch (const ECommError& e) {
         EXPECT_NE(std::string(e.what()).find("Write error"), std::string::npos) << e.what();
-        EXPECT_NE(std::string(e.what()).find("(Error: 5)"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(
+                      "(Error: " + std::to_string(comsetup::OsErrorDeviceGone()) + ")"),
+                  std::string::npos)
+            << e.what();
     }
     EXPECT_FALSE(h.line->IsOpen());
     EXPECT_EQ(h.progress.label, "ERROR ON SETUP");

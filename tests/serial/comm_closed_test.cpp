@@ -161,8 +161,8 @@ TEST(CommClosed, HeldBackWriteTimesOutAndVanishedDeviceFails) {
 
     line->Vanish();
     char buf[4];
-    EXPECT_EQ(Raised([&] { comm.Read(buf, 4); }).ErrorCode, EIO);
-    EXPECT_EQ(Raised([&] { comm.Write("x", 1); }).ErrorCode, EIO);
+    EXPECT_EQ(Raised([&] { comm.Read(buf, 4); }).ErrorCode, comsetup::OsErrorDeviceGone());
+    EXPECT_EQ(Raised([&] { comm.Write("x", 1); }).ErrorCode, comsetup::OsErrorDeviceGone());
     comm.Close();
     EXPECT_EQ(Raised([&] { comm.Open(); }).ErrorCode, ENOENT);
 }

@@ -15,7 +15,7 @@ TEST(PortNamesWin32, ComNamesMapForCreateFile) {
         const char* opened;
     } rows[] = {
         {"COM1", "COM1"},
-        {"com9", "com9"},
+        {"com9", "COM9"},
         {"COM10", "\\\\.\\COM10"},
         {"COM255", "\\\\.\\COM255"},
         {"\\\\.\\COM3", "\\\\.\\COM3"},
