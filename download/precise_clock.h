@@ -20,9 +20,10 @@ void SleepUntil(std::chrono::nanoseconds deadline);
 void RequestPreciseWakeUps();
 
 // While it lives, the calling thread runs at the lowest real-time priority (SCHED_FIFO 1 on
-// POSIX) where the system allows it, so the end of a pause does not queue behind other
-// programs' work on a busy machine. Where it is not allowed nothing changes, quietly.
-// Destroyed on the same thread, it restores the thread's previous scheduling.
+// POSIX, the highest priority of its class on Windows) where the system allows it, so the end of a
+// pause does not queue behind other programs' work on a busy machine. Where it is not allowed
+// nothing changes, quietly. Destroyed on the same thread, it restores the thread's previous
+// scheduling.
 class RealTimePriority {
 public:
     RealTimePriority();

@@ -87,4 +87,19 @@ void RequestPreciseWakeUps() {
     (void)requested;
 }
 
+RealTimePriority::RealTimePriority() {
+    // Windows lets a process raise its own threads within its priority class: the highest
+    // step there, so the end of a pause does not queue behind other programs' work.
+    const HANDLE self = GetCurrentThread();
+    oldPriority_ = GetThreadPriority(self);
+    if (oldPriority_ == THREAD_PRIORITY_ERROR_RETURN || oldPriority_ >= THREAD_PRIORITY_HIGHEST)
+        return;
+    raised_ = SetThreadPriority(self, THREAD_PRIORITY_HIGHEST) != 0;
+}
+
+RealTimePriority::~RealTimePriority() {
+    if (raised_)
+        SetThreadPriority(GetCurrentThread(), oldPriority_);
+}
+
 } // namespace comsetup
