@@ -7,9 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <pthread.h>
 #include <sched.h>
-#include <thread>
+#endif
 
 namespace comsetup {
 namespace {
@@ -68,12 +72,21 @@ TEST(RealPacer, ASpinMarginKeepsTheLowerBound) {
     }
 }
 
+// The calling thread's scheduling as the system holds it, and what a raised pacer gives.
+#ifdef _WIN32
+int SchedulingPolicy() {
+    return GetThreadPriority(GetCurrentThread());
+}
+constexpr int kRaised = THREAD_PRIORITY_HIGHEST;
+#else
 int SchedulingPolicy() {
     int policy = -1;
     sched_param param{};
     pthread_getschedparam(pthread_self(), &policy, &param);
     return policy;
 }
+constexpr int kRaised = SCHED_FIFO;
+#endif
 
 // Real-time priority only where the system allows it, only when asked for, and given back
 // when the pacer goes.
@@ -91,7 +104,7 @@ TEST(RealPacer, RealTimePriorityWhileThePacerLivesWhereAllowed) {
         {
             RealPacer pacer;
             pacer.Delay(1);
-            EXPECT_EQ(SchedulingPolicy(), pacer.RealTime() ? SCHED_FIFO : before);
+            EXPECT_EQ(SchedulingPolicy(), pacer.RealTime() ? kRaised : before);
         }
         EXPECT_EQ(SchedulingPolicy(), before);
     })
