@@ -1,7 +1,7 @@
 // Reading and writing the JSON forms of the setup values.
 #include "config/config_json.h"
 
-#include "cli/config_files.h"
+#include "config/config_files.h"
 #include "serial/port_names.h"
 
 #include <algorithm>

@@ -1,10 +1,10 @@
 // The files behind the JSON configurations, as each platform reads, writes and tells them
-// apart (posix/, win32/config_files.cpp). Refusals are ValueErrors naming the path.
+// apart (config/posix/, config/win32/config_files.cpp). Refusals are ValueErrors naming the path.
 #pragma once
 
 #include <string>
 
-namespace comsetup::cli {
+namespace comsetup::config {
 
 // The whole file as text, refused before parsing when it is not a plain readable file or is
 // larger than any configuration could be (kMaxConfigFileBytes).
@@ -17,4 +17,4 @@ std::string DeviceIdentity(const std::string& device);
 // disk, so that a full disk or a quota leaves the old file as it was.
 void WriteFileAtomically(const std::string& path, const std::string& text);
 
-} // namespace comsetup::cli
+} // namespace comsetup::config

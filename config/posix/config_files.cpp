@@ -1,9 +1,9 @@
 // POSIX configuration files: read with a size limit, device numbers as identity, written
 // beside and renamed over.
-#include "cli/config_files.h"
+#include "config/config_files.h"
 
-#include "cli/config_json.h"
-#include "cli/setup_options.h"
+#include "config/config_json.h"
+#include "config/setup_options.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace comsetup::cli {
+namespace comsetup::config {
 
 // The whole file as text, refused before parsing when it is not a plain readable file or is
 // larger than any configuration could be.
@@ -144,4 +144,4 @@ void WriteFileAtomically(const std::string& path, const std::string& text) {
     }
 }
 
-} // namespace comsetup::cli
+} // namespace comsetup::config

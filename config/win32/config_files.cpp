@@ -1,9 +1,9 @@
 // Windows configuration files: read with a size limit, the full path as identity (COM names
 // compare without case), written beside and moved over the old file.
-#include "cli/config_files.h"
+#include "config/config_files.h"
 
-#include "cli/config_json.h"
-#include "cli/setup_options.h"
+#include "config/config_json.h"
+#include "config/setup_options.h"
 
 #include <cctype>
 #include <cstdio>
@@ -11,7 +11,7 @@
 #include <fstream>
 #include <windows.h>
 
-namespace comsetup::cli {
+namespace comsetup::config {
 
 namespace {
 
@@ -86,4 +86,4 @@ void WriteFileAtomically(const std::string& path, const std::string& text) {
     }
 }
 
-} // namespace comsetup::cli
+} // namespace comsetup::config
