@@ -179,8 +179,12 @@ std::uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers) {
     return vk::Unmapped;
 }
 
-std::uint16_t VirtualKeyOf(const QKeyEvent& e) {
-    return VirtualKeyOf(e.key(), e.modifiers());
+std::uint16_t VirtualKeyOfWindowsKey(std::uint32_t nativeVirtualKey, int qtKey,
+                                     Qt::KeyboardModifiers modifiers) {
+    // Windows' codes are 1..254; anything else is no code from Windows.
+    if (nativeVirtualKey >= 1 && nativeVirtualKey <= 254)
+        return static_cast<std::uint16_t>(nativeVirtualKey);
+    return VirtualKeyOf(qtKey, modifiers);
 }
 
 TShiftState ShiftStateOf(const QKeyEvent& e) {

@@ -14,6 +14,15 @@ namespace comsetup {
 // the key of '1', '_' the minus key), as the PC keyboard reports them. Keys without a code
 // give vk::Unmapped.
 std::uint16_t VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers);
+
+// Code of a key reported by Windows: its native virtual-key code is the code itself, right on
+// every keyboard layout (the key of '1' on a French keyboard types '&'). Events without one
+// (0, e.g. made by the program itself) fall back to Qt's key.
+std::uint16_t VirtualKeyOfWindowsKey(std::uint32_t nativeVirtualKey, int qtKey,
+                                     Qt::KeyboardModifiers modifiers);
+
+// The code of a key event on this platform: from its native code on Windows, from Qt's key
+// elsewhere (one implementation file per platform: posix/, win32/key_event.cpp).
 std::uint16_t VirtualKeyOf(const QKeyEvent& e);
 
 // Shift, Alt and Ctrl from the event, mouse buttons held from the application.

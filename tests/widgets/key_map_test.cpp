@@ -54,3 +54,40 @@ TEST(KeyMap, ShiftStateFromTheEvent) {
     QKeyEvent s(QEvent::KeyPress, Qt::Key_1, Qt::ShiftModifier | Qt::AltModifier);
     EXPECT_EQ(ShiftStateOf(s), ssShift | ssAlt);
 }
+
+TEST(KeyMap, WindowsNativeCodeIsTheCodeElseQtsKeyDecides) {
+    struct Row {
+        std::uint32_t native;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        std::uint16_t code;
+    };
+    const Row rows[] = {
+        {49, Qt::Key_Ampersand, {}, 49},               // French layout: '&' on the key of '1'
+        {50, Qt::Key_Eacute, {}, 50},                  // French layout: 'é' on the key of '2'
+        {219, Qt::Key_ssharp, {}, 219},                // German layout: 'ß' key
+        {110, Qt::Key_Comma, Qt::KeypadModifier, 110}, // keypad decimal key with a comma
+        {13, Qt::Key_Enter, Qt::KeypadModifier, 13},
+        {0, Qt::Key_5, Qt::KeypadModifier, 101}, // event made by the program: Qt's key
+        {0, Qt::Key_Minus, {}, 189},
+        {0, Qt::Key_Eacute, {}, 256},
+        {255, Qt::Key_A, {}, 65}, // no Windows code: Qt's key
+        {0xffb5, Qt::Key_5, Qt::KeypadModifier, 101},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(VirtualKeyOfWindowsKey(r.native, r.key, r.modifiers), r.code)
+            << "native " << r.native << " key " << r.key;
+}
+
+TEST(KeyMap, KeyEventCodeOnThisPlatform) {
+    // The key of '1' on a French keyboard, with Windows' native code; the keypad 5 with the
+    // native code X11 gives it (a keysym).
+    QKeyEvent french(QEvent::KeyPress, Qt::Key_Ampersand, Qt::NoModifier, 0, 49, 0);
+#if defined(Q_OS_WIN)
+    EXPECT_EQ(VirtualKeyOf(french), 49);
+#else
+    QKeyEvent keypad(QEvent::KeyPress, Qt::Key_5, Qt::KeypadModifier, 0, 0xffb5, 0);
+    EXPECT_EQ(VirtualKeyOf(keypad), 101);
+    EXPECT_EQ(VirtualKeyOf(french), 55); // X11: US position of '&' (shift of '7')
+#endif
+}
