@@ -5,14 +5,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include <cerrno>
-#include <ctime>
-#if defined(__linux__)
-#include <sys/prctl.h>
-#endif
-#if defined(_WIN32)
-#include <thread>
-#endif
+#include "download/precise_clock.h"
 
 namespace comsetup {
 
@@ -20,29 +13,21 @@ namespace {
 
 using namespace std::chrono;
 
-// Sleeps on the monotonic clock until deadline (retrying after signals).
-void SleepUntil(GuiPacer::Clock::time_point deadline) {
-#if defined(_WIN32)
-    std::this_thread::sleep_until(deadline);
-#else
-    // steady_clock is CLOCK_MONOTONIC here.
-    const long long ns = duration_cast<nanoseconds>(deadline.time_since_epoch()).count();
-    timespec due{};
-    due.tv_sec = static_cast<time_t>(ns / 1'000'000'000LL);
-    due.tv_nsec = static_cast<long>(ns % 1'000'000'000LL);
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
-    }
-#endif
+// Sleeps until deadline with the download layer's precise sleep (an absolute-deadline
+// clock_nanosleep on POSIX; a high-resolution waitable timer, then yielding, on Windows). Its
+// clock need not share Clock's origin: the deadline is carried over as the time left, which
+// reads Clock first and so can only err late.
+void PreciseSleepUntil(GuiPacer::Clock::time_point deadline) {
+    const auto left = ceil<nanoseconds>(deadline - GuiPacer::Clock::now());
+    SleepUntil(MonotonicNow() + left);
 }
 
 } // namespace
 
 GuiPacer::GuiPacer() {
-#if defined(__linux__)
-    // The default slack of 50 us delays every timed wake-up of this (the GUI) thread; the
-    // pauses of a download want the smallest.
-    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-#endif
+    // Linux: the default slack of 50 us delays every timed wake-up of this (the GUI) thread;
+    // Windows: the event loop's timers follow the system tick. The pauses want the finest.
+    RequestPreciseWakeUps();
 }
 
 std::chrono::nanoseconds GuiPacer::Now() {
@@ -75,14 +60,14 @@ void GuiPacer::WaitUntil(Clock::time_point deadline) {
             // The application is quitting: nested loops return at once. Keep the pause, in
             // slices that still let pending events through.
             while (Clock::now() + milliseconds(10) < handOver) {
-                SleepUntil(Clock::now() + milliseconds(10));
+                PreciseSleepUntil(Clock::now() + milliseconds(10));
                 ProcessMessages();
             }
             break;
         }
     }
     ProcessMessages();
-    SleepUntil(deadline);
+    PreciseSleepUntil(deadline);
 }
 
 } // namespace comsetup

@@ -1,10 +1,10 @@
 // The pacer of downloads started from the windows: pauses that keep the windows alive (the
 // event loop runs during every wait, so "Cancel" and repaints are handled) and still end on
 // time. A pause runs a nested event loop until shortly before its deadline, then sleeps to
-// the deadline itself on the monotonic clock; the GUI thread's timer slack is lowered so the
-// operating system wakes it up promptly. A pause never ends early, also when the application
-// is quitting (nested event loops then return at once, so the rest is slept in short slices
-// that keep processing events).
+// the deadline itself with the download's precise sleep (download/precise_clock.h); the GUI
+// thread asks for precise wake-ups so the operating system wakes it up promptly. A pause never ends
+// early, also when the application is quitting (nested event loops then return at once, so the rest
+// is slept in short slices that keep processing events).
 #pragma once
 
 #include "download/pacer.h"
