@@ -82,7 +82,8 @@ int main(int argc, char** argv) {
     printf("ready\n");
     fflush(stdout);
     while (!g_stop) {
-        struct pollfd p[3] = {{a.master, POLLIN, 0}, {b.master, POLLIN, 0}, {hangup.master, POLLIN, 0}};
+        struct pollfd p[3] = {
+            {a.master, POLLIN, 0}, {b.master, POLLIN, 0}, {hangup.master, POLLIN, 0}};
         const int nfds = hangup.master >= 0 ? 3 : 2;
         if (poll(p, (nfds_t)nfds, 200) <= 0)
             continue;
