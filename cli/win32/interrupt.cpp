@@ -5,23 +5,15 @@
 #include "cli/interrupt.h"
 
 #include "cli/exit_codes.h"
+#include "cli/interrupt_state.h"
 
-#include <array>
 #include <cstring>
 #include <iostream>
-#include <mutex>
 #include <windows.h>
 
 namespace comsetup::cli {
 
 namespace {
-
-constexpr int kSlots = 1024;
-std::array<std::atomic<std::atomic<bool>*>, kSlots> g_flags{};
-std::atomic<int> g_interrupts{0};
-std::mutex g_reportLock;
-std::function<void(const char*)> g_report; // guarded by g_reportLock
-bool g_outputClaimed = false;              // guarded by g_reportLock
 
 void WriteStderr(const char* text) {
     DWORD written = 0;
@@ -29,35 +21,22 @@ void WriteStderr(const char* text) {
               nullptr);
 }
 
-void CancelAll() {
-    for (auto& slot : g_flags) {
-        if (std::atomic<bool>* flag = slot.load()) {
-            flag->store(true);
-        }
-    }
-}
-
 BOOL WINAPI OnConsoleControl(DWORD type) {
     if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) {
-        if (g_interrupts.fetch_add(1) + 1 >= 2) {
+        if (interrupt_state::CountInterrupt() >= 2) {
             WriteStderr("\nInterrupted: ended at once, port closed.\n");
             ExitProcess(kExitInterrupted);
         }
-        CancelAll();
+        interrupt_state::CancelAll();
         WriteStderr("\nCancel requested (press Ctrl+C again to end at once).\n");
         return TRUE;
     }
     // The console goes away: nothing more is sent, what ended is reported, the process ends.
-    CancelAll();
+    interrupt_state::CancelAll();
     const char* name = type == CTRL_CLOSE_EVENT ? "closing the console" : "logging off";
-    std::unique_lock lock(g_reportLock);
-    if (!g_outputClaimed) {
-        if (g_report) {
-            g_report(name);
-        } else {
-            std::cerr << "\nTerminated by " << name << ": ended at once." << std::endl;
-        }
-    }
+    interrupt_state::EndWithTerminationReport(
+        name, [](int code) { ExitProcess(static_cast<UINT>(code)); });
+    // The command claimed its output: the console goes away all the same.
     std::cout.flush();
     std::cerr.flush();
     ExitProcess(kExitTerminated);
@@ -71,49 +50,6 @@ InterruptHandler::InterruptHandler() {
 
 InterruptHandler::~InterruptHandler() {
     SetConsoleCtrlHandler(OnConsoleControl, FALSE);
-}
-
-TerminationReport::TerminationReport(std::function<void(const char*)> report) {
-    std::lock_guard lock(g_reportLock);
-    g_report = std::move(report);
-    g_outputClaimed = false;
-}
-
-TerminationReport::~TerminationReport() {
-    std::lock_guard lock(g_reportLock);
-    g_report = nullptr;
-}
-
-void TerminationReport::ClaimOutput() {
-    std::lock_guard lock(g_reportLock);
-    g_outputClaimed = true;
-}
-
-CancelRegistration::CancelRegistration(std::atomic<bool>& flag) {
-    for (int i = 0; i < kSlots; ++i) {
-        std::atomic<bool>* expected = nullptr;
-        if (g_flags[i].compare_exchange_strong(expected, &flag)) {
-            slot_ = i;
-            break;
-        }
-    }
-    if (InterruptRequested()) {
-        flag.store(true);
-    }
-}
-
-CancelRegistration::~CancelRegistration() {
-    if (slot_ >= 0) {
-        g_flags[slot_].store(nullptr);
-    }
-}
-
-bool InterruptRequested() {
-    return g_interrupts.load() > 0;
-}
-
-void ResetInterruptsForTest() {
-    g_interrupts.store(0);
 }
 
 void DeliverConsoleControlForTest(unsigned long type) {
