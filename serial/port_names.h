@@ -13,6 +13,9 @@ namespace comsetup {
 // Any other name is returned unchanged.
 std::string ResolvePortName(const std::string& name);
 
+// "COM<n>" in any case, n from 1 and at most three digits, gives n; anything else 0.
+int ComNumber(const std::string& name);
+
 struct SerialPortInfo {
     std::string path;        // e.g. /dev/ttyUSB0 or COM3; also the name to offer in port lists
     std::string description; // e.g. the USB product name or the friendly name, or empty
