@@ -9,18 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 
-bash scripts/install-deps.sh
-need=()
-command -v clang++ >/dev/null || need+=(clang)
-ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
-  need+=(libclang-rt-14-dev)
-if [ ${#need[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  echo "Installing: ${need[*]}"
-  $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${need[@]}"
-fi
+bash scripts/install-deps.sh libclang-rt-14-dev   # libFuzzer
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing comsetup needs on Debian 12.
 # Idempotent: does nothing when every package is already there.
+#   scripts/install-deps.sh [package...]   also the packages named (what one script needs more)
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,7 @@ packages=(
   clang-format xvfb xdotool imagemagick xauth
   fonts-dejavu-core
 )
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

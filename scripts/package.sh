@@ -7,19 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 exec 3>&1 1>&2
 
-bash scripts/install-deps.sh
 # What packing needs beyond building: dpkg-buildflags and dpkg-shlibdeps, and `file`, with
 # which CPack finds the programs whose libraries give the package's Depends.
-missing=()
-for p in dpkg-dev file; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+bash scripts/install-deps.sh dpkg-dev file
 
 # Debian's flags (optimisation, hardening); CMake's Release adds only -DNDEBUG after them.
 cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"

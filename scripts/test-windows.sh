@@ -12,23 +12,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-packages=(g++-mingw-w64-x86-64-posix wine wine64 googletest gcc libc6-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine wine64 googletest gcc libc6-dev
 
 # The stand-in is a Linux program: from the default build (built here when missing).
 sim=$root/build/sim/comsetup-sim
 if [ ! -x "$sim" ]; then
-  bash scripts/install-deps.sh
   cmake --preset default >/dev/null
   cmake --build --preset default --target comsetup-sim
 fi

@@ -152,18 +152,23 @@ void BM_RoundTrip_RawTermios(benchmark::State& state) {
     ::close(fd);
 }
 
+// One byte out through the component and its echo back, timed into lat.
+void ExchangeOneByte(TComm& comm, benchmark::State& state, Latencies& lat) {
+    char c = 'x';
+    const auto t0 = std::chrono::steady_clock::now();
+    comm.Write(&c, 1);
+    comm.WaitForInput(1000);
+    if (comm.Read(&c, 1) != 1)
+        state.SkipWithError("echo lost");
+    lat.Add(std::chrono::steady_clock::now() - t0);
+}
+
 void BM_RoundTrip_Comm(benchmark::State& state) {
     TComm comm;
     OpenComm(comm);
     Latencies lat;
-    char c = 'x';
     for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        comm.Write(&c, 1);
-        comm.WaitForInput(1000);
-        if (comm.Read(&c, 1) != 1)
-            state.SkipWithError("echo lost");
-        lat.Add(std::chrono::steady_clock::now() - t0);
+        ExchangeOneByte(comm, state, lat);
     }
     lat.Report(state);
 }
@@ -179,14 +184,8 @@ void BM_RoundTrip_CommEventThread(benchmark::State& state) {
         AssignEveryHandler(comm);
     OpenComm(comm);
     Latencies lat;
-    char c = 'x';
     for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        comm.Write(&c, 1);
-        comm.WaitForInput(1000);
-        if (comm.Read(&c, 1) != 1)
-            state.SkipWithError("echo lost");
-        lat.Add(std::chrono::steady_clock::now() - t0);
+        ExchangeOneByte(comm, state, lat);
         pump.RunPending();
     }
     lat.Report(state);

@@ -3,6 +3,7 @@
 // lock. The same on a pseudo-terminal: pty_events_test.cpp.
 #include "serial/comm.h"
 #include "serial/memory_device.h"
+#include "tests/serial/pump_until.h"
 
 #include <chrono>
 #include <functional>
@@ -14,13 +15,6 @@ namespace {
 
 using namespace comsetup;
 using namespace std::chrono_literals;
-
-// Pumps until pred holds or about two seconds pass.
-template <typename P> bool PumpUntil(QueuedOwnerPump& pump, P pred) {
-    for (int i = 0; i < 200 && !pred(); ++i)
-        pump.WaitAndRunPending(10ms);
-    return pred();
-}
 
 struct Recorder {
     std::vector<std::string> calls;

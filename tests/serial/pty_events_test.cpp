@@ -2,6 +2,7 @@
 // hang-up, and the event that a terminal cannot report.
 #include "serial/comm.h"
 #include "tests/serial/pty_pair.h"
+#include "tests/serial/pump_until.h"
 #include "tests/serial/raised.h"
 
 #include <chrono>
@@ -12,13 +13,6 @@ namespace {
 
 using namespace comsetup;
 using namespace std::chrono_literals;
-
-// Pumps until pred holds or about two seconds pass.
-template <typename P> bool PumpUntil(QueuedOwnerPump& pump, P pred) {
-    for (int i = 0; i < 200 && !pred(); ++i)
-        pump.WaitAndRunPending(10ms);
-    return pred();
-}
 
 class PtyEvents : public ::testing::Test {
 protected:
