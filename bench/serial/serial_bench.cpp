@@ -113,7 +113,7 @@ void AssignEveryHandler(TComm& comm) {
     comm.OnRing = [](TCustomComm*) {};
     comm.OnRlsd = [](TCustomComm*) {};
     comm.OnRxChar = [](TCustomComm*, int) {};
-    comm.OnRxFlag = [](TCustomComm*) {};
+    // No OnRxFlag: a terminal cannot report the event character, so Open refuses it.
     comm.OnTxEmpty = [](TCustomComm*) {};
 }
 
