@@ -5,6 +5,7 @@
 #include "download/driver.h"
 #include "download/pacer.h"
 #include "download/setup_rules.h"
+#include "model_line.h"
 #include "serial/memory_device.h"
 #include "sim/converter_model.h"
 #include "sim/session_report.h"
@@ -39,46 +40,10 @@ struct ModelRun {
     StringListLog log;
 };
 
-// The line between the driver and the model: at every step of virtual time, the bytes
-// written since the last step reach the model at that last step's time, the model lets the
-// time pass, and what it printed waits in the receive queue.
-class ModelLine {
-public:
-    ModelLine(sim::Firmware firmware, std::shared_ptr<MemoryLine> line)
-        : model_(Options(firmware)), line_(std::move(line)) {}
-
-    void Step(std::chrono::nanoseconds now) {
-        const std::int64_t nowUs =
-            std::chrono::duration_cast<std::chrono::microseconds>(now).count();
-        const std::string written = line_->TakeWritten();
-        if (!written.empty()) {
-            model_.Receive(written, lastUs_);
-        }
-        model_.Advance(nowUs);
-        const std::string out = model_.TakeOutput();
-        if (!out.empty()) {
-            line_->PushReceived(out);
-        }
-        lastUs_ = nowUs;
-    }
-    sim::ConverterModel& Model() { return model_; }
-
-private:
-    static sim::ModelOptions Options(sim::Firmware firmware) {
-        sim::ModelOptions options;
-        options.firmware = firmware;
-        options.offTimeUs = 300'000;
-        return options;
-    }
-    sim::ConverterModel model_;
-    std::shared_ptr<MemoryLine> line_;
-    std::int64_t lastUs_ = 0;
-};
-
 ModelRun DownloadAgainstModel(sim::Firmware firmware, const SetupValues& values) {
     auto line = std::make_shared<MemoryLine>();
     TMemoryComm comm(line);
-    ModelLine converter(firmware, line);
+    ModelLine converter(ModelLine::Options(firmware), line);
     VirtualPacer pacer;
     pacer.SetListener([&](std::chrono::nanoseconds now) { converter.Step(now); });
     NullProgress progress;

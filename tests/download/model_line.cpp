@@ -1,0 +1,30 @@
+#include "model_line.h"
+
+namespace comsetup::testing {
+
+ModelLine::ModelLine(sim::ModelOptions options, std::shared_ptr<MemoryLine> line)
+    : model_(options), line_(std::move(line)) {}
+
+sim::ModelOptions ModelLine::Options(sim::Firmware firmware, sim::FailMode fail) {
+    sim::ModelOptions options;
+    options.firmware = firmware;
+    options.fail = fail;
+    options.offTimeUs = 300'000;
+    return options;
+}
+
+void ModelLine::Step(std::chrono::nanoseconds now) {
+    const std::int64_t nowUs = std::chrono::duration_cast<std::chrono::microseconds>(now).count();
+    const std::string written = line_->TakeWritten();
+    if (!written.empty()) {
+        model_.Receive(written, lastUs_);
+    }
+    model_.Advance(nowUs);
+    const std::string out = model_.TakeOutput();
+    if (!out.empty()) {
+        line_->PushReceived(out);
+    }
+    lastUs_ = nowUs;
+}
+
+} // namespace comsetup::testing

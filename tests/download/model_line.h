@@ -1,0 +1,35 @@
+// The line between a download and the converter stand-in's model, in virtual time: at every
+// step, the bytes written since the last step reach the model at that last step's time, the
+// model lets the time pass, and what it printed waits in the line's receive queue. Whole
+// downloads of both front ends run against it with a VirtualPacer whose listener calls Step.
+#pragma once
+
+#include "serial/memory_device.h"
+#include "sim/converter_model.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+
+namespace comsetup::testing {
+
+class ModelLine {
+public:
+    ModelLine(sim::ModelOptions options, std::shared_ptr<MemoryLine> line);
+
+    // Options as comsetup-sim runs in the tests: the given firmware and failure, the converter
+    // switched off for 300 ms.
+    static sim::ModelOptions Options(sim::Firmware firmware,
+                                     sim::FailMode fail = sim::FailMode::Healthy);
+
+    void Step(std::chrono::nanoseconds now);
+    sim::ConverterModel& Model() { return model_; }
+    MemoryLine& Line() { return *line_; }
+
+private:
+    sim::ConverterModel model_;
+    std::shared_ptr<MemoryLine> line_;
+    std::int64_t lastUs_ = 0;
+};
+
+} // namespace comsetup::testing
