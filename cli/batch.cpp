@@ -42,6 +42,9 @@ std::vector<DownloadResult> RunBatch(const std::vector<SetupProfile>& setups,
             if (options.traceFor) {
                 job.trace = options.traceFor(i);
             }
+            if (options.lineFor) {
+                job.line = options.lineFor(i);
+            }
             results[i] = RunDownloadJob(setups[i], job, *cancels[i]);
             if (options.board != nullptr) {
                 options.board->Finish(i, results[i]);

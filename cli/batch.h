@@ -40,6 +40,9 @@ struct BatchOptions {
     std::chrono::microseconds stagger{1000};
     // The trace of download i (used on that download's thread only), or nullptr.
     std::function<DownloadTrace*(std::size_t i)> traceFor;
+    // The line download i runs through (used on that download's thread only); unset: each
+    // download's own port component and real-time pacer.
+    std::function<JobLine(std::size_t i)> lineFor;
     ResultBoard* board = nullptr; // told of each result as it comes, when set
 };
 

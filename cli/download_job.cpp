@@ -14,6 +14,7 @@
 #include "serial/port_names.h"
 
 #include <chrono>
+#include <optional>
 
 namespace comsetup::cli {
 
@@ -98,11 +99,23 @@ DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& optio
     ConsoleReporter reporter(*options.progressOut, reporterOptions);
     try {
         QueuedOwnerPump pump;
-        TComm comm(&pump);
-        comm.SetFlowControl(fcNone); // as the main window's port component is set up
-        RealPacer pacer(&pump);
-        DownloadContext context{comm,  reporter, *log,      reporter,
-                                pacer, cancel,   &reporter, options.trace};
+        std::optional<TComm> ownPort;
+        std::optional<RealPacer> ownPacer;
+        TCustomComm* comm = options.line.port;
+        if (comm == nullptr) {
+            comm = &ownPort.emplace(&pump);
+            comm->SetFlowControl(fcNone); // as the main window's port component is set up
+        }
+        Pacer* pacer = options.line.pacer;
+        if (pacer == nullptr) {
+            pacer = &ownPacer.emplace(&pump);
+        }
+        DownloadContext context{*comm,  reporter, *log,      reporter,
+                                *pacer, cancel,   &reporter, options.trace};
+        context.searchPorts = options.line.searchPorts;
+        if (options.line.makePort) {
+            context.makePort = options.line.makePort;
+        }
         SetupDownload download(context);
         try {
             const DownloadOutcome outcome = download.Run(values);

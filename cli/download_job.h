@@ -7,6 +7,8 @@
 #include "cli/console_reporter.h"
 #include "cli/profile.h"
 
+#include "download/pacer.h"
+#include "download/port_search.h"
 #include "download/trace.h"
 
 #include <nlohmann/json.hpp>
@@ -56,11 +58,22 @@ private:
     std::string error_;
 };
 
+// What a job downloads through when it is not its own port component on the real device and
+// a real-time pacer: tests run whole jobs in virtual time on in-memory lines. Unset members
+// keep the job's own.
+struct JobLine {
+    TCustomComm* port = nullptr;
+    Pacer* pacer = nullptr;
+    std::vector<std::string> searchPorts; // for "auto"
+    PortFactory makePort;                 // for "auto"
+};
+
 struct JobOptions {
     std::ostream* progressOut = nullptr; // where progress goes (never nullptr when run)
     ReporterOptions reporter;            // live line or plain lines, prefix, shared lock
     std::string logPath;                 // the monitor log file, or empty
     DownloadTrace* trace = nullptr;      // every byte and pause with its time, when set
+    JobLine line;
 };
 
 // Runs the download to its end and never throws: every failure becomes the result's exit

@@ -18,11 +18,16 @@ void ModelLine::Step(std::chrono::nanoseconds now) {
     const std::string written = line_->TakeWritten();
     if (!written.empty()) {
         model_.Receive(written, lastUs_);
+        received_ += written;
     }
     model_.Advance(nowUs);
     const std::string out = model_.TakeOutput();
     if (!out.empty()) {
         line_->PushReceived(out);
+    }
+    if (model_.Vanished() && !vanished_) {
+        line_->Vanish(); // as comsetup-sim closes its pseudo-terminal
+        vanished_ = true;
     }
     lastUs_ = nowUs;
 }

@@ -1,6 +1,7 @@
 // The line between a download and the converter stand-in's model, in virtual time: at every
 // step, the bytes written since the last step reach the model at that last step's time, the
-// model lets the time pass, and what it printed waits in the line's receive queue. Whole
+// model lets the time pass, and what it printed waits in the line's receive queue; when the
+// model's line is gone (vanish mode) the line is unplugged. Whole
 // downloads of both front ends run against it with a VirtualPacer whose listener calls Step.
 #pragma once
 
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace comsetup::testing {
 
@@ -25,11 +27,16 @@ public:
     void Step(std::chrono::nanoseconds now);
     sim::ConverterModel& Model() { return model_; }
     MemoryLine& Line() { return *line_; }
+    std::shared_ptr<MemoryLine> LineShared() const { return line_; }
+    // Every byte that has reached the model.
+    const std::string& Received() const { return received_; }
 
 private:
     sim::ConverterModel model_;
     std::shared_ptr<MemoryLine> line_;
     std::int64_t lastUs_ = 0;
+    bool vanished_ = false;
+    std::string received_;
 };
 
 } // namespace comsetup::testing

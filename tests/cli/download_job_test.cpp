@@ -1,0 +1,343 @@
+// comsetup-cli's downloads in virtual time, each against the converter stand-in's model on an
+// in-memory line: the exit code, verdict, cause and monitor log of every outcome, the values
+// the converter decoded, monitor logs that cannot be written, and a batch with one failing
+// converter. The real end-to-end download of the executable is in cli_process_test.cpp.
+#include "child_process.h"
+#include "model_line.h"
+
+#include "cli/arguments.h"
+#include "cli/batch.h"
+#include "cli/download_job.h"
+#include "cli/exit_codes.h"
+
+#include "download/pacer.h"
+#include "serial/memory_device.h"
+#include "sim/session_report.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <memory>
+#include <sstream>
+
+using namespace comsetup::cli;
+using comsetup::MemoryLine;
+using comsetup::TMemoryComm;
+using comsetup::VirtualPacer;
+using comsetup::test::ReadFile;
+using comsetup::test::TempFolder;
+using comsetup::testing::ModelLine;
+namespace sim = comsetup::sim;
+
+namespace {
+
+// One converter: the model on its own line, and the virtual clock that drives both.
+struct ModelConverter {
+    ModelConverter(sim::Firmware firmware, sim::FailMode fail)
+        : firmware(firmware), fail(fail), converter(ModelLine::Options(firmware, fail), line) {
+        pacer.SetListener([this](std::chrono::nanoseconds now) { converter.Step(now); });
+    }
+    JobLine Line() {
+        JobLine jobLine;
+        jobLine.port = &comm;
+        jobLine.pacer = &pacer;
+        return jobLine;
+    }
+    // The first session the converter finished (after the last bytes have reached it).
+    nlohmann::json Session() {
+        if (!session.is_null()) {
+            return session;
+        }
+        converter.Step(pacer.Now() + std::chrono::milliseconds(1));
+        const auto sessions = converter.Model().TakeFinishedSessions();
+        const auto doc =
+            nlohmann::json::parse(sim::ReportsToJson(sessions, firmware, fail), nullptr, false);
+        if (doc.is_object() && !doc["sessions"].empty()) {
+            session = doc["sessions"][0];
+        }
+        return session;
+    }
+
+    sim::Firmware firmware;
+    sim::FailMode fail;
+    std::shared_ptr<MemoryLine> line = std::make_shared<MemoryLine>();
+    TMemoryComm comm{line};
+    VirtualPacer pacer;
+    ModelLine converter;
+    nlohmann::json session;
+};
+
+SetupProfile Profile(std::vector<std::string> args) {
+    args.insert(args.begin(), "download");
+    const ParsedCommandLine parsed = ParseCommandLine(args);
+    EXPECT_TRUE(parsed.arguments.has_value()) << parsed.err;
+    return parsed.arguments ? parsed.arguments->setup : SetupProfile{};
+}
+
+TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
+    TempFolder folder;
+    struct Scenario {
+        std::string name;
+        sim::Firmware firmware;
+        sim::FailMode fail;
+        std::vector<std::string> options;
+        int exitCode;
+        std::string verdict;
+        std::string cause; // also the monitor log's last line, when not empty
+        std::string logPath = "";
+    };
+    using F = sim::FailMode;
+    const auto v018 = sim::Firmware::V01_8;
+    const auto v6507 = sim::Firmware::V6_5_0_7;
+    const std::vector<Scenario> scenarios{
+        {"complete",
+         v018,
+         F::Healthy,
+         {"--mode", "point-to-point", "--peer", "10.0.0.9"},
+         kExitComplete,
+         "Setup Complete",
+         ""},
+        {"master",
+         v6507,
+         F::Healthy,
+         {"--mode", "point-to-multipoint", "--master", "--ip", "10.0.0.5", "--mask", "255.255.0.0",
+          "--gateway", "10.0.0.1", "--flow", "cts-rts"},
+         kExitComplete,
+         "Setup Complete",
+         ""},
+        {"no-exit-without",
+         v018,
+         F::NoExitWithout,
+         {},
+         kExitErrorOnSetup,
+         "ERROR ON SETUP",
+         "the converter did not confirm the settings (no \"Exit without\" after \"9\")"},
+        {"no-answer",
+         v018,
+         F::NoAnswer,
+         {},
+         kExitNoAnswer,
+         "IMPOSSIBLE TO COMPLETE THE SETUP ",
+         ""},
+        {"short",
+         v6507,
+         F::ShortAnswer,
+         {},
+         kExitNoAnswer,
+         "IMPOSSIBLE TO COMPLETE THE SETUP ",
+         ""},
+        {"unknown-firmware",
+         v018,
+         F::UnknownFirmware,
+         {},
+         kExitFirmwareUnknown,
+         "Hardware version not found",
+         ""},
+        // The converter saved the settings but never restarted: the records reached nobody.
+        {"no-restart",
+         v6507,
+         F::NoRestart,
+         {},
+         kExitErrorOnSetup,
+         "ERROR ON SETUP",
+         "no answer after the restart"},
+        {"vanish",
+         v018,
+         F::Vanish,
+         {},
+         kExitErrorOnSetup,
+         "ERROR ON SETUP",
+         "the device went away: unplugged adapter?"},
+        // A monitor log that cannot be written: said by the exit code when the setup went in,
+        // the download's own exit code otherwise.
+        {"full-log", v018, F::Healthy, {}, kExitLogIncomplete, "Setup Complete", "", "/dev/full"},
+        {"full-log-unknown",
+         v018,
+         F::UnknownFirmware,
+         {},
+         kExitFirmwareUnknown,
+         "Hardware version not found",
+         "",
+         "/dev/full"},
+    };
+    for (const auto& s : scenarios) {
+        SCOPED_TRACE(s.name);
+        ModelConverter converter(s.firmware, s.fail);
+        std::vector<std::string> args{"--port", "COM3"};
+        args.insert(args.end(), s.options.begin(), s.options.end());
+        std::ostringstream progress;
+        JobOptions options;
+        options.progressOut = &progress;
+        options.reporter.live = false;
+        options.logPath = s.logPath.empty() ? folder.File(s.name + ".log") : s.logPath;
+        options.line = converter.Line();
+        std::atomic<bool> cancel{false};
+        const DownloadResult result = RunDownloadJob(Profile(args), options, cancel);
+
+        EXPECT_EQ(result.exitCode, s.exitCode) << result.error;
+        EXPECT_EQ(result.verdict, s.verdict);
+        EXPECT_EQ(result.cause, s.cause);
+        EXPECT_EQ(result.logError.empty(), s.logPath.empty()) << result.logError;
+        if (s.fail == F::Vanish) {
+            // The serial component's own text, with its error code.
+            EXPECT_NE(result.error.find("(Error: "), std::string::npos) << result.error;
+        }
+        // The verdict is the last progress line (printed without its trailing blank).
+        std::string shown = s.verdict;
+        while (shown.ends_with(' ')) {
+            shown.pop_back();
+        }
+        const std::string out = progress.str();
+        EXPECT_TRUE(out.ends_with("\n" + shown + "\n")) << out;
+        if (s.logPath.empty()) {
+            const std::string log = ReadFile(options.logPath);
+            EXPECT_EQ(static_cast<int>(std::count(log.begin(), log.end(), '\n')), result.logLines);
+            if (!s.cause.empty()) {
+                EXPECT_TRUE(log.ends_with("\n" + s.cause + "\n")) << log;
+            }
+        }
+    }
+}
+
+// The values reach the converter as the wizard would have mapped them, and the monitor log
+// holds the converter's lines, the closing one included.
+TEST(DownloadJob, ValuesReachTheConverterAsTheWizardMapsThem) {
+    TempFolder folder;
+    struct Case {
+        sim::Firmware firmware;
+        std::vector<std::string> options;
+        nlohmann::json config; // what the converter decoded, as far as given
+    };
+    const std::vector<Case> cases{
+        {sim::Firmware::V01_8,
+         {"--mode", "point-to-point", "--peer", "10.0.0.9"},
+         {{"tunnel", true}, {"remote", "10.0.0.9"}}},
+        {sim::Firmware::V6_5_0_7,
+         {"--mode", "point-to-multipoint", "--master", "--ip", "10.0.0.5", "--mask", "255.255.0.0",
+          "--gateway", "10.0.0.1", "--flow", "cts-rts"},
+         {{"ip", "10.0.0.5"},
+          {"host_bits", 16},
+          {"use_gateway", true},
+          {"gateway", "10.0.0.1"},
+          {"broadcast", true},
+          {"flow_code", "02"},
+          {"record", "A"}}},
+    };
+    for (const auto& c : cases) {
+        ModelConverter converter(c.firmware, sim::FailMode::Healthy);
+        std::vector<std::string> args{"--port", "COM4"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        std::ostringstream progress;
+        JobOptions options;
+        options.progressOut = &progress;
+        options.logPath = folder.File("values.log");
+        options.line = converter.Line();
+        std::atomic<bool> cancel{false};
+        ASSERT_EQ(RunDownloadJob(Profile(args), options, cancel).exitCode, kExitComplete);
+        const auto session = converter.Session();
+        ASSERT_TRUE(session.is_object());
+        EXPECT_EQ(session["end"], "complete");
+        EXPECT_EQ(session["anomalies"].size(), 0u) << session["anomalies"].dump();
+        for (const auto& [key, value] : c.config.items()) {
+            EXPECT_EQ(session["config"][key], value) << key;
+        }
+        EXPECT_NE(ReadFile(options.logPath).find("Exit without"), std::string::npos);
+        std::filesystem::remove(options.logPath);
+    }
+}
+
+// --port auto: three converters on COM1..COM3, of which only the second answers. The setup
+// reaches the one that answered, the others got only the polling.
+TEST(DownloadJob, PortAutoFindsTheOneConverterThatAnswers) {
+    using F = sim::FailMode;
+    std::vector<std::unique_ptr<ModelLine>> converters;
+    for (const F fail : {F::NoAnswer, F::Healthy, F::NoAnswer}) {
+        converters.push_back(std::make_unique<ModelLine>(
+            ModelLine::Options(sim::Firmware::V01_8, fail), std::make_shared<MemoryLine>()));
+    }
+    VirtualPacer pacer;
+    pacer.SetListener([&](std::chrono::nanoseconds now) {
+        for (auto& converter : converters) {
+            converter->Step(now);
+        }
+    });
+    std::size_t made = 0;
+    JobLine line;
+    line.pacer = &pacer;
+    line.searchPorts = {"COM1", "COM2", "COM3"};
+    line.makePort = [&]() -> std::unique_ptr<TCustomComm> {
+        return std::make_unique<TMemoryComm>(converters.at(made++)->LineShared());
+    };
+    std::ostringstream progress;
+    JobOptions options;
+    options.progressOut = &progress;
+    options.line = line;
+    std::atomic<bool> cancel{false};
+    const DownloadResult result =
+        RunDownloadJob(Profile({"--port", "auto", "--ip", "10.9.0.7"}), options, cancel);
+
+    ASSERT_EQ(result.exitCode, kExitComplete) << result.error;
+    EXPECT_EQ(result.found, "COM2");
+    EXPECT_EQ(ResultToJson(result)["found_port"], "COM2");
+    converters[1]->Step(pacer.Now() + std::chrono::milliseconds(1));
+    const auto sessions = converters[1]->Model().TakeFinishedSessions();
+    ASSERT_EQ(sessions.size(), 1u);
+    const auto doc = nlohmann::json::parse(
+        sim::ReportsToJson(sessions, sim::Firmware::V01_8, F::Healthy), nullptr, false);
+    EXPECT_EQ(doc["sessions"][0]["config"]["ip"], "10.9.0.7");
+    for (const std::size_t silent : {std::size_t{0}, std::size_t{2}}) {
+        const std::string sent = converters[silent]->Received();
+        EXPECT_FALSE(sent.empty()) << silent;
+        EXPECT_EQ(sent.find_first_not_of('x'), std::string::npos) << sent;
+    }
+}
+
+TEST(DownloadJob, BatchRunsEveryConverterAndReportsTheFailingOne) {
+    TempFolder folder;
+    std::vector<std::unique_ptr<ModelConverter>> converters;
+    converters.push_back(
+        std::make_unique<ModelConverter>(sim::Firmware::V01_8, sim::FailMode::Healthy));
+    converters.push_back(
+        std::make_unique<ModelConverter>(sim::Firmware::V6_5_0_7, sim::FailMode::NoExitWithout));
+    converters.push_back(
+        std::make_unique<ModelConverter>(sim::Firmware::V6_5_0_7, sim::FailMode::Healthy));
+    const std::vector<SetupProfile> setups{
+        Profile({"--port", "COM1", "--ip", "10.1.0.1"}),
+        Profile({"--port", "COM2", "--ip", "10.1.0.2"}),
+        Profile({"--port", "COM3", "--ip", "10.1.0.3", "--mode", "point-to-point", "--peer",
+                 "10.1.0.1"}),
+    };
+    const std::string logDir = folder.File("logs");
+    std::filesystem::create_directory(logDir);
+    // The third download's log file name leads to a full disk.
+    std::filesystem::create_symlink("/dev/full", logDir + "/03-" + LogFileName("COM3"));
+    std::ostringstream progress;
+    BatchOptions options;
+    options.progressOut = &progress;
+    options.logDir = logDir;
+    options.lineFor = [&](std::size_t i) { return converters[i]->Line(); };
+    const auto results = RunBatch(setups, options);
+
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(results[0].exitCode, kExitComplete);
+    EXPECT_EQ(results[1].exitCode, kExitErrorOnSetup);
+    EXPECT_EQ(results[1].verdict, "ERROR ON SETUP");
+    EXPECT_EQ(results[2].exitCode, kExitLogIncomplete) << results[2].logError;
+    EXPECT_EQ(results[2].firmware, "V6.5.0.7");
+    // The first download in the file's order that did not complete gives the exit code.
+    EXPECT_EQ(BatchExitCode(results), kExitErrorOnSetup);
+    // Progress lines carry their port.
+    EXPECT_NE(progress.str().find("[COM1] Setup Complete"), std::string::npos) << progress.str();
+    EXPECT_NE(progress.str().find("[COM2] ERROR ON SETUP"), std::string::npos);
+    // Each converter got its own values.
+    EXPECT_EQ(converters[0]->Session()["config"]["ip"], "10.1.0.1");
+    EXPECT_EQ(converters[1]->Session()["config"]["ip"], "10.1.0.2");
+    EXPECT_EQ(converters[2]->Session()["config"]["ip"], "10.1.0.3");
+    EXPECT_EQ(converters[2]->Session()["config"]["remote"], "10.1.0.1");
+    EXPECT_NE(ReadFile(logDir + "/01-" + LogFileName("COM1")).find("Exit without"),
+              std::string::npos);
+    EXPECT_FALSE(ReadFile(logDir + "/02-" + LogFileName("COM2")).empty());
+}
+
+} // namespace
