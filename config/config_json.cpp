@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <vector>
 
 namespace comsetup::config {
 
@@ -72,6 +73,44 @@ std::string ParseErrorText(const std::string& what) {
            "last read: " + QuoteForMessage(text.substr(tokenStart, tokenEnd - tokenStart)) + rest;
 }
 
+// The text of every number the JSON library reads as a floating-point value, in the order of
+// the file: a whole number beyond 64 bits becomes one, and a refusal should quote it as
+// written ("100000000000000000000", not "1e+20"). Reading stops where the nesting limit is
+// passed; the value parser then says why.
+class FloatTexts final : public nlohmann::json::json_sax_t {
+public:
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t& text) override {
+        texts.push_back(text);
+        return true;
+    }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return ++depth_ <= kMaxConfigNesting; }
+    bool key(string_t&) override { return true; }
+    bool end_object() override { return --depth_ >= 0; }
+    bool start_array(std::size_t) override { return ++depth_ <= kMaxConfigNesting; }
+    bool end_array() override { return --depth_ >= 0; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::json::exception&) override {
+        return false;
+    }
+
+    std::vector<std::string> texts;
+
+private:
+    int depth_ = 0;
+};
+
+// "123", "-123": a whole number as JSON writes one.
+bool IsWholeNumberText(const std::string& text) {
+    const std::size_t digits = text.starts_with('-') ? 1 : 0;
+    return text.size() > digits && std::all_of(text.begin() + static_cast<long>(digits), text.end(),
+                                               [](char c) { return c >= '0' && c <= '9'; });
+}
+
 } // namespace
 
 nlohmann::json ParseConfigurationText(const std::string& text, const std::string& path) {
@@ -79,6 +118,13 @@ nlohmann::json ParseConfigurationText(const std::string& text, const std::string
         throw ValueError(path + ": larger than " + std::to_string(kMaxConfigFileBytes) +
                          " bytes; a configuration file is far smaller, is this the right file?");
     }
+    FloatTexts floats;
+    try {
+        nlohmann::json::sax_parse(text, &floats);
+    } catch (const nlohmann::json::exception&) {
+        // The value parser below meets the same fault and says what it is.
+    }
+    std::size_t nextFloat = 0;
     // The key being read, for the message of a number that overflows while it is parsed.
     std::string lastKey;
     const auto watch = [&](int depth, nlohmann::json::parse_event_t event, nlohmann::json& parsed) {
@@ -92,6 +138,14 @@ nlohmann::json ParseConfigurationText(const std::string& text, const std::string
         }
         if (event == Event::key) {
             lastKey = QuoteForMessage(parsed.get<std::string>());
+        }
+        if (event == Event::value && parsed.is_number_float() && nextFloat < floats.texts.size()) {
+            // A whole number too large for 64 bits is kept as written: no field takes it, and
+            // its refusal quotes what the file says.
+            const std::string& written = floats.texts[nextFloat++];
+            if (IsWholeNumberText(written)) {
+                parsed = written;
+            }
         }
         return true;
     };

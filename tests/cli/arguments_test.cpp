@@ -292,6 +292,8 @@ TEST(ConfigJson, HostileFilesAreRefusedWithShortMessages) {
         {R"({"mask": -1e999})", "\"mask\": \"-1e999\" is out of range"},
         {R"({"local_port": 18446744073709551615})", "\"18446744073709551615\" is not accepted"},
         {R"({"local_port": -9223372036854775808})", "\"-9223372036854775808\" is not accepted"},
+        {R"({"local_port": 18446744073709551616})", "\"18446744073709551616\" is not accepted"},
+        {R"({"ip": [1, -100000000000000000000000, 3, 4]})", "-100000000000000000000000"},
         {R"({"baud": 1e300})", "\"baud\" must be a text or a whole number"},
         {R"({"port": ")" + std::string(2 * kMaxConfigFileBytes, 'x') + "\"}", "larger than"},
         {R"({"port": ")" + longPort + "\"}", "(2000 characters) is longer than 255"},
