@@ -98,6 +98,11 @@ comsetup::SetupValues TFmain::ReadSetupValues() {
     return v;
 }
 
+void TFmain::UseLine(TCustomComm* port, comsetup::Pacer* pacer) {
+    port_ = port ? port : &Comport;
+    pacer_ = pacer ? pacer : &guiPacer_;
+}
+
 void TFmain::downClick(QObject* /*Sender*/) {
     if (downloadRunning_) {
         // The progress dialog and the port exist once: a second download would share them.
@@ -110,9 +115,9 @@ void TFmain::downClick(QObject* /*Sender*/) {
     comsetup::ProgressDialogView progress(*fprog);
     comsetup::MonitorWindowLog monitor(*Fmonitor);
     comsetup::MessageBoxSink messages;
-    fprog->SetClock([this] { return pacer_.Now(); });
-    comsetup::DownloadContext context{Comport, progress,    monitor,  messages,
-                                      pacer_,  CancelSetup, &progress};
+    fprog->SetClock([pacer = pacer_] { return pacer->Now(); });
+    comsetup::DownloadContext context{*port_,  progress,    monitor,  messages,
+                                      *pacer_, CancelSetup, &progress};
     // "Auto" searches the ports this window's list offers.
     for (int i = 0; i < ui->cb_com->count(); ++i)
         context.searchPorts.push_back(ui->cb_com->itemText(i).toStdString());

@@ -37,6 +37,11 @@ public:
     comsetup::SetupValues ReadSetupValues();
     bool DownloadRunning() const { return downloadRunning_; }
 
+    // Tests run whole downloads of the wizard in virtual time on an in-memory line: downClick
+    // then talks to `port` and paces with `pacer` instead of Comport and the GUI pacer. A
+    // nullptr restores this window's own. Between downloads only.
+    void UseLine(TCustomComm* port, comsetup::Pacer* pacer);
+
 public slots:
     // "Download Setup": runs one setup download with the values in this window.
     void downClick(QObject* Sender);
@@ -52,7 +57,9 @@ protected:
 
 private:
     std::unique_ptr<Ui::TFmain> ui;
-    comsetup::GuiPacer pacer_;
+    comsetup::GuiPacer guiPacer_;
+    TCustomComm* port_ = &Comport;        // the download's port
+    comsetup::Pacer* pacer_ = &guiPacer_; // the download's pacer
     bool downloadRunning_ = false;
 };
 

@@ -1,7 +1,12 @@
-// Downloads started from the wizard against the converter stand-in on a pseudo-terminal, in
-// real time: the decoded configuration, Cancel, a second "DownLoad" during a download, closing
-// the wizard during a download, and an error of the line reaching the general error report.
+// Downloads started from the wizard. One runs in real time against the converter stand-in on a
+// pseudo-terminal (DownloadFlow: the whole path to the converter, checked in what it decoded).
+// The others run in virtual time (DownloadFlowInVirtualTime): the main window downloads on an
+// in-memory line to the stand-in's own model, paced by a virtual pacer whose listener also runs
+// the GUI's events and the test's actions at given virtual times, so Cancel, a second
+// "DownLoad" and closing the wizard during a download, a line vanishing mid-script and the
+// newer firmware's broadcast setup take no real time.
 #include "app_fixture.h"
+#include "model_line.h"
 #include "sim_process.h"
 
 #include "ui_tf_selmode.h"
@@ -12,18 +17,45 @@
 #include "app/tfmain.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
+#include "download/pacer.h"
+#include "serial/memory_device.h"
+#include "sim/session_report.h"
 #include "widgets/range_edit.h"
 
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
+#include <nlohmann/json.hpp>
+
+#include <functional>
 #include <stdexcept>
 
 namespace comsetup::test {
 namespace {
 
-class DownloadFlow : public AppFixture {
+using namespace std::chrono_literals;
+
+class DownloadFlowBase : public AppFixture {
+protected:
+    void TypeAddress(std::array<TRangeEdit*, 4> fields, std::array<int, 4> bytes) {
+        for (int i = 0; i < 4; ++i)
+            Type(fields[i], QString::number(bytes[i]));
+    }
+    // The dialog's end state and the download's port closed.
+    void ExpectEnded(const QString& verdict, const TCustomComm& port) {
+        EXPECT_EQ(P().Label2->text(), verdict);
+        EXPECT_TRUE(fprog->isVisible());
+        EXPECT_FALSE(P().BtnCancel->isVisibleTo(fprog));
+        EXPECT_TRUE(P().btnOK->isVisibleTo(fprog));
+        EXPECT_FALSE(port.Enabled());
+        EXPECT_FALSE(Fmain->DownloadRunning());
+    }
+};
+
+// ---- The real end-to-end download: comsetup-sim on a pseudo-terminal.
+
+class DownloadFlow : public DownloadFlowBase {
 protected:
     // Starts the stand-in and the program with the stand-in's pty as the device found after
     // COM9, chosen in the wizard's port list.
@@ -35,18 +67,6 @@ protected:
     void TearDown() override {
         AppFixture::TearDown();
         sim_.reset();
-    }
-    void TypeAddress(std::array<TRangeEdit*, 4> fields, std::array<int, 4> bytes) {
-        for (int i = 0; i < 4; ++i)
-            Type(fields[i], QString::number(bytes[i]));
-    }
-    void ExpectEnded(const QString& verdict) {
-        EXPECT_EQ(P().Label2->text(), verdict);
-        EXPECT_TRUE(fprog->isVisible());
-        EXPECT_FALSE(P().BtnCancel->isVisibleTo(fprog));
-        EXPECT_TRUE(P().btnOK->isVisibleTo(fprog));
-        EXPECT_FALSE(Fmain->Comport.Enabled());
-        EXPECT_FALSE(Fmain->DownloadRunning());
     }
     std::string Item(const std::string& name) { return ReportItem(sim_->Output(), name); }
 
@@ -69,7 +89,7 @@ TEST_F(DownloadFlow, PointToPointSetupReachesTheConverter) {
 
     PressButton1(); // returns when the download has ended
     EXPECT_TRUE(messages_.isEmpty()) << messages_.join('|').toStdString();
-    ExpectEnded("Setup Complete");
+    ExpectEnded("Setup Complete", Fmain->Comport);
     EXPECT_GT(Fmonitor->Lines().Count(), 2);
 
     ASSERT_TRUE(sim_->WaitForOutput("end of download 1", 5000)) << sim_->Output();
@@ -89,58 +109,118 @@ TEST_F(DownloadFlow, PointToPointSetupReachesTheConverter) {
     EXPECT_EQ(Item("anomalies"), "none");
 }
 
-TEST_F(DownloadFlow, MasterSideOnTheNewerFirmwareAnswersBroadcasts) {
-    StartWith({"--firmware", "V6.5.0.7", "--off-time", "300", "--quiet"});
+// ---- Virtual time: the stand-in's model on an in-memory line.
+
+class DownloadFlowInVirtualTime : public DownloadFlowBase {
+protected:
+    // Starts the program with the main window downloading on the line to a model of
+    // `firmware` failing as `fail`.
+    void StartWith(sim::Firmware firmware, sim::FailMode fail = sim::FailMode::Healthy) {
+        firmware_ = firmware;
+        fail_ = fail;
+        converter_ = std::make_unique<comsetup::testing::ModelLine>(
+            comsetup::testing::ModelLine::Options(firmware, fail), line_);
+        // What the GUI pacer's waits do besides waiting: the converter answers, the events
+        // (clicks, dialogs, repaints) run, and the test acts once its time has come.
+        pacer_.SetListener([this](std::chrono::nanoseconds now) {
+            converter_->Step(now);
+            if (converter_->Model().Vanished())
+                line_->Vanish(); // as comsetup-sim closes its pty
+            while (!actions_.empty() && actions_.front().at <= now) {
+                const auto action = std::move(actions_.front().run);
+                actions_.erase(actions_.begin());
+                action();
+            }
+            QCoreApplication::processEvents();
+        });
+        StartProgram();
+        Fmain->UseLine(&port_, &pacer_);
+    }
+    // Runs `action` from the first wait that ends at or after virtual time `at` (in order of
+    // calls, which must be in time order).
+    void At(std::chrono::milliseconds at, std::function<void()> action) {
+        actions_.push_back({at, std::move(action)});
+    }
+    // The session the model saw to its end, as comsetup-sim writes it in its JSON report.
+    nlohmann::json FinishedSession() {
+        converter_->Step(pacer_.Now() + 1ms); // the last bytes ("RS")
+        const auto sessions = converter_->Model().TakeFinishedSessions();
+        EXPECT_EQ(sessions.size(), 1u) << "the model saw no complete session";
+        const auto doc =
+            nlohmann::json::parse(sim::ReportsToJson(sessions, firmware_, fail_), nullptr, false);
+        if (!doc.is_object() || doc["sessions"].empty())
+            return {};
+        return doc["sessions"][0];
+    }
+
+    std::shared_ptr<MemoryLine> line_ = std::make_shared<MemoryLine>();
+    TMemoryComm port_{line_};
+    VirtualPacer pacer_;
+    std::unique_ptr<comsetup::testing::ModelLine> converter_;
+
+private:
+    struct Action {
+        std::chrono::nanoseconds at;
+        std::function<void()> run;
+    };
+    std::vector<Action> actions_;
+    sim::Firmware firmware_ = sim::Firmware::V01_8;
+    sim::FailMode fail_ = sim::FailMode::Healthy;
+};
+
+TEST_F(DownloadFlowInVirtualTime, MasterSideOnTheNewerFirmwareAnswersBroadcasts) {
+    StartWith(sim::Firmware::V6_5_0_7);
     ChooseMode(3);
     Click(W().cb_broadcast);
     TypeAddress({W().re_ipb1, W().re_ipb2, W().re_ipb3, W().re_ipb4}, {192, 168, 7, 20});
-    W().cb_com->setCurrentIndex(9);
     PressButton1();
-    ExpectEnded("Setup Complete");
-    ASSERT_TRUE(sim_->WaitForOutput("end of download 1", 5000)) << sim_->Output();
-    EXPECT_NE(sim_->Output().find("download 1: complete"), std::string::npos) << sim_->Output();
-    EXPECT_EQ(Item("ip"), "192.168.7.20");
-    EXPECT_EQ(Item("tunnel").substr(0, 2), "on");
-    EXPECT_EQ(Item("broadcast"), "yes");
-    EXPECT_EQ(Item("anomalies"), "none");
+    ExpectEnded("Setup Complete", port_);
+    const nlohmann::json session = FinishedSession();
+    ASSERT_TRUE(session.is_object());
+    EXPECT_EQ(session["end"], "complete");
+    EXPECT_EQ(session["config"]["ip"], "192.168.7.20");
+    EXPECT_EQ(session["config"]["tunnel"], true);
+    EXPECT_EQ(session["config"]["broadcast"], true);
+    EXPECT_EQ(session["anomalies"].size(), 0u) << session["anomalies"].dump();
 }
 
-TEST_F(DownloadFlow, CancelDuringTheWakeUpWaitEndsTheDownload) {
-    StartWith({"--firmware", "01.8", "--fail", "none", "--quiet"});
+TEST_F(DownloadFlowInVirtualTime, CancelDuringTheWakeUpWaitEndsTheDownload) {
+    StartWith(sim::Firmware::V01_8, sim::FailMode::NoAnswer);
     ChooseMode(1);
-    W().cb_com->setCurrentIndex(9);
-    QTimer::singleShot(900, [this] {
+    At(2500ms, [this] {
         EXPECT_TRUE(fprog->isVisible());
         EXPECT_EQ(P().Label2->text(), "Check the connection with device in progress\n"
                                       "(Turn off and then turn on the device)");
+        // The countdown moves with the download's pacer, not with the wall clock.
+        fprog->Refresh();
+        EXPECT_EQ(P().LabelWakeUp->text(), "wake-up 0:13");
         EXPECT_TRUE(P().BtnCancel->isVisible());
         EXPECT_FALSE(P().btnOK->isVisible());
         QTest::mouseClick(P().BtnCancel, Qt::LeftButton);
     });
     PressButton1();
-    ExpectEnded("Setup cancel from user");
+    ExpectEnded("Setup cancel from user", port_);
     EXPECT_TRUE(messages_.isEmpty());
 }
 
-TEST_F(DownloadFlow, SecondDownLoadAndCloseDuringADownloadWaitForItsEnd) {
-    StartWith({"--firmware", "01.8", "--fail", "none", "--quiet"});
+TEST_F(DownloadFlowInVirtualTime, SecondDownLoadAndCloseDuringADownloadWaitForItsEnd) {
+    StartWith(sim::Firmware::V01_8, sim::FailMode::NoAnswer);
     ChooseMode(1);
-    W().cb_com->setCurrentIndex(9);
     QSignalSpy ended(Fmain, &TFmain::downloadEnded);
     QSignalSpy closed(F_selmode, &TF_selmode::closed);
     bool secondStartedNothing = false;
     bool wizardStayed = false;
-    QTimer::singleShot(400, [&] {
+    At(400ms, [&] {
         QTest::mouseClick(W().Button1, Qt::LeftButton); // "DownLoad" again
         // A nested download would have run to its end (and reported it) before returning.
         secondStartedNothing =
             ended.count() == 0 && Fmain->DownloadRunning() && P().BtnCancel->isVisible();
     });
-    QTimer::singleShot(700, [&] {
+    At(700ms, [&] {
         F_selmode->close();
         wizardStayed = F_selmode->isVisible() && F_selmode->ClosePending();
     });
-    QTimer::singleShot(1000, [&] { QTest::mouseClick(P().BtnCancel, Qt::LeftButton); });
+    At(1000ms, [&] { QTest::mouseClick(P().BtnCancel, Qt::LeftButton); });
     PressButton1();
     EXPECT_TRUE(secondStartedNothing);
     EXPECT_TRUE(wizardStayed);
@@ -151,17 +231,16 @@ TEST_F(DownloadFlow, SecondDownLoadAndCloseDuringADownloadWaitForItsEnd) {
     EXPECT_FALSE(F_selmode->isVisible());
 }
 
-TEST_F(DownloadFlow, LineVanishingDuringTheScriptReachesTheGeneralErrorReport) {
-    StartWith({"--firmware", "01.8", "--off-time", "300", "--fail", "vanish", "--quiet"});
+TEST_F(DownloadFlowInVirtualTime, LineVanishingDuringTheScriptReachesTheGeneralErrorReport) {
+    StartWith(sim::Firmware::V01_8, sim::FailMode::Vanish);
     ChooseMode(1);
-    W().cb_com->setCurrentIndex(9);
     PressButton1(); // the error leaves downClick and the click's event delivery reports it
     ASSERT_EQ(messages_.size(), 1) << messages_.join('|').toStdString();
     EXPECT_TRUE(messages_[0].contains("(Error: ")) << messages_[0].toStdString();
     // Below the component's text, what it means.
     EXPECT_TRUE(messages_[0].endsWith("\nthe device went away: unplugged adapter?"))
         << messages_[0].toStdString();
-    ExpectEnded("ERROR ON SETUP");
+    ExpectEnded("ERROR ON SETUP", port_);
     // The program goes on: the next download starts afresh on a closed port.
     EXPECT_FALSE(Fmain->DownloadRunning());
 }
