@@ -124,8 +124,6 @@ protected:
         // (clicks, dialogs, repaints) run, and the test acts once its time has come.
         pacer_.SetListener([this](std::chrono::nanoseconds now) {
             converter_->Step(now);
-            if (converter_->Model().Vanished())
-                line_->Vanish(); // as comsetup-sim closes its pty
             while (!actions_.empty() && actions_.front().at <= now) {
                 const auto action = std::move(actions_.front().run);
                 actions_.erase(actions_.begin());
