@@ -31,6 +31,11 @@ std::vector<DownloadResult> RunBatch(const std::vector<SetupProfile>& setups,
             std::this_thread::sleep_until(start + options.stagger * static_cast<long>(i));
             JobOptions job;
             job.progressOut = options.progressOut;
+            if (options.board != nullptr) {
+                job.reporter.onText = [&options, i](const std::string& text) {
+                    options.board->Progress(i, text);
+                };
+            }
             job.reporter.prefix = "[" + setups[i].port + "] ";
             job.reporter.sharedOutput = &outputLock;
             if (!options.logDir.empty()) {
@@ -58,7 +63,7 @@ std::vector<DownloadResult> RunBatch(const std::vector<SetupProfile>& setups,
 }
 
 ResultBoard::ResultBoard(const std::vector<SetupProfile>& setups)
-    : results_(setups.size()), finished_(setups.size(), false) {
+    : results_(setups.size()), finished_(setups.size(), false), progress_(setups.size()) {
     for (std::size_t i = 0; i < setups.size(); ++i) {
         results_[i].port = setups[i].port;
         results_[i].device = ResolvePortName(setups[i].port);
@@ -72,6 +77,11 @@ void ResultBoard::Finish(std::size_t i, const DownloadResult& result) {
     finished_[i] = true;
 }
 
+void ResultBoard::Progress(std::size_t i, const std::string& text) {
+    std::lock_guard lock(lock_);
+    progress_[i] = text;
+}
+
 std::vector<DownloadResult> ResultBoard::Snapshot(const std::string& signal) const {
     std::lock_guard lock(lock_);
     std::vector<DownloadResult> results = results_;
@@ -81,7 +91,14 @@ std::vector<DownloadResult> ResultBoard::Snapshot(const std::string& signal) con
         if (!finished_[i]) {
             results[i].exitCode = kExitTerminated;
             results[i].verdict = "Terminated";
-            results[i].error = "ended at once by " + signal + "; the port was closed";
+            std::string stage = progress_[i];
+            while (!stage.empty() && (stage.back() == ' ' || stage.back() == '\n')) {
+                stage.pop_back();
+            }
+            std::replace(stage.begin(), stage.end(), '\n', ' ');
+            results[i].error = "ended at once by " + signal +
+                               (stage.empty() ? "" : " during \"" + stage + "\"") +
+                               "; the port was closed";
             results[i].seconds = seconds;
         }
     }

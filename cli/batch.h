@@ -20,13 +20,17 @@ class ResultBoard {
 public:
     explicit ResultBoard(const std::vector<SetupProfile>& setups);
     void Finish(std::size_t i, const DownloadResult& result);
-    // Every result: those still running end as terminated by signal, with the time so far.
+    // What download i shows now ("Setup in progress...").
+    void Progress(std::size_t i, const std::string& text);
+    // Every result: those still running end as terminated by signal, with the time so far
+    // and the stage they were at.
     std::vector<DownloadResult> Snapshot(const std::string& signal) const;
 
 private:
     mutable std::mutex lock_;
     std::vector<DownloadResult> results_;
     std::vector<bool> finished_;
+    std::vector<std::string> progress_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 

@@ -45,6 +45,7 @@ int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err
     std::atomic<bool> cancel{false};
     JobOptions job;
     job.progressOut = &progress;
+    job.reporter.onText = [&board](const std::string& text) { board.Progress(0, text); };
     job.reporter.live = terminal && !arguments.plain && LiveAllowed();
     job.reporter.width = console.width;
     job.logPath = arguments.logPath;

@@ -50,6 +50,9 @@ void ConsoleReporter::SetText(const std::string& text) {
         return;
     }
     text_ = text;
+    if (options_.onText) {
+        options_.onText(text);
+    }
     if (options_.live && !finished_) {
         RedrawLocked();
     } else {

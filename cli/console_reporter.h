@@ -28,6 +28,7 @@ struct ReporterOptions {
     std::string prefix;                  // put before every plain line (batch: "[COM3] ")
     std::atomic<bool>* cancel = nullptr; // set again when the download clears it after Ctrl+C
     std::mutex* sharedOutput = nullptr;  // held while writing, when reporters share a stream
+    std::function<void(const std::string&)> onText; // told each new progress text, when set
 };
 
 class ConsoleReporter final : public ProgressView, public MessageSink, public DownloadObserver {

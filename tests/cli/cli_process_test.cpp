@@ -233,6 +233,11 @@ TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
             const auto result = c.batch && parsed.is_array() ? parsed[0] : parsed;
             EXPECT_EQ(result["outcome"], "terminated") << c.name << cli.Out();
             EXPECT_EQ(result["exit_code"], kExitTerminated) << c.name << cli.Out();
+            // The stage it was at when it ended.
+            EXPECT_NE(result["error"].get<std::string>().find("ended at once by " + name +
+                                                              " during \"Setup in progress..."),
+                      std::string::npos)
+                << c.name << cli.Out();
         } else {
             EXPECT_NE(cli.Out().find("terminated  8"), std::string::npos) << cli.Out();
             EXPECT_NE(cli.Out().find("0 of 1 downloads complete"), std::string::npos);
