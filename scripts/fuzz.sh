@@ -5,6 +5,7 @@
 #   scripts/fuzz.sh 8                        a short run of each, as CI does
 #   scripts/fuzz.sh --runs 10000000 fuzz_banner fuzz_setup_fields
 #                                            a campaign: those targets, ten million inputs each
+# FUZZ_SKIP_BUILD=1 runs the targets as built (another campaign may be running them).
 # Inputs found meanwhile go to build-fuzz/corpus/<target>/, crashes to build-fuzz/crashes/;
 # the script fails when any target finds one (the file to replay is named in its output).
 set -euo pipefail
