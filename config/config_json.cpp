@@ -61,14 +61,23 @@ std::string ParseErrorText(const std::string& what) {
         return plain ? text : QuoteForMessage(text);
     }
     const auto tokenStart = start + lastRead.size();
-    auto tokenEnd = text.find("'; expected ", tokenStart);
-    if (tokenEnd == std::string::npos) {
+    // The token may hold "'; expected " itself: the library's own tail is the last one.
+    auto tokenEnd = text.rfind("'; expected ");
+    if (tokenEnd == std::string::npos || tokenEnd < tokenStart) {
         tokenEnd = text.rfind('\'');
     }
     if (tokenEnd == std::string::npos || tokenEnd < tokenStart) {
         tokenEnd = text.size();
     }
-    const std::string rest = tokenEnd < text.size() ? text.substr(tokenEnd + 1) : "";
+    std::string rest = tokenEnd < text.size() ? text.substr(tokenEnd + 1) : "";
+    const bool plainRest = rest.size() <= 80 && std::none_of(rest.begin(), rest.end(), [](char c) {
+                               return static_cast<unsigned char>(c) < 0x20;
+                           });
+    if (!plainRest) {
+        // No tail of the library's after all: all of it up to the last quote is the token.
+        tokenEnd = std::max(text.rfind('\''), tokenStart);
+        rest.clear();
+    }
     return text.substr(0, start) +
            "last read: " + QuoteForMessage(text.substr(tokenStart, tokenEnd - tokenStart)) + rest;
 }

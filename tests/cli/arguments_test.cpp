@@ -305,6 +305,8 @@ TEST(ConfigJson, HostileFilesAreRefusedWithShortMessages) {
         {"{\"port\": \"\xff\"}", "not valid JSON"},
         {R"({"ip": "10.0.0.1",)", "not valid JSON (parse error at line 1, column 19"},
         {R"({"port": ")" + longPort + "\n\"}", "last read: \"\"pppp"},
+        // The bad token itself holds the library's "'; expected " and control characters.
+        {R"([{"p'; expected >>p(")" + std::string(200, '\t') + " g}]", "last read: \"\"p'; expect"},
     };
     for (const auto& c : cases) {
         const std::string path = dir.File("hostile.json", c.content);
@@ -314,6 +316,9 @@ TEST(ConfigJson, HostileFilesAreRefusedWithShortMessages) {
         EXPECT_NE(message.find(path), std::string::npos) << message;
         EXPECT_LT(message.size(), path.size() + 300) << message;
         EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+        EXPECT_TRUE(std::none_of(message.begin(), message.end(), [](char ch) {
+            return static_cast<unsigned char>(ch) < 0x20;
+        })) << message;
     }
     // A folder is said to be one, a named pipe nobody writes to reads as empty (no hang), and
     // the same limits hold for a batch file.
