@@ -116,8 +116,6 @@ protected:
     // Starts the program with the main window downloading on the line to a model of
     // `firmware` failing as `fail`.
     void StartWith(sim::Firmware firmware, sim::FailMode fail = sim::FailMode::Healthy) {
-        firmware_ = firmware;
-        fail_ = fail;
         converter_ = std::make_unique<comsetup::testing::ModelLine>(
             comsetup::testing::ModelLine::Options(firmware, fail), line_);
         // What the GUI pacer's waits do besides waiting: the converter answers, the events
@@ -141,14 +139,9 @@ protected:
     }
     // The session the model saw to its end, as comsetup-sim writes it in its JSON report.
     nlohmann::json FinishedSession() {
-        converter_->Step(pacer_.Now() + 1ms); // the last bytes ("RS")
-        const auto sessions = converter_->Model().TakeFinishedSessions();
+        const auto sessions = converter_->FinishedSessions(pacer_.Now() + 1ms); // "RS" too
         EXPECT_EQ(sessions.size(), 1u) << "the model saw no complete session";
-        const auto doc =
-            nlohmann::json::parse(sim::ReportsToJson(sessions, firmware_, fail_), nullptr, false);
-        if (!doc.is_object() || doc["sessions"].empty())
-            return {};
-        return doc["sessions"][0];
+        return sessions.empty() ? nlohmann::json{} : sessions[0];
     }
 
     std::shared_ptr<MemoryLine> line_ = std::make_shared<MemoryLine>();
@@ -162,8 +155,6 @@ private:
         std::function<void()> run;
     };
     std::vector<Action> actions_;
-    sim::Firmware firmware_ = sim::Firmware::V01_8;
-    sim::FailMode fail_ = sim::FailMode::Healthy;
 };
 
 TEST_F(DownloadFlowInVirtualTime, MasterSideOnTheNewerFirmwareAnswersBroadcasts) {

@@ -35,7 +35,7 @@ namespace {
 // One converter: the model on its own line, and the virtual clock that drives both.
 struct ModelConverter {
     ModelConverter(sim::Firmware firmware, sim::FailMode fail)
-        : firmware(firmware), fail(fail), converter(ModelLine::Options(firmware, fail), line) {
+        : converter(ModelLine::Options(firmware, fail), line) {
         pacer.SetListener([this](std::chrono::nanoseconds now) { converter.Step(now); });
     }
     JobLine Line() {
@@ -49,18 +49,14 @@ struct ModelConverter {
         if (!session.is_null()) {
             return session;
         }
-        converter.Step(pacer.Now() + std::chrono::milliseconds(1));
-        const auto sessions = converter.Model().TakeFinishedSessions();
-        const auto doc =
-            nlohmann::json::parse(sim::ReportsToJson(sessions, firmware, fail), nullptr, false);
-        if (doc.is_object() && !doc["sessions"].empty()) {
-            session = doc["sessions"][0];
+        const auto sessions =
+            converter.FinishedSessions(pacer.Now() + std::chrono::milliseconds(1));
+        if (!sessions.empty()) {
+            session = sessions[0];
         }
         return session;
     }
 
-    sim::Firmware firmware;
-    sim::FailMode fail;
     std::shared_ptr<MemoryLine> line = std::make_shared<MemoryLine>();
     TMemoryComm comm{line};
     VirtualPacer pacer;
@@ -280,12 +276,10 @@ TEST(DownloadJob, PortAutoFindsTheOneConverterThatAnswers) {
     ASSERT_EQ(result.exitCode, kExitComplete) << result.error;
     EXPECT_EQ(result.found, "COM2");
     EXPECT_EQ(ResultToJson(result)["found_port"], "COM2");
-    converters[1]->Step(pacer.Now() + std::chrono::milliseconds(1));
-    const auto sessions = converters[1]->Model().TakeFinishedSessions();
+    const auto sessions =
+        converters[1]->FinishedSessions(pacer.Now() + std::chrono::milliseconds(1));
     ASSERT_EQ(sessions.size(), 1u);
-    const auto doc = nlohmann::json::parse(
-        sim::ReportsToJson(sessions, sim::Firmware::V01_8, F::Healthy), nullptr, false);
-    EXPECT_EQ(doc["sessions"][0]["config"]["ip"], "10.9.0.7");
+    EXPECT_EQ(sessions[0]["config"]["ip"], "10.9.0.7");
     for (const std::size_t silent : {std::size_t{0}, std::size_t{2}}) {
         const std::string sent = converters[silent]->Received();
         EXPECT_FALSE(sent.empty()) << silent;

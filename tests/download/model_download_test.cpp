@@ -52,18 +52,16 @@ ModelRun DownloadAgainstModel(sim::Firmware firmware, const SetupValues& values)
     ModelRun run;
     DownloadContext context{comm, progress, run.log, messages, pacer, cancel};
     run.outcome = RunDownload(context, values);
-    converter.Step(pacer.Now() + std::chrono::milliseconds(1)); // the last bytes ("RS")
     run.label = progress.label;
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_TRUE(progress.okVisible);
     EXPECT_FALSE(comm.Enabled());
 
-    const auto sessions = converter.Model().TakeFinishedSessions();
+    const auto sessions =
+        converter.FinishedSessions(pacer.Now() + std::chrono::milliseconds(1)); // "RS" too
     EXPECT_EQ(sessions.size(), 1u) << "the model saw no complete session";
-    const auto doc = nlohmann::json::parse(
-        sim::ReportsToJson(sessions, firmware, sim::FailMode::Healthy), nullptr, false);
-    if (doc.is_object() && !doc["sessions"].empty()) {
-        run.session = doc["sessions"][0];
+    if (!sessions.empty()) {
+        run.session = sessions[0];
     }
     return run;
 }

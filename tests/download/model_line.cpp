@@ -1,9 +1,11 @@
 #include "model_line.h"
 
+#include "sim/session_report.h"
+
 namespace comsetup::testing {
 
 ModelLine::ModelLine(sim::ModelOptions options, std::shared_ptr<MemoryLine> line)
-    : model_(options), line_(std::move(line)) {}
+    : options_(options), model_(options), line_(std::move(line)) {}
 
 sim::ModelOptions ModelLine::Options(sim::Firmware firmware, sim::FailMode fail) {
     sim::ModelOptions options;
@@ -30,6 +32,19 @@ void ModelLine::Step(std::chrono::nanoseconds now) {
         vanished_ = true;
     }
     lastUs_ = nowUs;
+}
+
+} // namespace comsetup::testing
+
+namespace comsetup::testing {
+
+nlohmann::json ModelLine::FinishedSessions(std::chrono::nanoseconds now) {
+    Step(now);
+    const auto doc = nlohmann::json::parse(
+        sim::ReportsToJson(model_.TakeFinishedSessions(), options_.firmware, options_.fail),
+        nullptr, false);
+    return doc.is_object() && doc["sessions"].is_array() ? doc["sessions"]
+                                                         : nlohmann::json::array();
 }
 
 } // namespace comsetup::testing

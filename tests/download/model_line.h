@@ -8,6 +8,8 @@
 #include "serial/memory_device.h"
 #include "sim/converter_model.h"
 
+#include <nlohmann/json.hpp>
+
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -25,6 +27,9 @@ public:
                                      sim::FailMode fail = sim::FailMode::Healthy);
 
     void Step(std::chrono::nanoseconds now);
+    // Steps to `now` and gives the sessions the model finished since the last call, as
+    // comsetup-sim writes them in its JSON report (an array, empty when none).
+    nlohmann::json FinishedSessions(std::chrono::nanoseconds now);
     sim::ConverterModel& Model() { return model_; }
     MemoryLine& Line() { return *line_; }
     std::shared_ptr<MemoryLine> LineShared() const { return line_; }
@@ -32,6 +37,7 @@ public:
     const std::string& Received() const { return received_; }
 
 private:
+    sim::ModelOptions options_;
     sim::ConverterModel model_;
     std::shared_ptr<MemoryLine> line_;
     std::int64_t lastUs_ = 0;
