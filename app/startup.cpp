@@ -1,7 +1,6 @@
 // Start-up of the program.
 #include "app/startup.h"
 
-#include "ui_tf_selmode.h"
 #include "ui_tfmain.h"
 
 #include "app/combo_choice.h"
@@ -13,15 +12,32 @@
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
 #include "app/window_geometry.h"
+#include "app/wizard_form.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QIcon>
+#include <QTimer>
+
+#include <utility>
 
 namespace comsetup {
 
-AppWindows::AppWindows(const QStringList& devicesFound) {
+AppWindows::AppWindows(std::function<QStringList()> findDevices)
+    : findDevices_(std::move(findDevices)) {
     selmode_ = std::make_unique<TF_selmode>();
     F_selmode = selmode_.get();
+    QObject::connect(selmode_.get(), &TF_selmode::settingsPagesBuilt, selmode_.get(),
+                     [this] { BuildHiddenWindows(); });
+}
+
+void AppWindows::BuildRest() {
+    selmode_->BuildSettingsPages(); // announces them, which builds the hidden windows
+}
+
+void AppWindows::BuildHiddenWindows() {
+    if (main_)
+        return;
     main_ = std::make_unique<TFmain>();
     Fmain = main_.get();
     monitor_ = std::make_unique<TFmonitor>();
@@ -30,16 +46,30 @@ AppWindows::AppWindows(const QStringList& devicesFound) {
     fprog = progress_.get();
 
     // One list for both windows: the wizard hands the port over by its position.
-    const QStringList ports = PortListEntries(devicesFound);
-    SetPortListEntries(selmode_->Form().cb_com, ports);
-    SetPortListEntries(main_->Form().cb_com, ports);
-    KeepOffGroupFrames(selmode_.get());
-    KeepOffGroupFrames(main_.get());
-    ShowStartOfName(selmode_->Form().cb_com);
-    ShowStartOfName(main_->Form().cb_com);
-
+    const QStringList ports = PortListEntries(findDevices_());
+    for (QWidget* window : std::initializer_list<QWidget*>{selmode_.get(), main_.get()})
+        KeepOffGroupFrames(window);
+    for (QComboBox* box : {selmode_->Form().cb_com, main_->Form().cb_com}) {
+        SetPortListEntries(box, ports);
+        ShowStartOfName(box);
+    }
     QObject::connect(main_.get(), &TFmain::downloadEnded, selmode_.get(),
                      &TF_selmode::DownloadEnded);
+}
+
+TFmain& AppWindows::Main() {
+    BuildRest();
+    return *main_;
+}
+
+TFmonitor& AppWindows::Monitor() {
+    BuildRest();
+    return *monitor_;
+}
+
+Tfprog& AppWindows::Progress() {
+    BuildRest();
+    return *progress_;
 }
 
 AppWindows::~AppWindows() {
@@ -53,8 +83,37 @@ AppWindows::~AppWindows() {
     selmode_.reset();
 }
 
+namespace {
+
+// Builds the rest of the windows on the event loop's next turn after the wizard's first paint
+// event, which by then has been drawn and handed to the display.
+class BuildRestAfterFirstPaint : public QObject {
+public:
+    explicit BuildRestAfterFirstPaint(AppWindows& windows)
+        : QObject(&windows.Wizard()), windows_(windows) {
+        windows.Wizard().installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, parent(), [&windows = windows_] { windows.BuildRest(); });
+            deleteLater();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    AppWindows& windows_;
+};
+
+} // namespace
+
 void ShowWizard(AppWindows& windows) {
     CentreOnScreen(&windows.Wizard());
+    if (!windows.RestBuilt())
+        new BuildRestAfterFirstPaint(windows); // owned by the wizard
     windows.Wizard().show();
 }
 
@@ -64,10 +123,9 @@ std::unique_ptr<AppWindows> StartProgram(QApplication& app, FontConfigurationLoa
     // The program ends when the wizard is closed, whatever other window is still open (the
     // progress dialog, say); the wizard defers that close while a download runs.
     QApplication::setQuitOnLastWindowClosed(false);
-    const QStringList devicesFound = SerialDevicesFound();
     if (fonts)
         fonts->Wait(); // the windows' first caption needs the font configuration
-    auto windows = std::make_unique<AppWindows>(devicesFound);
+    auto windows = std::make_unique<AppWindows>(SerialDevicesFound);
     QObject::connect(&windows->Wizard(), &TF_selmode::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     ShowWizard(*windows);

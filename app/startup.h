@@ -2,10 +2,15 @@
 // wizard, the main setup window, the monitor, the progress dialog), the wizard as the main
 // window and the other three hidden. The window references (F_selmode, Fmain, Fmonitor,
 // fprog) point at them while they live.
+//
+// What the user first sees comes first: the wizard is built with only its mode page and
+// shown; its settings pages and the three hidden windows follow once it has been drawn, or
+// as soon as anything needs one of them (the wizard's settings pages, an accessor below).
 #pragma once
 
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class TF_selmode;
@@ -20,26 +25,39 @@ class FontConfigurationLoad;
 
 class AppWindows {
 public:
-    // `devicesFound` follow "COM1".."COM9" in the port lists of both windows.
-    explicit AppWindows(const QStringList& devicesFound);
+    // The serial devices `findDevices` returns follow "COM1".."COM9" in the port lists of
+    // both windows; it is called once, when the lists are filled with the rest. Builds the
+    // wizard with its mode page only.
+    explicit AppWindows(std::function<QStringList()> findDevices);
     // Destroys the windows in reverse order and clears the references.
     ~AppWindows();
     AppWindows(const AppWindows&) = delete;
     AppWindows& operator=(const AppWindows&) = delete;
 
+    // Builds the wizard's settings pages and the three hidden windows, once.
+    void BuildRest();
+    bool RestBuilt() const { return main_ != nullptr; }
+
     TF_selmode& Wizard() { return *selmode_; }
-    TFmain& Main() { return *main_; }
-    TFmonitor& Monitor() { return *monitor_; }
-    Tfprog& Progress() { return *progress_; }
+    // Each builds the rest first if it is not yet.
+    TFmain& Main();
+    TFmonitor& Monitor();
+    Tfprog& Progress();
 
 private:
+    // Runs when the wizard's settings pages have been built, whoever asked for them: the
+    // hidden windows and both port lists.
+    void BuildHiddenWindows();
+
+    std::function<QStringList()> findDevices_;
     std::unique_ptr<TF_selmode> selmode_;
     std::unique_ptr<TFmain> main_;
     std::unique_ptr<TFmonitor> monitor_;
     std::unique_ptr<Tfprog> progress_;
 };
 
-// Shows the wizard centred on the screen; its show event puts it on the mode page.
+// Shows the wizard centred on the screen; its show event puts it on the mode page. Once it
+// has been painted for the first time, the event loop builds the rest (BuildRest).
 void ShowWizard(AppWindows& windows);
 
 // Everything the program does before its event loop: the application's look and icon, the

@@ -1,7 +1,6 @@
 // The mode-selection wizard.
 #include "app/tf_selmode.h"
 
-#include "ui_tf_selmode.h"
 #include "ui_tfmain.h"
 
 #include "app/address_fields.h"
@@ -13,6 +12,7 @@
 #include "app/tfmain.h"
 #include "app/tfprog.h"
 #include "app/window_geometry.h"
+#include "app/wizard_form.h"
 #include "app/wizard_profile.h"
 #include "config/config_json.h"
 #include "download/setup_rules.h"
@@ -82,40 +82,68 @@ std::vector<RangeCheck> FieldsSent(Ui::TF_selmode& w) {
     return checks;
 }
 
+// The mode pictures, each into its label.
+void SetPictures(std::initializer_list<std::pair<QLabel*, const char*>> pictures, qreal ratio) {
+    for (const auto& [image, name] : pictures)
+        image->setPixmap(comsetup::ModePicture(QLatin1String(name), ratio));
+}
+
 } // namespace
 
 TF_selmode::TF_selmode(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TF_selmode>()) {
-    ui->setupUi(this);
+    ui->TF_selmodeFrame::setupUi(this);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     comsetup::SetOuterSize(this, kWizardOuterSize, kWizardMinimumClient, true);
 
-    const std::pair<QLabel*, const char*> pictures[] = {
-        {ui->Image1, "mode_remote_com"},          {ui->Image2, "mode_point_to_point"},
-        {ui->Image3, "mode_point_to_multipoint"}, {ui->Image4, "page_remote_com"},
-        {ui->Image5, "page_point_to_point"},      {ui->Image6, "page_point_to_multipoint"}};
-    for (const auto& [image, name] : pictures)
-        image->setPixmap(comsetup::ModePicture(QLatin1String(name), devicePixelRatioF()));
-
-    for (TRangeEdit* field : findChildren<TRangeEdit*>())
-        field->SetColor(Qt::white);
+    SetPictures({{ui->Image1, "mode_remote_com"},
+                 {ui->Image2, "mode_point_to_point"},
+                 {ui->Image3, "mode_point_to_multipoint"}},
+                devicePixelRatioF());
     comsetup::ShowTextWithoutChoice(ui->cb_com, QStringLiteral("COM1"));
-    comsetup::ShowTextWithoutChoice(ui->cb_br, QStringLiteral("9600"));
-    comsetup::ShowTextWithoutChoice(ui->ComboBox3, QStringLiteral("8"));
-    for (QComboBox* box : {ui->cb_com, ui->cb_br, ui->ComboBox3})
-        comsetup::ForgetChoiceWhenTyped(box);
+    comsetup::ForgetChoiceWhenTyped(ui->cb_com);
 
     connect(ui->Button1, &QPushButton::clicked, this,
             [this] { comsetup::RunReporting([this] { Button1Click(ui->Button1); }); });
     for (QCheckBox* box : {ui->cb_m1, ui->cb_m2, ui->cb_m3})
         connect(box, &QCheckBox::toggled, this, [this, box] { cb_m1Click(box); });
-    connect(ui->cb_broadcast, &QCheckBox::toggled, this,
-            [this] { cb_broadcastClick(ui->cb_broadcast); });
     connect(ui->BtnBack, &QPushButton::clicked, this, [this] { BtnBackClick(ui->BtnBack); });
     connect(ui->BtnOpen, &QPushButton::clicked, this,
             [this] { comsetup::RunReporting([this] { BtnOpenClick(ui->BtnOpen); }); });
     connect(ui->BtnSave, &QPushButton::clicked, this,
             [this] { comsetup::RunReporting([this] { BtnSaveClick(ui->BtnSave); }); });
+}
+
+void TF_selmode::BuildSettingsPages() {
+    if (settingsBuilt_)
+        return;
+    settingsBuilt_ = true;
+    // Children added to a window already shown stay hidden until ShowSettingsPage below
+    // shows those of the current page.
+    ui->TF_selmodeSettings::setupUi(this);
+    SetPictures({{ui->Image4, "page_remote_com"},
+                 {ui->Image5, "page_point_to_point"},
+                 {ui->Image6, "page_point_to_multipoint"}},
+                devicePixelRatioF());
+    for (TRangeEdit* field : findChildren<TRangeEdit*>())
+        field->SetColor(Qt::white);
+    comsetup::ShowTextWithoutChoice(ui->cb_br, QStringLiteral("9600"));
+    comsetup::ShowTextWithoutChoice(ui->ComboBox3, QStringLiteral("8"));
+    for (QComboBox* box : {ui->cb_br, ui->ComboBox3})
+        comsetup::ForgetChoiceWhenTyped(box);
+    connect(ui->cb_broadcast, &QCheckBox::toggled, this,
+            [this] { cb_broadcastClick(ui->cb_broadcast); });
+    ShowSettingsPage(stat_wiz);
+    emit settingsPagesBuilt();
+}
+
+Ui::TF_selmode& TF_selmode::Form() {
+    BuildSettingsPages();
+    return *ui;
+}
+
+Ui::TF_selmodeFrame& TF_selmode::Frame() {
+    return *ui;
 }
 
 TF_selmode::~TF_selmode() = default;
@@ -159,7 +187,25 @@ void TF_selmode::FormShow(QObject* /*Sender*/) {
 void TF_selmode::upd_stat_wiz() {
     const int page = stat_wiz;
     const bool settings = page > 0;
+    if (settings)
+        BuildSettingsPages();
     ui->pan_mode->setVisible(page == 0);
+    if (settingsBuilt_)
+        ShowSettingsPage(page);
+    if (settings) {
+        ui->Label8->setVisible(true);
+        ui->cb_com->setVisible(true);
+        ui->Label1->setText(QStringLiteral("Configuration Parameters"));
+    }
+    for (QWidget* button : {ui->BtnBack, ui->BtnOpen, ui->BtnSave})
+        button->setVisible(settings);
+    if (page == 0)
+        ui->pan_mode->move(0, 40);
+    comsetup::SetOuterSize(this, kWizardOuterSize, kWizardMinimumClient, true);
+}
+
+void TF_selmode::ShowSettingsPage(int page) {
+    const bool settings = page > 0;
     ui->pan_remcom->setVisible(page == 1);
     ui->pan_pp->setVisible(page == 2);
     ui->pan_pm->setVisible(page == 3);
@@ -170,11 +216,6 @@ void TF_selmode::upd_stat_wiz() {
         ui->cb_broadcast->setVisible(false);
     if (page == 3)
         ui->cb_broadcast->setVisible(true);
-    if (settings) {
-        ui->Label8->setVisible(true);
-        ui->cb_com->setVisible(true);
-        ui->Label1->setText(QStringLiteral("Configuration Parameters"));
-    }
     if (page == 3) {
         ui->gb_lan->setTitle(QStringLiteral("CLIENT LAN CONFIG"));
         ui->gb_tun->setTitle(QStringLiteral("MASTER IP"));
@@ -186,14 +227,11 @@ void TF_selmode::upd_stat_wiz() {
         ui->gb_tun->setTitle(QStringLiteral("Tunneling"));
         ui->Label20->setVisible(true);
     }
-    for (QWidget* button : {ui->BtnBack, ui->BtnOpen, ui->BtnSave})
-        button->setVisible(settings);
     for (TRangeEdit* field : {ui->re_smb1, ui->re_smb2, ui->re_smb3, ui->re_smb4})
         field->setEnabled(true);
-    QWidget* const panels[] = {ui->pan_mode, ui->pan_remcom, ui->pan_pp, ui->pan_pm};
-    if (page >= 0 && page <= 3)
-        panels[page]->move(0, 40);
-    comsetup::SetOuterSize(this, kWizardOuterSize, kWizardMinimumClient, true);
+    QWidget* const panels[] = {ui->pan_remcom, ui->pan_pp, ui->pan_pm};
+    if (page >= 1 && page <= 3)
+        panels[page - 1]->move(0, 40);
 }
 
 void TF_selmode::cb_m1Click(QObject* Sender) {
@@ -236,6 +274,7 @@ const QString kProfileFilter = QStringLiteral("Setup files (*.json);;All files (
 
 void TF_selmode::BtnOpenClick(QObject* /*Sender*/) {
     using namespace comsetup;
+    BuildSettingsPages();
     const QString path =
         ChooseFile(this, FileChoiceKind::Open, QStringLiteral("Open setup"), kProfileFilter);
     if (path.isEmpty())
@@ -255,6 +294,7 @@ void TF_selmode::BtnOpenClick(QObject* /*Sender*/) {
 
 void TF_selmode::BtnSaveClick(QObject* /*Sender*/) {
     using namespace comsetup;
+    BuildSettingsPages();
     config::SetupProfile profile;
     try {
         profile = ProfileFromWizard(*ui, stat_wiz);
@@ -276,6 +316,7 @@ void TF_selmode::BtnSaveClick(QObject* /*Sender*/) {
 
 void TF_selmode::Button1Click(QObject* /*Sender*/) {
     if (stat_wiz > 0) {
+        BuildSettingsPages(); // the page a profile or a caller chose may not have built them
         CopyAndDownload();
         return;
     }

@@ -8,6 +8,10 @@
 //
 // Closing the wizard ends the program; while a download runs the close waits until the
 // download has ended (the wizard stays on the screen until then).
+//
+// Only the bands and the mode page are built with the window, so that it is drawn sooner; the
+// settings pages follow on the same window (BuildSettingsPages) when the program asks, after
+// the first drawing, or when a page, a button or Form() needs them.
 #pragma once
 
 #include <QWidget>
@@ -16,7 +20,8 @@
 
 namespace Ui {
 class TF_selmode;
-}
+class TF_selmodeFrame;
+} // namespace Ui
 
 // The wizard's page, which is also the operating mode chosen: 0 the mode page (none chosen
 // yet), 1 Remote COM port, 2 Tunnel Point to Point, 3 Tunnel Point to Multipoint.
@@ -28,8 +33,16 @@ public:
     explicit TF_selmode(QWidget* parent = nullptr);
     ~TF_selmode() override;
 
-    Ui::TF_selmode& Form() { return *ui; }
+    // Every control of the wizard; builds the settings pages first if they are not yet.
+    Ui::TF_selmode& Form();
+    // The controls built with the window: the two bands and the mode page.
+    Ui::TF_selmodeFrame& Frame();
     bool ClosePending() const { return closePending_; }
+
+    // Builds the settings pages once, shown as the current page wants them, and then
+    // announces them (settingsPagesBuilt).
+    void BuildSettingsPages();
+    bool SettingsPagesBuilt() const { return settingsBuilt_; }
 
 public slots:
     // The window is shown: back to the mode page (fields keep their values).
@@ -57,6 +70,8 @@ public slots:
 signals:
     // The user closed the wizard (and no download was running any more): the program ends.
     void closed();
+    // The settings pages have just been built.
+    void settingsPagesBuilt();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -68,8 +83,11 @@ private:
     // rate is digits; otherwise the first fault is flashed, focused and named in a message.
     bool ValuesAreSendable();
     void CopyAndDownload();
+    // Shows or hides the settings controls as `page` wants them (all hidden on page 0).
+    void ShowSettingsPage(int page);
 
     std::unique_ptr<Ui::TF_selmode> ui;
+    bool settingsBuilt_ = false;
     bool closePending_ = false;
 };
 

@@ -1,10 +1,9 @@
 // The wizard's settings as a setup profile.
 #include "app/wizard_profile.h"
 
-#include "ui_tf_selmode.h"
-
 #include "app/address_fields.h"
 #include "app/combo_choice.h"
+#include "app/wizard_form.h"
 
 #include <map>
 

@@ -1,6 +1,7 @@
 // comsetup's start-up exactly as the program does it (font configuration read ahead,
-// application object, windows from their forms, port lists, wizard shown), ending at the
-// wizard's first paint.
+// application object, the wizard with its mode page, shown), ending at the wizard's first
+// paint; the settings pages and hidden windows that follow it are built before the probe
+// ends, so that its peak memory counts them.
 #include "paint_watch.h"
 
 #include "app/comsetup_application.h"

@@ -1,13 +1,13 @@
 // What the program's tests share.
 #include "app_fixture.h"
 
-#include "ui_tf_selmode.h"
 #include "ui_tfmain.h"
 #include "ui_tfprog.h"
 
 #include "app/tf_selmode.h"
 #include "app/tfmain.h"
 #include "app/tfprog.h"
+#include "app/wizard_form.h"
 
 #include <QTest>
 
@@ -19,9 +19,11 @@ void AppFixture::SetUp() {
 }
 
 void AppFixture::StartProgram(const QStringList& devicesFound) {
-    windows_ = std::make_unique<AppWindows>(devicesFound);
+    windows_ = std::make_unique<AppWindows>([devicesFound] { return devicesFound; });
     ShowWizard(*windows_);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&windows_->Wizard()));
+    // The settings pages and the hidden windows follow the first paint by themselves.
+    ASSERT_TRUE(WaitFor([this] { return windows_->RestBuilt(); }, 5000));
 }
 
 void AppFixture::TearDown() {

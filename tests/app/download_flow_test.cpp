@@ -9,7 +9,6 @@
 #include "model_line.h"
 #include "sim_process.h"
 
-#include "ui_tf_selmode.h"
 #include "ui_tfmain.h"
 #include "ui_tfprog.h"
 
@@ -17,6 +16,7 @@
 #include "app/tfmain.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
+#include "app/wizard_form.h"
 #include "download/pacer.h"
 #include "serial/memory_device.h"
 #include "sim/session_report.h"

@@ -4,7 +4,6 @@
 // exist, so each download ends quickly with the port message.
 #include "app_fixture.h"
 
-#include "ui_tf_selmode.h"
 #include "ui_tfmain.h"
 #include "ui_tfprog.h"
 
@@ -12,6 +11,7 @@
 #include "app/tfmain.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
+#include "app/wizard_form.h"
 #include "download/setup_rules.h"
 #include "widgets/range_edit.h"
 

@@ -2,7 +2,6 @@
 // "MASTER SIDE", worked through real clicks.
 #include "app_fixture.h"
 
-#include "ui_tf_selmode.h"
 #include "ui_tfmain.h"
 #include "ui_tfmonitor.h"
 #include "ui_tfprog.h"
@@ -11,6 +10,7 @@
 #include "app/tfmain.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
+#include "app/wizard_form.h"
 #include "widgets/range_edit.h"
 
 #include <QFontMetrics>
@@ -93,6 +93,69 @@ TEST_F(WizardPages, StartUpCreatesFourWindowsAndShowsOnlyTheWizardOnItsModePage)
     EXPECT_EQ(F_selmode->size().grownBy(frame), QSize(429, 520));
     // The bottom band sits at the bottom, the button inside it.
     EXPECT_EQ(W().Panel2->geometry().bottom(), F_selmode->height() - 1);
+}
+
+// The wizard is drawn with its mode page only; the settings pages and the hidden windows
+// come after that first paint, or at once when something needs them sooner.
+class WizardBuiltInTwoSteps : public WizardPages {
+protected:
+    void SetUp() override { AppFixture::SetUp(); }
+    void Create() {
+        windows_ = std::make_unique<AppWindows>([] { return QStringList{"/dev/ttyS7"}; });
+    }
+};
+
+// Records what existed when the window was first painted.
+class FirstPaintRecorder : public QObject {
+public:
+    explicit FirstPaintRecorder(TF_selmode& wizard) : wizard_(wizard) {
+        wizard.installEventFilter(this);
+    }
+    bool painted = false, settingsAtPaint = false, mainAtPaint = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !painted) {
+            painted = true;
+            settingsAtPaint = wizard_.SettingsPagesBuilt();
+            mainAtPaint = Fmain != nullptr;
+        }
+        return false;
+    }
+
+private:
+    TF_selmode& wizard_;
+};
+
+TEST_F(WizardBuiltInTwoSteps, TheRestFollowsTheFirstPaintUnasked) {
+    Create();
+    EXPECT_FALSE(windows_->Wizard().SettingsPagesBuilt());
+    EXPECT_FALSE(windows_->RestBuilt());
+    EXPECT_EQ(Fmain, nullptr);
+    FirstPaintRecorder recorder(windows_->Wizard());
+    ShowWizard(*windows_);
+    ASSERT_TRUE(WaitFor([this] { return windows_->RestBuilt(); }, 5000));
+    EXPECT_TRUE(recorder.painted);
+    EXPECT_FALSE(recorder.settingsAtPaint);
+    EXPECT_FALSE(recorder.mainAtPaint);
+    EXPECT_EQ(Fmain, &windows_->Main());
+    EXPECT_EQ(W().cb_com->itemText(9), "/dev/ttyS7");
+    EXPECT_FALSE(W().gb_lan->isVisible()); // still the mode page
+}
+
+TEST_F(WizardBuiltInTwoSteps, ASettingsPageAskedForBeforeThePaintIsBuiltThere) {
+    Create();
+    ShowWizard(*windows_); // shown, not yet painted: the event loop has not run
+    windows_->Wizard().Frame().cb_m2->setChecked(true);
+    windows_->Wizard().Button1Click(nullptr);
+    ASSERT_TRUE(windows_->RestBuilt());
+    ExpectSettingsPage(2);
+    EXPECT_EQ(W().cb_com->itemText(9), "/dev/ttyS7");
+    EXPECT_EQ(M().cb_com->itemText(9), "/dev/ttyS7");
+    // The first paint finds nothing left to build, and the page stays as it is.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&windows_->Wizard()));
+    QCoreApplication::processEvents();
+    ExpectSettingsPage(2);
 }
 
 TEST_F(WizardPages, NextWithoutModeAsksForOneAndStaysOnTheModePage) {

@@ -3,10 +3,9 @@
 // a bad file or a value that cannot be saved is named in a message and changes nothing.
 #include "app_fixture.h"
 
-#include "ui_tf_selmode.h"
-
 #include "app/file_choice.h"
 #include "app/tf_selmode.h"
+#include "app/wizard_form.h"
 #include "app/wizard_profile.h"
 #include "config/config_json.h"
 #include "widgets/range_edit.h"
