@@ -18,6 +18,6 @@ int main(int argc, char** argv) {
     // Read on a second thread while the application object connects to the display.
     comsetup::FontConfigurationLoad fonts;
     comsetup::ComsetupApplication app(argc, argv);
-    const auto windows = comsetup::StartProgram(app, &fonts);
+    const auto windows = comsetup::StartProgram(app);
     return app.exec();
 }

@@ -5,7 +5,6 @@
 
 #include "app/combo_choice.h"
 #include "app/embedded_pictures.h"
-#include "app/font_configuration.h"
 #include "app/form_look.h"
 #include "app/tf_selmode.h"
 #include "app/tfmain.h"
@@ -117,14 +116,12 @@ void ShowWizard(AppWindows& windows) {
     windows.Wizard().show();
 }
 
-std::unique_ptr<AppWindows> StartProgram(QApplication& app, FontConfigurationLoad* fonts) {
+std::unique_ptr<AppWindows> StartProgram(QApplication& app) {
     ApplyApplicationLook(app);
     QApplication::setWindowIcon(AlphaIcon(QStringLiteral("comsetup"), kIconSize));
     // The program ends when the wizard is closed, whatever other window is still open (the
     // progress dialog, say); the wizard defers that close while a download runs.
     QApplication::setQuitOnLastWindowClosed(false);
-    if (fonts)
-        fonts->Wait(); // the windows' first caption needs the font configuration
     auto windows = std::make_unique<AppWindows>(SerialDevicesFound);
     QObject::connect(&windows->Wizard(), &TF_selmode::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

@@ -21,8 +21,6 @@ class QApplication;
 
 namespace comsetup {
 
-class FontConfigurationLoad;
-
 class AppWindows {
 public:
     // The serial devices `findDevices` returns follow "COM1".."COM9" in the port lists of
@@ -62,8 +60,7 @@ void ShowWizard(AppWindows& windows);
 
 // Everything the program does before its event loop: the application's look and icon, the
 // four windows (with the serial devices found in the port lists), the end of the program
-// when the wizard closes, and the wizard shown. `fonts`, the font configuration being read
-// since before the application object, is waited for just before the windows are built.
-std::unique_ptr<AppWindows> StartProgram(QApplication& app, FontConfigurationLoad* fonts = nullptr);
+// when the wizard closes, and the wizard shown.
+std::unique_ptr<AppWindows> StartProgram(QApplication& app);
 
 } // namespace comsetup

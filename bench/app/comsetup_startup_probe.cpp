@@ -12,7 +12,7 @@
 int main(int argc, char** argv) {
     comsetup::FontConfigurationLoad fonts;
     comsetup::ComsetupApplication app(argc, argv);
-    const auto windows = comsetup::StartProgram(app, &fonts);
+    const auto windows = comsetup::StartProgram(app);
     comsetup::bench::PaintWatch watch(&windows->Wizard());
     return app.exec();
 }

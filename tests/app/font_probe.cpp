@@ -27,9 +27,8 @@ int main(int argc, char** argv) {
     if (ahead)
         fonts.emplace();
     comsetup::ComsetupApplication app(argc, argv);
-    const auto windows = comsetup::StartProgram(app, fonts ? &*fonts : nullptr);
-    if (fonts)
-        fonts->Wait(); // a second wait returns at once
+    const auto windows = comsetup::StartProgram(app);
+    windows->BuildRest(); // every page's captions
 
     QTextStream out(stdout);
     out << "families " << QFontDatabase::families().size() << '\n';
