@@ -18,6 +18,7 @@
 #include <QIcon>
 #include <QTimer>
 
+#include <chrono>
 #include <utility>
 
 namespace comsetup {
@@ -84,8 +85,11 @@ AppWindows::~AppWindows() {
 
 namespace {
 
-// Builds the rest of the windows on the event loop's next turn after the wizard's first paint
-// event, which by then has been drawn and handed to the display.
+// Builds the rest of the windows shortly after the wizard's first paint event: meanwhile the
+// display server puts that first drawing on the screen without this process competing for
+// the CPU, and no user acts that soon (whatever needs the rest earlier builds it at once).
+constexpr std::chrono::milliseconds kRestAfterFirstPaint{30};
+
 class BuildRestAfterFirstPaint : public QObject {
 public:
     explicit BuildRestAfterFirstPaint(AppWindows& windows)
@@ -97,7 +101,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint) {
             watched->removeEventFilter(this);
-            QTimer::singleShot(0, parent(), [&windows = windows_] { windows.BuildRest(); });
+            QTimer::singleShot(kRestAfterFirstPaint, parent(),
+                               [&windows = windows_] { windows.BuildRest(); });
             deleteLater();
         }
         return QObject::eventFilter(watched, event);

@@ -4,8 +4,9 @@
 // fprog) point at them while they live.
 //
 // What the user first sees comes first: the wizard is built with only its mode page and
-// shown; its settings pages and the three hidden windows follow once it has been drawn, or
-// as soon as anything needs one of them (the wizard's settings pages, an accessor below).
+// shown; its settings pages and the three hidden windows follow shortly after it has been
+// drawn, or as soon as anything needs one of them (the wizard's settings pages, an accessor
+// below).
 #pragma once
 
 #include <QStringList>
@@ -54,8 +55,8 @@ private:
     std::unique_ptr<Tfprog> progress_;
 };
 
-// Shows the wizard centred on the screen; its show event puts it on the mode page. Once it
-// has been painted for the first time, the event loop builds the rest (BuildRest).
+// Shows the wizard centred on the screen; its show event puts it on the mode page. Shortly
+// after its first paint, the event loop builds the rest (BuildRest).
 void ShowWizard(AppWindows& windows);
 
 // Everything the program does before its event loop: the application's look and icon, the

@@ -1,7 +1,7 @@
 // comsetup's start-up exactly as the program does it (font configuration read ahead,
 // application object, the wizard with its mode page, shown), ending at the wizard's first
-// paint; the settings pages and hidden windows that follow it are built before the probe
-// ends, so that its peak memory counts them.
+// paint; the probe ends once the settings pages and hidden windows that follow it are
+// built, so that its peak memory counts them.
 #include "paint_watch.h"
 
 #include "app/comsetup_application.h"
@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     comsetup::FontConfigurationLoad fonts;
     comsetup::ComsetupApplication app(argc, argv);
     const auto windows = comsetup::StartProgram(app);
-    comsetup::bench::PaintWatch watch(&windows->Wizard());
+    comsetup::bench::PaintWatch watch(&windows->Wizard(),
+                                      [&windows] { return windows->RestBuilt(); });
     return app.exec();
 }
