@@ -11,6 +11,12 @@
 //   download_pacing_bench [--firmware 01.8|V6.5.0.7|both] [--runs N] [--load N]
 //                         [--spin-us N] [--guard-us N] [--pump on|off] [--worst N] [--sim PATH]
 //                         [--sim-watch spin|sleep] [--rt on|off] [--sim-rt on|off]
+//                         [--reference on|off]
+//
+// With --reference on, every download is followed by a replay of its bytes and pauses to a
+// fresh stand-in by a plain loop (write, then sleep to an absolute deadline with the same
+// clock primitives, guard and priority as the pacer): what the pseudo-terminal and the
+// stand-in make of exact pauses under the same load, without the program.
 //
 // The stand-in watches the line spinning by default (--sim-watch spin): a reader that sleeps
 // is woken tens to hundreds of microseconds after a byte arrives, and that noise, not the
@@ -18,6 +24,7 @@
 #include "tests/download/sim_process.h"
 
 #include "download/driver.h"
+#include "download/precise_clock.h"
 #include "download/setup_rules.h"
 #include "serial/comm.h"
 #include "serial/owner_pump.h"
@@ -29,12 +36,17 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <poll.h>
 #include <string>
 #include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 using namespace comsetup;
@@ -88,6 +100,10 @@ struct Samples {
     std::vector<double> localMs;  // the pacer's own measure of each Delay
 };
 
+// What the gaps are made of: from each write to the stand-in's stamp of that byte (both on the
+// monotonic clock), ms.
+using LineDelays = std::vector<double>;
+
 double Percentile(std::vector<double> v, double p) {
     if (v.empty()) {
         return 0.0;
@@ -104,6 +120,7 @@ struct RunFigures {
     double wallS = 0;
     double cpuS = 0;
     double statedS = 0;
+    std::vector<RecordingTrace::Event> events; // the download's sends and pauses
 };
 
 // Spinning child processes that keep the cores busy.
@@ -140,12 +157,14 @@ struct BenchOptions {
     int worst = 0;            // print the worst local overshoots
     bool simSpins = true;     // the stand-in stamps bytes by spinning, not sleeping
     bool simRealTime = false; // the stand-in runs at real-time priority (through chrt)
+    bool reference = false;   // replay each download's bytes and pauses by a plain loop
 };
 
-RunFigures RunOnce(const std::string& simProgram, const std::string& firmware,
-                   const BenchOptions& options, std::map<int, Samples>& byPause) {
-    RunFigures figures;
-    const std::string json = testing::TempPath("pacing-bench") + ".json";
+// A stand-in for one session, started as the options say; it writes its report to `json`.
+std::unique_ptr<testing::SimProcess> StartSim(const std::string& simProgram,
+                                              const std::string& firmware,
+                                              const BenchOptions& options,
+                                              const std::string& json) {
     std::vector<std::string> simArgs{"--firmware", firmware, "--off-time", "300",
                                      "--json",     json,     "--once",     "--quiet"};
     if (options.simSpins) {
@@ -158,7 +177,142 @@ RunFigures RunOnce(const std::string& simProgram, const std::string& firmware,
         simArgs.insert(simArgs.begin(), {"-f", "1", simProgram});
         program = "/usr/bin/chrt";
     }
-    testing::SimProcess sim(program, simArgs);
+    return std::make_unique<testing::SimProcess>(program, simArgs);
+}
+
+// The bytes the stand-in reported for its session, or null with the reason printed.
+nlohmann::json ReceivedBytes(testing::SimProcess& sim, const std::string& json) {
+    sim.WaitExit(std::chrono::seconds(10));
+    std::ifstream in(json);
+    const auto doc = nlohmann::json::parse(in, nullptr, false);
+    std::remove(json.c_str());
+    if (!doc.is_object() || !doc.contains("sessions") || doc["sessions"].empty()) {
+        std::fprintf(stderr, "no session report from the stand-in\n");
+        return nullptr;
+    }
+    return doc["sessions"][0]["received"];
+}
+
+// Pairs the sent bytes with the stand-in's received ones, in order, and adds the excess of
+// every gap over the pauses stated between its two bytes (and the pacer's own measure of
+// them), and each byte's line delay. False, with the reason printed, when the stand-in did
+// not get the same bytes.
+bool AddFarEndGaps(const nlohmann::json& received, const std::vector<RecordingTrace::Event>& events,
+                   std::map<int, Samples>& byPause, LineDelays& lineDelays) {
+    std::vector<std::uint8_t> sentBytes;
+    std::vector<std::int64_t> sentNs;
+    std::vector<int> statedBefore; // ms stated between the previous send and this one
+    std::vector<std::vector<double>> localBefore;
+    int stated = 0;
+    std::vector<double> local;
+    for (const auto& e : events) {
+        if (e.send) {
+            sentBytes.push_back(e.byte);
+            sentNs.push_back(e.startNs);
+            statedBefore.push_back(stated);
+            localBefore.push_back(local);
+            stated = 0;
+            local.clear();
+        } else {
+            stated += e.ms;
+            local.push_back(static_cast<double>(e.endNs - e.startNs) / 1e6 - e.ms);
+        }
+    }
+    if (!received.is_array() || received.size() != sentBytes.size()) {
+        std::fprintf(stderr, "sent %zu bytes, the stand-in received %zu\n", sentBytes.size(),
+                     received.is_array() ? received.size() : std::size_t{0});
+        return false;
+    }
+    for (std::size_t i = 0; i < sentBytes.size(); ++i) {
+        if (received[i]["byte"].get<int>() != sentBytes[i]) {
+            std::fprintf(stderr, "byte %zu differs\n", i);
+            return false;
+        }
+        lineDelays.push_back(
+            static_cast<double>(received[i]["t_us"].get<std::int64_t>() * 1000 - sentNs[i]) / 1e6);
+    }
+    for (std::size_t i = 1; i < sentBytes.size(); ++i) {
+        if (statedBefore[i] <= 0) {
+            continue; // back-to-back bytes: no pause between them
+        }
+        const double gapMs = static_cast<double>(received[i]["t_us"].get<std::int64_t>() -
+                                                 received[i - 1]["t_us"].get<std::int64_t>()) /
+                             1000.0;
+        Samples& s = byPause[statedBefore[i]];
+        s.excessMs.push_back(gapMs - statedBefore[i]);
+        for (double l : localBefore[i]) {
+            s.localMs.push_back(l);
+        }
+    }
+    return true;
+}
+
+// Writes the recorded bytes with the recorded pauses by a plain loop: the stand-in's session
+// sees the same line as in the download, without the program's path to the port.
+bool ReplayOnce(const std::string& simProgram, const std::string& firmware,
+                const BenchOptions& options, const std::vector<RecordingTrace::Event>& events,
+                std::map<int, Samples>& byPause, LineDelays& lineDelays) {
+    const std::string json = testing::TempPath("pacing-reference") + ".json";
+    const auto sim = StartSim(simProgram, firmware, options, json);
+    const int fd = ::open(sim->PtyPath().c_str(), O_RDWR | O_NOCTTY);
+    if (fd < 0) {
+        std::fprintf(stderr, "cannot open %s\n", sim->PtyPath().c_str());
+        return false;
+    }
+    termios raw{};
+    tcgetattr(fd, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(fd, TCSANOW, &raw);
+    // The stand-in's answers are read and dropped, so that its output never fills up.
+    std::atomic<bool> done{false};
+    std::thread drain([fd, &done] {
+        std::uint8_t buffer[256];
+        while (!done.load()) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 20) > 0 && ::read(fd, buffer, sizeof buffer) <= 0) {
+                break;
+            }
+        }
+    });
+    RequestPreciseWakeUps();
+    std::unique_ptr<RealTimePriority> priority;
+    if (options.pacer.realTimePriority) {
+        priority = std::make_unique<RealTimePriority>();
+    }
+    std::vector<RecordingTrace::Event> replayed;
+    for (const auto& e : events) {
+        const auto start = MonotonicNow();
+        if (e.send) {
+            if (::write(fd, &e.byte, 1) != 1) {
+                std::fprintf(stderr, "write to the stand-in failed\n");
+                break;
+            }
+            const auto written = MonotonicNow().count(); // stamped as the driver does
+            replayed.push_back({true, e.byte, 0, written, written});
+        } else {
+            SleepUntil(start + std::chrono::milliseconds(e.ms) + options.pacer.guard);
+            replayed.push_back({false, 0, e.ms, start.count(), MonotonicNow().count()});
+        }
+    }
+    priority.reset();
+    done = true;
+    drain.join();
+    ::close(fd);
+    return AddFarEndGaps(ReceivedBytes(*sim, json), replayed, byPause, lineDelays);
+}
+
+// The far-end figures of the downloads, and of their replays by a plain loop.
+struct FarEnd {
+    std::map<int, Samples> byPause;
+    LineDelays lineDelays;
+};
+
+RunFigures RunOnce(const std::string& simProgram, const std::string& firmware,
+                   const BenchOptions& options, FarEnd& downloads) {
+    RunFigures figures;
+    const std::string json = testing::TempPath("pacing-bench") + ".json";
+    const auto simProcess = StartSim(simProgram, firmware, options, json);
+    testing::SimProcess& sim = *simProcess;
     SetupValues values;
     values.portName = sim.PtyPath();
     values.useGateway = true; // the gateway adds the 3 + 200 groups
@@ -224,60 +378,44 @@ RunFigures RunOnce(const std::string& simProgram, const std::string& firmware,
         std::fprintf(stderr, "download ended: %s (%s)\n", OutcomeName(outcome),
                      progress.label.c_str());
     }
-    sim.WaitExit(std::chrono::seconds(10));
-    std::ifstream in(json);
-    const auto doc = nlohmann::json::parse(in, nullptr, false);
-    std::remove(json.c_str());
-    if (!doc.is_object() || doc["sessions"].empty()) {
-        std::fprintf(stderr, "no session report from the stand-in\n");
+    if (!AddFarEndGaps(ReceivedBytes(sim, json), trace.events, downloads.byPause,
+                       downloads.lineDelays)) {
         return figures;
     }
-    const auto& received = doc["sessions"][0]["received"];
-
-    // Pair the driver's sends with the stand-in's received bytes, in order.
-    std::vector<std::uint8_t> sentBytes;
-    std::vector<int> statedBefore; // ms stated between the previous send and this one
-    std::vector<std::vector<double>> localBefore;
-    int stated = 0;
-    std::vector<double> local;
-    for (const auto& e : trace.events) {
-        if (e.send) {
-            sentBytes.push_back(e.byte);
-            statedBefore.push_back(stated);
-            localBefore.push_back(local);
-            stated = 0;
-            local.clear();
-        } else {
-            stated += e.ms;
-            local.push_back(static_cast<double>(e.endNs - e.startNs) / 1e6 - e.ms);
-        }
-    }
-    if (received.size() != sentBytes.size()) {
-        std::fprintf(stderr, "sent %zu bytes, the stand-in received %zu\n", sentBytes.size(),
-                     received.size());
-        return figures;
-    }
-    for (std::size_t i = 0; i < sentBytes.size(); ++i) {
-        if (received[i]["byte"].get<int>() != sentBytes[i]) {
-            std::fprintf(stderr, "byte %zu differs\n", i);
-            return figures;
-        }
-    }
-    for (std::size_t i = 1; i < sentBytes.size(); ++i) {
-        if (statedBefore[i] <= 0) {
-            continue; // back-to-back bytes: no pause between them
-        }
-        const double gapMs = static_cast<double>(received[i]["t_us"].get<std::int64_t>() -
-                                                 received[i - 1]["t_us"].get<std::int64_t>()) /
-                             1000.0;
-        Samples& s = byPause[statedBefore[i]];
-        s.excessMs.push_back(gapMs - statedBefore[i]);
-        for (double l : localBefore[i]) {
-            s.localMs.push_back(l);
-        }
-    }
+    figures.events = std::move(trace.events);
     figures.ok = outcome == DownloadOutcome::Complete;
     return figures;
+}
+
+// Prints the far-end excess per stated pause and over all, and the line delays; returns the
+// number of short gaps.
+int PrintGapTable(const FarEnd& farEnd) {
+    const std::map<int, Samples>& byPause = farEnd.byPause;
+    std::printf("%8s %6s %8s %8s %8s %8s %6s | %8s %8s\n", "pause", "count", "median", "p99", "max",
+                "min", "short", "local md", "local99");
+    std::vector<double> all;
+    std::vector<double> allLocal;
+    int shortCount = 0;
+    for (const auto& [pause, s] : byPause) {
+        const int shortHere = static_cast<int>(
+            std::count_if(s.excessMs.begin(), s.excessMs.end(), [](double e) { return e < 0; }));
+        shortCount += shortHere;
+        all.insert(all.end(), s.excessMs.begin(), s.excessMs.end());
+        allLocal.insert(allLocal.end(), s.localMs.begin(), s.localMs.end());
+        std::printf("%8d %6zu %8.3f %8.3f %8.3f %8.3f %6d | %8.3f %8.3f\n", pause,
+                    s.excessMs.size(), Percentile(s.excessMs, 0.5), Percentile(s.excessMs, 0.99),
+                    Percentile(s.excessMs, 1.0), Percentile(s.excessMs, 0.0), shortHere,
+                    Percentile(s.localMs, 0.5), Percentile(s.localMs, 0.99));
+    }
+    std::printf("%8s %6zu %8.3f %8.3f %8.3f %8.3f %6d | %8.3f %8.3f\n", "all", all.size(),
+                Percentile(all, 0.5), Percentile(all, 0.99), Percentile(all, 1.0),
+                Percentile(all, 0.0), shortCount, Percentile(allLocal, 0.5),
+                Percentile(allLocal, 0.99));
+    const LineDelays& d = farEnd.lineDelays;
+    std::printf("from write to the stand-in's stamp: median %.3f, p99 %.3f, max %.3f ms "
+                "(%zu bytes)\n",
+                Percentile(d, 0.5), Percentile(d, 0.99), Percentile(d, 1.0), d.size());
+    return shortCount;
 }
 
 } // namespace
@@ -313,6 +451,8 @@ int main(int argc, char** argv) {
             options.simRealTime = v != "off";
         } else if (a == "--sim-watch") {
             options.simSpins = v != "sleep";
+        } else if (a == "--reference") {
+            options.reference = v != "off";
         } else {
             std::fprintf(stderr, "unknown option %s\n", a.c_str());
             return 2;
@@ -330,12 +470,20 @@ int main(int argc, char** argv) {
     };
     printLoad("before");
     const auto loadPids = StartLoad(load);
-    std::map<int, Samples> byPause;
+    FarEnd downloads;
+    FarEnd reference;
     double wall = 0, cpu = 0, stated = 0;
     int good = 0;
     for (int r = 0; r < runs; ++r) {
         for (const auto& firmware : firmwares) {
-            const RunFigures f = RunOnce(simProgram, firmware, options, byPause);
+            const RunFigures f = RunOnce(simProgram, firmware, options, downloads);
+            // After the download, whose pacer held this thread at real-time priority: a
+            // stand-in started from it would inherit that priority.
+            if (options.reference && f.ok &&
+                !ReplayOnce(simProgram, firmware, options, f.events, reference.byPause,
+                            reference.lineDelays)) {
+                std::fprintf(stderr, "the reference replay failed\n");
+            }
             std::printf("run %d firmware %-8s %s: %.3f s (stated pauses %.3f s, +%.3f s), CPU "
                         "%.3f s = %.2f%% of one core\n",
                         r + 1, firmware.c_str(), f.ok ? "complete" : "FAILED", f.wallS, f.statedS,
@@ -352,26 +500,14 @@ int main(int argc, char** argv) {
 
     std::printf("\nexcess of the gap seen by the stand-in over the stated pause (ms)%s\n",
                 load > 0 ? " with busy cores" : "");
-    std::printf("%8s %6s %8s %8s %8s %8s %6s | %8s %8s\n", "pause", "count", "median", "p99", "max",
-                "min", "short", "local md", "local99");
-    std::vector<double> all;
-    std::vector<double> allLocal;
-    int shortCount = 0;
-    for (const auto& [pause, s] : byPause) {
-        const int shortHere = static_cast<int>(
-            std::count_if(s.excessMs.begin(), s.excessMs.end(), [](double e) { return e < 0; }));
-        shortCount += shortHere;
-        all.insert(all.end(), s.excessMs.begin(), s.excessMs.end());
-        allLocal.insert(allLocal.end(), s.localMs.begin(), s.localMs.end());
-        std::printf("%8d %6zu %8.3f %8.3f %8.3f %8.3f %6d | %8.3f %8.3f\n", pause,
-                    s.excessMs.size(), Percentile(s.excessMs, 0.5), Percentile(s.excessMs, 0.99),
-                    Percentile(s.excessMs, 1.0), Percentile(s.excessMs, 0.0), shortHere,
-                    Percentile(s.localMs, 0.5), Percentile(s.localMs, 0.99));
+    const int shortCount = PrintGapTable(downloads);
+    if (options.reference) {
+        std::printf("\nthe same bytes and pauses written by a plain loop (write, absolute sleep), "
+                    "to a fresh stand-in after each download\n");
+        const int referenceShort = PrintGapTable(reference);
+        std::printf("short pauses: %d in the downloads, %d in the plain loop's replays\n",
+                    shortCount, referenceShort);
     }
-    std::printf("%8s %6zu %8.3f %8.3f %8.3f %8.3f %6d | %8.3f %8.3f\n", "all", all.size(),
-                Percentile(all, 0.5), Percentile(all, 0.99), Percentile(all, 1.0),
-                Percentile(all, 0.0), shortCount, Percentile(allLocal, 0.5),
-                Percentile(allLocal, 0.99));
     std::printf("\n%d of %d downloads complete; short pauses: %d\n", good,
                 runs * static_cast<int>(firmwares.size()), shortCount);
     std::printf("total %.3f s for %.3f s of stated pauses (+%.3f s, %.3f%%); process CPU %.3f s "
