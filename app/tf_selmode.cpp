@@ -100,8 +100,6 @@ TF_selmode::TF_selmode(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
                  {ui->Image2, "mode_point_to_point"},
                  {ui->Image3, "mode_point_to_multipoint"}},
                 devicePixelRatioF());
-    comsetup::ShowTextWithoutChoice(ui->cb_com, QStringLiteral("COM1"));
-    comsetup::ForgetChoiceWhenTyped(ui->cb_com);
 
     connect(ui->Button1, &QPushButton::clicked, this,
             [this] { comsetup::RunReporting([this] { Button1Click(ui->Button1); }); });
@@ -127,9 +125,13 @@ void TF_selmode::BuildSettingsPages() {
                 devicePixelRatioF());
     for (TRangeEdit* field : findChildren<TRangeEdit*>())
         field->SetColor(Qt::white);
+    // The port box, shown only on these pages, gets its line edit (the window's first text
+    // field, which is costly to build) only now.
+    ui->cb_com->setEditable(true);
+    comsetup::ShowTextWithoutChoice(ui->cb_com, QStringLiteral("COM1"));
     comsetup::ShowTextWithoutChoice(ui->cb_br, QStringLiteral("9600"));
     comsetup::ShowTextWithoutChoice(ui->ComboBox3, QStringLiteral("8"));
-    for (QComboBox* box : {ui->cb_br, ui->ComboBox3})
+    for (QComboBox* box : {ui->cb_com, ui->cb_br, ui->ComboBox3})
         comsetup::ForgetChoiceWhenTyped(box);
     connect(ui->cb_broadcast, &QCheckBox::toggled, this,
             [this] { cb_broadcastClick(ui->cb_broadcast); });
