@@ -152,7 +152,7 @@ TEST_F(WizardBuiltInTwoSteps, ASettingsPageAskedForBeforeThePaintIsBuiltThere) {
     ExpectSettingsPage(2);
     EXPECT_EQ(W().cb_com->itemText(9), "/dev/ttyS7");
     EXPECT_EQ(M().cb_com->itemText(9), "/dev/ttyS7");
-    // The first paint finds nothing left to build, and the page stays as it is.
+    // Painted afterwards, the page stays as it is.
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&windows_->Wizard()));
     QCoreApplication::processEvents();
     ExpectSettingsPage(2);
