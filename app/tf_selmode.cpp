@@ -189,11 +189,11 @@ void TF_selmode::FormShow(QObject* /*Sender*/) {
 void TF_selmode::upd_stat_wiz() {
     const int page = stat_wiz;
     const bool settings = page > 0;
-    if (settings)
-        BuildSettingsPages();
     ui->pan_mode->setVisible(page == 0);
     if (settingsBuilt_)
         ShowSettingsPage(page);
+    else if (settings)
+        BuildSettingsPages(); // and shows this page's controls
     if (settings) {
         ui->Label8->setVisible(true);
         ui->cb_com->setVisible(true);

@@ -14,9 +14,9 @@
 //                         [--reference on|off]
 //
 // With --reference on, every download is followed by a replay of its bytes and pauses to a
-// fresh stand-in by a plain loop (write, then sleep to an absolute deadline with the same
-// clock primitives, guard and priority as the pacer): what the pseudo-terminal and the
-// stand-in make of exact pauses under the same load, without the program.
+// fresh stand-in by a plain loop (write, then the download core's pacer without the owner
+// pump: the same sleeps, guard and priority): what the pseudo-terminal and the stand-in make
+// of exact pauses under the same load, without the program.
 //
 // The stand-in watches the line spinning by default (--sim-watch spin): a reader that sleeps
 // is woken tens to hundreds of microseconds after a byte arrives, and that noise, not the
@@ -24,7 +24,7 @@
 #include "tests/download/sim_process.h"
 
 #include "download/driver.h"
-#include "download/precise_clock.h"
+#include "download/pacer.h"
 #include "download/setup_rules.h"
 #include "serial/comm.h"
 #include "serial/owner_pump.h"
@@ -103,6 +103,12 @@ struct Samples {
 // What the gaps are made of: from each write to the stand-in's stamp of that byte (both on the
 // monotonic clock), ms.
 using LineDelays = std::vector<double>;
+
+// The far-end figures of the downloads, and of their replays by a plain loop.
+struct FarEnd {
+    std::map<int, Samples> byPause;
+    LineDelays lineDelays;
+};
 
 double Percentile(std::vector<double> v, double p) {
     if (v.empty()) {
@@ -198,7 +204,7 @@ nlohmann::json ReceivedBytes(testing::SimProcess& sim, const std::string& json) 
 // them), and each byte's line delay. False, with the reason printed, when the stand-in did
 // not get the same bytes.
 bool AddFarEndGaps(const nlohmann::json& received, const std::vector<RecordingTrace::Event>& events,
-                   std::map<int, Samples>& byPause, LineDelays& lineDelays) {
+                   FarEnd& farEnd) {
     std::vector<std::uint8_t> sentBytes;
     std::vector<std::int64_t> sentNs;
     std::vector<int> statedBefore; // ms stated between the previous send and this one
@@ -228,7 +234,7 @@ bool AddFarEndGaps(const nlohmann::json& received, const std::vector<RecordingTr
             std::fprintf(stderr, "byte %zu differs\n", i);
             return false;
         }
-        lineDelays.push_back(
+        farEnd.lineDelays.push_back(
             static_cast<double>(received[i]["t_us"].get<std::int64_t>() * 1000 - sentNs[i]) / 1e6);
     }
     for (std::size_t i = 1; i < sentBytes.size(); ++i) {
@@ -238,7 +244,7 @@ bool AddFarEndGaps(const nlohmann::json& received, const std::vector<RecordingTr
         const double gapMs = static_cast<double>(received[i]["t_us"].get<std::int64_t>() -
                                                  received[i - 1]["t_us"].get<std::int64_t>()) /
                              1000.0;
-        Samples& s = byPause[statedBefore[i]];
+        Samples& s = farEnd.byPause[statedBefore[i]];
         s.excessMs.push_back(gapMs - statedBefore[i]);
         for (double l : localBefore[i]) {
             s.localMs.push_back(l);
@@ -251,7 +257,7 @@ bool AddFarEndGaps(const nlohmann::json& received, const std::vector<RecordingTr
 // sees the same line as in the download, without the program's path to the port.
 bool ReplayOnce(const std::string& simProgram, const std::string& firmware,
                 const BenchOptions& options, const std::vector<RecordingTrace::Event>& events,
-                std::map<int, Samples>& byPause, LineDelays& lineDelays) {
+                FarEnd& farEnd) {
     const std::string json = testing::TempPath("pacing-reference") + ".json";
     const auto sim = StartSim(simProgram, firmware, options, json);
     const int fd = ::open(sim->PtyPath().c_str(), O_RDWR | O_NOCTTY);
@@ -274,38 +280,28 @@ bool ReplayOnce(const std::string& simProgram, const std::string& firmware,
             }
         }
     });
-    RequestPreciseWakeUps();
-    std::unique_ptr<RealTimePriority> priority;
-    if (options.pacer.realTimePriority) {
-        priority = std::make_unique<RealTimePriority>();
-    }
+    // The download core's own pacer, without the owner pump: its sleeps, guard and priority.
+    RealPacer pacer(nullptr, options.pacer);
     std::vector<RecordingTrace::Event> replayed;
     for (const auto& e : events) {
-        const auto start = MonotonicNow();
         if (e.send) {
             if (::write(fd, &e.byte, 1) != 1) {
                 std::fprintf(stderr, "write to the stand-in failed\n");
                 break;
             }
-            const auto written = MonotonicNow().count(); // stamped as the driver does
+            const auto written = pacer.Now().count(); // stamped as the driver does
             replayed.push_back({true, e.byte, 0, written, written});
         } else {
-            SleepUntil(start + std::chrono::milliseconds(e.ms) + options.pacer.guard);
-            replayed.push_back({false, 0, e.ms, start.count(), MonotonicNow().count()});
+            const auto start = pacer.Now().count();
+            pacer.Delay(e.ms);
+            replayed.push_back({false, 0, e.ms, start, pacer.Now().count()});
         }
     }
-    priority.reset();
     done = true;
     drain.join();
     ::close(fd);
-    return AddFarEndGaps(ReceivedBytes(*sim, json), replayed, byPause, lineDelays);
+    return AddFarEndGaps(ReceivedBytes(*sim, json), replayed, farEnd);
 }
-
-// The far-end figures of the downloads, and of their replays by a plain loop.
-struct FarEnd {
-    std::map<int, Samples> byPause;
-    LineDelays lineDelays;
-};
 
 RunFigures RunOnce(const std::string& simProgram, const std::string& firmware,
                    const BenchOptions& options, FarEnd& downloads) {
@@ -378,8 +374,7 @@ RunFigures RunOnce(const std::string& simProgram, const std::string& firmware,
         std::fprintf(stderr, "download ended: %s (%s)\n", OutcomeName(outcome),
                      progress.label.c_str());
     }
-    if (!AddFarEndGaps(ReceivedBytes(sim, json), trace.events, downloads.byPause,
-                       downloads.lineDelays)) {
+    if (!AddFarEndGaps(ReceivedBytes(sim, json), trace.events, downloads)) {
         return figures;
     }
     figures.events = std::move(trace.events);
@@ -480,8 +475,7 @@ int main(int argc, char** argv) {
             // After the download, whose pacer held this thread at real-time priority: a
             // stand-in started from it would inherit that priority.
             if (options.reference && f.ok &&
-                !ReplayOnce(simProgram, firmware, options, f.events, reference.byPause,
-                            reference.lineDelays)) {
+                !ReplayOnce(simProgram, firmware, options, f.events, reference)) {
                 std::fprintf(stderr, "the reference replay failed\n");
             }
             std::printf("run %d firmware %-8s %s: %.3f s (stated pauses %.3f s, +%.3f s), CPU "
