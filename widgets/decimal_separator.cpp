@@ -21,9 +21,11 @@ std::optional<QChar>& Override() {
     return separator;
 }
 
+#if !defined(Q_OS_WIN)
 QChar FirstOr(const QString& text, QChar fallback) {
     return text.isEmpty() ? fallback : text.front();
 }
+#endif
 
 QChar SystemSeparator() {
 #if defined(Q_OS_WIN)

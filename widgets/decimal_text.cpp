@@ -1,13 +1,21 @@
 // Decimal texts of the numeric entry field (see decimal_text.h).
 //
 // Conversions go through std::from_chars / std::to_chars, which ignore the C locale, so
-// the separator passed in is the only one that counts.
+// the separator passed in is the only one that counts (but for reading a long double with
+// MinGW, below).
 #include "widgets/decimal_text.h"
 
 #include <charconv>
 #include <cmath>
+#if defined(__MINGW32__)
+#include <algorithm>
+#include <cerrno>
+#include <clocale>
+#include <cstdlib>
+#endif
 #include <string>
 #include <system_error>
+#include <utility>
 
 namespace comsetup {
 namespace {
@@ -71,6 +79,28 @@ std::string Fixed(const std::string& digits, int exponent, char separator) {
     return fraction.empty() ? integer : integer + separator + fraction;
 }
 
+// The value of a plain C-locale number text ("-12.5e3"); nullopt when it does not all
+// read or is out of range.
+std::optional<long double> ReadLongDouble(std::string text) {
+    long double value = 0;
+#if defined(__MINGW32__)
+    // MinGW's libstdc++ reads a long double through from_chars with a double's precision
+    // only ("1.5e-1" is not 0.15L there); its strtold is exact, and reads the C locale's
+    // decimal point.
+    std::replace(text.begin(), text.end(), '.', *std::localeconv()->decimal_point);
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtold(text.c_str(), &end);
+    if (errno == ERANGE || end != text.c_str() + text.size())
+        return std::nullopt;
+#else
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size())
+        return std::nullopt;
+#endif
+    return value;
+}
+
 } // namespace
 
 std::optional<long double> ParseReal(std::string_view s, char separator) {
@@ -113,10 +143,8 @@ std::optional<long double> ParseReal(std::string_view s, char separator) {
         ++i;
     if (i != s.size())
         return std::nullopt;
-    long double value = 0;
-    const auto result = std::from_chars(normal.data(), normal.data() + normal.size(), value);
-    if (result.ec != std::errc() || result.ptr != normal.data() + normal.size() ||
-        !std::isfinite(value))
+    const std::optional<long double> value = ReadLongDouble(std::move(normal));
+    if (!value || !std::isfinite(*value))
         return std::nullopt;
     return value;
 }
