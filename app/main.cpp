@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/comsetup_application.h"
 #include "app/font_configuration.h"
+#include "app/parent_console.h"
 #include "app/startup.h"
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 int main(int argc, char** argv) {
     if (const auto answer =
             comsetup::AnswerWithoutWindow(std::vector<std::string>(argv + 1, argv + argc))) {
+        comsetup::WriteToParentConsole();
         std::fputs(answer->out.c_str(), stdout);
         return answer->exitCode;
     }
