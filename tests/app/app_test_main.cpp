@@ -6,14 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QByteArray>
+
 #include <cstdlib>
 #include <string>
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     for (int n = 1; n <= 9; ++n) {
         const std::string name = "COMSETUP_COM" + std::to_string(n);
-        setenv(name.c_str(), ("/nonexistent/comsetup-test-com" + std::to_string(n)).c_str(), 1);
+        qputenv(name.c_str(), QByteArray("/nonexistent/comsetup-test-com") + QByteArray::number(n));
     }
     comsetup::ComsetupApplication app(argc, argv);
     comsetup::ApplyApplicationLook(app);

@@ -19,7 +19,8 @@
 #include <optional>
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     if (argc != 2 || (std::strcmp(argv[1], "ahead") != 0 && std::strcmp(argv[1], "on-demand") != 0))
         return 2;
     const bool ahead = std::strcmp(argv[1], "ahead") == 0;
