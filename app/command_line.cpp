@@ -11,9 +11,14 @@ const char kHelp[] =
     "setup menu after it is switched off and on.\n"
     "  -h, --help   print this help and exit\n"
     "  --version    print the version and exit\n"
+#ifdef _WIN32
+    "The COM port is the system's name (COM3, COM12); comsetup-cli list-ports shows them.\n"
+    "From a console, comsetup-cli runs the same download.\n";
+#else
     "COM1..COM9 open /dev/ttyS0..8 unless COMSETUP_COMn names another device. A user who\n"
     "may not open a port is told to join the group dialout. Without a display, comsetup-cli\n"
     "runs the same download.\n";
+#endif
 
 } // namespace
 

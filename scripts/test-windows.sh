@@ -1,35 +1,54 @@
 #!/usr/bin/env bash
-# Builds the Qt-free parts for 64-bit Windows with MinGW-w64 (build-mingw/) and proves them
-# under Wine on this Linux machine:
-#   1. the serial, download and CLI tests, the serial ones against COM ports mapped to
-#      pseudo-terminals (COM5<->COM6 wired together, COM7 never read, COM8 hangs up);
+# Builds comsetup for 64-bit Windows with MinGW-w64 (build-mingw/: the wizard comsetup.exe,
+# comsetup-cli.exe and the tests) against the Qt kit of scripts/build-qt-windows.sh (built
+# into its cache when missing, about 35 minutes), and proves them under Wine on this Linux
+# machine:
+#   1. the serial, download, CLI, numeric field and program tests, the windows on Qt's
+#      offscreen platform, the serial ones against COM ports mapped to pseudo-terminals
+#      (COM5<->COM6 wired together, COM7 never read, COM8 hangs up);
 #   2. a full download by comsetup-cli.exe against comsetup-sim (Linux side) on COM9, which
 #      must end "Setup Complete" with the stand-in's decoded configuration as given;
-#   3. the failures: a missing port, and a line that vanishes mid-download.
-# Wine lacks modem lines on a pseudo-terminal: tests/windows/ptymodem.c (LD_PRELOAD, this
-# harness only) answers them. Installs what is missing with apt-get (Debian 12).
+#   3. the failures: a missing port, and a line that vanishes mid-download;
+#   4. a full download by the wizard, comsetup.exe on Xvfb driven by real clicks and key
+#      presses (tests/windows/wizard_download.sh).
+# The machine's own serial devices, which Wine maps to COM names by itself, are unmapped in
+# the test prefix; COM1 is a plain file there. Wine lacks modem lines on a pseudo-terminal:
+# tests/windows/ptymodem.c (LD_PRELOAD, this harness only) answers them. Installs what is
+# missing with apt-get.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine wine64 googletest gcc libc6-dev
+bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine wine64 googletest gcc libc6-dev \
+  tesseract-ocr tesseract-ocr-eng fonts-wine
+COMSETUP_QT_MINGW_KIT=$(bash scripts/build-qt-windows.sh | tail -1)
+export COMSETUP_QT_MINGW_KIT
 
-# The stand-in is a Linux program: from the default build (built here when missing).
+# The stand-in is a Linux program, and the pictures are drawn by a host program: both from
+# the default build (built here when missing).
 sim=$root/build/sim/comsetup-sim
-if [ ! -x "$sim" ]; then
+if [ ! -x "$sim" ] || [ ! -x build/app/comsetup_picture_generator ]; then
   cmake --preset default >/dev/null
-  cmake --build --preset default --target comsetup-sim
+  cmake --build --preset default --target comsetup-sim comsetup_picture_generator
 fi
 
 export WINEDEBUG=-all
 export WINEPREFIX=${COMSETUP_WINEPREFIX:-$root/build-mingw/wine-prefix}
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer prompts
+# Wine passes no QT_* variable to a Windows program but gives it WINEQT_* as QT_*.
+# A failing Qt start prints its reason instead of opening a message box that waits for ever.
+export WINEQT_FORCE_STDERR_LOGGING=1
 mkdir -p build-mingw
 harness=$root/build-mingw/wine-harness
 rm -rf "$harness"
 mkdir -p "$harness"
 gcc -O2 -Wall -Wextra -shared -fPIC -o "$harness/ptymodem.so" tests/windows/ptymodem.c -ldl
 gcc -O2 -Wall -Wextra -o "$harness/ptylink" tests/windows/ptylink.c
+
+pids=()
+# shellcheck source=../tests/windows/harness.sh
+source tests/windows/harness.sh
+start_xvfb
 
 # One warm wineserver for everything; its output (it can be long once a pty closes) goes to a
 # file, and nothing of Wine's keeps this script's output open.
@@ -42,7 +61,10 @@ wineserver -p >"$harness/wineserver.log" 2>&1 </dev/null &
 # Wine's own services start with the first program and outlive it: started here, they hold
 # a log file open rather than the output of a test run, which would then never end.
 wine cmd.exe /c exit >"$harness/warm-up.log" 2>&1 </dev/null || true
-pids=()
+# At that start Wine gave the machine's serial devices (/dev/ttyS*, ttyUSB*, ttyACM*), which
+# may be real ports, the first free COM names (COM1 for /dev/ttyS0): their links go, so such a
+# name opens as a device that is not a serial port, and the harness maps its own below.
+rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wineserver -k >/dev/null 2>&1 || true
@@ -55,7 +77,14 @@ cmake --build --preset mingw
 setsid "$harness/ptylink" "$harness" >"$harness/ptylink.out" 2>&1 </dev/null &
 pids+=($!)
 for _ in $(seq 50); do grep -q ready "$harness/ptylink.out" 2>/dev/null && break; sleep 0.1; done
-map() { ln -sfn "$2" "$WINEPREFIX/dosdevices/$1"; }
+for link in "$WINEPREFIX"/dosdevices/com[0-9]*; do # none of the machine's own is left
+  [ -L "$link" ] || continue
+  echo "FAILED: $(basename "$link") is mapped to $(readlink "$link") in the test prefix"
+  exit 1
+done
+# COM1, the program's default port, is a plain file on every machine: not a serial port.
+touch "$harness/not-a-port"
+map com1 "$harness/not-a-port"
 map com5 "$harness/pair-a"
 map com6 "$harness/pair-b"
 map com7 "$harness/stall"
@@ -63,19 +92,16 @@ map com8 "$harness/hangup"
 export COMSETUP_TEST_COM_PAIR=COM5,COM6 COMSETUP_TEST_COM_STALL=COM7 COMSETUP_TEST_COM_HANGUP=COM8
 
 echo "== Windows tests under Wine"
+# Qt's offscreen platform on Windows reads its fonts from one folder: there, the family that
+# the windows get on Linux (DejaVu Sans, its condensed faces too), so captions measure alike.
+mkdir -p "$harness/fonts"
+ln -s /usr/share/fonts/truetype/dejavu/DejaVuSans{,-Bold,-Oblique,-BoldOblique}.ttf \
+  /usr/share/fonts/truetype/dejavu/DejaVuSansCondensed{,-Bold,-Oblique,-BoldOblique}.ttf \
+  "$harness/fonts/"
 # One at a time: the COM port tests share their ports, and Wine does not open them exclusively.
-LD_PRELOAD=$harness/ptymodem.so ctest --preset mingw -j1
+WINEQT_QPA_PLATFORM=offscreen WINEQT_QPA_FONTDIR="Z:${harness//\//\\}\\fonts" \
+  LD_PRELOAD=$harness/ptymodem.so ctest --preset mingw -j1
 
-# A stand-in on COM9; waits until its link exists.
-start_sim() {  # name, extra stand-in options...
-  local name=$1
-  shift
-  setsid "$sim" --firmware 01.8 --link "$harness/$name" --off-time 2000 --once --quiet \
-    --json "$harness/$name.json" "$@" >"$harness/$name.out" 2>&1 </dev/null &
-  pids+=($!)
-  for _ in $(seq 50); do [ -e "$harness/$name" ] && break; sleep 0.1; done
-  map com9 "$harness/$name"
-}
 cli() {  # runs comsetup-cli.exe under Wine with the shim; prints its exit code last
   local rc=0
   LD_PRELOAD=$harness/ptymodem.so wine build-mingw/cli/comsetup-cli.exe "$@" \
@@ -115,5 +141,8 @@ rc=$(cli download --port COM9 --plain)
 [ "$rc" = 1 ] || fail "exit code $rc, not 1 (error on setup)"
 grep -q "ERROR ON SETUP" "$harness/cli.out" || fail "no ERROR ON SETUP"
 grep -q "(Error: " "$harness/cli.err" || fail "the cause is not reported with its code"
+
+# shellcheck source=../tests/windows/wizard_download.sh
+source tests/windows/wizard_download.sh
 
 echo "Windows build: every test passed under Wine"

@@ -4,7 +4,9 @@
 #      comsetup_serial_roundtrip.exe under Wine (Win32 backend, COM10) and the Linux build
 #      (POSIX backend) against the same pty echo, in interleaved rounds;
 #   2. far-end pauses of full comsetup-cli.exe downloads: comsetup-sim --spin stamps each byte
-#      as it arrives; near-end pauses from the download's own trace.
+#      as it arrives; near-end pauses from the download's own trace;
+#   3. the same far-end pauses of full downloads by the wizard, comsetup.exe on Xvfb driven
+#      as tests/windows/wizard_download.sh drives it (Point to Point, IP 192.168.1.77).
 # Each figure line carries the load average at the time. Needs what scripts/test-windows.sh
 # installs and builds (run it first once).
 #   bash bench/wine/measure.sh [ROUNDS] [DOWNLOADS] [EXCHANGES]
@@ -16,7 +18,8 @@ downloads=${2:-3}
 exchanges=${3:-2000}
 
 cmake --build build --target comsetup_serial_roundtrip comsetup_far_end_pauses comsetup-sim >/dev/null
-cmake --build --preset mingw --target comsetup_serial_roundtrip comsetup-cli >/dev/null
+export COMSETUP_QT_MINGW_KIT=${COMSETUP_QT_MINGW_KIT:-$(bash scripts/build-qt-windows.sh --key)}
+cmake --build --preset mingw --target comsetup_serial_roundtrip comsetup-cli comsetup >/dev/null
 
 export WINEDEBUG=-all
 export WINEPREFIX=${COMSETUP_WINEPREFIX:-$root/build-mingw/wine-prefix}
@@ -33,8 +36,14 @@ cleanup() {
   wineserver -k >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
+harness=$h
+sim=$root/build/sim/comsetup-sim
+# shellcheck source=../../tests/windows/harness.sh
+source tests/windows/harness.sh
+start_xvfb
 wineserver -p >"$h/wineserver.log" 2>&1 </dev/null &
 wine cmd.exe /c exit >"$h/warm-up.log" 2>&1 </dev/null || true
+rm -f "$WINEPREFIX"/dosdevices/com[0-9]* # none of the machine's own serial devices
 # This prefix's server (it detaches): the one working in the prefix's server folder
 # (server-DEV-INODE of the prefix).
 serverdir=$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))
@@ -94,4 +103,13 @@ for d in $(seq "$downloads"); do
     "$h/$name-trace.txt" | sort -g | awk '{ v[NR] = $1; if ($1 < 0) s++ }
       END { printf "near end: pauses %d short %d excess median %.3f ms p99 %.3f ms max %.3f ms\n",
             NR, s, v[int((NR - 1) * 0.5 + 1.5)], v[int((NR - 1) * 0.99 + 1.5)], v[NR] }'
+done
+
+echo "== Far-end pauses, $downloads full downloads by the wizard comsetup.exe, comsetup-sim --spin"
+for d in $(seq "$downloads"); do
+  # shellcheck source=../../tests/windows/wizard_download.sh
+  COMSETUP_WIZARD_SIM_OPTIONS=--spin source tests/windows/wizard_download.sh >"$h/wizard-$d.out"
+  echo "wizard download $d: $(tail -1 "$h/wizard-$d.out")  load $(load)"
+  build/bench/cli/comsetup_far_end_pauses "$h/wizard-converter.json" 01.8 download \
+    --mode point-to-point --ip 192.168.1.77 --peer 192.168.1.201 || true
 done
