@@ -14,6 +14,7 @@
 #include <QShowEvent>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 std::atomic<bool> CancelSetup{false};
@@ -36,8 +37,14 @@ Tfprog::Tfprog(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Tfpro
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(265, 128);
+    formSize_ = QSize(265, 128);
+    setFixedSize(formSize_);
     setModal(false);
+    for (QWidget* below :
+         std::initializer_list<QWidget*>{ui->BtnCancel, ui->btnOK, ui->BtnLog, ui->LabelPort,
+                                         ui->LabelWakeUp, ui->ProgressBar1, ui->LabelTimeLeft})
+        belowDetail_.emplace_back(below, below->y());
+    ui->LabelDetail->hide();
     ui->BtnCancel->setIcon(Glyph(QStringLiteral("glyph_cancel")));
     ui->btnOK->setIcon(Glyph(QStringLiteral("glyph_ok")));
     connect(ui->btnOK, &QPushButton::clicked, this, [this] { btnOKClick(ui->btnOK); });
@@ -103,6 +110,33 @@ void Tfprog::Refresh() {
 }
 
 Tfprog::~Tfprog() = default;
+
+void Tfprog::SetText(const QString& text) {
+    ui->Label2->setText(text);
+    LayOutDetail();
+}
+
+void Tfprog::SetDetail(const QString& text) {
+    ui->LabelDetail->setText(text);
+    LayOutDetail();
+}
+
+void Tfprog::LayOutDetail() {
+    // The detail starts on the line after the progress text's last one; what lies below it
+    // moves down only as far as a long detail needs, so an empty one leaves the form's layout.
+    QLabel* detail = ui->LabelDetail;
+    const QString text = detail->text();
+    const int textLines = static_cast<int>(ui->Label2->text().count('\n')) + 1;
+    const int top = ui->Label2->y() + textLines * ui->Label2->fontMetrics().lineSpacing() + 1;
+    const int height = text.isEmpty() ? 0 : detail->heightForWidth(detail->width());
+    detail->setGeometry(detail->x(), top, detail->width(), height);
+    detail->setVisible(height > 0);
+    const int firstBelow = belowDetail_.front().second;
+    const int shift = height > 0 ? std::max(0, top + height + 2 - firstBelow) : 0;
+    for (const auto& [widget, formTop] : belowDetail_)
+        widget->move(widget->x(), formTop + shift);
+    setFixedSize(formSize_.width(), formSize_.height() + shift);
+}
 
 void Tfprog::btnOKClick(QObject* /*Sender*/) {
     close();

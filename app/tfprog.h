@@ -2,8 +2,10 @@
 // it has ended. Not modal: the wizard stays usable while it is shown. Esc presses "Cancel"
 // while it is visible; closing the dialog hides it without cancelling anything.
 //
-// Below the buttons: the port in use with the seconds left of the wake-up wait, and a bar
-// with the time left from the script's planned durations. "Log" shows the monitor window.
+// Below the progress text, a line of detail: a Cancel still pending, or why the download
+// ended as it did; the dialog grows downwards to show it whole. Below the buttons: the port
+// in use with the seconds left of the wake-up wait, and a bar with the time left from the
+// script's planned durations. "Log" shows the monitor window.
 #pragma once
 
 #include "download/views.h"
@@ -14,6 +16,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QTimer;
 
@@ -31,6 +35,11 @@ public:
     ~Tfprog() override;
 
     Ui::Tfprog& Form() { return *ui; }
+
+    // Label2, the progress text.
+    void SetText(const QString& text);
+    // The line below the progress text ("" hides it).
+    void SetDetail(const QString& text);
 
     using Clock = std::function<std::chrono::nanoseconds()>;
     // The clock the figures move with between reports (the download's pacer clock; tests
@@ -59,7 +68,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void LayOutDetail();
+
     std::unique_ptr<Ui::Tfprog> ui;
+    QSize formSize_;
+    std::vector<std::pair<QWidget*, int>> belowDetail_; // and their tops in the form
     Clock clock_;
     QTimer* ticker_;
     comsetup::DownloadProgress progress_;

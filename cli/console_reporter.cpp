@@ -60,6 +60,14 @@ void ConsoleReporter::SetText(const std::string& text) {
     }
 }
 
+void ConsoleReporter::SetDetail(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    detail_ = text;
+    if (!finished_ && !text.empty()) {
+        PlainLocked("  " + OneLine(text));
+    }
+}
+
 void ConsoleReporter::ShowCancel(bool visible) {
     // A download clears its cancel flag as it starts: an interrupt that came before that
     // still counts.

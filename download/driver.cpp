@@ -144,14 +144,30 @@ void SetupDownload::Finish(std::string_view text) {
     ctx_.progress.SetText(std::string(text));
     ctx_.progress.ShowCancel(false);
     ctx_.progress.ShowOk(true);
+    ctx_.progress.SetDetail(cause_);
+}
+
+DownloadOutcome SetupDownload::EndWith(DownloadOutcome outcome, std::string_view text,
+                                       std::string_view cause) {
+    cause_ = std::string(cause);
+    Finish(text);
+    ctx_.monitor.Add(cause_);
+    return outcome;
 }
 
 DownloadOutcome SetupDownload::FailWith(std::string_view cause) {
-    cause_ = std::string(cause);
-    Finish(kTextErrorOnSetup);
-    ctx_.monitor.Add(cause_);
+    EndWith(DownloadOutcome::ErrorOnSetup, kTextErrorOnSetup, cause);
     ctx_.progress.BringToFront();
     return DownloadOutcome::ErrorOnSetup;
+}
+
+void SetupDownload::NoteCancel() {
+    if (cancelNoted_ || !ctx_.cancelSetup.load()) {
+        return;
+    }
+    cancelNoted_ = true;
+    ctx_.progress.SetDetail(
+        std::string(restart_ == RestartEnd::Answered ? kTextCancelTooLate : kTextCancelPending));
 }
 
 void SetupDownload::PreparePort(const std::string& portName) {
@@ -284,6 +300,7 @@ void SetupDownload::ReadBanner() {
     Report(DownloadPhase::BannerPause);
     Delay(kBannerPauseMs);
     progress_.plannedDoneMs += kBannerPauseMs;
+    NoteCancel();
 
     ctx_.progress.SetText(std::string(kTextSetupInProgress));
     EchoReceived();
@@ -312,9 +329,10 @@ void SetupDownload::RestartWait() {
             ctx_.pacer.ProcessMessages();
         }
     }
-    restart_ = waitState_ == 1    ? RestartEnd::Answered
-               : waitState_ == -1 ? RestartEnd::TimedOut
-                                  : RestartEnd::Cancelled;
+    // A Cancel in the pass that also passed the limit still counts as the user's.
+    restart_ = waitState_ == 1           ? RestartEnd::Answered
+               : ctx_.cancelSetup.load() ? RestartEnd::Cancelled
+                                         : RestartEnd::TimedOut;
 }
 
 void SetupDownload::RunSteps(const std::vector<ScriptStep>& steps) {
@@ -335,6 +353,10 @@ void SetupDownload::RunSteps(const std::vector<ScriptStep>& steps) {
         case StepKind::RestartWait:
             Report(DownloadPhase::RestartWait);
             RestartWait();
+            if (restart_ == RestartEnd::Cancelled) {
+                // The converter is restarting or gone: the rest would reach nobody.
+                return;
+            }
             break;
         }
         const auto planned = StepDurationMs(step);
@@ -342,6 +364,7 @@ void SetupDownload::RunSteps(const std::vector<ScriptStep>& steps) {
             progress_.plannedDoneMs += planned;
             Report(DownloadPhase::Script);
         }
+        NoteCancel();
     }
 }
 
@@ -352,8 +375,8 @@ DownloadOutcome SetupDownload::RunScript() {
 
 DownloadOutcome SetupDownload::Verdict() {
     if (restart_ == RestartEnd::Cancelled) {
-        // The records went to a converter that may still be restarting: nothing is sure.
-        Finish(kTextCancelled);
+        // The menu answers went out, the records did not: nothing is sure.
+        EndWith(DownloadOutcome::Cancelled, kTextCancelled, kCauseCancelledTyped);
         ctx_.progress.BringToFront();
         return DownloadOutcome::Cancelled;
     }
@@ -390,8 +413,7 @@ DownloadOutcome SetupDownload::Dispatch() {
             Finish(kTextNoAnswer);
             return DownloadOutcome::NoAnswer;
         }
-        Finish(kTextCancelled);
-        return DownloadOutcome::Cancelled;
+        return EndWith(DownloadOutcome::Cancelled, kTextCancelled, kCauseCancelledWaiting);
     }
     if (variant_ == FirmwareVariant::Unknown) {
         Finish(kTextFirmwareUnknown);
@@ -406,6 +428,7 @@ DownloadOutcome SetupDownload::Run(const SetupValues& values) {
     portError_ = 0;
     variant_ = FirmwareVariant::Unknown;
     restart_ = RestartEnd::NotRun;
+    cancelNoted_ = false;
     lastEcho_ = {};
     menuEcho_ = {};
     cause_.clear();
@@ -419,6 +442,7 @@ DownloadOutcome SetupDownload::Run(const SetupValues& values) {
     ctx_.progress.BringToFront();
     ctx_.progress.ShowCancel(true);
     ctx_.progress.ShowOk(false);
+    ctx_.progress.SetDetail({});
 
     DownloadOutcome outcome;
     try {

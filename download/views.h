@@ -15,6 +15,9 @@ class ProgressView {
 public:
     virtual ~ProgressView() = default;
     virtual void SetText(const std::string& text) = 0;
+    // The line below the text ("" clears it): a Cancel still pending while the download runs;
+    // once OK is shown, why the download ended as it did. Views without it ignore it.
+    virtual void SetDetail(const std::string& /*text*/) {}
     virtual void ShowCancel(bool visible) = 0;
     virtual void ShowOk(bool visible) = 0;
     // Show the dialog (not modal) and bring it to the front.

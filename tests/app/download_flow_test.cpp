@@ -132,6 +132,16 @@ protected:
                 actions_.erase(actions_.begin());
                 action();
             }
+            for (std::size_t i = 0; i < onReceived_.size();) {
+                if (!converter_->Received().ends_with(onReceived_[i].text)) {
+                    ++i;
+                    continue;
+                }
+                const auto action = std::move(onReceived_[i].run);
+                onReceived_.erase(onReceived_.begin() + static_cast<std::ptrdiff_t>(i));
+                action();
+                i = 0; // the action may have changed the list
+            }
             QCoreApplication::processEvents();
         });
         StartProgram();
@@ -142,6 +152,12 @@ protected:
     void At(std::chrono::milliseconds at, std::function<void()> action) {
         actions_.push_back({at, std::move(action)});
     }
+    // Runs `action` once the converter has received bytes ending with `text`.
+    void OnReceived(std::string text, std::function<void()> action) {
+        onReceived_.push_back({std::move(text), std::move(action)});
+    }
+    void CancelAfterTheBanner(sim::FailMode fail, const std::string& cancelAfter,
+                              const QString& noteAtNine);
     // The session the model saw to its end, as comsetup-sim writes it in its JSON report.
     nlohmann::json FinishedSession() {
         const auto sessions = converter_->FinishedSessions(pacer_.Now() + 1ms); // "RS" too
@@ -159,7 +175,12 @@ private:
         std::chrono::nanoseconds at;
         std::function<void()> run;
     };
+    struct ReceivedAction {
+        std::string text;
+        std::function<void()> run;
+    };
     std::vector<Action> actions_;
+    std::vector<ReceivedAction> onReceived_;
 };
 
 TEST_F(DownloadFlowInVirtualTime, MasterSideOnTheNewerFirmwareAnswersBroadcasts) {
@@ -194,7 +215,46 @@ TEST_F(DownloadFlowInVirtualTime, CancelDuringTheWakeUpWaitEndsTheDownload) {
     });
     PressButton1();
     ExpectEnded("Setup cancel from user", port_);
+    EXPECT_EQ(P().LabelDetail->text(),
+              "cancelled before the converter answered: no setting was sent");
     EXPECT_TRUE(messages_.isEmpty());
+}
+
+// After the banner a Cancel lets the menu answers run on to "9", says so below the progress
+// text meanwhile, and stops there: the records never go to a converter that is restarting.
+// cancelAfter: what the converter has received when Cancel is pressed; noteAtNine: the line
+// below the progress text once the script reaches "9".
+void DownloadFlowInVirtualTime::CancelAfterTheBanner(sim::FailMode fail,
+                                                     const std::string& cancelAfter,
+                                                     const QString& noteAtNine) {
+    const QString cause = "cancelled after the settings were typed: the converter may hold some "
+                          "or all of them; download again to be sure";
+    StartWith(sim::Firmware::V01_8, fail);
+    ChooseMode(1);
+    OnReceived(cancelAfter, [this] { QTest::mouseClick(P().BtnCancel, Qt::LeftButton); });
+    QString shownAtNine = "(not reached)";
+    OnReceived("\n9\n", [&] {
+        shownAtNine = P().LabelDetail->isVisibleTo(fprog) ? P().LabelDetail->text() : "";
+    });
+    PressButton1();
+    ExpectEnded("Setup cancel from user", port_);
+    EXPECT_EQ(shownAtNine, noteAtNine);
+    EXPECT_EQ(P().LabelDetail->text(), cause);
+    EXPECT_TRUE(P().LabelDetail->isVisibleTo(fprog));
+    // The line shows whole: the dialog grew, and nothing below it is covered.
+    EXPECT_FALSE(P().LabelDetail->geometry().intersects(P().btnOK->geometry()));
+    EXPECT_TRUE(fprog->rect().contains(P().LabelTimeLeft->geometry()));
+    EXPECT_EQ(Fmonitor->Lines().Line(Fmonitor->Lines().Count() - 1), cause);
+    EXPECT_EQ(converter_->Received().find("S7"), std::string::npos);
+}
+
+TEST_F(DownloadFlowInVirtualTime, CancelInTheScriptStopsBeforeTheRecordsAndSaysWhy) {
+    CancelAfterTheBanner(sim::FailMode::Healthy, "9600",
+                         "cancel pending: finishing the menu answer in progress...");
+}
+
+TEST_F(DownloadFlowInVirtualTime, CancelInTheRestartWaitStopsBeforeTheRecordsAndSaysWhy) {
+    CancelAfterTheBanner(sim::FailMode::NoRestart, "zz", "");
 }
 
 TEST_F(DownloadFlowInVirtualTime, SecondDownLoadAndCloseDuringADownloadWaitForItsEnd) {

@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -36,7 +37,12 @@ namespace {
 struct ModelConverter {
     ModelConverter(sim::Firmware firmware, sim::FailMode fail)
         : converter(ModelLine::Options(firmware, fail), line) {
-        pacer.SetListener([this](std::chrono::nanoseconds now) { converter.Step(now); });
+        pacer.SetListener([this](std::chrono::nanoseconds now) {
+            converter.Step(now);
+            if (afterStep) {
+                afterStep();
+            }
+        });
     }
     JobLine Line() {
         JobLine jobLine;
@@ -62,6 +68,7 @@ struct ModelConverter {
     VirtualPacer pacer;
     ModelLine converter;
     nlohmann::json session;
+    std::function<void()> afterStep; // the user's doing, between the converter's steps
 };
 
 SetupProfile Profile(std::vector<std::string> args) {
@@ -82,6 +89,7 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
         std::string verdict;
         std::string cause; // also the monitor log's last line, when not empty
         std::string logPath = "";
+        std::string cancelAfter = ""; // Ctrl+C once the converter has received this
     };
     using F = sim::FailMode;
     const auto v018 = sim::Firmware::V01_8;
@@ -156,6 +164,37 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
          "Hardware version not found",
          "",
          "/dev/full"},
+        // Ctrl+C: said whether the converter was sent any setting; after the banner the menu
+        // answers go on to "9", the records never go to a converter that is restarting.
+        {"cancel-waiting",
+         v018,
+         F::NoAnswer,
+         {},
+         kExitCancelled,
+         "Setup cancel from user",
+         "cancelled before the converter answered: no setting was sent",
+         "",
+         "xx"},
+        {"cancel-in-script",
+         v6507,
+         F::Healthy,
+         {},
+         kExitCancelled,
+         "Setup cancel from user",
+         "cancelled after the settings were typed: the converter may hold some or all of them; "
+         "download again to be sure",
+         "",
+         "9600"},
+        {"cancel-in-restart-wait",
+         v018,
+         F::NoRestart,
+         {},
+         kExitCancelled,
+         "Setup cancel from user",
+         "cancelled after the settings were typed: the converter may hold some or all of them; "
+         "download again to be sure",
+         "",
+         "zz"},
     };
     for (const auto& s : scenarios) {
         SCOPED_TRACE(s.name);
@@ -169,11 +208,25 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
         options.logPath = s.logPath.empty() ? folder.File(s.name + ".log") : s.logPath;
         options.line = converter.Line();
         std::atomic<bool> cancel{false};
+        if (!s.cancelAfter.empty()) {
+            converter.afterStep = [&] {
+                if (converter.converter.Received().ends_with(s.cancelAfter)) {
+                    cancel = true;
+                }
+            };
+        }
         const DownloadResult result = RunDownloadJob(Profile(args), options, cancel);
 
         EXPECT_EQ(result.exitCode, s.exitCode) << result.error;
         EXPECT_EQ(result.verdict, s.verdict);
         EXPECT_EQ(result.cause, s.cause);
+        EXPECT_EQ(ResultToJson(result)["cause"],
+                  s.cause.empty() ? nlohmann::json(nullptr) : nlohmann::json(s.cause));
+        if (s.exitCode == kExitCancelled) {
+            // What the command prints below the verdict, and nothing after the cancel's stop.
+            EXPECT_EQ(result.error, s.cause);
+            EXPECT_EQ(converter.converter.Received().find("S7"), std::string::npos);
+        }
         EXPECT_EQ(result.logError.empty(), s.logPath.empty()) << result.logError;
         if (s.fail == F::Vanish) {
             // The serial component's own text, with its error code.
@@ -190,7 +243,7 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
             const std::string log = ReadFile(options.logPath);
             EXPECT_EQ(static_cast<int>(std::count(log.begin(), log.end(), '\n')), result.logLines);
             if (!s.cause.empty()) {
-                EXPECT_TRUE(log.ends_with("\n" + s.cause + "\n")) << log;
+                EXPECT_TRUE(("\n" + log).ends_with("\n" + s.cause + "\n")) << log;
             }
         }
     }

@@ -224,6 +224,9 @@ TEST(DownloadDriver, CancelDuringTheWakeUpWaitEndsAtTheEndOfThePass) {
     EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Cancelled);
     EXPECT_EQ(h.Sent(), "xx");
     EXPECT_EQ(h.progress.label, "Setup cancel from user");
+    EXPECT_EQ(h.progress.detail, kCauseCancelledWaiting);
+    EXPECT_EQ(h.download->Cause(), kCauseCancelledWaiting);
+    EXPECT_EQ(h.monitor.Lines(), std::vector<std::string>{std::string(kCauseCancelledWaiting)});
     EXPECT_EQ(h.pacer.NowMs(), 1300);
     EXPECT_FALSE(h.line->IsOpen());
 }
@@ -256,18 +259,24 @@ TEST(DownloadDriver, UnknownFirmwareStillGetsTheOpening) {
     }
 }
 
-TEST(DownloadDriver, CancelDuringTheSevenSecondPauseSkipsOnlyTheRestartWait) {
+TEST(DownloadDriver, CancelDuringTheSevenSecondPauseStopsAtTheRestartWait) {
     DownloadHarness h;
     h.HealthyConverter(FirmwareVariant::V01_8, 1);
     h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("\n\r"); },
                    [&h](ScriptedConverter&) { h.cancel = true; });
-    // The script still goes out in full; the records went to a converter that had no time to
-    // restart, so the verdict is the user's cancel, not a completed setup.
+    // The menu answers still go out up to "9" (a menu left half answered would leave the
+    // converter in its setup menu); the records would reach a converter that is restarting,
+    // so nothing follows, and the verdict is the user's cancel with what it left behind.
     EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Cancelled);
-    EXPECT_EQ(h.SentAfterBanner(),
-              ExpectedAfterBanner(SetupValues{}, FirmwareVariant::V01_8, 0, false));
+    const std::string expected =
+        ExpectedAfterBanner(SetupValues{}, FirmwareVariant::V01_8, 0, false);
+    EXPECT_EQ(h.SentAfterBanner(), expected.substr(0, expected.find("\n9\n") + 3));
     EXPECT_EQ(h.converter.Count('z'), 0);
     EXPECT_EQ(h.progress.label, "Setup cancel from user");
+    // Seen after the pause, while the script ran on; then the cause.
+    EXPECT_EQ(h.progress.Details(), (std::vector<std::string>{std::string(kTextCancelPending),
+                                                              std::string(kCauseCancelledTyped)}));
+    EXPECT_EQ(h.monitor.Lines().back(), kCauseCancelledTyped);
     EXPECT_TRUE(h.progress.okVisible);
     EXPECT_FALSE(h.line->IsOpen());
 }
@@ -342,6 +351,8 @@ TEST(DownloadDriver, VerdictNeedsEveryAnswerAndNamesWhatWasMissing) {
         DownloadOutcome outcome;
         std::string label;
         std::string_view cause;
+        std::string sentEnd = "RS\n";  // the last bytes sent
+        std::string_view cancelNote{}; // shown below the text while the script ran on
     };
     const auto healthy = [](DownloadHarness& h) { h.HealthyConverter(FirmwareVariant::V01_8, 1); };
     const std::vector<Case> cases{
@@ -373,20 +384,30 @@ TEST(DownloadDriver, VerdictNeedsEveryAnswerAndNamesWhatWasMissing) {
                             [](ScriptedConverter& c) { c.Say("monitor> "); });
          },
          DownloadOutcome::ErrorOnSetup, "ERROR ON SETUP", kCauseNotConfirmed},
+        // A Cancel after the banner: the menu answers go on to "9", the records only to a
+        // converter that answered the restart poll.
         {"cancel in the script",
          [healthy](DownloadHarness& h) {
              healthy(h);
              h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("9600"); },
                             [&h](ScriptedConverter&) { h.cancel = true; });
          },
-         DownloadOutcome::Cancelled, "Setup cancel from user", ""},
+         DownloadOutcome::Cancelled, "Setup cancel from user", kCauseCancelledTyped, "\n9\n",
+         kTextCancelPending},
+        {"cancel in the restart wait",
+         [](DownloadHarness& h) {
+             h.HealthyConverter(FirmwareVariant::V01_8, 1, 5);
+             h.converter.On([](const ScriptedConverter& c) { return c.Count('z') >= 2; },
+                            [&h](ScriptedConverter&) { h.cancel = true; });
+         },
+         DownloadOutcome::Cancelled, "Setup cancel from user", kCauseCancelledTyped, "\nzz"},
         {"cancel after the restart answer",
          [healthy](DownloadHarness& h) {
              healthy(h);
              h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("S7\n"); },
                             [&h](ScriptedConverter&) { h.cancel = true; });
          },
-         DownloadOutcome::Complete, "Setup Complete", ""},
+         DownloadOutcome::Complete, "Setup Complete", "", "RS\n", kTextCancelTooLate},
     };
     for (const Case& c : cases) {
         DownloadHarness h;
@@ -394,13 +415,21 @@ TEST(DownloadDriver, VerdictNeedsEveryAnswerAndNamesWhatWasMissing) {
         EXPECT_EQ(h.Run(SetupValues{}), c.outcome) << c.name;
         EXPECT_EQ(h.progress.label, c.label) << c.name;
         EXPECT_EQ(h.download->Cause(), c.cause) << c.name;
+        EXPECT_EQ(h.progress.detail, c.cause) << c.name;
         if (!c.cause.empty()) {
             EXPECT_EQ(h.monitor.Lines().back(), c.cause) << c.name;
         }
+        std::vector<std::string> details;
+        for (std::string_view line : {c.cancelNote, c.cause}) {
+            if (!line.empty()) {
+                details.emplace_back(line);
+            }
+        }
+        EXPECT_EQ(h.progress.Details(), details) << c.name;
         EXPECT_TRUE(h.progress.okVisible) << c.name;
         EXPECT_FALSE(h.line->IsOpen()) << c.name;
-        // Whatever the verdict, the bytes of the script went out unchanged.
-        EXPECT_EQ(h.Sent().substr(h.Sent().size() - 3), "RS\n") << c.name;
+        // Whatever the verdict, the script's bytes went out unchanged up to where it ended.
+        EXPECT_TRUE(h.Sent().ends_with(c.sentEnd)) << c.name << ": " << h.Sent();
     }
 }
 
