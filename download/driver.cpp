@@ -1,6 +1,8 @@
 // The setup download procedure.
 #include "download/driver.h"
 
+#include "download/verdict_lines.h"
+
 #include "serial/comm.h"
 #include "serial/error_causes.h"
 #include "serial/port_names.h"
@@ -144,14 +146,16 @@ void SetupDownload::Finish(std::string_view text) {
     ctx_.progress.SetText(std::string(text));
     ctx_.progress.ShowCancel(false);
     ctx_.progress.ShowOk(true);
-    ctx_.progress.SetDetail(cause_);
+    ctx_.progress.SetDetail(cause_.empty() ? written_ : cause_);
 }
 
 DownloadOutcome SetupDownload::EndWith(DownloadOutcome outcome, std::string_view text,
                                        std::string_view cause) {
     cause_ = std::string(cause);
     Finish(text);
-    ctx_.monitor.Add(cause_);
+    if (!cause_.empty()) {
+        ctx_.monitor.Add(cause_);
+    }
     return outcome;
 }
 
@@ -230,7 +234,8 @@ void SetupDownload::OpenSearch() {
         return;
     }
     std::string names;
-    for (const std::string& name : search_->OpenNames()) {
+    searched_ = search_->OpenNames();
+    for (const std::string& name : searched_) {
         names += (names.empty() ? "" : ", ") + name;
     }
     ctx_.monitor.Add("Auto: searching " + names);
@@ -285,6 +290,7 @@ void SetupDownload::ReadBanner() {
     if (n < 0) {
         n = 0; // timed out: no bytes
     }
+    bannerBytes_ = n;
     SendChar(kLF);
     SendChar(kCR);
     variant_ = RecogniseFirmware(
@@ -397,27 +403,38 @@ DownloadOutcome SetupDownload::Verdict() {
     if (!answeredRestart) {
         return FailWith(kCauseNoRestartAnswer);
     }
+    written_ = WrittenSummary(*values_, variant_);
     Finish(kTextComplete);
     ctx_.progress.BringToFront();
     return DownloadOutcome::Complete;
+}
+
+std::vector<std::string> SetupDownload::PortsPolled() const {
+    return searched_.empty() ? std::vector<std::string>{progress_.port} : searched_;
 }
 
 DownloadOutcome SetupDownload::Dispatch() {
     ctx_.progress.BringToFront();
     if (waitState_ != 1) {
         if (portError_ == 1) {
-            Finish(kTextPortFailed);
-            return DownloadOutcome::PortError;
+            return EndWith(DownloadOutcome::PortError, kTextPortFailed, std::string(cause_));
         }
         if (waitState_ == -1) {
-            Finish(kTextNoAnswer);
-            return DownloadOutcome::NoAnswer;
+            // An answer too short for a banner, or none; another program on the port may
+            // have read it first.
+            const int waiting = std::max(comm_->InQueCount(), 0);
+            const auto others = comm_->OtherUsers();
+            return EndWith(DownloadOutcome::NoAnswer, kTextNoAnswer,
+                           waiting > 0 ? ShortAnswerCause(waiting, others)
+                                       : NoAnswerCause(PortsPolled(), others));
         }
         return EndWith(DownloadOutcome::Cancelled, kTextCancelled, kCauseCancelledWaiting);
     }
     if (variant_ == FirmwareVariant::Unknown) {
-        Finish(kTextFirmwareUnknown);
-        return DownloadOutcome::FirmwareUnknown;
+        const auto banner =
+            std::span<const std::uint8_t>(banner_.data(), static_cast<std::size_t>(bannerBytes_));
+        return EndWith(DownloadOutcome::FirmwareUnknown, kTextFirmwareUnknown,
+                       FirmwareCause(banner, comm_->OtherUsers()));
     }
     return RunScript();
 }
@@ -432,6 +449,9 @@ DownloadOutcome SetupDownload::Run(const SetupValues& values) {
     lastEcho_ = {};
     menuEcho_ = {};
     cause_.clear();
+    written_.clear();
+    searched_.clear();
+    bannerBytes_ = 0;
     values_ = &values;
     script_.clear();
     progress_ = {};
@@ -439,10 +459,12 @@ DownloadOutcome SetupDownload::Run(const SetupValues& values) {
     found_.reset();
     comm_ = &ctx_.comm;
 
+    // The previous verdict does not stay beside "Cancel".
+    ctx_.progress.SetText({});
+    ctx_.progress.SetDetail({});
     ctx_.progress.BringToFront();
     ctx_.progress.ShowCancel(true);
     ctx_.progress.ShowOk(false);
-    ctx_.progress.SetDetail({});
 
     DownloadOutcome outcome;
     try {

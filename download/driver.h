@@ -127,9 +127,12 @@ public:
     DownloadOutcome Run(const SetupValues& values);
 
     // Why the last run did not complete, in plain words ("" when it completed): the line
-    // below the verdict, also added at the end of the monitor log once the port was opened;
-    // for a port that could not be opened, the cause under the port message.
+    // below the verdict, also the monitor log's last line (verdict_lines.h); for a port that
+    // could not be opened, also the cause under the port message.
     const std::string& Cause() const { return cause_; }
+    // What the last run wrote, when it completed ("" otherwise): the line below "Setup
+    // Complete" ("192.168.1.200/24, 9600 8N1, port 10001, saved by firmware 01.8").
+    const std::string& Written() const { return written_; }
 
     // The download's flags as the last run left them: WaitState 0 waiting, 1 answered,
     // -1 time-out; PortError 1 when opening failed.
@@ -162,6 +165,7 @@ private:
     bool SearchPass(); // one pass of the wake-up wait over every searched port
     void ReadBanner();
     DownloadOutcome Dispatch();
+    std::vector<std::string> PortsPolled() const; // for the cause of no answer
     DownloadOutcome RunScript();
     void RunSteps(const std::vector<ScriptStep>& steps);
     void RestartWait();
@@ -188,6 +192,9 @@ private:
     Echo lastEcho_;
     Echo menuEcho_; // the echo right after "9", which must hold the converter's confirmation
     std::string cause_;
+    std::string written_;
+    std::vector<std::string> searched_; // the ports "Auto" polled
+    int bannerBytes_ = 0;
     const SetupValues* values_ = nullptr; // during Run
     std::vector<ScriptStep> script_;      // built once, when the banner names the firmware
     std::array<std::uint8_t, kBannerReadMax + 1> banner_{};

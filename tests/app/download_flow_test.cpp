@@ -197,6 +197,23 @@ TEST_F(DownloadFlowInVirtualTime, MasterSideOnTheNewerFirmwareAnswersBroadcasts)
     EXPECT_EQ(session["config"]["tunnel"], true);
     EXPECT_EQ(session["config"]["broadcast"], true);
     EXPECT_EQ(session["anomalies"].size(), 0u) << session["anomalies"].dump();
+    // Below the verdict, what was written.
+    EXPECT_EQ(P().LabelDetail->text(), "192.168.7.20/24, 9600 8N1, port 10001, answers "
+                                       "broadcasts, saved by firmware V6.5.0.7");
+    EXPECT_TRUE(P().LabelDetail->isVisibleTo(fprog));
+
+    // The next download shows nothing of this verdict beside its "Cancel".
+    QString textAtStart = "(not reached)";
+    bool detailAtStart = true;
+    At(std::chrono::duration_cast<std::chrono::milliseconds>(pacer_.Now()) + 100ms, [&] {
+        textAtStart = P().Label2->text();
+        detailAtStart = P().LabelDetail->isVisibleTo(fprog);
+        QTest::mouseClick(P().BtnCancel, Qt::LeftButton);
+    });
+    PressButton1();
+    EXPECT_EQ(textAtStart, "");
+    EXPECT_FALSE(detailAtStart);
+    ExpectEnded("Setup cancel from user", port_);
 }
 
 TEST_F(DownloadFlowInVirtualTime, CancelDuringTheWakeUpWaitEndsTheDownload) {

@@ -90,7 +90,11 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
         std::string cause; // also the monitor log's last line, when not empty
         std::string logPath = "";
         std::string cancelAfter = ""; // Ctrl+C once the converter has received this
+        std::string written = "";     // printed below "Setup Complete"
     };
+    const std::string noAnswer = "no answer on COM3 in 15 s: check the cable and that the "
+                                 "converter was switched off and on";
+    const std::string unknown = "firmware V7.0.0.1 is not one this program knows (01.8, V6.5.0.7)";
     using F = sim::FailMode;
     const auto v018 = sim::Firmware::V01_8;
     const auto v6507 = sim::Firmware::V6_5_0_7;
@@ -101,7 +105,10 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
          {"--mode", "point-to-point", "--peer", "10.0.0.9"},
          kExitComplete,
          "Setup Complete",
-         ""},
+         "",
+         "",
+         "",
+         "192.168.1.200/24, 9600 8N1, port 10001, peer 10.0.0.9:10001, saved by firmware 01.8"},
         {"master",
          v6507,
          F::Healthy,
@@ -109,7 +116,11 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
           "--gateway", "10.0.0.1", "--flow", "cts-rts"},
          kExitComplete,
          "Setup Complete",
-         ""},
+         "",
+         "",
+         "",
+         "10.0.0.5/16, gateway 10.0.0.1, 9600 8N1, flow CTS/RTS, port 10001, answers broadcasts, "
+         "saved by firmware V6.5.0.7"},
         {"no-exit-without",
          v018,
          F::NoExitWithout,
@@ -123,21 +134,28 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
          {},
          kExitNoAnswer,
          "IMPOSSIBLE TO COMPLETE THE SETUP ",
-         ""},
+         noAnswer},
         {"short",
          v6507,
          F::ShortAnswer,
          {},
          kExitNoAnswer,
          "IMPOSSIBLE TO COMPLETE THE SETUP ",
-         ""},
+         "the converter answered 9 bytes, not a banner"},
+        {"garbage",
+         v018,
+         F::Garbage,
+         {},
+         kExitFirmwareUnknown,
+         "Hardware version not found",
+         "the converter answered 160 bytes, none naming its firmware (no \"SOFTWARE VERSION\")"},
         {"unknown-firmware",
          v018,
          F::UnknownFirmware,
          {},
          kExitFirmwareUnknown,
          "Hardware version not found",
-         ""},
+         unknown},
         // The converter saved the settings but never restarted: the records reached nobody.
         {"no-restart",
          v6507,
@@ -155,14 +173,23 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
          "the device went away: unplugged adapter?"},
         // A monitor log that cannot be written: said by the exit code when the setup went in,
         // the download's own exit code otherwise.
-        {"full-log", v018, F::Healthy, {}, kExitLogIncomplete, "Setup Complete", "", "/dev/full"},
+        {"full-log",
+         v018,
+         F::Healthy,
+         {},
+         kExitLogIncomplete,
+         "Setup Complete",
+         "",
+         "/dev/full",
+         "",
+         "192.168.1.200/24, 9600 8N1, port 10001, saved by firmware 01.8"},
         {"full-log-unknown",
          v018,
          F::UnknownFirmware,
          {},
          kExitFirmwareUnknown,
          "Hardware version not found",
-         "",
+         unknown,
          "/dev/full"},
         // Ctrl+C: said whether the converter was sent any setting; after the banner the menu
         // answers go on to "9", the records never go to a converter that is restarting.
@@ -222,9 +249,15 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
         EXPECT_EQ(result.cause, s.cause);
         EXPECT_EQ(ResultToJson(result)["cause"],
                   s.cause.empty() ? nlohmann::json(nullptr) : nlohmann::json(s.cause));
-        if (s.exitCode == kExitCancelled) {
-            // What the command prints below the verdict, and nothing after the cancel's stop.
+        EXPECT_EQ(result.written, s.written);
+        EXPECT_EQ(ResultToJson(result)["written"],
+                  s.written.empty() ? nlohmann::json(nullptr) : nlohmann::json(s.written));
+        // What the command prints on standard error below the verdict.
+        if (!s.cause.empty() && s.fail != F::Vanish) {
             EXPECT_EQ(result.error, s.cause);
+        }
+        if (s.exitCode == kExitCancelled) {
+            // Nothing after the cancel's stop.
             EXPECT_EQ(converter.converter.Received().find("S7"), std::string::npos);
         }
         EXPECT_EQ(result.logError.empty(), s.logPath.empty()) << result.logError;

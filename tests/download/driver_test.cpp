@@ -32,9 +32,14 @@ TEST(DownloadDriver, WorkedExampleGoesOutByteForByteAndCompletes) {
               "xxxx\n\r7\n0\n192\n168\n001\n200\nN8\nN6\nYNNNYYNN1\n9600\n4C\n00\n10001\n" +
                   std::string(12, '\n') + "9\nzzzG7\nS7\n" + records + "RS\n");
 
+    // Nothing of a previous download's verdict beside "Cancel"; what was written below the
+    // verdict.
     EXPECT_EQ(h.progress.Texts(),
-              (std::vector<std::string>{std::string(kTextCheckConnection),
+              (std::vector<std::string>{"", std::string(kTextCheckConnection),
                                         std::string(kTextSetupInProgress), "Setup Complete"}));
+    EXPECT_EQ(h.progress.detail, "192.168.1.200/24, 9600 8N1, port 10001, saved by firmware 01.8");
+    EXPECT_EQ(h.download->Written(), h.progress.detail);
+    EXPECT_EQ(h.download->Cause(), "");
     EXPECT_FALSE(h.progress.cancelVisible);
     EXPECT_TRUE(h.progress.okVisible);
     EXPECT_FALSE(h.line->IsOpen());
@@ -166,8 +171,10 @@ TEST(DownloadDriver, PortThatCannotBeOpenedSendsNothingAndSaysWhy) {
                                         "Error opening serial port :" + c.port + "\n" + c.cause});
         EXPECT_EQ(h.download->Cause(), c.cause);
         EXPECT_EQ(h.progress.Texts(),
-                  (std::vector<std::string>{std::string(kTextCheckConnection),
+                  (std::vector<std::string>{"", std::string(kTextCheckConnection),
                                             "Impossible to complete the Setup "}));
+        EXPECT_EQ(h.progress.detail, c.cause);
+        EXPECT_EQ(h.monitor.Lines(), std::vector<std::string>{c.cause});
         EXPECT_EQ(h.Sent(), "");
         EXPECT_EQ(h.pacer.Delays(), std::vector<int>{300});
         EXPECT_TRUE(h.progress.okVisible);
@@ -184,6 +191,8 @@ TEST(DownloadDriver, NoAnswerGivesUpAfterFifteenSecondsWithAboutThirtyPolls) {
     EXPECT_LE(polls, 32);
     EXPECT_EQ(h.Sent(), std::string(static_cast<std::size_t>(polls), 'x'));
     EXPECT_EQ(h.progress.label, "IMPOSSIBLE TO COMPLETE THE SETUP ");
+    EXPECT_EQ(h.progress.detail, "no answer on COM1 in 15 s: check the cable and that the "
+                                 "converter was switched off and on");
     EXPECT_EQ(h.download->WaitState(), -1);
     EXPECT_FALSE(h.line->IsOpen());
     EXPECT_TRUE(h.progress.okVisible);
@@ -242,18 +251,36 @@ TEST(DownloadDriver, AnAnswerUnderFifteenBytesIsNoBanner) {
 
 // --- after the banner ---------------------------------------------------------------------
 
+// The cause below "Hardware version not found" says what the banner held instead.
 TEST(DownloadDriver, UnknownFirmwareStillGetsTheOpening) {
-    for (const std::string& banner :
-         {BannerFor(FirmwareVariant::Unknown), std::string("\r\nSOFTWARE VERSION 01.8\r\n"),
-          std::string("garbage garbage garbage garbage\r\n")}) {
+    struct Case {
+        std::string banner;
+        std::string cause;
+    };
+    for (const Case& c :
+         {Case{BannerFor(FirmwareVariant::Unknown),
+               "firmware 03.2 is not one this program knows (01.8, V6.5.0.7)"},
+          Case{"\r\nSOFTWARE VERSION 01.8\r\n",
+               "the banner names no firmware version after \"SOFTWARE VERSION\""},
+          Case{"garbage garbage garbage garbage\r\n",
+               "the converter answered 33 bytes, none naming its firmware (no \"SOFTWARE "
+               "VERSION\")"},
+          Case{"Software version \x01\xfe" + std::string(30, '7') + " ready\r\n",
+               // Shown readable and short, whatever bytes it holds.
+               "firmware ?" + std::string(19, '7') +
+                   "... is not one this program knows (01.8, V6.5.0.7)"}}) {
+        const std::string& banner = c.banner;
         DownloadHarness h;
-        h.converter.On([](const ScriptedConverter& c) { return c.Count('x') >= 1; },
-                       [banner](ScriptedConverter& c) { c.Say(banner); });
+        h.converter.On([](const ScriptedConverter& cv) { return cv.Count('x') >= 1; },
+                       [banner](ScriptedConverter& cv) { cv.Say(banner); });
         EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::FirmwareUnknown) << banner;
         EXPECT_EQ(h.Sent(), "x\n\r7\n0\n");
-        EXPECT_EQ(h.progress.Texts(), (std::vector<std::string>{std::string(kTextCheckConnection),
-                                                                std::string(kTextSetupInProgress),
-                                                                "Hardware version not found"}));
+        EXPECT_EQ(h.progress.Texts(),
+                  (std::vector<std::string>{"", std::string(kTextCheckConnection),
+                                            std::string(kTextSetupInProgress),
+                                            "Hardware version not found"}));
+        EXPECT_EQ(h.progress.detail, c.cause);
+        EXPECT_EQ(h.monitor.Lines().back(), c.cause);
         EXPECT_TRUE(h.progress.okVisible);
         EXPECT_FALSE(h.line->IsOpen());
     }
@@ -339,10 +366,21 @@ TEST(DownloadDriver, VerdictLooksOnlyAtTheSecondToLastLine) {
 }
 
 // "Setup Complete" needs an answer at every point where the script waits for one: the
-// banner, the confirmation after "9" and the restart poll. Anything less ends with "ERROR ON
-// SETUP" and its cause as the log's last line; a cancel that cut the restart wait short is
-// the user's.
+// banner, the confirmation after "9" and the restart poll. Anything less ends with its cause
+// below the verdict and as the log's last line; a cancel that cut the restart wait short is
+// the user's. A complete one says below it what was written.
 TEST(DownloadDriver, VerdictNeedsEveryAnswerAndNamesWhatWasMissing) {
+    const std::string written = "192.168.1.200/24, 9600 8N1, port 10001, saved by firmware 01.8";
+    const std::string noAnswer =
+        "no answer on COM1 in 15 s: check the cable and that the converter was switched off "
+        "and on";
+    const std::string shortAnswer =
+        "the converter answered 9 bytes, not a banner; minicom (pid 4242) has the port open "
+        "too and may take the converter's answers: close it";
+    const std::string takenAnswer = "no answer on COM1 in 15 s: minicom (pid 4242), cat (pid 7) "
+                                    "have the port open too and may take the converter's "
+                                    "answers: close it";
+    const std::string unknown = "firmware V7.0.0.1 is not one this program knows (01.8, V6.5.0.7)";
     const std::string menu = "\r\nSetup menu\r\n  8 Exit without saving\r\n  9 Save and "
                              "restart\r\nYour choice ? ";
     struct Case {
@@ -357,6 +395,28 @@ TEST(DownloadDriver, VerdictNeedsEveryAnswerAndNamesWhatWasMissing) {
     const auto healthy = [](DownloadHarness& h) { h.HealthyConverter(FirmwareVariant::V01_8, 1); };
     const std::vector<Case> cases{
         {"healthy", healthy, DownloadOutcome::Complete, "Setup Complete", ""},
+        {"no answer", [](DownloadHarness&) {}, DownloadOutcome::NoAnswer,
+         "IMPOSSIBLE TO COMPLETE THE SETUP ", noAnswer, "x"},
+        {"short answer, another program on the port",
+         [](DownloadHarness& h) {
+             h.line->SetOtherUsers({"minicom (pid 4242)"});
+             h.converter.On([](const ScriptedConverter& c) { return c.Count('x') >= 3; },
+                            [](ScriptedConverter& c) { c.Say("\r\nSoftwar"); });
+         },
+         DownloadOutcome::NoAnswer, "IMPOSSIBLE TO COMPLETE THE SETUP ", shortAnswer, "x"},
+        {"no answer, two other programs on the port",
+         [](DownloadHarness& h) {
+             h.line->SetOtherUsers({"minicom (pid 4242)", "cat (pid 7)"});
+         },
+         DownloadOutcome::NoAnswer, "IMPOSSIBLE TO COMPLETE THE SETUP ", takenAnswer, "x"},
+        {"unknown firmware",
+         [](DownloadHarness& h) {
+             h.converter.On([](const ScriptedConverter& c) { return c.Count('x') >= 1; },
+                            [](ScriptedConverter& c) {
+                                c.Say("\r\nSOFTWARE VERSION V7.0.0.1 (setup port)\r\n");
+                            });
+         },
+         DownloadOutcome::FirmwareUnknown, "Hardware version not found", unknown, "7\n0\n"},
         {"no restart answer",
          [](DownloadHarness& h) { h.HealthyConverter(FirmwareVariant::V01_8, 1, 1000); },
          DownloadOutcome::ErrorOnSetup, "ERROR ON SETUP", kCauseNoRestartAnswer},
@@ -415,12 +475,15 @@ TEST(DownloadDriver, VerdictNeedsEveryAnswerAndNamesWhatWasMissing) {
         EXPECT_EQ(h.Run(SetupValues{}), c.outcome) << c.name;
         EXPECT_EQ(h.progress.label, c.label) << c.name;
         EXPECT_EQ(h.download->Cause(), c.cause) << c.name;
-        EXPECT_EQ(h.progress.detail, c.cause) << c.name;
+        const bool complete = c.outcome == DownloadOutcome::Complete;
+        const std::string_view below = complete ? std::string_view(written) : c.cause;
+        EXPECT_EQ(h.progress.detail, below) << c.name;
+        EXPECT_EQ(h.download->Written(), complete ? written : "") << c.name;
         if (!c.cause.empty()) {
             EXPECT_EQ(h.monitor.Lines().back(), c.cause) << c.name;
         }
         std::vector<std::string> details;
-        for (std::string_view line : {c.cancelNote, c.cause}) {
+        for (std::string_view line : {c.cancelNote, below}) {
             if (!line.empty()) {
                 details.emplace_back(line);
             }
@@ -753,6 +816,9 @@ TEST(DownloadDriver, AutoSearchesEveryFreePortAndGoesOnWithTheOneThatAnswers) {
             EXPECT_TRUE(h.messages.shown.empty());
         }
         if (c.outcome == DownloadOutcome::NoAnswer) {
+            EXPECT_EQ(h.download->Cause(),
+                      "no answer on any of COM1, COM2, COM3, COM4 in 15 s: check the cable and "
+                      "that the converter was switched off and on");
             EXPECT_GE(lines[0]->Written().size(), 30u); // every port polled the whole 15 s
             EXPECT_EQ(lines[0]->Written(), lines[3]->Written());
         }
