@@ -166,6 +166,12 @@ void Tfprog::showEvent(QShowEvent* event) {
 }
 
 void Tfprog::closeEvent(QCloseEvent* event) {
-    // A plain hide: QDialog would treat the close box as Esc, that is as "Cancel".
+    // While a download runs the close box is its "Cancel", and the dialog stays for the
+    // verdict; once it has ended, a plain hide like "OK".
+    if (ui->BtnCancel->isVisibleTo(this)) {
+        event->ignore();
+        ui->BtnCancel->click();
+        return;
+    }
     event->accept();
 }

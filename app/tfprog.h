@@ -1,6 +1,7 @@
 // The progress dialog: one line of progress text, "Cancel" while a download runs and "OK" once
-// it has ended. Not modal: the wizard stays usable while it is shown. Esc presses "Cancel"
-// while it is visible; closing the dialog hides it without cancelling anything.
+// it has ended. Not modal: the wizard stays usable while it is shown, and owns it, so that it
+// stays above the wizard. Esc and the close box press "Cancel" while it is visible; once the
+// download has ended, the close box hides the dialog like "OK".
 //
 // Below the progress text, a line of detail: a Cancel still pending, or why the download
 // ended as it did; the dialog grows downwards to show it whole. Below the buttons: the port

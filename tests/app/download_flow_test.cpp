@@ -281,7 +281,13 @@ TEST_F(DownloadFlowInVirtualTime, SecondDownLoadAndCloseDuringADownloadWaitForIt
     QSignalSpy closed(F_selmode, &TF_selmode::closed);
     bool secondStartedNothing = false;
     bool wizardStayed = false;
+    bool dialogStayed = false;
+    QString titleMeanwhile;
+    const QString title = F_selmode->windowTitle();
     At(400ms, [&] {
+        // "DownLoad" waits for the end, and the title says which port is being written.
+        EXPECT_FALSE(W().Button1->isEnabled());
+        titleMeanwhile = F_selmode->windowTitle();
         QTest::mouseClick(W().Button1, Qt::LeftButton); // "DownLoad" again
         // A nested download would have run to its end (and reported it) before returning.
         secondStartedNothing =
@@ -291,10 +297,17 @@ TEST_F(DownloadFlowInVirtualTime, SecondDownLoadAndCloseDuringADownloadWaitForIt
         F_selmode->close();
         wizardStayed = F_selmode->isVisible() && F_selmode->ClosePending();
     });
-    At(1000ms, [&] { QTest::mouseClick(P().BtnCancel, Qt::LeftButton); });
+    At(1000ms, [&] {
+        fprog->close(); // the dialog's close box: the download's "Cancel"
+        dialogStayed = fprog->isVisible();
+    });
     PressButton1();
     EXPECT_TRUE(secondStartedNothing);
     EXPECT_TRUE(wizardStayed);
+    EXPECT_TRUE(dialogStayed);
+    EXPECT_EQ(titleMeanwhile, "Select Modality - writing COM1");
+    EXPECT_EQ(F_selmode->windowTitle(), title);
+    EXPECT_TRUE(W().Button1->isEnabled());
     EXPECT_EQ(ended.count(), 1);
     EXPECT_EQ(P().Label2->text(), "Setup cancel from user");
     // The close asked for during the download happens once it has ended.

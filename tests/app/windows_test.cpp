@@ -9,6 +9,7 @@
 #include "app/file_choice.h"
 #include "app/gui_views.h"
 #include "app/memo_lines.h"
+#include "app/tf_selmode.h"
 #include "app/tfmain.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
@@ -19,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTemporaryDir>
+#include <QWindow>
 
 #include <QTest>
 #include <functional>
@@ -108,9 +110,17 @@ TEST_F(Windows, ProgressDialogButtonsAndKeys) {
     EXPECT_TRUE(fprog->isVisible());
 
     CancelSetup = false;
-    fprog->close(); // the close box hides without cancelling
-    EXPECT_FALSE(fprog->isVisible());
-    EXPECT_FALSE(CancelSetup);
+    fprog->close(); // the close box while a download runs is its "Cancel"
+    EXPECT_TRUE(CancelSetup);
+    EXPECT_TRUE(fprog->isVisible());
+
+    // Owned by the wizard, so that it stays above it; still a window of its own, not modal.
+    EXPECT_EQ(fprog->parentWidget(), F_selmode);
+    EXPECT_TRUE(fprog->isWindow());
+    ASSERT_NE(fprog->windowHandle(), nullptr);
+    EXPECT_EQ(fprog->windowHandle()->transientParent(), F_selmode->windowHandle());
+    EXPECT_FALSE(fprog->isModal());
+    CancelSetup = false;
 
     view.ShowCancel(false);
     view.ShowOk(true);
@@ -122,6 +132,10 @@ TEST_F(Windows, ProgressDialogButtonsAndKeys) {
     EXPECT_FALSE(CancelSetup);
     QTest::keyClick(fprog, Qt::Key_Return); // Enter presses the default "OK"
     EXPECT_FALSE(fprog->isVisible());
+    view.BringToFront();
+    fprog->close(); // once ended, the close box hides it like "OK"
+    EXPECT_FALSE(fprog->isVisible());
+    EXPECT_FALSE(CancelSetup);
     EXPECT_EQ(P().Label2->text(), "Setup Complete"); // the dialog keeps its state for later
     EXPECT_FALSE(P().BtnCancel->icon().isNull());
     EXPECT_FALSE(P().btnOK->icon().isNull());
