@@ -37,12 +37,12 @@ Tfprog::Tfprog(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Tfpro
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    formSize_ = QSize(265, 128);
+    formSize_ = QSize(265, 146);
     setFixedSize(formSize_);
     setModal(false);
-    for (QWidget* below :
-         std::initializer_list<QWidget*>{ui->BtnCancel, ui->btnOK, ui->BtnLog, ui->LabelPort,
-                                         ui->LabelWakeUp, ui->ProgressBar1, ui->LabelTimeLeft})
+    for (QWidget* below : std::initializer_list<QWidget*>{
+             ui->BtnCancel, ui->btnOK, ui->BtnLog, ui->LabelPort, ui->LabelWakeUp,
+             ui->LabelConverter, ui->ProgressBar1, ui->LabelTimeLeft})
         belowDetail_.emplace_back(below, below->y());
     ui->LabelDetail->hide();
     ui->BtnCancel->setIcon(Glyph(QStringLiteral("glyph_cancel")));
@@ -103,6 +103,7 @@ void Tfprog::Refresh() {
     ui->ProgressBar1->setValue(
         f.fraction < 0 ? 0
                        : static_cast<int>(std::lround(f.fraction * ui->ProgressBar1->maximum())));
+    ui->LabelConverter->setText(QString::fromStdString(f.note));
     ui->LabelTimeLeft->setText(f.secondsLeft && !f.upperBound
                                    ? QString::fromStdString(FormatDuration(*f.secondsLeft)) +
                                          QStringLiteral(" left")

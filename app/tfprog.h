@@ -5,8 +5,9 @@
 //
 // Below the progress text, a line of detail: a Cancel still pending, or why the download
 // ended as it did; the dialog grows downwards to show it whole. Below the buttons: the port
-// in use with the seconds left of the wake-up wait, and a bar with the time left from the
-// script's planned durations. "Log" shows the monitor window.
+// in use with the seconds left of the wake-up wait; under it, that the converter answered
+// (its firmware) or that its restart takes longer than planned; and a bar with the time left
+// from the script's planned durations. "Log" shows the monitor window.
 #pragma once
 
 #include "download/views.h"

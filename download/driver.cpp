@@ -121,6 +121,7 @@ void SetupDownload::EchoReceived() {
 
 void SetupDownload::Report(DownloadPhase phase) {
     progress_.phase = phase;
+    progress_.plannedStepEndMs = std::max(progress_.plannedStepEndMs, progress_.plannedDoneMs);
     if (ctx_.observer != nullptr) {
         ctx_.observer->OnProgress(progress_);
     }
@@ -300,7 +301,11 @@ void SetupDownload::ReadBanner() {
     // then runs as it is.
     const auto opening = BuildOpening();
     script_ = BuildScript(*values_, variant_);
+    const std::string version = ExtractFirmwareVersion(
+        std::span<const std::uint8_t>(banner_.data(), static_cast<std::size_t>(n)));
+    progress_.firmware = version.empty() ? std::string("unknown") : ReadableVersion(version);
     progress_.plannedDoneMs = 0;
+    progress_.plannedStepEndMs = kBannerPauseMs;
     progress_.plannedTotalMs =
         kBannerPauseMs + PlannedDurationMs(opening) + PlannedDurationMs(script_);
     Report(DownloadPhase::BannerPause);
@@ -343,6 +348,12 @@ void SetupDownload::RestartWait() {
 
 void SetupDownload::RunSteps(const std::vector<ScriptStep>& steps) {
     for (const ScriptStep& step : steps) {
+        // Reported before the step, with where it ends: the figures move on during it.
+        if (const auto planned = StepDurationMs(step); planned > 0) {
+            progress_.plannedStepEndMs = progress_.plannedDoneMs + planned;
+            Report(step.kind == StepKind::RestartWait ? DownloadPhase::RestartWait
+                                                      : DownloadPhase::Script);
+        }
         switch (step.kind) {
         case StepKind::SendByte:
             SendChar(step.byte);
@@ -357,7 +368,6 @@ void SetupDownload::RunSteps(const std::vector<ScriptStep>& steps) {
             EchoReceived();
             break;
         case StepKind::RestartWait:
-            Report(DownloadPhase::RestartWait);
             RestartWait();
             if (restart_ == RestartEnd::Cancelled) {
                 // The converter is restarting or gone: the rest would reach nobody.
@@ -365,11 +375,7 @@ void SetupDownload::RunSteps(const std::vector<ScriptStep>& steps) {
             }
             break;
         }
-        const auto planned = StepDurationMs(step);
-        if (planned > 0) {
-            progress_.plannedDoneMs += planned;
-            Report(DownloadPhase::Script);
-        }
+        progress_.plannedDoneMs += StepDurationMs(step);
         NoteCancel();
     }
 }

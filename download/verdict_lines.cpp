@@ -36,20 +36,19 @@ std::string Dotted(const AddressBytes& bytes) {
     return text;
 }
 
-// A version as the banner gave it, readable whatever bytes it holds.
-std::string Shown(const std::string& version) {
+std::string Bytes(int count) {
+    return std::to_string(count) + (count == 1 ? " byte" : " bytes");
+}
+
+} // namespace
+
+std::string ReadableVersion(const std::string& version) {
     std::string shown;
     for (char c : version.substr(0, kVersionShownMax)) {
         shown.push_back(c > ' ' && c < 127 ? c : '?');
     }
     return version.size() > kVersionShownMax ? shown + "..." : shown;
 }
-
-std::string Bytes(int count) {
-    return std::to_string(count) + (count == 1 ? " byte" : " bytes");
-}
-
-} // namespace
 
 std::string NoAnswerCause(const std::vector<std::string>& ports,
                           const std::vector<std::string>& otherUsers) {
@@ -73,7 +72,7 @@ std::string FirmwareCause(std::span<const std::uint8_t> banner,
     } else if (const std::string version = ExtractFirmwareVersion(banner); version.empty()) {
         cause = "the banner names no firmware version after \"SOFTWARE VERSION\"";
     } else {
-        cause = "firmware " + Shown(version) + " is not one this program knows (" +
+        cause = "firmware " + ReadableVersion(version) + " is not one this program knows (" +
                 FirmwareName(FirmwareVariant::V01_8) + ", " +
                 FirmwareName(FirmwareVariant::V6_5_0_7) + ")";
     }

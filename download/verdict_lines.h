@@ -26,6 +26,10 @@ std::string ShortAnswerCause(int bytes, const std::vector<std::string>& otherUse
 std::string FirmwareCause(std::span<const std::uint8_t> banner,
                           const std::vector<std::string>& otherUsers);
 
+// A version as a banner gave it, readable whatever bytes it holds and at most 20 characters
+// (then "...").
+std::string ReadableVersion(const std::string& version);
+
 // What a complete download wrote:
 // "192.168.1.200/24, 9600 8N1, port 10001, saved by firmware 01.8"
 std::string WrittenSummary(const SetupValues& values, FirmwareVariant variant);

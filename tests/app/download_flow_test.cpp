@@ -248,6 +248,10 @@ void DownloadFlowInVirtualTime::CancelAfterTheBanner(sim::FailMode fail,
                           "or all of them; download again to be sure";
     StartWith(sim::Firmware::V01_8, fail);
     ChooseMode(1);
+    // Once the banner is read, the line under the countdown says so while the prompt to switch
+    // the converter off and on still stands above.
+    QString atBanner;
+    OnReceived("\n\r", [&] { atBanner = P().Label2->text() + "|" + P().LabelConverter->text(); });
     OnReceived(cancelAfter, [this] { QTest::mouseClick(P().BtnCancel, Qt::LeftButton); });
     QString shownAtNine = "(not reached)";
     OnReceived("\n9\n", [&] {
@@ -256,6 +260,8 @@ void DownloadFlowInVirtualTime::CancelAfterTheBanner(sim::FailMode fail,
     PressButton1();
     ExpectEnded("Setup cancel from user", port_);
     EXPECT_EQ(shownAtNine, noteAtNine);
+    EXPECT_EQ(atBanner, "Check the connection with device in progress\n(Turn off and then turn on "
+                        "the device)|converter answered: firmware 01.8");
     EXPECT_EQ(P().LabelDetail->text(), cause);
     EXPECT_TRUE(P().LabelDetail->isVisibleTo(fprog));
     // The line shows whole: the dialog grew, and nothing below it is covered.

@@ -666,10 +666,21 @@ TEST(DownloadDriver, ObserverSeesPhasesAndPlannedTimeReachingItsTotal) {
     EXPECT_EQ(last.plannedTotalMs,
               kBannerPauseMs + 200 +
                   PlannedDurationMs(BuildScript(SetupValues{}, FirmwareVariant::V01_8)));
-    // The whole total is known from the banner on: a progress bar never runs backwards.
-    for (const auto& p : recorder.seen) {
-        if (p.phase != DownloadPhase::OpeningPort && p.phase != DownloadPhase::WakeUp) {
-            EXPECT_EQ(p.plannedTotalMs, last.plannedTotalMs);
+    // The whole total is known from the banner on, and each report takes over where the step
+    // reported before it ends: a clock moving the figures between reports stops there, so a
+    // progress bar never runs backwards.
+    for (std::size_t i = 0; i < recorder.seen.size(); ++i) {
+        const auto& p = recorder.seen[i];
+        if (p.phase == DownloadPhase::OpeningPort || p.phase == DownloadPhase::WakeUp) {
+            EXPECT_EQ(p.firmware, "");
+            continue;
+        }
+        EXPECT_EQ(p.plannedTotalMs, last.plannedTotalMs);
+        EXPECT_EQ(p.firmware, "01.8");
+        EXPECT_GE(p.plannedStepEndMs, p.plannedDoneMs);
+        const auto& before = recorder.seen[i - 1];
+        if (before.phase != DownloadPhase::WakeUp) {
+            EXPECT_EQ(p.plannedDoneMs, before.plannedStepEndMs) << i;
         }
     }
 }
