@@ -62,7 +62,6 @@ void ConsoleReporter::SetText(const std::string& text) {
 
 void ConsoleReporter::SetDetail(const std::string& text) {
     std::lock_guard lock(mutex_);
-    detail_ = text;
     if (!finished_ && !text.empty()) {
         PlainLocked("  " + OneLine(text));
     }

@@ -39,7 +39,7 @@ public:
     // ProgressView
     void SetText(const std::string& text) override;
     // While the download runs, a detail (a Cancel still pending) is printed as a line of its
-    // own below the progress; the verdict's detail, once ended, is only kept (Detail()).
+    // own below the progress; the verdict's, once ended, is the command's to print.
     void SetDetail(const std::string& text) override;
     void ShowCancel(bool visible) override;
     void ShowOk(bool visible) override;
@@ -53,8 +53,6 @@ public:
     void Finish();
 
     const std::string& Text() const { return text_; }
-    // The line below the verdict: why the download ended as it did, or "".
-    const std::string& Detail() const { return detail_; }
     // The last message box text ("Error opening serial port :COM3"), or "".
     const std::string& LastMessage() const { return message_; }
 
@@ -69,7 +67,6 @@ private:
     ReporterOptions options_;
     std::mutex mutex_;
     std::string text_;
-    std::string detail_;
     std::string message_;
     DownloadProgress progress_{};
     Clock::time_point progressAt_{};
