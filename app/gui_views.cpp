@@ -12,7 +12,11 @@
 namespace comsetup {
 
 void ProgressDialogView::SetText(const std::string& text) {
-    dialog_.Form().Label2->setText(QString::fromStdString(text));
+    dialog_.SetText(QString::fromStdString(text));
+}
+
+void ProgressDialogView::SetDetail(const std::string& text) {
+    dialog_.SetDetail(QString::fromStdString(text));
 }
 
 void ProgressDialogView::ShowCancel(bool visible) {

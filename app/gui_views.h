@@ -14,6 +14,7 @@ class ProgressDialogView final : public ProgressView, public DownloadObserver {
 public:
     explicit ProgressDialogView(Tfprog& dialog) : dialog_(dialog) {}
     void SetText(const std::string& text) override;
+    void SetDetail(const std::string& text) override;
     void ShowCancel(bool visible) override;
     void ShowOk(bool visible) override;
     void BringToFront() override;

@@ -42,7 +42,8 @@ void AppWindows::BuildHiddenWindows() {
     Fmain = main_.get();
     monitor_ = std::make_unique<TFmonitor>();
     Fmonitor = monitor_.get();
-    progress_ = std::make_unique<Tfprog>();
+    // Owned by the wizard, so the window system keeps it above the wizard, not behind it.
+    progress_ = std::make_unique<Tfprog>(selmode_.get());
     fprog = progress_.get();
 
     // One list for both windows: the wizard hands the port over by its position.

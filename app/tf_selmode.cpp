@@ -15,6 +15,7 @@
 #include "app/wizard_form.h"
 #include "app/wizard_profile.h"
 #include "config/config_json.h"
+#include "download/port_search.h"
 #include "download/setup_rules.h"
 #include "widgets/message_box.h"
 
@@ -51,6 +52,30 @@ void CopyChoiceOrText(QComboBox* from, QComboBox* to) {
     if (from->currentIndex() < 0)
         to->setEditText(from->currentText().trimmed());
 }
+
+// While a download runs, "DownLoad" waits for its end and the title names the port written:
+// the progress dialog may be out of sight, and a value edited meanwhile is for the next one.
+class DownloadUnderway {
+public:
+    DownloadUnderway(QWidget& wizard, QWidget& button, const QString& port)
+        : wizard_(wizard), button_(button), title_(wizard.windowTitle()) {
+        button_.setEnabled(false);
+        const QString what =
+            comsetup::IsAutoPort(port.toStdString()) ? QStringLiteral("the port Auto finds") : port;
+        wizard_.setWindowTitle(title_.trimmed() + QStringLiteral(" - writing ") + what);
+    }
+    ~DownloadUnderway() {
+        button_.setEnabled(true);
+        wizard_.setWindowTitle(title_);
+    }
+    DownloadUnderway(const DownloadUnderway&) = delete;
+    DownloadUnderway& operator=(const DownloadUnderway&) = delete;
+
+private:
+    QWidget& wizard_;
+    QWidget& button_;
+    QString title_;
+};
 
 // A numeric field whose value reaches the converter, with the range the converter takes.
 struct RangeCheck {
@@ -408,5 +433,6 @@ void TF_selmode::CopyAndDownload() {
         WriteAddress(mainPeer, DirectedBroadcast(ip, mask));
     }
 
+    DownloadUnderway underway(*this, *ui->Button1, m.cb_com->currentText());
     Fmain->downClick(nullptr);
 }

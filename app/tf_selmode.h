@@ -7,7 +7,8 @@
 // text when it was typed instead of picked) and starts that window's download.
 //
 // Closing the wizard ends the program; while a download runs the close waits until the
-// download has ended (the wizard stays on the screen until then).
+// download has ended (the wizard stays on the screen until then). While a download runs,
+// "DownLoad" is disabled and the title names the port being written.
 //
 // Only the bands and the mode page are built with the window, so that it is drawn sooner; the
 // settings pages follow on the same window (BuildSettingsPages) when the program asks, after

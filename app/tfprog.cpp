@@ -14,6 +14,7 @@
 #include <QShowEvent>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 std::atomic<bool> CancelSetup{false};
@@ -36,8 +37,14 @@ Tfprog::Tfprog(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Tfpro
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(265, 128);
+    formSize_ = QSize(265, 146);
+    setFixedSize(formSize_);
     setModal(false);
+    for (QWidget* below : std::initializer_list<QWidget*>{
+             ui->BtnCancel, ui->btnOK, ui->BtnLog, ui->LabelPort, ui->LabelWakeUp,
+             ui->LabelConverter, ui->ProgressBar1, ui->LabelTimeLeft})
+        belowDetail_.emplace_back(below, below->y());
+    ui->LabelDetail->hide();
     ui->BtnCancel->setIcon(Glyph(QStringLiteral("glyph_cancel")));
     ui->btnOK->setIcon(Glyph(QStringLiteral("glyph_ok")));
     connect(ui->btnOK, &QPushButton::clicked, this, [this] { btnOKClick(ui->btnOK); });
@@ -96,6 +103,7 @@ void Tfprog::Refresh() {
     ui->ProgressBar1->setValue(
         f.fraction < 0 ? 0
                        : static_cast<int>(std::lround(f.fraction * ui->ProgressBar1->maximum())));
+    ui->LabelConverter->setText(QString::fromStdString(f.note));
     ui->LabelTimeLeft->setText(f.secondsLeft && !f.upperBound
                                    ? QString::fromStdString(FormatDuration(*f.secondsLeft)) +
                                          QStringLiteral(" left")
@@ -103,6 +111,33 @@ void Tfprog::Refresh() {
 }
 
 Tfprog::~Tfprog() = default;
+
+void Tfprog::SetText(const QString& text) {
+    ui->Label2->setText(text);
+    LayOutDetail();
+}
+
+void Tfprog::SetDetail(const QString& text) {
+    ui->LabelDetail->setText(text);
+    LayOutDetail();
+}
+
+void Tfprog::LayOutDetail() {
+    // The detail starts on the line after the progress text's last one; what lies below it
+    // moves down only as far as a long detail needs, so an empty one leaves the form's layout.
+    QLabel* detail = ui->LabelDetail;
+    const QString text = detail->text();
+    const int textLines = static_cast<int>(ui->Label2->text().count('\n')) + 1;
+    const int top = ui->Label2->y() + textLines * ui->Label2->fontMetrics().lineSpacing() + 1;
+    const int height = text.isEmpty() ? 0 : detail->heightForWidth(detail->width());
+    detail->setGeometry(detail->x(), top, detail->width(), height);
+    detail->setVisible(height > 0);
+    const int firstBelow = belowDetail_.front().second;
+    const int shift = height > 0 ? std::max(0, top + height + 2 - firstBelow) : 0;
+    for (const auto& [widget, formTop] : belowDetail_)
+        widget->move(widget->x(), formTop + shift);
+    setFixedSize(formSize_.width(), formSize_.height() + shift);
+}
 
 void Tfprog::btnOKClick(QObject* /*Sender*/) {
     close();
@@ -132,6 +167,12 @@ void Tfprog::showEvent(QShowEvent* event) {
 }
 
 void Tfprog::closeEvent(QCloseEvent* event) {
-    // A plain hide: QDialog would treat the close box as Esc, that is as "Cancel".
+    // While a download runs the close box is its "Cancel", and the dialog stays for the
+    // verdict; once it has ended, a plain hide like "OK".
+    if (ui->BtnCancel->isVisibleTo(this)) {
+        event->ignore();
+        ui->BtnCancel->click();
+        return;
+    }
     event->accept();
 }

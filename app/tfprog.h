@@ -1,9 +1,13 @@
 // The progress dialog: one line of progress text, "Cancel" while a download runs and "OK" once
-// it has ended. Not modal: the wizard stays usable while it is shown. Esc presses "Cancel"
-// while it is visible; closing the dialog hides it without cancelling anything.
+// it has ended. Not modal: the wizard stays usable while it is shown, and owns it, so that it
+// stays above the wizard. Esc and the close box press "Cancel" while it is visible; once the
+// download has ended, the close box hides the dialog like "OK".
 //
-// Below the buttons: the port in use with the seconds left of the wake-up wait, and a bar
-// with the time left from the script's planned durations. "Log" shows the monitor window.
+// Below the progress text, a line of detail: a Cancel still pending, or why the download
+// ended as it did; the dialog grows downwards to show it whole. Below the buttons: the port
+// in use with the seconds left of the wake-up wait; under it, that the converter answered
+// (its firmware) or that its restart takes longer than planned; and a bar with the time left
+// from the script's planned durations. "Log" shows the monitor window.
 #pragma once
 
 #include "download/views.h"
@@ -14,6 +18,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QTimer;
 
@@ -31,6 +37,11 @@ public:
     ~Tfprog() override;
 
     Ui::Tfprog& Form() { return *ui; }
+
+    // Label2, the progress text.
+    void SetText(const QString& text);
+    // The line below the progress text ("" hides it).
+    void SetDetail(const QString& text);
 
     using Clock = std::function<std::chrono::nanoseconds()>;
     // The clock the figures move with between reports (the download's pacer clock; tests
@@ -59,7 +70,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void LayOutDetail();
+
     std::unique_ptr<Ui::Tfprog> ui;
+    QSize formSize_;
+    std::vector<std::pair<QWidget*, int>> belowDetail_; // and their tops in the form
     Clock clock_;
     QTimer* ticker_;
     comsetup::DownloadProgress progress_;

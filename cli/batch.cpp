@@ -122,7 +122,7 @@ std::string ResultsTable(const std::vector<DownloadResult>& results) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f s", r.seconds);
         std::string verdict = OneLine(r.verdict);
-        for (const std::string& more : {r.message, r.error, r.logError}) {
+        for (const std::string& more : {r.message, r.error, r.logError, r.written}) {
             if (!more.empty()) {
                 verdict += (verdict.empty() ? "" : " - ") + OneLine(more);
             }

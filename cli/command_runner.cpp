@@ -57,6 +57,9 @@ int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err
                  << "on when asked; Ctrl+C cancels." << std::endl;
     }
     const DownloadResult result = RunDownloadJob(arguments.setup, job, cancel);
+    if (!result.written.empty()) {
+        progress << "  " << result.written << std::endl; // below "Setup Complete"
+    }
     if (!result.found.empty() && !arguments.json) {
         progress << "Converter found on " << result.found
                  << (result.device != result.found ? " (" + result.device + ")" : "") << std::endl;

@@ -60,6 +60,13 @@ void ConsoleReporter::SetText(const std::string& text) {
     }
 }
 
+void ConsoleReporter::SetDetail(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    if (!finished_ && !text.empty()) {
+        PlainLocked("  " + OneLine(text));
+    }
+}
+
 void ConsoleReporter::ShowCancel(bool visible) {
     // A download clears its cancel flag as it starts: an interrupt that came before that
     // still counts.
@@ -98,7 +105,12 @@ void ConsoleReporter::OnProgress(const DownloadProgress& progress) {
     if (progress.phase == DownloadPhase::WakeUp && progress_.phase != DownloadPhase::WakeUp) {
         wakeUpStart_ = now;
     }
+    // Said once, as the banner is read: nobody should switch the converter off again now.
+    const bool answered = !progress.firmware.empty() && progress_.firmware.empty();
     progress_ = progress;
+    if (answered && !finished_) {
+        PlainLocked("  " + EstimateProgress(progress, 0, 0).note);
+    }
     progressAt_ = now;
     const bool afterBanner = progress.phase == DownloadPhase::BannerPause ||
                              progress.phase == DownloadPhase::Script ||
@@ -142,14 +154,15 @@ void ConsoleReporter::RedrawLocked() {
     if (finished_) {
         return;
     }
-    ProgressState state;
-    state.phase = text_;
     const auto now = Clock::now();
     const auto msSince = [now](Clock::time_point then) {
         return std::chrono::duration_cast<std::chrono::milliseconds>(now - then).count();
     };
     const ProgressFigures figures =
         EstimateProgress(progress_, msSince(progressAt_), msSince(wakeUpStart_));
+    ProgressState state;
+    // While the figures wait for a late restart, the line says so.
+    state.phase = figures.note == kNoteRestartWait ? figures.note : text_;
     if (progress_.phase != DownloadPhase::Finished) {
         state.fraction = figures.fraction;
         state.secondsLeft = figures.secondsLeft;

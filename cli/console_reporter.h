@@ -38,6 +38,9 @@ public:
 
     // ProgressView
     void SetText(const std::string& text) override;
+    // While the download runs, a detail (a Cancel still pending) is printed as a line of its
+    // own below the progress; the verdict's, once ended, is the command's to print.
+    void SetDetail(const std::string& text) override;
     void ShowCancel(bool visible) override;
     void ShowOk(bool visible) override;
     void BringToFront() override {}

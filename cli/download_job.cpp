@@ -137,6 +137,7 @@ DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& optio
             }
         }
         result.cause = download.Cause();
+        result.written = download.Written();
         result.firmware = FirmwareName(download.Variant());
         if (IsAutoPort(setup.port) && !download.PortName().empty()) {
             result.found = download.PortName();
@@ -177,6 +178,8 @@ nlohmann::json ResultToJson(const DownloadResult& result) {
     object["message"] =
         result.message.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.message);
     object["cause"] = result.cause.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.cause);
+    object["written"] =
+        result.written.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.written);
     return object;
 }
 

@@ -30,6 +30,7 @@ struct DownloadResult {
     std::string error;    // the message of a serial error during the script, or of a failure
     std::string message;  // the message the download showed ("Error opening serial port :...")
     std::string cause;    // why the download did not complete, in plain words, or ""
+    std::string written;  // what a complete download wrote ("192.168.1.200/24, 9600 8N1, ...")
     std::string firmware; // "01.8", "V6.5.0.7" or "unknown"
     double seconds = 0.0; // from start to verdict
     int logLines = 0;     // lines in the monitor log

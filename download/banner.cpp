@@ -21,9 +21,7 @@ std::string TrimBlanks(std::string_view text) {
     return std::string(text.substr(first, last - first));
 }
 
-} // namespace
-
-std::string ExtractFirmwareVersion(std::span<const std::uint8_t> banner) {
+std::string NormalisedText(std::span<const std::uint8_t> banner) {
     std::string text;
     text.reserve(banner.size());
     for (std::uint8_t byte : banner) {
@@ -36,6 +34,17 @@ std::string ExtractFirmwareVersion(std::span<const std::uint8_t> banner) {
         }
         text.push_back(c);
     }
+    return text;
+}
+
+} // namespace
+
+bool NamesVersionKey(std::span<const std::uint8_t> banner) {
+    return NormalisedText(banner).find(kVersionKey) != std::string::npos;
+}
+
+std::string ExtractFirmwareVersion(std::span<const std::uint8_t> banner) {
+    const std::string text = NormalisedText(banner);
 
     // Without the key, the text is taken from its 16th character on, as if the key had been
     // found just before the start.

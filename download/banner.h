@@ -19,6 +19,9 @@ enum class FirmwareVariant : int {
 // The firmware version text cut out of the banner bytes (empty when none can be cut).
 std::string ExtractFirmwareVersion(std::span<const std::uint8_t> banner);
 
+// True when the banner holds "SOFTWARE VERSION" (in any case, control bytes left out).
+bool NamesVersionKey(std::span<const std::uint8_t> banner);
+
 // The variant named by the banner bytes.
 FirmwareVariant RecogniseFirmware(std::span<const std::uint8_t> banner);
 

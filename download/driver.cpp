@@ -1,6 +1,8 @@
 // The setup download procedure.
 #include "download/driver.h"
 
+#include "download/verdict_lines.h"
+
 #include "serial/comm.h"
 #include "serial/error_causes.h"
 #include "serial/port_names.h"
@@ -119,6 +121,7 @@ void SetupDownload::EchoReceived() {
 
 void SetupDownload::Report(DownloadPhase phase) {
     progress_.phase = phase;
+    progress_.plannedStepEndMs = std::max(progress_.plannedStepEndMs, progress_.plannedDoneMs);
     if (ctx_.observer != nullptr) {
         ctx_.observer->OnProgress(progress_);
     }
@@ -144,14 +147,32 @@ void SetupDownload::Finish(std::string_view text) {
     ctx_.progress.SetText(std::string(text));
     ctx_.progress.ShowCancel(false);
     ctx_.progress.ShowOk(true);
+    ctx_.progress.SetDetail(cause_.empty() ? written_ : cause_);
+}
+
+DownloadOutcome SetupDownload::EndWith(DownloadOutcome outcome, std::string_view text,
+                                       std::string_view cause) {
+    cause_ = std::string(cause);
+    Finish(text);
+    if (!cause_.empty()) {
+        ctx_.monitor.Add(cause_);
+    }
+    return outcome;
 }
 
 DownloadOutcome SetupDownload::FailWith(std::string_view cause) {
-    cause_ = std::string(cause);
-    Finish(kTextErrorOnSetup);
-    ctx_.monitor.Add(cause_);
+    EndWith(DownloadOutcome::ErrorOnSetup, kTextErrorOnSetup, cause);
     ctx_.progress.BringToFront();
     return DownloadOutcome::ErrorOnSetup;
+}
+
+void SetupDownload::NoteCancel() {
+    if (cancelNoted_ || !ctx_.cancelSetup.load()) {
+        return;
+    }
+    cancelNoted_ = true;
+    ctx_.progress.SetDetail(
+        std::string(restart_ == RestartEnd::Answered ? kTextCancelTooLate : kTextCancelPending));
 }
 
 void SetupDownload::PreparePort(const std::string& portName) {
@@ -214,7 +235,8 @@ void SetupDownload::OpenSearch() {
         return;
     }
     std::string names;
-    for (const std::string& name : search_->OpenNames()) {
+    searched_ = search_->OpenNames();
+    for (const std::string& name : searched_) {
         names += (names.empty() ? "" : ", ") + name;
     }
     ctx_.monitor.Add("Auto: searching " + names);
@@ -269,6 +291,7 @@ void SetupDownload::ReadBanner() {
     if (n < 0) {
         n = 0; // timed out: no bytes
     }
+    bannerBytes_ = n;
     SendChar(kLF);
     SendChar(kCR);
     variant_ = RecogniseFirmware(
@@ -278,12 +301,17 @@ void SetupDownload::ReadBanner() {
     // then runs as it is.
     const auto opening = BuildOpening();
     script_ = BuildScript(*values_, variant_);
+    const std::string version = ExtractFirmwareVersion(
+        std::span<const std::uint8_t>(banner_.data(), static_cast<std::size_t>(n)));
+    progress_.firmware = version.empty() ? std::string("unknown") : ReadableVersion(version);
     progress_.plannedDoneMs = 0;
+    progress_.plannedStepEndMs = kBannerPauseMs;
     progress_.plannedTotalMs =
         kBannerPauseMs + PlannedDurationMs(opening) + PlannedDurationMs(script_);
     Report(DownloadPhase::BannerPause);
     Delay(kBannerPauseMs);
     progress_.plannedDoneMs += kBannerPauseMs;
+    NoteCancel();
 
     ctx_.progress.SetText(std::string(kTextSetupInProgress));
     EchoReceived();
@@ -312,13 +340,20 @@ void SetupDownload::RestartWait() {
             ctx_.pacer.ProcessMessages();
         }
     }
-    restart_ = waitState_ == 1    ? RestartEnd::Answered
-               : waitState_ == -1 ? RestartEnd::TimedOut
-                                  : RestartEnd::Cancelled;
+    // A Cancel in the pass that also passed the limit still counts as the user's.
+    restart_ = waitState_ == 1           ? RestartEnd::Answered
+               : ctx_.cancelSetup.load() ? RestartEnd::Cancelled
+                                         : RestartEnd::TimedOut;
 }
 
 void SetupDownload::RunSteps(const std::vector<ScriptStep>& steps) {
     for (const ScriptStep& step : steps) {
+        // Reported before the step, with where it ends: the figures move on during it.
+        if (const auto planned = StepDurationMs(step); planned > 0) {
+            progress_.plannedStepEndMs = progress_.plannedDoneMs + planned;
+            Report(step.kind == StepKind::RestartWait ? DownloadPhase::RestartWait
+                                                      : DownloadPhase::Script);
+        }
         switch (step.kind) {
         case StepKind::SendByte:
             SendChar(step.byte);
@@ -333,15 +368,15 @@ void SetupDownload::RunSteps(const std::vector<ScriptStep>& steps) {
             EchoReceived();
             break;
         case StepKind::RestartWait:
-            Report(DownloadPhase::RestartWait);
             RestartWait();
+            if (restart_ == RestartEnd::Cancelled) {
+                // The converter is restarting or gone: the rest would reach nobody.
+                return;
+            }
             break;
         }
-        const auto planned = StepDurationMs(step);
-        if (planned > 0) {
-            progress_.plannedDoneMs += planned;
-            Report(DownloadPhase::Script);
-        }
+        progress_.plannedDoneMs += StepDurationMs(step);
+        NoteCancel();
     }
 }
 
@@ -352,8 +387,8 @@ DownloadOutcome SetupDownload::RunScript() {
 
 DownloadOutcome SetupDownload::Verdict() {
     if (restart_ == RestartEnd::Cancelled) {
-        // The records went to a converter that may still be restarting: nothing is sure.
-        Finish(kTextCancelled);
+        // The menu answers went out, the records did not: nothing is sure.
+        EndWith(DownloadOutcome::Cancelled, kTextCancelled, kCauseCancelledTyped);
         ctx_.progress.BringToFront();
         return DownloadOutcome::Cancelled;
     }
@@ -374,28 +409,38 @@ DownloadOutcome SetupDownload::Verdict() {
     if (!answeredRestart) {
         return FailWith(kCauseNoRestartAnswer);
     }
+    written_ = WrittenSummary(*values_, variant_);
     Finish(kTextComplete);
     ctx_.progress.BringToFront();
     return DownloadOutcome::Complete;
+}
+
+std::vector<std::string> SetupDownload::PortsPolled() const {
+    return searched_.empty() ? std::vector<std::string>{progress_.port} : searched_;
 }
 
 DownloadOutcome SetupDownload::Dispatch() {
     ctx_.progress.BringToFront();
     if (waitState_ != 1) {
         if (portError_ == 1) {
-            Finish(kTextPortFailed);
-            return DownloadOutcome::PortError;
+            return EndWith(DownloadOutcome::PortError, kTextPortFailed, std::string(cause_));
         }
         if (waitState_ == -1) {
-            Finish(kTextNoAnswer);
-            return DownloadOutcome::NoAnswer;
+            // An answer too short for a banner, or none; another program on the port may
+            // have read it first.
+            const int waiting = std::max(comm_->InQueCount(), 0);
+            const auto others = comm_->OtherUsers();
+            return EndWith(DownloadOutcome::NoAnswer, kTextNoAnswer,
+                           waiting > 0 ? ShortAnswerCause(waiting, others)
+                                       : NoAnswerCause(PortsPolled(), others));
         }
-        Finish(kTextCancelled);
-        return DownloadOutcome::Cancelled;
+        return EndWith(DownloadOutcome::Cancelled, kTextCancelled, kCauseCancelledWaiting);
     }
     if (variant_ == FirmwareVariant::Unknown) {
-        Finish(kTextFirmwareUnknown);
-        return DownloadOutcome::FirmwareUnknown;
+        const auto banner =
+            std::span<const std::uint8_t>(banner_.data(), static_cast<std::size_t>(bannerBytes_));
+        return EndWith(DownloadOutcome::FirmwareUnknown, kTextFirmwareUnknown,
+                       FirmwareCause(banner, comm_->OtherUsers()));
     }
     return RunScript();
 }
@@ -406,9 +451,13 @@ DownloadOutcome SetupDownload::Run(const SetupValues& values) {
     portError_ = 0;
     variant_ = FirmwareVariant::Unknown;
     restart_ = RestartEnd::NotRun;
+    cancelNoted_ = false;
     lastEcho_ = {};
     menuEcho_ = {};
     cause_.clear();
+    written_.clear();
+    searched_.clear();
+    bannerBytes_ = 0;
     values_ = &values;
     script_.clear();
     progress_ = {};
@@ -416,6 +465,9 @@ DownloadOutcome SetupDownload::Run(const SetupValues& values) {
     found_.reset();
     comm_ = &ctx_.comm;
 
+    // The previous verdict does not stay beside "Cancel".
+    ctx_.progress.SetText({});
+    ctx_.progress.SetDetail({});
     ctx_.progress.BringToFront();
     ctx_.progress.ShowCancel(true);
     ctx_.progress.ShowOk(false);

@@ -35,8 +35,8 @@ enum class DownloadOutcome {
     ErrorOnSetup,    // "ERROR ON SETUP", with a cause (SetupDownload::Cause)
     PortError,       // the port could not be opened
     NoAnswer,        // no banner within the limit
-    Cancelled,       // cancelled before the banner, or so early after it that the restart
-                     // wait was cut short ("Setup cancel from user")
+    Cancelled,       // cancelled before the banner, or after it before the converter had
+                     // answered the restart poll ("Setup cancel from user")
     FirmwareUnknown, // banner read, version not recognised
 };
 
@@ -65,6 +65,15 @@ inline constexpr std::string_view kTextErrorOnSetup = "ERROR ON SETUP";
 inline constexpr std::string_view kTextOpenErrorPrefix = "Error opening serial port :";
 inline constexpr std::string_view kVerdictKey = "Exit without";
 
+// Shown below the progress text while the script runs on to its restart wait after a Cancel:
+// a menu left half answered would leave the converter in its setup menu.
+inline constexpr std::string_view kTextCancelPending =
+    "cancel pending: finishing the menu answer in progress...";
+// Shown after a Cancel once the converter has answered the restart poll: it holds the settings
+// and gets its records.
+inline constexpr std::string_view kTextCancelTooLate =
+    "too late to cancel: the converter has restarted; finishing its setup...";
+
 // Causes of an "ERROR ON SETUP", added as the monitor log's last line.
 inline constexpr std::string_view kCauseStoppedAnswering = "the converter stopped answering";
 inline constexpr std::string_view kCauseNotConfirmed =
@@ -72,6 +81,13 @@ inline constexpr std::string_view kCauseNotConfirmed =
 inline constexpr std::string_view kCauseNoRestartAnswer = "no answer after the restart";
 inline constexpr std::string_view kCauseLineHeld =
     "the line does not accept data (flow control held, or the device is gone)";
+
+// Causes of a "Setup cancel from user": whether the converter was sent any setting.
+inline constexpr std::string_view kCauseCancelledWaiting =
+    "cancelled before the converter answered: no setting was sent";
+inline constexpr std::string_view kCauseCancelledTyped =
+    "cancelled after the settings were typed: the converter may hold some or all of them; "
+    "download again to be sure";
 
 // The cause shown under "Error opening serial port :<port>": the OS code in plain words and,
 // when the name maps to a device, that device ("no such device (COM1 is /dev/ttyS0)"); an
@@ -100,17 +116,23 @@ public:
     SetupDownload(const SetupDownload&) = delete;
     SetupDownload& operator=(const SetupDownload&) = delete;
 
-    // Runs one whole download. A byte the line does not take within the write time limit
+    // Runs one whole download. A Cancel after the banner lets the menu script run on to its
+    // restart wait (kTextCancelPending below the text meanwhile) and stops there: the closing
+    // records go only to a converter that answered the restart poll.
+    // A byte the line does not take within the write time limit
     // ends it at once with ErrorOnSetup (port closed, cause kCauseLineHeld). A serial port
     // error after the port was opened (the adapter pulled out, say) closes the port, shows
     // "ERROR ON SETUP" with OK, puts its cause in the log, and is rethrown for the caller's
     // general error report; so is any other exception raised meanwhile.
     DownloadOutcome Run(const SetupValues& values);
 
-    // Why the last run did not complete, in plain words ("" when it completed, was
-    // cancelled or got no banner): the cause line of an "ERROR ON SETUP" (also added at the
-    // end of the monitor log), or the cause under the port message.
+    // Why the last run did not complete, in plain words ("" when it completed): the line
+    // below the verdict, also the monitor log's last line (verdict_lines.h); for a port that
+    // could not be opened, also the cause under the port message.
     const std::string& Cause() const { return cause_; }
+    // What the last run wrote, when it completed ("" otherwise): the line below "Setup
+    // Complete" ("192.168.1.200/24, 9600 8N1, port 10001, saved by firmware 01.8").
+    const std::string& Written() const { return written_; }
 
     // The download's flags as the last run left them: WaitState 0 waiting, 1 answered,
     // -1 time-out; PortError 1 when opening failed.
@@ -143,14 +165,18 @@ private:
     bool SearchPass(); // one pass of the wake-up wait over every searched port
     void ReadBanner();
     DownloadOutcome Dispatch();
+    std::vector<std::string> PortsPolled() const; // for the cause of no answer
     DownloadOutcome RunScript();
     void RunSteps(const std::vector<ScriptStep>& steps);
     void RestartWait();
     DownloadOutcome Verdict();
     bool KeepWaiting() const;
     bool LimitPassed(std::chrono::nanoseconds start);
-    void Finish(std::string_view text);               // text, OK instead of Cancel
+    void Finish(std::string_view text); // text and cause_ below it, OK instead of Cancel
+    // Ends with text and cause below it (also the log's last line).
+    DownloadOutcome EndWith(DownloadOutcome outcome, std::string_view text, std::string_view cause);
     DownloadOutcome FailWith(std::string_view cause); // "ERROR ON SETUP", cause in the log
+    void NoteCancel(); // once a Cancel is seen after the banner: say it is pending
     void Report(DownloadPhase phase);
     void CloseQuietly();
 
@@ -162,9 +188,13 @@ private:
     int portError_ = 0;
     FirmwareVariant variant_ = FirmwareVariant::Unknown;
     RestartEnd restart_ = RestartEnd::NotRun;
+    bool cancelNoted_ = false;
     Echo lastEcho_;
     Echo menuEcho_; // the echo right after "9", which must hold the converter's confirmation
     std::string cause_;
+    std::string written_;
+    std::vector<std::string> searched_; // the ports "Auto" polled
+    int bannerBytes_ = 0;
     const SetupValues* values_ = nullptr; // during Run
     std::vector<ScriptStep> script_;      // built once, when the banner names the firmware
     std::array<std::uint8_t, kBannerReadMax + 1> banner_{};

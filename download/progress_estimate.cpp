@@ -36,6 +36,9 @@ std::string FormatDuration(long seconds) {
 ProgressFigures EstimateProgress(const DownloadProgress& progress, std::int64_t sinceReportMs,
                                  std::int64_t sinceWakeUpMs) {
     ProgressFigures figures;
+    if (!progress.firmware.empty()) {
+        figures.note = "converter answered: firmware " + progress.firmware;
+    }
     if (progress.phase == DownloadPhase::WakeUp) {
         const long left = CeilSeconds(kAnswerLimitMs - sinceWakeUpMs);
         figures.secondsLeft = left;
@@ -47,11 +50,16 @@ ProgressFigures EstimateProgress(const DownloadProgress& progress, std::int64_t 
         return figures; // before the banner: nothing planned yet
     }
     const bool finished = progress.phase == DownloadPhase::Finished;
-    // Between reports the clock moves on (a long pause is one report), but never past the
-    // plan; once finished, the figure stays where the download ended.
+    // Between reports the clock moves on (a long pause is one report), but never past the end
+    // of the step reported, where the next report takes over; once finished, the figure
+    // stays where the download ended.
     const std::int64_t moved = finished ? 0 : std::max<std::int64_t>(sinceReportMs, 0);
-    const std::int64_t done =
-        std::clamp<std::int64_t>(progress.plannedDoneMs + moved, 0, progress.plannedTotalMs);
+    const std::int64_t stepEnd =
+        std::clamp<std::int64_t>(progress.plannedStepEndMs, 0, progress.plannedTotalMs);
+    const std::int64_t done = std::clamp<std::int64_t>(progress.plannedDoneMs + moved, 0, stepEnd);
+    if (progress.phase == DownloadPhase::RestartWait && progress.plannedDoneMs + moved > stepEnd) {
+        figures.note = std::string(kNoteRestartWait); // the figures wait with it
+    }
     figures.fraction = static_cast<double>(done) / static_cast<double>(progress.plannedTotalMs);
     if (!finished) {
         figures.secondsLeft = CeilSeconds(progress.plannedTotalMs - done);

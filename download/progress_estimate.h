@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace comsetup {
 
@@ -18,10 +19,16 @@ struct ProgressFigures {
     std::optional<long> secondsLeft;       // time left, when known
     bool upperBound = false;               // secondsLeft is a limit (the wake-up wait), not a plan
     std::optional<long> wakeUpSecondsLeft; // during the wake-up wait: its seconds left (>= 0)
+    // The line under the countdown: "converter answered: firmware 01.8" from the banner on,
+    // "waiting for the converter to restart..." while the restart wait runs past its plan.
+    std::string note;
 };
 
+inline constexpr std::string_view kNoteRestartWait = "waiting for the converter to restart...";
+
 // progress: the download's last report; sinceReportMs: time since that report (the clock
-// moves between reports during long pauses); sinceWakeUpMs: time since the wake-up wait began.
+// moves between reports during long pauses, up to the end of the step reported, so the
+// figures never run backwards); sinceWakeUpMs: time since the wake-up wait began.
 ProgressFigures EstimateProgress(const DownloadProgress& progress, std::int64_t sinceReportMs,
                                  std::int64_t sinceWakeUpMs);
 

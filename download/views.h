@@ -15,6 +15,9 @@ class ProgressView {
 public:
     virtual ~ProgressView() = default;
     virtual void SetText(const std::string& text) = 0;
+    // The line below the text ("" clears it): a Cancel still pending while the download runs;
+    // once OK is shown, why the download ended as it did. Views without it ignore it.
+    virtual void SetDetail(const std::string& /*text*/) {}
     virtual void ShowCancel(bool visible) = 0;
     virtual void ShowOk(bool visible) = 0;
     // Show the dialog (not modal) and bring it to the front.
@@ -47,13 +50,17 @@ enum class DownloadPhase {
 };
 
 // Planned time counts from the banner on: the 7 s pause, the opening and the script, with
-// the restart wait at its planned length. Before the banner both figures are 0; from the
-// banner on the total is the whole and stays as it is.
+// the restart wait at its planned length. Before the banner the figures are 0; from the
+// banner on the total is the whole and stays as it is. Reports come before each step that
+// takes time; plannedStepEndMs is where plannedDoneMs stands once that step has ended, so a
+// clock moving the figures between reports stops there and never runs ahead of the next one.
 struct DownloadProgress {
     DownloadPhase phase = DownloadPhase::OpeningPort;
     std::string port; // the port in use: as given, or the one a search ("Auto") found
     std::int64_t plannedDoneMs = 0;
     std::int64_t plannedTotalMs = 0;
+    std::int64_t plannedStepEndMs = 0;
+    std::string firmware; // from the banner on: the version it named, readable ("01.8")
 };
 
 class DownloadObserver {

@@ -258,6 +258,10 @@ int TCustomComm::InQueCount() {
     return count;
 }
 
+std::vector<std::string> TCustomComm::OtherUsers() const {
+    return Enabled() ? Handle->OtherUsers() : std::vector<std::string>{};
+}
+
 void TCustomComm::PurgeIn() {
     if (Enabled() && comsetup::SerialTraceOn())
         comsetup::SerialTrace(DeviceName_, "purge input");

@@ -33,6 +33,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 enum TBaudrate : uint8_t {
     br110,
@@ -159,6 +160,10 @@ public:
     // (or the device reports a hang-up, which the next Read raises). Does not consume anything:
     // for clients that would otherwise poll InQueCount in a loop. False when closed.
     bool WaitForInput(int timeoutMs);
+    // Other programs that have the open device open too ("minicom (pid 4242)"), as far as the
+    // system tells: one that opened it without locking it may read what the far end sends.
+    // None when closed.
+    std::vector<std::string> OtherUsers() const;
 
     // Line settings: stored, then applied at once when open.
     void SetBaudRate(TBaudrate value);

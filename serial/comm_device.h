@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace comsetup {
 
@@ -55,6 +56,10 @@ public:
     virtual uint32_t ReportableEvents() const { return 0x01FF; }
     virtual int WaitEvent(uint32_t& events) = 0;
     virtual void Wake() = 0;
+
+    // Other programs that have the device open too ("minicom (pid 4242)"), as far as the
+    // system tells; none where ports open exclusively.
+    virtual std::vector<std::string> OtherUsers() const { return {}; }
 };
 
 // Opening a system device by path.

@@ -122,6 +122,10 @@ public:
         line_->pendingEvents_ &= ~events;
         return 0;
     }
+    std::vector<std::string> OtherUsers() const override {
+        std::lock_guard lock(line_->mutex_);
+        return line_->otherUsers_;
+    }
     void Wake() override {
         std::lock_guard lock(line_->mutex_);
         ++wakes_;
@@ -208,6 +212,11 @@ void MemoryLine::Reappear() {
     std::lock_guard lock(mutex_);
     vanished_ = false;
     changed_.notify_all();
+}
+
+void MemoryLine::SetOtherUsers(std::vector<std::string> users) {
+    std::lock_guard lock(mutex_);
+    otherUsers_ = std::move(users);
 }
 
 void MemoryLine::RaiseEvents(uint32_t bits) {

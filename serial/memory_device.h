@@ -23,6 +23,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace comsetup {
 
@@ -47,6 +48,8 @@ public:
     void HoldWrites(bool hold); // writes wait their full time limit and return -1
     void Vanish();              // unplugged: every call fails with EIO, events report it
     void Reappear();
+    // Other programs the device reports as having it open too ("minicom (pid 4242)").
+    void SetOtherUsers(std::vector<std::string> users);
 
     // --- line events and errors
     void RaiseEvents(uint32_t commeventBits);
@@ -90,6 +93,7 @@ private:
     uint32_t pendingErrors_ = 0;
     uint32_t lastPurge_ = 0;
     int purgeCount_ = 0;
+    std::vector<std::string> otherUsers_;
 };
 
 // A TComm attached to a MemoryLine instead of a system device. DeviceName is ignored.

@@ -8,6 +8,7 @@
 //    every few milliseconds to compare them. The transmit queue is compared the same way, only
 //    between a write and the moment it is found empty.
 #include "serial/comm_device.h"
+#include "serial/posix/device_users.h"
 #include "serial/posix/termios_map.h"
 
 #include <atomic>
@@ -193,6 +194,9 @@ public:
 
     // A terminal cannot tell the event character's arrival without consuming the bytes.
     uint32_t ReportableEvents() const override { return 0x01FF & ~commevent::RxFlag; }
+    std::vector<std::string> OtherUsers() const override {
+        return posix::ProgramsWithDeviceOpen(fd_);
+    }
 
     int WaitEvent(uint32_t& events) override {
         events = 0;

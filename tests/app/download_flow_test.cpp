@@ -132,6 +132,16 @@ protected:
                 actions_.erase(actions_.begin());
                 action();
             }
+            for (std::size_t i = 0; i < onReceived_.size();) {
+                if (!converter_->Received().ends_with(onReceived_[i].text)) {
+                    ++i;
+                    continue;
+                }
+                const auto action = std::move(onReceived_[i].run);
+                onReceived_.erase(onReceived_.begin() + static_cast<std::ptrdiff_t>(i));
+                action();
+                i = 0; // the action may have changed the list
+            }
             QCoreApplication::processEvents();
         });
         StartProgram();
@@ -142,6 +152,12 @@ protected:
     void At(std::chrono::milliseconds at, std::function<void()> action) {
         actions_.push_back({at, std::move(action)});
     }
+    // Runs `action` once the converter has received bytes ending with `text`.
+    void OnReceived(std::string text, std::function<void()> action) {
+        onReceived_.push_back({std::move(text), std::move(action)});
+    }
+    void CancelAfterTheBanner(sim::FailMode fail, const std::string& cancelAfter,
+                              const QString& noteAtNine);
     // The session the model saw to its end, as comsetup-sim writes it in its JSON report.
     nlohmann::json FinishedSession() {
         const auto sessions = converter_->FinishedSessions(pacer_.Now() + 1ms); // "RS" too
@@ -159,7 +175,12 @@ private:
         std::chrono::nanoseconds at;
         std::function<void()> run;
     };
+    struct ReceivedAction {
+        std::string text;
+        std::function<void()> run;
+    };
     std::vector<Action> actions_;
+    std::vector<ReceivedAction> onReceived_;
 };
 
 TEST_F(DownloadFlowInVirtualTime, MasterSideOnTheNewerFirmwareAnswersBroadcasts) {
@@ -176,6 +197,23 @@ TEST_F(DownloadFlowInVirtualTime, MasterSideOnTheNewerFirmwareAnswersBroadcasts)
     EXPECT_EQ(session["config"]["tunnel"], true);
     EXPECT_EQ(session["config"]["broadcast"], true);
     EXPECT_EQ(session["anomalies"].size(), 0u) << session["anomalies"].dump();
+    // Below the verdict, what was written.
+    EXPECT_EQ(P().LabelDetail->text(), "192.168.7.20/24, 9600 8N1, port 10001, answers "
+                                       "broadcasts, saved by firmware V6.5.0.7");
+    EXPECT_TRUE(P().LabelDetail->isVisibleTo(fprog));
+
+    // The next download shows nothing of this verdict beside its "Cancel".
+    QString textAtStart = "(not reached)";
+    bool detailAtStart = true;
+    At(std::chrono::duration_cast<std::chrono::milliseconds>(pacer_.Now()) + 100ms, [&] {
+        textAtStart = P().Label2->text();
+        detailAtStart = P().LabelDetail->isVisibleTo(fprog);
+        QTest::mouseClick(P().BtnCancel, Qt::LeftButton);
+    });
+    PressButton1();
+    EXPECT_EQ(textAtStart, "");
+    EXPECT_FALSE(detailAtStart);
+    ExpectEnded("Setup cancel from user", port_);
 }
 
 TEST_F(DownloadFlowInVirtualTime, CancelDuringTheWakeUpWaitEndsTheDownload) {
@@ -194,7 +232,52 @@ TEST_F(DownloadFlowInVirtualTime, CancelDuringTheWakeUpWaitEndsTheDownload) {
     });
     PressButton1();
     ExpectEnded("Setup cancel from user", port_);
+    EXPECT_EQ(P().LabelDetail->text(),
+              "cancelled before the converter answered: no setting was sent");
     EXPECT_TRUE(messages_.isEmpty());
+}
+
+// After the banner a Cancel lets the menu answers run on to "9", says so below the progress
+// text meanwhile, and stops there: the records never go to a converter that is restarting.
+// cancelAfter: what the converter has received when Cancel is pressed; noteAtNine: the line
+// below the progress text once the script reaches "9".
+void DownloadFlowInVirtualTime::CancelAfterTheBanner(sim::FailMode fail,
+                                                     const std::string& cancelAfter,
+                                                     const QString& noteAtNine) {
+    const QString cause = "cancelled after the settings were typed: the converter may hold some "
+                          "or all of them; download again to be sure";
+    StartWith(sim::Firmware::V01_8, fail);
+    ChooseMode(1);
+    // Once the banner is read, the line under the countdown says so while the prompt to switch
+    // the converter off and on still stands above.
+    QString atBanner;
+    OnReceived("\n\r", [&] { atBanner = P().Label2->text() + "|" + P().LabelConverter->text(); });
+    OnReceived(cancelAfter, [this] { QTest::mouseClick(P().BtnCancel, Qt::LeftButton); });
+    QString shownAtNine = "(not reached)";
+    OnReceived("\n9\n", [&] {
+        shownAtNine = P().LabelDetail->isVisibleTo(fprog) ? P().LabelDetail->text() : "";
+    });
+    PressButton1();
+    ExpectEnded("Setup cancel from user", port_);
+    EXPECT_EQ(shownAtNine, noteAtNine);
+    EXPECT_EQ(atBanner, "Check the connection with device in progress\n(Turn off and then turn on "
+                        "the device)|converter answered: firmware 01.8");
+    EXPECT_EQ(P().LabelDetail->text(), cause);
+    EXPECT_TRUE(P().LabelDetail->isVisibleTo(fprog));
+    // The line shows whole: the dialog grew, and nothing below it is covered.
+    EXPECT_FALSE(P().LabelDetail->geometry().intersects(P().btnOK->geometry()));
+    EXPECT_TRUE(fprog->rect().contains(P().LabelTimeLeft->geometry()));
+    EXPECT_EQ(Fmonitor->Lines().Line(Fmonitor->Lines().Count() - 1), cause);
+    EXPECT_EQ(converter_->Received().find("S7"), std::string::npos);
+}
+
+TEST_F(DownloadFlowInVirtualTime, CancelInTheScriptStopsBeforeTheRecordsAndSaysWhy) {
+    CancelAfterTheBanner(sim::FailMode::Healthy, "9600",
+                         "cancel pending: finishing the menu answer in progress...");
+}
+
+TEST_F(DownloadFlowInVirtualTime, CancelInTheRestartWaitStopsBeforeTheRecordsAndSaysWhy) {
+    CancelAfterTheBanner(sim::FailMode::NoRestart, "zz", "");
 }
 
 TEST_F(DownloadFlowInVirtualTime, SecondDownLoadAndCloseDuringADownloadWaitForItsEnd) {
@@ -204,7 +287,13 @@ TEST_F(DownloadFlowInVirtualTime, SecondDownLoadAndCloseDuringADownloadWaitForIt
     QSignalSpy closed(F_selmode, &TF_selmode::closed);
     bool secondStartedNothing = false;
     bool wizardStayed = false;
+    bool dialogStayed = false;
+    QString titleMeanwhile;
+    const QString title = F_selmode->windowTitle();
     At(400ms, [&] {
+        // "DownLoad" waits for the end, and the title says which port is being written.
+        EXPECT_FALSE(W().Button1->isEnabled());
+        titleMeanwhile = F_selmode->windowTitle();
         QTest::mouseClick(W().Button1, Qt::LeftButton); // "DownLoad" again
         // A nested download would have run to its end (and reported it) before returning.
         secondStartedNothing =
@@ -214,10 +303,17 @@ TEST_F(DownloadFlowInVirtualTime, SecondDownLoadAndCloseDuringADownloadWaitForIt
         F_selmode->close();
         wizardStayed = F_selmode->isVisible() && F_selmode->ClosePending();
     });
-    At(1000ms, [&] { QTest::mouseClick(P().BtnCancel, Qt::LeftButton); });
+    At(1000ms, [&] {
+        fprog->close(); // the dialog's close box: the download's "Cancel"
+        dialogStayed = fprog->isVisible();
+    });
     PressButton1();
     EXPECT_TRUE(secondStartedNothing);
     EXPECT_TRUE(wizardStayed);
+    EXPECT_TRUE(dialogStayed);
+    EXPECT_EQ(titleMeanwhile, "Select Modality - writing COM1");
+    EXPECT_EQ(F_selmode->windowTitle(), title);
+    EXPECT_TRUE(W().Button1->isEnabled());
     EXPECT_EQ(ended.count(), 1);
     EXPECT_EQ(P().Label2->text(), "Setup cancel from user");
     // The close asked for during the download happens once it has ended.

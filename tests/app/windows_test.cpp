@@ -9,6 +9,7 @@
 #include "app/file_choice.h"
 #include "app/gui_views.h"
 #include "app/memo_lines.h"
+#include "app/tf_selmode.h"
 #include "app/tfmain.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
@@ -19,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTemporaryDir>
+#include <QWindow>
 
 #include <QTest>
 #include <functional>
@@ -81,13 +83,15 @@ TEST_F(Windows, ProgressDialogButtonsAndKeys) {
     view.BringToFront();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(fprog));
     EXPECT_EQ(P().Label2->text().count('\n'), 1);
-    // Grown downwards for the port line, the bar and the time left; what was there stays.
-    EXPECT_EQ(fprog->size(), QSize(265, 128));
+    // Grown downwards for the port line, the converter's line, the bar and the time left;
+    // what was there stays.
+    EXPECT_EQ(fprog->size(), QSize(265, 146));
     EXPECT_EQ(P().Label2->pos(), QPoint(8, 18));
     EXPECT_EQ(P().BtnCancel->geometry(), QRect(88, 48, 75, 25));
     EXPECT_EQ(P().btnOK->geometry(), QRect(88, 48, 75, 25));
-    for (QWidget* added : std::initializer_list<QWidget*>{
-             P().BtnLog, P().LabelPort, P().LabelWakeUp, P().ProgressBar1, P().LabelTimeLeft}) {
+    for (QWidget* added :
+         std::initializer_list<QWidget*>{P().BtnLog, P().LabelPort, P().LabelWakeUp,
+                                         P().LabelConverter, P().ProgressBar1, P().LabelTimeLeft}) {
         EXPECT_TRUE(fprog->rect().contains(added->geometry())) << added->objectName().toStdString();
         EXPECT_FALSE(added->geometry().intersects(P().BtnCancel->geometry()))
             << added->objectName().toStdString();
@@ -108,9 +112,17 @@ TEST_F(Windows, ProgressDialogButtonsAndKeys) {
     EXPECT_TRUE(fprog->isVisible());
 
     CancelSetup = false;
-    fprog->close(); // the close box hides without cancelling
-    EXPECT_FALSE(fprog->isVisible());
-    EXPECT_FALSE(CancelSetup);
+    fprog->close(); // the close box while a download runs is its "Cancel"
+    EXPECT_TRUE(CancelSetup);
+    EXPECT_TRUE(fprog->isVisible());
+
+    // Owned by the wizard, so that it stays above it; still a window of its own, not modal.
+    EXPECT_EQ(fprog->parentWidget(), F_selmode);
+    EXPECT_TRUE(fprog->isWindow());
+    ASSERT_NE(fprog->windowHandle(), nullptr);
+    EXPECT_EQ(fprog->windowHandle()->transientParent(), F_selmode->windowHandle());
+    EXPECT_FALSE(fprog->isModal());
+    CancelSetup = false;
 
     view.ShowCancel(false);
     view.ShowOk(true);
@@ -122,25 +134,34 @@ TEST_F(Windows, ProgressDialogButtonsAndKeys) {
     EXPECT_FALSE(CancelSetup);
     QTest::keyClick(fprog, Qt::Key_Return); // Enter presses the default "OK"
     EXPECT_FALSE(fprog->isVisible());
+    view.BringToFront();
+    fprog->close(); // once ended, the close box hides it like "OK"
+    EXPECT_FALSE(fprog->isVisible());
+    EXPECT_FALSE(CancelSetup);
     EXPECT_EQ(P().Label2->text(), "Setup Complete"); // the dialog keeps its state for later
     EXPECT_FALSE(P().BtnCancel->icon().isNull());
     EXPECT_FALSE(P().btnOK->icon().isNull());
 }
 
 // The figures under the buttons in virtual time: the wake-up countdown with the port, then
-// the bar and the time left moving with the clock between reports, frozen at the end.
+// the bar and the time left moving with the clock between reports up to the end of the step
+// reported, frozen at the end; the line under the countdown says the converter answered, or
+// that its restart takes longer than planned.
 TEST_F(Windows, ProgressDialogFiguresFollowTheDownloadAndTheClock) {
     using namespace std::chrono_literals;
     std::chrono::nanoseconds now = 0s;
     fprog->SetClock([&now] { return now; });
     ProgressDialogView view(*fprog);
-    const auto report = [&view](DownloadPhase phase, std::int64_t done, std::int64_t total,
-                                const std::string& port) {
+    const auto report = [&view](DownloadPhase phase, std::int64_t done, std::int64_t stepEnd,
+                                std::int64_t total, const std::string& port,
+                                const std::string& firmware = "") {
         DownloadProgress p;
         p.phase = phase;
         p.plannedDoneMs = done;
+        p.plannedStepEndMs = stepEnd;
         p.plannedTotalMs = total;
         p.port = port;
+        p.firmware = firmware;
         view.OnProgress(p);
     };
     struct Row {
@@ -149,26 +170,42 @@ TEST_F(Windows, ProgressDialogFiguresFollowTheDownloadAndTheClock) {
         std::function<void()> step;       // a report, or nothing (the ticker's refresh)
         QString port, wakeUp, timeLeft;
         int bar; // per mille
+        QString note = "";
     };
+    const QString answered = "converter answered: firmware 01.8";
     const Row rows[] = {
-        {"port opening", 0s, [&] { report(DownloadPhase::OpeningPort, 0, 0, "COM3"); },
+        {"port opening", 0s, [&] { report(DownloadPhase::OpeningPort, 0, 0, 0, "COM3"); },
          "Port: COM3", "", "", 0},
-        {"wake-up begins", 300ms, [&] { report(DownloadPhase::WakeUp, 0, 0, "COM3"); },
+        {"wake-up begins", 300ms, [&] { report(DownloadPhase::WakeUp, 0, 0, 0, "COM3"); },
          "Port: COM3", "wake-up 0:15", "", 0},
         {"4.5 s of the wait gone", 4500ms, {}, "Port: COM3", "wake-up 0:11", "", 0},
         {"banner: the whole plan", 500ms,
-         [&] { report(DownloadPhase::BannerPause, 0, 40000, "COM3"); }, "Port: COM3", "",
-         "0:40 left", 0},
-        {"clock moves during the 7 s pause", 6s, {}, "Port: COM3", "", "0:34 left", 150},
-        {"script report", 4s, [&] { report(DownloadPhase::Script, 10000, 40000, "COM3"); },
-         "Port: COM3", "", "0:30 left", 250},
+         [&] { report(DownloadPhase::BannerPause, 0, 7000, 40000, "COM3", "01.8"); }, "Port: COM3",
+         "", "0:40 left", 0, answered},
+        {"clock moves during the 7 s pause", 6s, {}, "Port: COM3", "", "0:34 left", 150, answered},
+        {"and stops at its end", 3s, {}, "Port: COM3", "", "0:33 left", 175, answered},
+        {"script report", 1s,
+         [&] { report(DownloadPhase::Script, 10000, 10200, 40000, "COM3", "01.8"); }, "Port: COM3",
+         "", "0:30 left", 250, answered},
+        {"restart wait", 10s,
+         [&] { report(DownloadPhase::RestartWait, 20000, 24000, 40000, "COM3", "01.8"); },
+         "Port: COM3", "", "0:20 left", 500, answered},
+        {"restart wait past its plan",
+         5s,
+         {},
+         "Port: COM3",
+         "",
+         "0:16 left",
+         600,
+         "waiting for the converter to restart..."},
         {"finished: bar stays, no time left", 30s,
-         [&] { report(DownloadPhase::Finished, 40000, 40000, "COM3"); }, "Port: COM3", "", "",
-         1000},
-        {"next download: auto searches", 1s, [&] { report(DownloadPhase::WakeUp, 0, 0, "Auto"); },
-         "Port: Auto (searching)", "wake-up 0:15", "", 0},
+         [&] { report(DownloadPhase::Finished, 40000, 40000, 40000, "COM3", "01.8"); },
+         "Port: COM3", "", "", 1000, answered},
+        {"next download: auto searches", 1s,
+         [&] { report(DownloadPhase::WakeUp, 0, 0, 0, "Auto"); }, "Port: Auto (searching)",
+         "wake-up 0:15", "", 0},
         {"auto found a port: the countdown goes on", 2s,
-         [&] { report(DownloadPhase::WakeUp, 0, 0, "/dev/ttyUSB1"); }, "Port: /dev/ttyUSB1",
+         [&] { report(DownloadPhase::WakeUp, 0, 0, 0, "/dev/ttyUSB1"); }, "Port: /dev/ttyUSB1",
          "wake-up 0:13", "", 0},
     };
     for (const Row& r : rows) {
@@ -182,9 +219,10 @@ TEST_F(Windows, ProgressDialogFiguresFollowTheDownloadAndTheClock) {
         EXPECT_EQ(P().LabelWakeUp->text(), r.wakeUp);
         EXPECT_EQ(P().LabelTimeLeft->text(), r.timeLeft);
         EXPECT_EQ(P().ProgressBar1->value(), r.bar);
+        EXPECT_EQ(P().LabelConverter->text(), r.note);
     }
     EXPECT_TRUE(fprog->Ticking()); // until the download reports its end
-    report(DownloadPhase::Finished, 0, 0, "");
+    report(DownloadPhase::Finished, 0, 0, 0, "");
     EXPECT_FALSE(fprog->Ticking());
     fprog->SetClock({});
 }

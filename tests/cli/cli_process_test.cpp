@@ -73,8 +73,10 @@ TEST(CliProcess, DownloadReachesTheConverterAndEndsComplete) {
              "255.255.0.0", "--flow", "cts-rts"}));
     EXPECT_EQ(cli.Wait(kDownloadLimit), kExitComplete) << cli.Err();
     const std::string out = cli.Out();
-    // The verdict is the last progress line.
-    EXPECT_TRUE(out.ends_with("\nSetup Complete\n")) << out;
+    // The verdict ends the progress, with what was written below it.
+    EXPECT_TRUE(out.ends_with("\nSetup Complete\n  10.0.0.5/16, 9600 8N1, flow CTS/RTS, port "
+                              "10001, peer 10.0.0.9:10001, saved by firmware 01.8\n"))
+        << out;
 
     standIn.process.Signal(SIGTERM);
     standIn.process.Wait(10s);

@@ -38,21 +38,30 @@ TEST(ConsoleReporter, PlainModePrintsEachTextOnceAndEveryTenthOnce) {
         reporter.OnProgress(Progress(DownloadPhase::WakeUp, 0, 0));
         reporter.SetText("Check the connection with device in progress\n(Turn off and then "
                          "turn on the device)");
-        reporter.OnProgress(Progress(DownloadPhase::BannerPause, 0, 20000));
+        DownloadProgress banner = Progress(DownloadPhase::BannerPause, 0, 20000);
+        banner.firmware = "01.8";
+        reporter.OnProgress(banner);
         reporter.SetText("Setup in progress...");
-        reporter.OnProgress(Progress(DownloadPhase::Script, 7000, 20000));  // 35%
+        DownloadProgress script = Progress(DownloadPhase::Script, 7000, 20000); // 35%
+        script.firmware = "01.8";
+        reporter.OnProgress(script);
         reporter.OnProgress(Progress(DownloadPhase::Script, 7500, 20000));  // still 30s
         reporter.OnProgress(Progress(DownloadPhase::Script, 19000, 20000)); // 95%
+        reporter.SetDetail("cancel pending: finishing the menu answer in progress...");
         reporter.ShowError("Error opening serial port :COM2");
         reporter.SetText("Setup Complete");
         reporter.ShowCancel(false);
         reporter.ShowOk(true);
+        // The verdict's own line is the command's to print (standard error, JSON, table).
+        reporter.SetDetail("why it ended so");
     }
     EXPECT_EQ(out.str(), "[COM2] Check the connection with device in progress (Turn off and then "
                          "turn on the device)\n"
+                         "[COM2]   converter answered: firmware 01.8\n"
                          "[COM2] Setup in progress...\n"
                          "[COM2]   30% done, 0:13 left\n"
                          "[COM2]   90% done, 0:01 left\n"
+                         "[COM2]   cancel pending: finishing the menu answer in progress...\n"
                          "[COM2] Error: Error opening serial port :COM2\n"
                          "[COM2] Setup Complete\n");
 }

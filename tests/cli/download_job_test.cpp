@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -36,7 +37,12 @@ namespace {
 struct ModelConverter {
     ModelConverter(sim::Firmware firmware, sim::FailMode fail)
         : converter(ModelLine::Options(firmware, fail), line) {
-        pacer.SetListener([this](std::chrono::nanoseconds now) { converter.Step(now); });
+        pacer.SetListener([this](std::chrono::nanoseconds now) {
+            converter.Step(now);
+            if (afterStep) {
+                afterStep();
+            }
+        });
     }
     JobLine Line() {
         JobLine jobLine;
@@ -62,6 +68,7 @@ struct ModelConverter {
     VirtualPacer pacer;
     ModelLine converter;
     nlohmann::json session;
+    std::function<void()> afterStep; // the user's doing, between the converter's steps
 };
 
 SetupProfile Profile(std::vector<std::string> args) {
@@ -82,7 +89,12 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
         std::string verdict;
         std::string cause; // also the monitor log's last line, when not empty
         std::string logPath = "";
+        std::string cancelAfter = ""; // Ctrl+C once the converter has received this
+        std::string written = "";     // printed below "Setup Complete"
     };
+    const std::string noAnswer = "no answer on COM3 in 15 s: check the cable and that the "
+                                 "converter was switched off and on";
+    const std::string unknown = "firmware V7.0.0.1 is not one this program knows (01.8, V6.5.0.7)";
     using F = sim::FailMode;
     const auto v018 = sim::Firmware::V01_8;
     const auto v6507 = sim::Firmware::V6_5_0_7;
@@ -93,7 +105,10 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
          {"--mode", "point-to-point", "--peer", "10.0.0.9"},
          kExitComplete,
          "Setup Complete",
-         ""},
+         "",
+         "",
+         "",
+         "192.168.1.200/24, 9600 8N1, port 10001, peer 10.0.0.9:10001, saved by firmware 01.8"},
         {"master",
          v6507,
          F::Healthy,
@@ -101,7 +116,11 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
           "--gateway", "10.0.0.1", "--flow", "cts-rts"},
          kExitComplete,
          "Setup Complete",
-         ""},
+         "",
+         "",
+         "",
+         "10.0.0.5/16, gateway 10.0.0.1, 9600 8N1, flow CTS/RTS, port 10001, answers broadcasts, "
+         "saved by firmware V6.5.0.7"},
         {"no-exit-without",
          v018,
          F::NoExitWithout,
@@ -115,21 +134,28 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
          {},
          kExitNoAnswer,
          "IMPOSSIBLE TO COMPLETE THE SETUP ",
-         ""},
+         noAnswer},
         {"short",
          v6507,
          F::ShortAnswer,
          {},
          kExitNoAnswer,
          "IMPOSSIBLE TO COMPLETE THE SETUP ",
-         ""},
+         "the converter answered 9 bytes, not a banner"},
+        {"garbage",
+         v018,
+         F::Garbage,
+         {},
+         kExitFirmwareUnknown,
+         "Hardware version not found",
+         "the converter answered 160 bytes, none naming its firmware (no \"SOFTWARE VERSION\")"},
         {"unknown-firmware",
          v018,
          F::UnknownFirmware,
          {},
          kExitFirmwareUnknown,
          "Hardware version not found",
-         ""},
+         unknown},
         // The converter saved the settings but never restarted: the records reached nobody.
         {"no-restart",
          v6507,
@@ -147,15 +173,55 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
          "the device went away: unplugged adapter?"},
         // A monitor log that cannot be written: said by the exit code when the setup went in,
         // the download's own exit code otherwise.
-        {"full-log", v018, F::Healthy, {}, kExitLogIncomplete, "Setup Complete", "", "/dev/full"},
+        {"full-log",
+         v018,
+         F::Healthy,
+         {},
+         kExitLogIncomplete,
+         "Setup Complete",
+         "",
+         "/dev/full",
+         "",
+         "192.168.1.200/24, 9600 8N1, port 10001, saved by firmware 01.8"},
         {"full-log-unknown",
          v018,
          F::UnknownFirmware,
          {},
          kExitFirmwareUnknown,
          "Hardware version not found",
-         "",
+         unknown,
          "/dev/full"},
+        // Ctrl+C: said whether the converter was sent any setting; after the banner the menu
+        // answers go on to "9", the records never go to a converter that is restarting.
+        {"cancel-waiting",
+         v018,
+         F::NoAnswer,
+         {},
+         kExitCancelled,
+         "Setup cancel from user",
+         "cancelled before the converter answered: no setting was sent",
+         "",
+         "xx"},
+        {"cancel-in-script",
+         v6507,
+         F::Healthy,
+         {},
+         kExitCancelled,
+         "Setup cancel from user",
+         "cancelled after the settings were typed: the converter may hold some or all of them; "
+         "download again to be sure",
+         "",
+         "9600"},
+        {"cancel-in-restart-wait",
+         v018,
+         F::NoRestart,
+         {},
+         kExitCancelled,
+         "Setup cancel from user",
+         "cancelled after the settings were typed: the converter may hold some or all of them; "
+         "download again to be sure",
+         "",
+         "zz"},
     };
     for (const auto& s : scenarios) {
         SCOPED_TRACE(s.name);
@@ -169,11 +235,31 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
         options.logPath = s.logPath.empty() ? folder.File(s.name + ".log") : s.logPath;
         options.line = converter.Line();
         std::atomic<bool> cancel{false};
+        if (!s.cancelAfter.empty()) {
+            converter.afterStep = [&] {
+                if (converter.converter.Received().ends_with(s.cancelAfter)) {
+                    cancel = true;
+                }
+            };
+        }
         const DownloadResult result = RunDownloadJob(Profile(args), options, cancel);
 
         EXPECT_EQ(result.exitCode, s.exitCode) << result.error;
         EXPECT_EQ(result.verdict, s.verdict);
         EXPECT_EQ(result.cause, s.cause);
+        EXPECT_EQ(ResultToJson(result)["cause"],
+                  s.cause.empty() ? nlohmann::json(nullptr) : nlohmann::json(s.cause));
+        EXPECT_EQ(result.written, s.written);
+        EXPECT_EQ(ResultToJson(result)["written"],
+                  s.written.empty() ? nlohmann::json(nullptr) : nlohmann::json(s.written));
+        // What the command prints on standard error below the verdict.
+        if (!s.cause.empty() && s.fail != F::Vanish) {
+            EXPECT_EQ(result.error, s.cause);
+        }
+        if (s.exitCode == kExitCancelled) {
+            // Nothing after the cancel's stop.
+            EXPECT_EQ(converter.converter.Received().find("S7"), std::string::npos);
+        }
         EXPECT_EQ(result.logError.empty(), s.logPath.empty()) << result.logError;
         if (s.fail == F::Vanish) {
             // The serial component's own text, with its error code.
@@ -190,7 +276,7 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
             const std::string log = ReadFile(options.logPath);
             EXPECT_EQ(static_cast<int>(std::count(log.begin(), log.end(), '\n')), result.logLines);
             if (!s.cause.empty()) {
-                EXPECT_TRUE(log.ends_with("\n" + s.cause + "\n")) << log;
+                EXPECT_TRUE(("\n" + log).ends_with("\n" + s.cause + "\n")) << log;
             }
         }
     }

@@ -16,7 +16,7 @@
 namespace comsetup::testing {
 
 struct ProgressEvent {
-    enum Kind { Text, Cancel, Ok, Front } kind;
+    enum Kind { Text, Detail, Cancel, Ok, Front } kind;
     std::string text;
     bool visible = false;
 };
@@ -26,6 +26,10 @@ public:
     void SetText(const std::string& text) override {
         label = text;
         events.push_back({ProgressEvent::Text, text, false});
+    }
+    void SetDetail(const std::string& text) override {
+        detail = text;
+        events.push_back({ProgressEvent::Detail, text, false});
     }
     void ShowCancel(bool visible) override {
         cancelVisible = visible;
@@ -39,17 +43,28 @@ public:
         ++fronts;
         events.push_back({ProgressEvent::Front, {}, false});
     }
-    std::vector<std::string> Texts() const {
+    std::vector<std::string> Texts(ProgressEvent::Kind kind = ProgressEvent::Text) const {
         std::vector<std::string> texts;
         for (const auto& e : events) {
-            if (e.kind == ProgressEvent::Text) {
+            if (e.kind == kind) {
                 texts.push_back(e.text);
             }
         }
         return texts;
     }
+    // The lines shown below the text, empty ones (clearing it) left out.
+    std::vector<std::string> Details() const {
+        std::vector<std::string> shown;
+        for (const std::string& text : Texts(ProgressEvent::Detail)) {
+            if (!text.empty()) {
+                shown.push_back(text);
+            }
+        }
+        return shown;
+    }
 
     std::string label = "-------";
+    std::string detail;
     bool cancelVisible = false;
     bool okVisible = false;
     int fronts = 0;

@@ -32,8 +32,9 @@ TEST(DownloadDriver, WorkedExampleGoesOutByteForByteAndCompletes) {
               "xxxx\n\r7\n0\n192\n168\n001\n200\nN8\nN6\nYNNNYYNN1\n9600\n4C\n00\n10001\n" +
                   std::string(12, '\n') + "9\nzzzG7\nS7\n" + records + "RS\n");
 
+    // Nothing of a previous download's verdict beside "Cancel".
     EXPECT_EQ(h.progress.Texts(),
-              (std::vector<std::string>{std::string(kTextCheckConnection),
+              (std::vector<std::string>{"", std::string(kTextCheckConnection),
                                         std::string(kTextSetupInProgress), "Setup Complete"}));
     EXPECT_FALSE(h.progress.cancelVisible);
     EXPECT_TRUE(h.progress.okVisible);
@@ -166,8 +167,10 @@ TEST(DownloadDriver, PortThatCannotBeOpenedSendsNothingAndSaysWhy) {
                                         "Error opening serial port :" + c.port + "\n" + c.cause});
         EXPECT_EQ(h.download->Cause(), c.cause);
         EXPECT_EQ(h.progress.Texts(),
-                  (std::vector<std::string>{std::string(kTextCheckConnection),
+                  (std::vector<std::string>{"", std::string(kTextCheckConnection),
                                             "Impossible to complete the Setup "}));
+        EXPECT_EQ(h.progress.detail, c.cause);
+        EXPECT_EQ(h.monitor.Lines(), std::vector<std::string>{c.cause});
         EXPECT_EQ(h.Sent(), "");
         EXPECT_EQ(h.pacer.Delays(), std::vector<int>{300});
         EXPECT_TRUE(h.progress.okVisible);
@@ -224,6 +227,9 @@ TEST(DownloadDriver, CancelDuringTheWakeUpWaitEndsAtTheEndOfThePass) {
     EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Cancelled);
     EXPECT_EQ(h.Sent(), "xx");
     EXPECT_EQ(h.progress.label, "Setup cancel from user");
+    EXPECT_EQ(h.progress.detail, kCauseCancelledWaiting);
+    EXPECT_EQ(h.download->Cause(), kCauseCancelledWaiting);
+    EXPECT_EQ(h.monitor.Lines(), std::vector<std::string>{std::string(kCauseCancelledWaiting)});
     EXPECT_EQ(h.pacer.NowMs(), 1300);
     EXPECT_FALSE(h.line->IsOpen());
 }
@@ -239,35 +245,59 @@ TEST(DownloadDriver, AnAnswerUnderFifteenBytesIsNoBanner) {
 
 // --- after the banner ---------------------------------------------------------------------
 
+// The cause below "Hardware version not found" says what the banner held instead.
 TEST(DownloadDriver, UnknownFirmwareStillGetsTheOpening) {
-    for (const std::string& banner :
-         {BannerFor(FirmwareVariant::Unknown), std::string("\r\nSOFTWARE VERSION 01.8\r\n"),
-          std::string("garbage garbage garbage garbage\r\n")}) {
+    struct Case {
+        std::string banner;
+        std::string cause;
+    };
+    for (const Case& c :
+         {Case{BannerFor(FirmwareVariant::Unknown),
+               "firmware 03.2 is not one this program knows (01.8, V6.5.0.7)"},
+          Case{"\r\nSOFTWARE VERSION 01.8\r\n",
+               "the banner names no firmware version after \"SOFTWARE VERSION\""},
+          Case{"garbage garbage garbage garbage\r\n",
+               "the converter answered 33 bytes, none naming its firmware (no \"SOFTWARE "
+               "VERSION\")"},
+          Case{"Software version \x01\xfe" + std::string(30, '7') + " ready\r\n",
+               // Shown readable and short, whatever bytes it holds.
+               "firmware ?" + std::string(19, '7') +
+                   "... is not one this program knows (01.8, V6.5.0.7)"}}) {
+        const std::string& banner = c.banner;
         DownloadHarness h;
-        h.converter.On([](const ScriptedConverter& c) { return c.Count('x') >= 1; },
-                       [banner](ScriptedConverter& c) { c.Say(banner); });
+        h.converter.On([](const ScriptedConverter& cv) { return cv.Count('x') >= 1; },
+                       [banner](ScriptedConverter& cv) { cv.Say(banner); });
         EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::FirmwareUnknown) << banner;
         EXPECT_EQ(h.Sent(), "x\n\r7\n0\n");
-        EXPECT_EQ(h.progress.Texts(), (std::vector<std::string>{std::string(kTextCheckConnection),
-                                                                std::string(kTextSetupInProgress),
-                                                                "Hardware version not found"}));
+        EXPECT_EQ(h.progress.Texts(),
+                  (std::vector<std::string>{"", std::string(kTextCheckConnection),
+                                            std::string(kTextSetupInProgress),
+                                            "Hardware version not found"}));
+        EXPECT_EQ(h.progress.detail, c.cause);
+        EXPECT_EQ(h.monitor.Lines().back(), c.cause);
         EXPECT_TRUE(h.progress.okVisible);
         EXPECT_FALSE(h.line->IsOpen());
     }
 }
 
-TEST(DownloadDriver, CancelDuringTheSevenSecondPauseSkipsOnlyTheRestartWait) {
+TEST(DownloadDriver, CancelDuringTheSevenSecondPauseStopsAtTheRestartWait) {
     DownloadHarness h;
     h.HealthyConverter(FirmwareVariant::V01_8, 1);
     h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("\n\r"); },
                    [&h](ScriptedConverter&) { h.cancel = true; });
-    // The script still goes out in full; the records went to a converter that had no time to
-    // restart, so the verdict is the user's cancel, not a completed setup.
+    // The menu answers still go out up to "9" (a menu left half answered would leave the
+    // converter in its setup menu); the records would reach a converter that is restarting,
+    // so nothing follows, and the verdict is the user's cancel with what it left behind.
     EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::Cancelled);
-    EXPECT_EQ(h.SentAfterBanner(),
-              ExpectedAfterBanner(SetupValues{}, FirmwareVariant::V01_8, 0, false));
+    const std::string expected =
+        ExpectedAfterBanner(SetupValues{}, FirmwareVariant::V01_8, 0, false);
+    EXPECT_EQ(h.SentAfterBanner(), expected.substr(0, expected.find("\n9\n") + 3));
     EXPECT_EQ(h.converter.Count('z'), 0);
     EXPECT_EQ(h.progress.label, "Setup cancel from user");
+    // Seen after the pause, while the script ran on; then the cause.
+    EXPECT_EQ(h.progress.Details(), (std::vector<std::string>{std::string(kTextCancelPending),
+                                                              std::string(kCauseCancelledTyped)}));
+    EXPECT_EQ(h.monitor.Lines().back(), kCauseCancelledTyped);
     EXPECT_TRUE(h.progress.okVisible);
     EXPECT_FALSE(h.line->IsOpen());
 }
@@ -330,10 +360,21 @@ TEST(DownloadDriver, VerdictLooksOnlyAtTheSecondToLastLine) {
 }
 
 // "Setup Complete" needs an answer at every point where the script waits for one: the
-// banner, the confirmation after "9" and the restart poll. Anything less ends with "ERROR ON
-// SETUP" and its cause as the log's last line; a cancel that cut the restart wait short is
-// the user's.
+// banner, the confirmation after "9" and the restart poll. Anything less ends with its cause
+// below the verdict and as the log's last line; a cancel that cut the restart wait short is
+// the user's. A complete one says below it what was written.
 TEST(DownloadDriver, VerdictNeedsEveryAnswerAndNamesWhatWasMissing) {
+    const std::string written = "192.168.1.200/24, 9600 8N1, port 10001, saved by firmware 01.8";
+    const std::string noAnswer =
+        "no answer on COM1 in 15 s: check the cable and that the converter was switched off "
+        "and on";
+    const std::string shortAnswer =
+        "the converter answered 9 bytes, not a banner; minicom (pid 4242) has the port open "
+        "too and may take the converter's answers: close it";
+    const std::string takenAnswer = "no answer on COM1 in 15 s: minicom (pid 4242), cat (pid 7) "
+                                    "have the port open too and may take the converter's "
+                                    "answers: close it";
+    const std::string unknown = "firmware V7.0.0.1 is not one this program knows (01.8, V6.5.0.7)";
     const std::string menu = "\r\nSetup menu\r\n  8 Exit without saving\r\n  9 Save and "
                              "restart\r\nYour choice ? ";
     struct Case {
@@ -342,10 +383,34 @@ TEST(DownloadDriver, VerdictNeedsEveryAnswerAndNamesWhatWasMissing) {
         DownloadOutcome outcome;
         std::string label;
         std::string_view cause;
+        std::string sentEnd = "RS\n";  // the last bytes sent
+        std::string_view cancelNote{}; // shown below the text while the script ran on
     };
     const auto healthy = [](DownloadHarness& h) { h.HealthyConverter(FirmwareVariant::V01_8, 1); };
     const std::vector<Case> cases{
         {"healthy", healthy, DownloadOutcome::Complete, "Setup Complete", ""},
+        {"no answer", [](DownloadHarness&) {}, DownloadOutcome::NoAnswer,
+         "IMPOSSIBLE TO COMPLETE THE SETUP ", noAnswer, "x"},
+        {"short answer, another program on the port",
+         [](DownloadHarness& h) {
+             h.line->SetOtherUsers({"minicom (pid 4242)"});
+             h.converter.On([](const ScriptedConverter& c) { return c.Count('x') >= 3; },
+                            [](ScriptedConverter& c) { c.Say("\r\nSoftwar"); });
+         },
+         DownloadOutcome::NoAnswer, "IMPOSSIBLE TO COMPLETE THE SETUP ", shortAnswer, "x"},
+        {"no answer, two other programs on the port",
+         [](DownloadHarness& h) {
+             h.line->SetOtherUsers({"minicom (pid 4242)", "cat (pid 7)"});
+         },
+         DownloadOutcome::NoAnswer, "IMPOSSIBLE TO COMPLETE THE SETUP ", takenAnswer, "x"},
+        {"unknown firmware",
+         [](DownloadHarness& h) {
+             h.converter.On([](const ScriptedConverter& c) { return c.Count('x') >= 1; },
+                            [](ScriptedConverter& c) {
+                                c.Say("\r\nSOFTWARE VERSION V7.0.0.1 (setup port)\r\n");
+                            });
+         },
+         DownloadOutcome::FirmwareUnknown, "Hardware version not found", unknown, "7\n0\n"},
         {"no restart answer",
          [](DownloadHarness& h) { h.HealthyConverter(FirmwareVariant::V01_8, 1, 1000); },
          DownloadOutcome::ErrorOnSetup, "ERROR ON SETUP", kCauseNoRestartAnswer},
@@ -373,20 +438,30 @@ TEST(DownloadDriver, VerdictNeedsEveryAnswerAndNamesWhatWasMissing) {
                             [](ScriptedConverter& c) { c.Say("monitor> "); });
          },
          DownloadOutcome::ErrorOnSetup, "ERROR ON SETUP", kCauseNotConfirmed},
+        // A Cancel after the banner: the menu answers go on to "9", the records only to a
+        // converter that answered the restart poll.
         {"cancel in the script",
          [healthy](DownloadHarness& h) {
              healthy(h);
              h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("9600"); },
                             [&h](ScriptedConverter&) { h.cancel = true; });
          },
-         DownloadOutcome::Cancelled, "Setup cancel from user", ""},
+         DownloadOutcome::Cancelled, "Setup cancel from user", kCauseCancelledTyped, "\n9\n",
+         kTextCancelPending},
+        {"cancel in the restart wait",
+         [](DownloadHarness& h) {
+             h.HealthyConverter(FirmwareVariant::V01_8, 1, 5);
+             h.converter.On([](const ScriptedConverter& c) { return c.Count('z') >= 2; },
+                            [&h](ScriptedConverter&) { h.cancel = true; });
+         },
+         DownloadOutcome::Cancelled, "Setup cancel from user", kCauseCancelledTyped, "\nzz"},
         {"cancel after the restart answer",
          [healthy](DownloadHarness& h) {
              healthy(h);
              h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("S7\n"); },
                             [&h](ScriptedConverter&) { h.cancel = true; });
          },
-         DownloadOutcome::Complete, "Setup Complete", ""},
+         DownloadOutcome::Complete, "Setup Complete", "", "RS\n", kTextCancelTooLate},
     };
     for (const Case& c : cases) {
         DownloadHarness h;
@@ -394,13 +469,24 @@ TEST(DownloadDriver, VerdictNeedsEveryAnswerAndNamesWhatWasMissing) {
         EXPECT_EQ(h.Run(SetupValues{}), c.outcome) << c.name;
         EXPECT_EQ(h.progress.label, c.label) << c.name;
         EXPECT_EQ(h.download->Cause(), c.cause) << c.name;
+        const bool complete = c.outcome == DownloadOutcome::Complete;
+        const std::string_view below = complete ? std::string_view(written) : c.cause;
+        EXPECT_EQ(h.progress.detail, below) << c.name;
+        EXPECT_EQ(h.download->Written(), complete ? written : "") << c.name;
         if (!c.cause.empty()) {
             EXPECT_EQ(h.monitor.Lines().back(), c.cause) << c.name;
         }
+        std::vector<std::string> details;
+        for (std::string_view line : {c.cancelNote, below}) {
+            if (!line.empty()) {
+                details.emplace_back(line);
+            }
+        }
+        EXPECT_EQ(h.progress.Details(), details) << c.name;
         EXPECT_TRUE(h.progress.okVisible) << c.name;
         EXPECT_FALSE(h.line->IsOpen()) << c.name;
-        // Whatever the verdict, the bytes of the script went out unchanged.
-        EXPECT_EQ(h.Sent().substr(h.Sent().size() - 3), "RS\n") << c.name;
+        // Whatever the verdict, the script's bytes went out unchanged up to where it ended.
+        EXPECT_TRUE(h.Sent().ends_with(c.sentEnd)) << c.name << ": " << h.Sent();
     }
 }
 
@@ -574,10 +660,21 @@ TEST(DownloadDriver, ObserverSeesPhasesAndPlannedTimeReachingItsTotal) {
     EXPECT_EQ(last.plannedTotalMs,
               kBannerPauseMs + 200 +
                   PlannedDurationMs(BuildScript(SetupValues{}, FirmwareVariant::V01_8)));
-    // The whole total is known from the banner on: a progress bar never runs backwards.
-    for (const auto& p : recorder.seen) {
-        if (p.phase != DownloadPhase::OpeningPort && p.phase != DownloadPhase::WakeUp) {
-            EXPECT_EQ(p.plannedTotalMs, last.plannedTotalMs);
+    // The whole total is known from the banner on, and each report takes over where the step
+    // reported before it ends: a clock moving the figures between reports stops there, so a
+    // progress bar never runs backwards.
+    for (std::size_t i = 0; i < recorder.seen.size(); ++i) {
+        const auto& p = recorder.seen[i];
+        if (p.phase == DownloadPhase::OpeningPort || p.phase == DownloadPhase::WakeUp) {
+            EXPECT_EQ(p.firmware, "");
+            continue;
+        }
+        EXPECT_EQ(p.plannedTotalMs, last.plannedTotalMs);
+        EXPECT_EQ(p.firmware, "01.8");
+        EXPECT_GE(p.plannedStepEndMs, p.plannedDoneMs);
+        const auto& before = recorder.seen[i - 1];
+        if (before.phase != DownloadPhase::WakeUp) {
+            EXPECT_EQ(p.plannedDoneMs, before.plannedStepEndMs) << i;
         }
     }
 }
@@ -724,6 +821,9 @@ TEST(DownloadDriver, AutoSearchesEveryFreePortAndGoesOnWithTheOneThatAnswers) {
             EXPECT_TRUE(h.messages.shown.empty());
         }
         if (c.outcome == DownloadOutcome::NoAnswer) {
+            EXPECT_EQ(h.download->Cause(),
+                      "no answer on any of COM1, COM2, COM3, COM4 in 15 s: check the cable and "
+                      "that the converter was switched off and on");
             EXPECT_GE(lines[0]->Written().size(), 30u); // every port polled the whole 15 s
             EXPECT_EQ(lines[0]->Written(), lines[3]->Written());
         }

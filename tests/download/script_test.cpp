@@ -257,23 +257,28 @@ TEST(ConfigurationRecords, AreWellFormedIntelHex) {
 }
 
 // What the progress dialog and the console line show: the wake-up countdown, then the share
-// done and the time left, moving on between reports but never past the plan.
+// done and the time left, moving on between reports but never past the end of the step
+// reported (so never backwards), and the line under the countdown.
 TEST(ProgressEstimate, FiguresByPhaseAndClock) {
     struct Row {
         const char* name;
         DownloadPhase phase;
-        std::int64_t done, total, sinceReport, sinceWakeUp;
+        std::int64_t done, total, stepEnd, sinceReport, sinceWakeUp;
         double fraction;
         std::optional<long> left;
         bool upperBound;
         std::optional<long> wakeUpLeft;
+        std::string firmware = "";
+        std::string note = "";
     };
+    const std::string restarting(kNoteRestartWait);
     const Row rows[] = {
-        {"wake-up just begun", DownloadPhase::WakeUp, 0, 0, 0, 0, -1.0, 15, true, 15},
-        {"wake-up 12.1 s in", DownloadPhase::WakeUp, 0, 0, 0, 12100, -1.0, 3, true, 3},
-        {"wake-up overrun", DownloadPhase::WakeUp, 0, 0, 0, 16000, -1.0, 0, true, 0},
+        {"wake-up just begun", DownloadPhase::WakeUp, 0, 0, 0, 0, 0, -1.0, 15, true, 15},
+        {"wake-up 12.1 s in", DownloadPhase::WakeUp, 0, 0, 0, 0, 12100, -1.0, 3, true, 3},
+        {"wake-up overrun", DownloadPhase::WakeUp, 0, 0, 0, 0, 16000, -1.0, 0, true, 0},
         {"port opening: nothing planned",
          DownloadPhase::OpeningPort,
+         0,
          0,
          0,
          500,
@@ -286,25 +291,83 @@ TEST(ProgressEstimate, FiguresByPhaseAndClock) {
          DownloadPhase::BannerPause,
          0,
          20000,
+         7000,
          3000,
          0,
          0.15,
          17,
          false,
-         {}},
-        {"script report", DownloadPhase::Script, 10000, 20000, 0, 0, 0.5, 10, false, {}},
+         {},
+         "01.8",
+         "converter answered: firmware 01.8"},
+        {"a pause running late stops at its end",
+         DownloadPhase::BannerPause,
+         0,
+         20000,
+         7000,
+         9000,
+         0,
+         0.35,
+         13,
+         false,
+         {},
+         "01.8",
+         "converter answered: firmware 01.8"},
+        {"script report",
+         DownloadPhase::Script,
+         10000,
+         20000,
+         10200,
+         0,
+         0,
+         0.5,
+         10,
+         false,
+         {},
+         "V6.5.0.7",
+         "converter answered: firmware V6.5.0.7"},
+        {"restart wait within its plan",
+         DownloadPhase::RestartWait,
+         10000,
+         20000,
+         13540,
+         2000,
+         0,
+         0.6,
+         8,
+         false,
+         {},
+         "01.8",
+         "converter answered: firmware 01.8"},
+        {"restart wait past its plan: the figures wait with it, and say so",
+         DownloadPhase::RestartWait,
+         10000,
+         20000,
+         13540,
+         5000,
+         0,
+         0.677,
+         7,
+         false,
+         {},
+         "01.8",
+         restarting},
         {"clock never passes the plan",
          DownloadPhase::RestartWait,
          19000,
+         20000,
          20000,
          9000,
          0,
          1.0,
          0,
          false,
-         {}},
+         {},
+         "01.8",
+         restarting},
         {"finished: share stays, no time left",
          DownloadPhase::Finished,
+         20000,
          20000,
          20000,
          5000,
@@ -312,7 +375,9 @@ TEST(ProgressEstimate, FiguresByPhaseAndClock) {
          1.0,
          {},
          false,
-         {}},
+         {},
+         "01.8",
+         "converter answered: firmware 01.8"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -320,11 +385,14 @@ TEST(ProgressEstimate, FiguresByPhaseAndClock) {
         p.phase = r.phase;
         p.plannedDoneMs = r.done;
         p.plannedTotalMs = r.total;
+        p.plannedStepEndMs = r.stepEnd;
+        p.firmware = r.firmware;
         const ProgressFigures f = EstimateProgress(p, r.sinceReport, r.sinceWakeUp);
         EXPECT_DOUBLE_EQ(f.fraction, r.fraction);
         EXPECT_EQ(f.secondsLeft, r.left);
         EXPECT_EQ(f.upperBound, r.upperBound);
         EXPECT_EQ(f.wakeUpSecondsLeft, r.wakeUpLeft);
+        EXPECT_EQ(f.note, r.note);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "tests/serial/raised.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -69,6 +71,40 @@ TEST(PtyOpen, DeviceIsExclusiveUntilClosed) {
     first.Close();
     second.Open();
     EXPECT_TRUE(second.Enabled());
+}
+
+// A program that opened the terminal before us without locking it does not stop our open,
+// and takes what arrives whenever it reads first: the component names it.
+TEST(PtyOpen, AnotherProgramHoldingTheDeviceIsNamed) {
+    PtyPair pty;
+    const int held = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(held, 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Keeps the inherited descriptor; "sleep" is what the system then shows by name.
+        ::execlp("sleep", "sleep", "30", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(held);
+    TComm comm;
+    comm.SetDeviceName(pty.SlavePath());
+    comm.Open();
+    // The child shows once it has replaced itself with sleep (its name until then is ours).
+    const std::string expected = "sleep (pid " + std::to_string(child) + ")";
+    std::vector<std::string> users;
+    for (int i = 0; i < 200 && users != std::vector<std::string>{expected}; ++i) {
+        users = comm.OtherUsers();
+        ::usleep(10000);
+    }
+    EXPECT_EQ(users, std::vector<std::string>{expected});
+
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    // This process, holding it itself, is not another program.
+    EXPECT_TRUE(comm.OtherUsers().empty());
+    comm.Close();
+    EXPECT_TRUE(comm.OtherUsers().empty());
 }
 
 TEST(PtyOpen, DeviceWithoutPermissionCarriesTheOsCode) {
