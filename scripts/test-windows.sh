@@ -119,7 +119,11 @@ start_sim converter
 rc=$(COMSETUP_TRACE=$harness/download-trace.txt cli download --port COM9 --ip 10.20.30.40 \
   --mask 255.255.0.0 --local-port 4001 --baud 38400 --parity even --flow cts-rts --plain)
 [ "$rc" = 0 ] || fail "exit code $rc, not 0"
-tail -1 "$harness/cli.out" | tr -d '\r' | grep -qx "Setup Complete" || fail "the verdict is not Setup Complete"
+tail -2 "$harness/cli.out" | tr -d '\r' | head -1 | grep -qx "Setup Complete" ||
+  fail "the verdict is not Setup Complete"
+tail -1 "$harness/cli.out" | tr -d '\r' |
+  grep -qx "  10.20.30.40/16, 38400 8E1, flow CTS/RTS, port 4001, saved by firmware 01.8" ||
+  fail "the line under the verdict does not say what was written"
 for _ in $(seq 50); do grep -q "end of download" "$harness/converter.out" && break; sleep 0.1; done
 for want in "ip +10\.20\.30\.40$" "host bits +16\b" "baud +38400$" "local port +4001$" \
   "saved +yes$"; do
