@@ -88,15 +88,15 @@ for d in $(seq "$downloads"); do
   name=conv$d
   setsid build/sim/comsetup-sim --firmware 01.8 --link "$h/$name" --off-time 2000 --once --quiet \
     --spin --json "$h/$name.json" >"$h/$name.out" 2>&1 </dev/null &
-  sim=$!
-  pids+=($sim)
+  sim_pid=$!
+  pids+=($sim_pid)
   for _ in $(seq 50); do [ -e "$h/$name" ] && break; sleep 0.1; done
   ln -sfn "$h/$name" "$WINEPREFIX/dosdevices/com9"
   rc=0
   COMSETUP_TRACE=$h/$name-trace.txt LD_PRELOAD=$h/ptymodem.so wine build-mingw/cli/comsetup-cli.exe \
     "${args[@]}" >"$h/$name-cli.out" 2>&1 </dev/null || rc=$?
   l=$(load)
-  for _ in $(seq 100); do kill -0 "$sim" 2>/dev/null || break; sleep 0.1; done
+  for _ in $(seq 100); do kill -0 "$sim_pid" 2>/dev/null || break; sleep 0.1; done
   echo "download $d: exit $rc  load $l"
   build/bench/cli/comsetup_far_end_pauses "$h/$name.json" 01.8 "${args[@]}" || true
   awk '/ delay [0-9]+ ms \(/ { n = $3; a = $5; gsub(/[()]/, "", a); if (n > 0) print a - n }' \
