@@ -127,10 +127,11 @@ for _ in $(seq 100); do [ -e "$work/converter" ] && break; sleep 0.1; done
 rc=0
 COMSETUP_COM1="$work/converter" "$bin/comsetup-cli" download --port COM1 --plain \
   >download.log 2>&1 || rc=$?
-last=$(tail -n 1 download.log)
-if [ "$rc" -ne 0 ] || [ "$last" != "Setup Complete" ]; then
+# The verdict is followed by one line saying what was written.
+verdict=$(tail -n 2 download.log | head -n 1)
+if [ "$rc" -ne 0 ] || [ "$verdict" != "Setup Complete" ]; then
   cat download.log
-  fail "the download ended with exit $rc: $last"
+  fail "the download ended with exit $rc: $verdict"
 fi
-echo "comsetup-cli download against comsetup-sim: $last"
+echo "comsetup-cli download against comsetup-sim: $verdict ($(tail -n 1 download.log | sed 's/^ *//'))"
 echo "package checked: $deb"
