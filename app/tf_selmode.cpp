@@ -21,6 +21,7 @@
 
 #include <QCloseEvent>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPixmap>
 #include <QShowEvent>
 #include <QTimer>
@@ -160,6 +161,21 @@ void TF_selmode::BuildSettingsPages() {
         comsetup::ForgetChoiceWhenTyped(box);
     connect(ui->cb_broadcast, &QCheckBox::toggled, this,
             [this] { cb_broadcastClick(ui->cb_broadcast); });
+    // The gateway's address counts only when the gateway is used.
+    const auto gatewayInUse = [this](bool used) {
+        for (TRangeEdit* field : {ui->RE_Gat1, ui->RE_Gat2, ui->RE_Gat3, ui->RE_Gat4})
+            field->setEnabled(used);
+    };
+    connect(ui->CB_UseGateway, &QCheckBox::toggled, this, gatewayInUse);
+    gatewayInUse(ui->CB_UseGateway->isChecked());
+    // The master side's peer follows the converter's own address and mask; it is shown on
+    // the window's own background, as a value that cannot be typed into.
+    QPalette shown = ui->ed_peer_sent->palette();
+    shown.setColor(QPalette::Base, shown.color(QPalette::Window));
+    ui->ed_peer_sent->setPalette(shown);
+    for (TRangeEdit* field : {ui->re_ipb1, ui->re_ipb2, ui->re_ipb3, ui->re_ipb4, ui->re_smb1,
+                              ui->re_smb2, ui->re_smb3, ui->re_smb4})
+        connect(field, &QLineEdit::textChanged, this, [this] { ShowPeerSent(); });
     ShowSettingsPage(stat_wiz);
     emit settingsPagesBuilt();
 }
@@ -239,10 +255,9 @@ void TF_selmode::ShowSettingsPage(int page) {
     for (QWidget* group : std::initializer_list<QWidget*>{ui->gb_lan, ui->gb_ser, ui->GB_Gateway})
         group->setVisible(settings);
     ui->gb_tun->setVisible(page >= 2);
-    if (page == 2)
-        ui->cb_broadcast->setVisible(false);
-    if (page == 3)
-        ui->cb_broadcast->setVisible(true);
+    // "MASTER SIDE" belongs to the multipoint page only, also after "<-- Back" from there.
+    ui->cb_broadcast->setVisible(page == 3);
+    ShowPeerSent();
     if (page == 3) {
         ui->gb_lan->setTitle(QStringLiteral("CLIENT LAN CONFIG"));
         ui->gb_tun->setTitle(QStringLiteral("MASTER IP"));
@@ -272,7 +287,24 @@ void TF_selmode::cb_m1Click(QObject* Sender) {
     }
 }
 
+void TF_selmode::ShowPeerSent() {
+    using namespace comsetup;
+    const bool master = stat_wiz == 3 && ui->cb_broadcast->isChecked();
+    ui->gb_peer_sent->setVisible(master);
+    if (!master)
+        return;
+    const AddressBytes ip = ReadAddress({ui->re_ipb1, ui->re_ipb2, ui->re_ipb3, ui->re_ipb4});
+    const AddressBytes mask = ReadAddress({ui->re_smb1, ui->re_smb2, ui->re_smb3, ui->re_smb4});
+    // A mask the download would refuse has no broadcast address to show.
+    ui->ed_peer_sent->setText(CheckSubnetMask(mask) ? QStringLiteral("(mask refused)")
+                                                    : QString::fromStdString(config::FormatIpv4(
+                                                          DirectedBroadcast(ip, mask))));
+}
+
 void TF_selmode::cb_broadcastClick(QObject* /*Sender*/) {
+    if (stat_wiz != 3)
+        return; // a profile sets the box before its page is shown, which then applies it
+    ShowPeerSent();
     if (ui->cb_broadcast->isChecked()) {
         ui->gb_tun->setVisible(false);
         ui->Label20->setVisible(false);
@@ -308,7 +340,7 @@ void TF_selmode::BtnOpenClick(QObject* /*Sender*/) {
         return;
     config::SetupProfile profile; // keys the file leaves out take the wizard's defaults
     try {
-        config::LoadSetupFile(path.toStdString(), profile);
+        profile = config::LoadWholeSetupFile(path.toStdString());
     } catch (const config::ValueError& error) {
         ShowMessage(QString::fromStdString(error.what()));
         return;
@@ -372,10 +404,31 @@ bool TF_selmode::ValuesAreSendable() {
             continue;
         c.field->setFocus(Qt::OtherFocusReason);
         c.field->FlashError();
-        ShowMessage(QString::fromStdString(FieldRangeMessage(c.name.toStdString(), c.min, c.max)));
+        ShowMessage(QString::fromStdString(
+            FieldRangeMessage(c.name.toStdString(), c.field->text().toStdString(), c.min, c.max)));
         return false;
     }
-    // A baud rate typed instead of picked goes out as typed: it must be digits.
+    // The port is checked with the other values, before the progress dialog opens.
+    const QString port = ui->cb_com->currentText().trimmed();
+    if (!IsAutoPort(port.toStdString())) {
+        QString refusal;
+        if (port.isEmpty()) {
+            refusal = QStringLiteral("COM port setup is empty: type or pick a port, such as COM1");
+        } else {
+            try {
+                config::ParsePortName(port.toStdString());
+            } catch (const config::ValueError& error) {
+                refusal = QStringLiteral("COM port setup: ") + QString::fromStdString(error.what());
+            }
+        }
+        if (!refusal.isEmpty()) {
+            ui->cb_com->setFocus(Qt::OtherFocusReason);
+            ShowMessage(refusal);
+            return false;
+        }
+    }
+    // A baud rate typed instead of picked goes out as typed: digits within the rates a serial
+    // line runs at.
     if (ui->cb_br->currentIndex() < 0 &&
         !IsBaudRateText(ui->cb_br->currentText().trimmed().toStdString())) {
         ui->cb_br->setFocus(Qt::OtherFocusReason);

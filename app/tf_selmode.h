@@ -86,6 +86,9 @@ private:
     void CopyAndDownload();
     // Shows or hides the settings controls as `page` wants them (all hidden on page 0).
     void ShowSettingsPage(int page);
+    // On the multipoint page with "MASTER SIDE", the peer the download sends in place of the
+    // peer address (the directed broadcast of the converter's network), read-only.
+    void ShowPeerSent();
 
     std::unique_ptr<Ui::TF_selmode> ui;
     bool settingsBuilt_ = false;

@@ -20,6 +20,13 @@ namespace comsetup::cli {
 
 namespace {
 
+// Values that are sent as given although they are unusual: one warning line each.
+void WarnOfUnusualValues(const SetupProfile& setup, const std::string& where, std::ostream& err) {
+    if (const std::string warning = BaudRateWarning(setup.baud); !warning.empty()) {
+        err << "comsetup-cli: warning: " << where << warning << std::endl;
+    }
+}
+
 bool LiveAllowed() {
     const char* term = std::getenv("TERM");
     return term == nullptr || std::string(term) != "dumb";
@@ -87,6 +94,9 @@ int RunBatchCommand(const Arguments& arguments, std::ostream& out, std::ostream&
     } catch (const ValueError& error) {
         err << "comsetup-cli: " << error.what() << std::endl;
         return kExitBadArguments;
+    }
+    for (std::size_t i = 0; i < setups.size(); ++i) {
+        WarnOfUnusualValues(setups[i], "download " + std::to_string(i + 1) + ": ", err);
     }
     InterruptHandler interrupts;
     std::ostream& progress = arguments.json ? err : out;
@@ -158,6 +168,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     } catch (const ValueError& error) {
         err << "comsetup-cli: --save-config: " << error.what() << std::endl;
         return kExitBadArguments;
+    }
+    if (arguments.command == Command::Download || arguments.command == Command::DryRun) {
+        WarnOfUnusualValues(arguments.setup, "", err);
     }
     try {
         switch (arguments.command) {

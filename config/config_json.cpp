@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace comsetup::config {
@@ -136,8 +137,20 @@ nlohmann::json ParseConfigurationText(const std::string& text, const std::string
     std::size_t nextFloat = 0;
     // The key being read, for the message of a number that overflows while it is parsed.
     std::string lastKey;
+    // The keys of each object being read: a key given twice is refused, as neither value can
+    // be known to be the one meant.
+    std::vector<std::set<std::string>> keysSeen;
     const auto watch = [&](int depth, nlohmann::json::parse_event_t event, nlohmann::json& parsed) {
         using Event = nlohmann::json::parse_event_t;
+        if (event == Event::object_start) {
+            keysSeen.emplace_back();
+        } else if (event == Event::object_end && !keysSeen.empty()) {
+            keysSeen.pop_back();
+        } else if (event == Event::key && !keysSeen.empty() &&
+                   !keysSeen.back().insert(parsed.get<std::string>()).second) {
+            throw ValueError(path + ": the key " + QuoteForMessage(parsed.get<std::string>()) +
+                             " is given twice in one object; give each value once");
+        }
         if ((event == Event::object_start || event == Event::array_start) &&
             depth >= kMaxConfigNesting) {
             throw ValueError(path + ": values nested more than " +
@@ -246,6 +259,15 @@ nlohmann::json SetupToJson(const SetupProfile& setup) {
 
 void LoadSetupFile(const std::string& path, SetupProfile& setup) {
     ApplyJson(ParseFile(path), setup, path);
+}
+
+SetupProfile LoadWholeSetupFile(const std::string& path) {
+    SetupProfile setup;
+    LoadSetupFile(path, setup);
+    if (const std::string problem = CheckConsistency(setup); !problem.empty()) {
+        throw ValueError(path + ": " + problem);
+    }
+    return setup;
 }
 
 void SaveSetupFile(const std::string& path, const SetupProfile& setup) {

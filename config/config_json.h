@@ -32,6 +32,11 @@ inline constexpr int kMaxConfigNesting = 8;
 // quoting at most a short prefix of any value.
 void LoadSetupFile(const std::string& path, SetupProfile& setup);
 
+// A configuration file as a whole setup: the defaults, the file's keys on top, and the
+// checks that concern more than one value (CheckConsistency), as the command line makes
+// them after its options. Throws ValueError naming the file.
+SetupProfile LoadWholeSetupFile(const std::string& path);
+
 // The JSON document in text, with the limits above; path names the source in messages.
 // Throws ValueError.
 nlohmann::json ParseConfigurationText(const std::string& text, const std::string& path);

@@ -156,17 +156,38 @@ int ParseTcpPort(const std::string& text) {
     return *value;
 }
 
+namespace {
+
+std::string ListedBaudRates() {
+    std::vector<std::string> names;
+    for (int rate : BaudRates()) {
+        names.push_back(std::to_string(rate));
+    }
+    return JoinAccepted(names);
+}
+
+} // namespace
+
 int ParseBaud(const std::string& text) {
-    const auto value = ParseDecimal(Trim(text));
-    const auto& rates = BaudRates();
-    if (!value || std::find(rates.begin(), rates.end(), *value) == rates.end()) {
-        std::vector<std::string> names;
-        for (int rate : rates) {
-            names.push_back(std::to_string(rate));
-        }
-        Refuse(text, JoinAccepted(names));
+    // The wizard's rule: a rate typed instead of picked is sent as typed, so any whole number
+    // a serial line can run at is taken; BaudRateWarning tells of one off the usual list.
+    const auto value = WholeNumberIn(Trim(text), kBaudRateMin, kBaudRateMax);
+    if (!value) {
+        Refuse(text, "a whole number from " + std::to_string(kBaudRateMin) + " to " +
+                         std::to_string(kBaudRateMax) + " (usual rates: " + ListedBaudRates() +
+                         ")");
     }
     return *value;
+}
+
+std::string BaudRateWarning(int baud) {
+    const auto& rates = BaudRates();
+    if (std::find(rates.begin(), rates.end(), baud) != rates.end()) {
+        return {};
+    }
+    return "baud " + std::to_string(baud) + " is not one of the usual rates (" + ListedBaudRates() +
+           "); it is sent as given: check that the converter and its serial "
+           "device take it";
 }
 
 int ParseParity(const std::string& text) {
@@ -282,7 +303,9 @@ const std::vector<SetupField>& SetupFields() {
          [](SetupProfile& s, const std::string& t) { s.localPort = ParseTcpPort(t); }},
         {"gateway", "gateway", "gateway address, or none",
          [](SetupProfile& s, const std::string& t) { s.gateway = ParseGateway(t); }},
-        {"baud", "baud", "baud rate of the converter's serial line",
+        {"baud", "baud",
+         "baud rate of the converter's serial line: 50 to 921600, typed as given (a rate off "
+         "the usual list is warned of)",
          [](SetupProfile& s, const std::string& t) { s.baud = ParseBaud(t); }},
         {"parity", "parity", "parity: " + JoinAccepted(ParityNames()),
          [](SetupProfile& s, const std::string& t) { s.parityIndex = ParseParity(t); }},

@@ -56,13 +56,16 @@ Mode ParseMode(const std::string& text);
 Ipv4 ParseIpv4(const std::string& text);
 Ipv4 ParseMask(const std::string& text); // also applies the subnet mask rules
 int ParseTcpPort(const std::string& text);
-int ParseBaud(const std::string& text);
+int ParseBaud(const std::string& text); // whole number, kBaudRateMin..kBaudRateMax
 int ParseParity(const std::string& text);
 int ParseStopBits(const std::string& text);
 int ParseFlow(const std::string& text);
 std::optional<Ipv4> ParseGateway(const std::string& text); // "none" or "" -> no gateway
 std::string ParsePortName(const std::string& text);        // at most kMaxPortNameLength, no control
                                                            // characters
+
+// A warning for a baud rate that is accepted but not one of BaudRates(), or an empty text.
+std::string BaudRateWarning(int baud);
 
 // Text forms, the inverse of the parsers (used when saving a configuration).
 std::string ModeName(Mode mode);

@@ -69,12 +69,14 @@ std::optional<int> WholeNumberIn(std::string_view text, int min, int max) {
     return static_cast<int>(value);
 }
 
-std::string FieldRangeMessage(std::string_view field, int min, int max) {
-    return std::string(field) + " must be " + std::to_string(min) + " to " + std::to_string(max);
+std::string FieldRangeMessage(std::string_view field, std::string_view text, int min, int max) {
+    const bool digits = !text.empty() && text.find_first_not_of("0123456789") == text.npos;
+    return std::string(field) + " must be " + (digits ? "" : "a whole number, ") +
+           std::to_string(min) + " to " + std::to_string(max);
 }
 
 bool IsBaudRateText(std::string_view text) {
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+    return WholeNumberIn(text, kBaudRateMin, kBaudRateMax).has_value();
 }
 
 AddressBytes DirectedBroadcast(const AddressBytes& ip, const AddressBytes& mask) {

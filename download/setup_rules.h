@@ -24,9 +24,14 @@ inline constexpr std::string_view kNonContiguousMaskMessage =
 inline constexpr int kLocalPortMin = 1;
 inline constexpr int kLocalPortMax = 65535;
 
-// The message for a typed baud rate that is not all digits.
+// The baud rates any front end sends: the converter's menu takes the rate as typed digits, so
+// a rate outside what serial lines run at (7, 99999999) is a typing slip, not a setting.
+inline constexpr int kBaudRateMin = 50;
+inline constexpr int kBaudRateMax = 921600;
+
+// The message for a typed baud rate that is not digits within that range.
 inline constexpr std::string_view kBaudRateMessage =
-    "Baud rate must be digits only, such as 9600 or 14400";
+    "Baud rate must be digits only, 50 to 921600, such as 9600 or 14400";
 
 // Operating modes as the wizard numbers them (its page state once a mode is chosen).
 enum class OperatingMode : int {
@@ -52,10 +57,12 @@ std::optional<std::string> CheckSubnetMask(const AddressBytes& mask);
 std::optional<int> WholeNumberIn(std::string_view text, int min, int max);
 
 // The refusal of a field whose text is not a whole number within its range:
-// "<field> must be <min> to <max>".
-std::string FieldRangeMessage(std::string_view field, int min, int max);
+// "<field> must be <min> to <max>", or, for a text that is no whole number at all (400.1,
+// a sign, letters), "<field> must be a whole number, <min> to <max>".
+std::string FieldRangeMessage(std::string_view field, std::string_view text, int min, int max);
 
-// True when a baud rate text is sendable as typed: one or more digits and nothing else.
+// True when a baud rate text is sendable as typed: digits only, kBaudRateMin..kBaudRateMax.
+// The one check of every front end (the wizard's box, the command line, the files).
 bool IsBaudRateText(std::string_view text);
 
 // The directed broadcast address of the network: ip with every host bit of mask set,

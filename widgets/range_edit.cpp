@@ -160,10 +160,16 @@ void TRangeEdit::SetColor(const QColor& c) {
     color_ = c;
     // A background set from code (white, the error red) keeps a text that reads on it: the
     // theme's text colour would be white on white under a dark theme.
+    // A disabled field keeps the theme's greyed look, so that it reads as not in use.
     QPalette p = palette();
-    p.setColor(QPalette::Base, c);
-    p.setColor(QPalette::Text,
-               ReadableTextColor(c, QApplication::palette(this).color(QPalette::Text)));
+    const QPalette theme = QApplication::palette(this);
+    const QColor text = ReadableTextColor(c, theme.color(QPalette::Text));
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(group, QPalette::Base, c);
+        p.setColor(group, QPalette::Text, text);
+    }
+    p.setColor(QPalette::Disabled, QPalette::Base, theme.color(QPalette::Disabled, QPalette::Base));
+    p.setColor(QPalette::Disabled, QPalette::Text, theme.color(QPalette::Disabled, QPalette::Text));
     setPalette(p);
 }
 

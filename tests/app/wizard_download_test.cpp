@@ -132,8 +132,8 @@ TEST_F(WizardDownload, EveryValueReachesTheMainWindow) {
     TypeAddress(WizardIp(), {10, 20, 30, 40});
     TypeAddress(WizardMask(), {255, 255, 0, 0});
     Type(W().RangeEdit1, "4001");
+    Click(W().CB_UseGateway); // the gateway's fields take input once it is used
     TypeAddress({W().RE_Gat1, W().RE_Gat2, W().RE_Gat3, W().RE_Gat4}, {10, 20, 0, 1});
-    Click(W().CB_UseGateway);
     TypeAddress({W().are_ipb1, W().are_ipb2, W().are_ipb3, W().are_ipb4}, {10, 20, 30, 41});
     W().cb_br->setCurrentIndex(6);  // "19200" picked from the list
     W().cb_pa->setCurrentIndex(2);  // even
@@ -181,17 +181,19 @@ TEST_F(WizardDownload, FieldOutOfItsRangeIsRefusedByName) {
         QString text;
         QString message; // empty: not sent in this mode, so not checked
         bool useGateway = false;
+        bool gatewayOffAfterTyping = false;
     };
     using W_ = Ui::TF_selmode;
     const Case cases[] = {
         {1, &W_::re_ipb4, "300", "IP address byte 4 must be 0 to 255"},
-        {1, &W_::re_ipb3, "2.6", "IP address byte 3 must be 0 to 255"},
+        {1, &W_::re_ipb3, "2.6", "IP address byte 3 must be a whole number, 0 to 255"},
         {1, &W_::re_smb2, "256", "Subnet mask byte 2 must be 0 to 255"},
         {1, &W_::RangeEdit1, "0", "Local port must be 1 to 65535"},
         {1, &W_::RangeEdit1, "65536", "Local port must be 1 to 65535"},
         {1, &W_::RangeEdit1, "1234567890", "Local port must be 1 to 65535"},
+        {1, &W_::RangeEdit1, "400.1", "Local port must be a whole number, 1 to 65535"},
         {1, &W_::RE_Gat1, "999", "Gateway byte 1 must be 0 to 255", true},
-        {1, &W_::RE_Gat1, "999", ""}, // gateway not used
+        {1, &W_::RE_Gat1, "999", "", true, true}, // gateway not used
         {2, &W_::are_ipb2, "300", "Remote IP byte 2 must be 0 to 255"},
         {1, &W_::are_ipb2, "300", ""}, // no tunnel: the peer is not sent
     };
@@ -206,6 +208,10 @@ TEST_F(WizardDownload, FieldOutOfItsRangeIsRefusedByName) {
         TRangeEdit* field = W().*(c.field);
         Type(field, c.text);
         ASSERT_EQ(field->text(), c.text);
+        if (c.gatewayOffAfterTyping) {
+            Click(W().CB_UseGateway);
+            EXPECT_FALSE(field->isEnabled()); // greyed: it is not sent
+        }
         PressButton1();
         if (c.message.isEmpty()) {
             EXPECT_EQ(messages_, QStringList{kPortMessage}); // the download went ahead
@@ -237,13 +243,16 @@ TEST_F(WizardDownload, TypedComboTextIsCarriedOver) {
     EXPECT_EQ(M().cb_br->currentIndex(), -1);
     EXPECT_EQ(Fmain->ReadSetupValues().baudText, "14400");
 
-    // Anything but digits is refused before anything is copied.
-    TypeInto(W().cb_br, "96OO");
-    messages_.clear();
-    PressButton1();
-    EXPECT_EQ(messages_, QStringList{QString::fromLatin1(kBaudRateMessage.data())});
-    EXPECT_EQ(F_selmode->focusWidget(), W().cb_br); // the wizard's focus
-    EXPECT_EQ(Fmain->ReadSetupValues().baudText, "14400");
+    // Anything but digits, or a rate no serial line runs at, is refused before anything is
+    // copied: the rule of the command line and the files.
+    for (const char* refused : {"96OO", "7", "1000000"}) {
+        TypeInto(W().cb_br, refused);
+        messages_.clear();
+        PressButton1();
+        EXPECT_EQ(messages_, QStringList{QString::fromLatin1(kBaudRateMessage.data())}) << refused;
+        EXPECT_EQ(F_selmode->focusWidget(), W().cb_br); // the wizard's focus
+        EXPECT_EQ(Fmain->ReadSetupValues().baudText, "14400");
+    }
     TypeInto(W().cb_br, "19200");
 
     // A typed port name or device path is the port the download opens.
@@ -258,9 +267,9 @@ TEST_F(WizardDownload, TypedComboTextIsCarriedOver) {
     QTest::keyClick(W().cb_com->lineEdit(), Qt::Key_Backspace);
     ASSERT_EQ(W().cb_com->currentText(), "");
     messages_.clear();
-    PressButton1();
-    EXPECT_EQ(messages_, QStringList{"Error opening serial port :\nno port named: the port text is "
-                                     "empty (type or pick one, such as COM1)"});
+    PressButton1(); // caught with the other values, before the progress dialog opens
+    EXPECT_EQ(messages_, QStringList{"COM port setup is empty: type or pick a port, such as COM1"});
+    EXPECT_EQ(Fmain->ReadSetupValues().portName, "/nonexistent/ttyUSB3"); // nothing copied
     // Picking an entry again hands the entry over.
     W().cb_com->setCurrentIndex(9);
     PressButton1();

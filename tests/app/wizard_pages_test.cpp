@@ -223,7 +223,17 @@ TEST_F(WizardPages, MasterSideHidesThePeerAddressAndRenamesTheLanGroup) {
     EXPECT_FALSE(W().gb_tun->isVisible());
     EXPECT_FALSE(W().Label20->isVisibleTo(W().gb_tun));
     EXPECT_EQ(W().gb_lan->title(), "MASTER LAN CONFIG");
+    // In the peer address's place: the peer the download sends, following address and mask.
+    ASSERT_TRUE(W().gb_peer_sent->isVisible());
+    EXPECT_TRUE(W().ed_peer_sent->isReadOnly());
+    EXPECT_EQ(W().ed_peer_sent->text(), "192.168.1.255");
+    Type(W().re_smb3, "240");
+    EXPECT_EQ(W().ed_peer_sent->text(), "192.168.15.255");
+    Type(W().re_smb3, "241");
+    EXPECT_EQ(W().ed_peer_sent->text(), "(mask refused)");
+    Type(W().re_smb3, "255");
     Click(W().cb_broadcast);
+    EXPECT_FALSE(W().gb_peer_sent->isVisible());
     EXPECT_TRUE(W().gb_tun->isVisible());
     EXPECT_TRUE(W().Label20->isVisible());
     EXPECT_EQ(W().gb_lan->title(), "CLIENT LAN CONFIG");
@@ -265,8 +275,9 @@ TEST_F(WizardPages, BackReturnsToTheModePageKeepingTheValues) {
         QString lanTitle, tunTitle;
         bool tunnelShown, remoteLabelShown;
     };
-    const Row rows[] = {{2, "EtherNet to RS232/485 LAN config", "Tunneling", true, true},
-                        {1, "EtherNet to RS232/485 LAN config", "Tunneling", false, true},
+    // Page 1 straight after page 3 first: nothing of the master side may stay on it.
+    const Row rows[] = {{1, "EtherNet to RS232/485 LAN config", "Tunneling", false, true},
+                        {2, "EtherNet to RS232/485 LAN config", "Tunneling", true, true},
                         {3, "MASTER LAN CONFIG", "MASTER IP", false, false}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.mode);
@@ -279,6 +290,7 @@ TEST_F(WizardPages, BackReturnsToTheModePageKeepingTheValues) {
         EXPECT_EQ(W().gb_tun->title(), r.tunTitle);
         EXPECT_EQ(W().gb_tun->isVisible(), r.tunnelShown);
         EXPECT_EQ(W().Label20->isVisibleTo(W().gb_tun), r.remoteLabelShown);
+        EXPECT_EQ(W().gb_peer_sent->isVisible(), r.mode == 3);
         EXPECT_EQ(W().re_ipb4->text(), "77");
         EXPECT_TRUE(W().cb_broadcast->isChecked()); // kept, though hidden on pages 1 and 2
         messages_.clear();

@@ -126,7 +126,11 @@ TEST_F(WizardProfile, BadFilesAndUnsavableValuesAreNamedAndChangeNothing) {
         QStringList said;    // what the message names
     };
     const Row rows[] = {
-        {"value refused", R"({"mode": "point-to-point", "baud": "12345"})", {"bad.json", "baud"}},
+        {"value refused", R"({"mode": "point-to-point", "baud": "7"})", {"bad.json", "baud"}},
+        {"master side off its mode",
+         R"({"mode": "remote-com", "master": true})",
+         {"bad.json", "master", "point-to-multipoint"}},
+        {"key given twice", R"({"baud": 9600, "baud": 19200})", {"bad.json", "\"baud\""}},
         {"unknown key", R"({"ipp": "10.0.0.1"})", {"bad.json", "ipp"}},
         {"not JSON", "{mode: remote", {"bad.json"}},
         {"missing file", nullptr, {"bad.json"}},
@@ -146,10 +150,10 @@ TEST_F(WizardProfile, BadFilesAndUnsavableValuesAreNamedAndChangeNothing) {
         EXPECT_EQ(Screen(), before);
     }
 
-    // A baud rate typed into the box that the files do not accept: nothing is written.
+    // A baud rate typed into the box that no front end sends: nothing is written.
     messages_.clear();
     W().cb_br->setCurrentIndex(-1);
-    W().cb_br->setEditText("12345");
+    W().cb_br->setEditText("1234567");
     Choose(File("unsaved.json"));
     Click(W().BtnSave);
     ASSERT_EQ(messages_.size(), 1);

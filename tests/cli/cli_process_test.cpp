@@ -113,7 +113,7 @@ TEST(CliProcess, BadArgumentsSendNothing) {
     ::close(slave);
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"download", "--port", name, "--mask", "255.255.255.1"},
-          std::vector<std::string>{"download", "--port", name, "--baud", "12345"},
+          std::vector<std::string>{"download", "--port", name, "--baud", "1234567"},
           std::vector<std::string>{"download", "--port", name, "--mode", "point-to-point",
                                    "--master"}}) {
         ChildProcess cli(Cli(args));

@@ -1,5 +1,6 @@
 // Dry run: the listed bytes and pauses are those of the known sequences of both firmware
 // variants, and the total is the sum of the pauses.
+#include "cli/command_runner.h"
 #include "cli/dry_run.h"
 #include "cli/profile.h"
 
@@ -111,4 +112,20 @@ TEST(DryRun, FirmwareNamesAreExact) {
     EXPECT_EQ(ParseFirmware("V6.5.0.7"), FirmwareVariant::V6_5_0_7);
     EXPECT_EQ(ParseFirmware("v6.5.0.7"), std::nullopt);
     EXPECT_EQ(ParseFirmware("1.8"), std::nullopt);
+}
+
+// A rate off the wizard's list is typed as given, with one warning line; a listed one warns
+// of nothing.
+TEST(DryRun, UnusualBaudRateIsTypedAsGivenWithAWarning) {
+    for (const auto& [baud, warned] : {std::pair{"14400", true}, std::pair{"19200", false}}) {
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(RunCommandLine({"dry-run", "--firmware", "01.8", "--baud", baud}, out, err, {}),
+                  0);
+        const std::string warning =
+            "comsetup-cli: warning: baud " + std::string(baud) + " is not one of the usual rates";
+        EXPECT_EQ(err.str().starts_with(warning), warned) << err.str();
+        EXPECT_NE(ListedBytes(out.str()).find(std::string(baud) + "\n"), std::string::npos)
+            << out.str();
+    }
 }

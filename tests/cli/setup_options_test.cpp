@@ -67,11 +67,17 @@ TEST(SetupOptions, ChoicesAcceptTheirNamesAndListThemWhenRefused) {
 
     const std::string parity = MessageOf([](const std::string& t) { ParseParity(t); }, "mark");
     EXPECT_NE(parity.find("none, odd, even"), std::string::npos) << parity;
-    const std::string baud = MessageOf([](const std::string& t) { ParseBaud(t); }, "14400");
-    EXPECT_NE(baud.find("300, 600, 1200"), std::string::npos) << baud;
+    // The wizard's rule for a rate: any whole number a serial line runs at, with a warning
+    // when it is off the usual list.
+    EXPECT_EQ(ParseBaud("14400"), 14400);
+    EXPECT_EQ(BaudRateWarning(115200), "");
+    EXPECT_NE(BaudRateWarning(14400).find("300, 600, 1200"), std::string::npos);
+    const std::string baud = MessageOf([](const std::string& t) { ParseBaud(t); }, "7");
+    EXPECT_NE(baud.find("50 to 921600"), std::string::npos) << baud;
     EXPECT_NE(baud.find("230400"), std::string::npos) << baud;
-    EXPECT_THROW(ParseBaud("9600x"), ValueError);
-    EXPECT_THROW(ParseBaud(""), ValueError);
+    for (const char* bad : {"9600x", "", "921601", "-9600", "96.00"}) {
+        EXPECT_THROW(ParseBaud(bad), ValueError) << bad;
+    }
     EXPECT_THROW(ParseStopBits("1.5"), ValueError);
     EXPECT_THROW(ParseMode("tunnel"), ValueError);
     EXPECT_THROW(ParsePortName("  "), ValueError);

@@ -58,11 +58,17 @@ TEST(FieldRules, WholeNumbersWithinTheirRangeOnly) {
           Case{"99999999999", 0, 2147483647, std::nullopt}}) {
         EXPECT_EQ(WholeNumberIn(c.text, c.min, c.max), c.value) << c.text;
     }
-    EXPECT_EQ(FieldRangeMessage("IP address byte 1", 0, 255), "IP address byte 1 must be 0 to 255");
-    for (const char* baud : {"9600", "14400", "0300"}) {
+    EXPECT_EQ(FieldRangeMessage("IP address byte 1", "300", 0, 255),
+              "IP address byte 1 must be 0 to 255");
+    for (const char* text : {"400.1", "", "-1", "4e2"}) {
+        EXPECT_EQ(FieldRangeMessage("Local port", text, 1, 65535),
+                  "Local port must be a whole number, 1 to 65535")
+            << text;
+    }
+    for (const char* baud : {"9600", "14400", "0300", "50", "921600"}) {
         EXPECT_TRUE(IsBaudRateText(baud)) << baud;
     }
-    for (const char* baud : {"", "96OO", "9600 ", "-9600", "9.6k"}) {
+    for (const char* baud : {"", "96OO", "9600 ", "-9600", "9.6k", "7", "49", "921601"}) {
         EXPECT_FALSE(IsBaudRateText(baud)) << baud;
     }
 }

@@ -126,6 +126,11 @@ TEST(FieldColours, TextReadsOnTheBackgroundSetFromCode) {
         field.SetColor(Qt::white);
         EXPECT_EQ(field.palette().color(QPalette::Base), QColor(Qt::white));
         EXPECT_EQ(field.palette().color(QPalette::Text), QColor(Qt::black));
+        // Greyed when disabled, as the theme greys a field that is not in use.
+        EXPECT_EQ(field.palette().color(QPalette::Disabled, QPalette::Base),
+                  dark.color(QPalette::Disabled, QPalette::Base));
+        EXPECT_EQ(field.palette().color(QPalette::Disabled, QPalette::Text),
+                  dark.color(QPalette::Disabled, QPalette::Text));
     }
     QApplication::setPalette(saved);
 }
