@@ -11,6 +11,8 @@
 #include "cli/platform.h"
 #include "cli/profile.h"
 
+#include "download/printable_text.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -69,7 +71,9 @@ int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err
     }
     if (!result.found.empty() && !arguments.json) {
         progress << "Converter found on " << result.found
-                 << (result.device != result.found ? " (" + result.device + ")" : "") << std::endl;
+                 << (result.device != result.found ? " (" + PrintableDeviceName(result.device) + ")"
+                                                   : "")
+                 << std::endl;
     }
     terminated.ClaimOutput();
     if (!result.error.empty()) {

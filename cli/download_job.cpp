@@ -6,14 +6,18 @@
 #include "cli/platform.h"
 
 #include "download/driver.h"
+#include "download/output_file.h"
 #include "download/pacer.h"
 #include "download/port_search.h"
+#include "download/printable_text.h"
 #include "download/progress_estimate.h"
 #include "serial/comm.h"
 #include "serial/owner_pump.h"
 #include "serial/port_names.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <optional>
 
 namespace comsetup::cli {
@@ -44,32 +48,45 @@ FileMonitorLog::FileMonitorLog(const std::string& path) : path_(path) {
     if (path.empty()) {
         return;
     }
-    file_.open(path, std::ios::app);
-    if (!file_) {
-        throw ValueError("--log: " + path + " cannot be written");
+    const AppendFile opened = OpenForAppending(path, true);
+    if (opened.file == nullptr) {
+        throw ValueError("--log: " + PrintableDeviceName(path) + ": " + opened.error +
+                         "; nothing was sent");
     }
+    file_ = opened.file;
+}
+
+FileMonitorLog::~FileMonitorLog() {
+    Finish();
+}
+
+void FileMonitorLog::Fail() {
+    // The download goes on; the loss is reported at its end.
+    error_ = "--log: " + PrintableDeviceName(path_) + ": could not be written completely (" +
+             (errno != 0 ? std::strerror(errno) : "write error") + ")";
 }
 
 void FileMonitorLog::Add(const std::string& line) {
     lines_.Add(line);
-    if (file_.is_open() && error_.empty()) {
+    if (file_ != nullptr && error_.empty()) {
         errno = 0;
-        file_ << line << "\n" << std::flush;
-        if (!file_) {
-            // The download goes on; the loss is reported at its end.
-            error_ = "--log: " + path_ + ": could not be written completely (" +
-                     (errno != 0 ? std::strerror(errno) : "write error") + ")";
+        // The converter's bytes as visible escapes: a terminal showing the file later must
+        // not act on them.
+        const std::string text = EscapeLogText(line) + "\n";
+        if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() ||
+            std::fflush(file_) != 0) {
+            Fail();
         }
     }
 }
 
 std::string FileMonitorLog::Finish() {
-    if (file_.is_open()) {
+    if (file_ != nullptr) {
         errno = 0;
-        file_.close();
-        if (file_.fail() && error_.empty()) {
-            error_ = "--log: " + path_ + ": could not be written completely (" +
-                     (errno != 0 ? std::strerror(errno) : "write error") + ")";
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        if (!closed && error_.empty()) {
+            Fail();
         }
     }
     return error_;
@@ -128,9 +145,11 @@ DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& optio
                 result.error = download.Cause();
             }
         } catch (const ECommError& error) {
-            // A serial error during the script: the driver has closed the port and shown
-            // "ERROR ON SETUP"; the error's own text and its cause in plain words tell why.
-            result.exitCode = kExitErrorOnSetup;
+            // A serial error: the driver has closed the port and shown "ERROR ON SETUP"; the
+            // error's own text and its cause in plain words tell why. Before the first setting
+            // went out (the device vanished during the wake-up wait) the converter holds
+            // nothing new: a port error, not a setup that failed.
+            result.exitCode = download.SettingsSent() ? kExitErrorOnSetup : kExitPortError;
             result.error = error.what();
             if (!download.Cause().empty()) {
                 result.error += "- " + download.Cause();

@@ -14,7 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include <atomic>
-#include <fstream>
+#include <cstdio>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -44,6 +44,9 @@ public:
     // Throws ValueError when the file cannot be opened for writing. An empty path keeps the
     // lines in memory only.
     explicit FileMonitorLog(const std::string& path);
+    ~FileMonitorLog() override;
+    FileMonitorLog(const FileMonitorLog&) = delete;
+    FileMonitorLog& operator=(const FileMonitorLog&) = delete;
     void Add(const std::string& line) override;
     int Count() const override { return lines_.Count(); }
     std::string Line(int index) const override { return lines_.Line(index); }
@@ -54,8 +57,10 @@ public:
 
 private:
     StringListLog lines_;
+    void Fail();
+
     std::string path_;
-    std::ofstream file_;
+    std::FILE* file_ = nullptr;
     std::string error_;
 };
 

@@ -8,7 +8,7 @@ enum ExitCode : int {
     kExitComplete = 0,        // "Setup Complete"
     kExitErrorOnSetup = 1,    // "ERROR ON SETUP" (also a serial error during the script)
     kExitBadArguments = 2,    // bad option, value or file: nothing was sent
-    kExitPortError = 3,       // the port could not be opened
+    kExitPortError = 3,       // the port could not be opened, or failed before any setting
     kExitNoAnswer = 4,        // no banner within the wake-up limit
     kExitCancelled = 5,       // cancelled (first Ctrl+C) before the banner or before the
                               // converter had answered its restart

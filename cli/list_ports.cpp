@@ -2,6 +2,7 @@
 #include "cli/list_ports.h"
 
 #include "cli/platform.h"
+#include "download/printable_text.h"
 #include "serial/port_names.h"
 
 #include <cstdlib>
@@ -55,7 +56,7 @@ std::string PortListText() {
         text += "  (none)\n";
     }
     for (const auto& device : list["devices"]) {
-        text += "  " + device["path"].get<std::string>();
+        text += "  " + PrintableDeviceName(device["path"].get<std::string>());
         if (!device["description"].get<std::string>().empty()) {
             text += "  " + device["description"].get<std::string>();
         }
@@ -67,7 +68,8 @@ std::string PortListText() {
     text += "COM names:\n";
     for (const auto& entry : list["com_names"]) {
         text += "  " + entry["name"].get<std::string>() + " -> " +
-                entry["device"].get<std::string>() + "  " + entry["state"].get<std::string>();
+                PrintableDeviceName(entry["device"].get<std::string>()) + "  " +
+                entry["state"].get<std::string>();
         if (!entry["set_by"].is_null()) {
             text += "  (set by " + entry["set_by"].get<std::string>() + ")";
         }

@@ -128,6 +128,11 @@ nlohmann::json ParseConfigurationText(const std::string& text, const std::string
         throw ValueError(path + ": larger than " + std::to_string(kMaxConfigFileBytes) +
                          " bytes; a configuration file is far smaller, is this the right file?");
     }
+    // A NUL would end what the JSON reader sees, and whatever follows would go unread.
+    if (const auto nul = text.find('\0'); nul != std::string::npos) {
+        throw ValueError(path + ": holds a NUL byte at offset " + std::to_string(nul) +
+                         "; a configuration file is plain text");
+    }
     FloatTexts floats;
     try {
         nlohmann::json::sax_parse(text, &floats);

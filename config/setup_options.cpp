@@ -1,6 +1,7 @@
 // Parsing and checking of the setup values of comsetup-cli.
 #include "config/setup_options.h"
 
+#include "download/printable_text.h"
 #include "download/setup_rules.h"
 
 #include <algorithm>
@@ -238,34 +239,8 @@ std::string ParsePortName(const std::string& text) {
 
 std::string QuoteForMessage(const std::string& text) {
     constexpr std::size_t kShown = 40;
-    std::string quoted = "\"";
-    std::size_t shown = 0;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (shown >= kShown && (byte & 0xc0) != 0x80) { // a cut never splits a UTF-8 letter
-            break;
-        }
-        ++shown;
-        if (c == '\n') {
-            quoted += "\\n";
-        } else if (c == '\r') {
-            quoted += "\\r";
-        } else if (c == '\t') {
-            quoted += "\\t";
-        } else if (byte < 0x20 || byte == 0x7f) {
-            static const char kHex[] = "0123456789abcdef";
-            quoted += "\\x";
-            quoted += kHex[byte >> 4];
-            quoted += kHex[byte & 0xf];
-        } else {
-            quoted += c;
-        }
-    }
-    quoted += "\"";
-    if (shown < text.size()) {
-        quoted += "... (" + std::to_string(text.size()) + " characters)";
-    }
-    return quoted;
+    const EscapedText shown = EscapeControls(text, kShown);
+    return "\"" + shown.text + "\"" + (shown.cut ? CutNote(text.size()) : "");
 }
 
 std::string ModeName(Mode mode) {

@@ -1,6 +1,8 @@
 // The setup download procedure.
 #include "download/driver.h"
 
+#include "download/printable_text.h"
+
 #include "download/verdict_lines.h"
 
 #include "serial/comm.h"
@@ -46,7 +48,7 @@ std::string PortOpenCause(const std::string& portName, int errorCode) {
     std::string cause = OpenErrorCause(errorCode);
     const std::string device = ResolvePortName(portName);
     if (device != portName) {
-        cause += " (" + portName + " is " + device + ")";
+        cause += " (" + portName + " is " + PrintableDeviceName(device) + ")";
     }
     return cause;
 }
@@ -356,9 +358,11 @@ void SetupDownload::RunSteps(const std::vector<ScriptStep>& steps) {
         }
         switch (step.kind) {
         case StepKind::SendByte:
+            settingsSent_ = true;
             SendChar(step.byte);
             break;
         case StepKind::TypeText:
+            settingsSent_ = true;
             SendString(step.text);
             break;
         case StepKind::Wait:
@@ -452,6 +456,7 @@ DownloadOutcome SetupDownload::Run(const SetupValues& values) {
     variant_ = FirmwareVariant::Unknown;
     restart_ = RestartEnd::NotRun;
     cancelNoted_ = false;
+    settingsSent_ = false;
     lastEcho_ = {};
     menuEcho_ = {};
     cause_.clear();

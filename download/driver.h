@@ -139,6 +139,8 @@ public:
     int WaitState() const { return waitState_; }
     int PortError() const { return portError_; }
     FirmwareVariant Variant() const { return variant_; }
+    // Whether any byte of the menu script went out (an answer, not a wake-up poll).
+    bool SettingsSent() const { return settingsSent_; }
     // The port the last run used: the name given, or the one "Auto" found ("" when the
     // search found none).
     const std::string& PortName() const { return progress_.port; }
@@ -189,6 +191,7 @@ private:
     FirmwareVariant variant_ = FirmwareVariant::Unknown;
     RestartEnd restart_ = RestartEnd::NotRun;
     bool cancelNoted_ = false;
+    bool settingsSent_ = false;
     Echo lastEcho_;
     Echo menuEcho_; // the echo right after "9", which must hold the converter's confirmation
     std::string cause_;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 #include <span>
+#include <string>
 
 namespace comsetup {
 
@@ -24,8 +25,9 @@ public:
 // "... recv 12: 53 4F 46 ...".
 class FileTrace final : public DownloadTrace {
 public:
-    // Takes ownership of file unless it is stderr / stdout.
-    explicit FileTrace(std::FILE* file);
+    // Takes ownership of file unless it is stderr / stdout. name is the file's name in the
+    // one message that tells of a write that failed (a full disk): the trace stops there.
+    explicit FileTrace(std::FILE* file, std::string name = "-");
     ~FileTrace() override;
     FileTrace(const FileTrace&) = delete;
     FileTrace& operator=(const FileTrace&) = delete;
@@ -35,11 +37,16 @@ public:
     void OnReceive(std::span<const std::uint8_t> bytes, std::chrono::nanoseconds at) override;
 
 private:
+    void CheckWritten(); // after each line: tells once of a failed write and stops
+
     std::FILE* file_;
+    std::string name_;
+    bool failed_ = false;
 };
 
-// A FileTrace when COMSETUP_TRACE is set and the file can be opened, else nullptr; a file
-// that cannot be opened is said once on standard error.
+// A FileTrace when COMSETUP_TRACE is set and names a regular file (or a terminal) that can
+// be opened, else nullptr; a file that cannot be opened or is no regular file (a named pipe,
+// a device) is said once on standard error.
 std::unique_ptr<DownloadTrace> TraceFromEnvironment();
 
 } // namespace comsetup

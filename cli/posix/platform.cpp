@@ -1,6 +1,9 @@
 // POSIX side of comsetup-cli: terminals, device probes, and SIGINT for tests.
 #include "cli/platform.h"
 
+#include "download/printable_text.h"
+#include "serial/port_names.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -33,12 +36,16 @@ int TerminalColumns(bool stderrStream) {
 // message names only the port).
 std::string ExplainOpenFailure(const std::string& port, const std::string& device) {
     // The caller names the port; the device is named too when the port name maps to it.
-    const std::string named = device == port ? "" : device + ": ";
+    const std::string named = device == port ? "" : PrintableDeviceName(device) + ": ";
     struct stat info {};
     if (::stat(device.c_str(), &info) != 0) {
+        if (errno == ELOOP) {
+            return named + "a loop of symbolic links, no device at its end";
+        }
         std::string text = named + "no such device";
-        if (device != port) {
-            text += " (" + port + " opens it; COMSETUP_" + port +
+        if (const int n = ComNumber(port); n > 0 && device != port) {
+            // The variable the program reads, however the port was spelt (com1, COM01).
+            text += " (" + port + " opens it; COMSETUP_COM" + std::to_string(n) +
                     " can name another device, and list-ports shows the devices found)";
         }
         return text;

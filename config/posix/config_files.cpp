@@ -80,18 +80,63 @@ std::string DeviceIdentity(const std::string& device) {
 // Writes text to a new file beside path and renames it over path once it is complete on
 // disk, so that a full disk or a quota leaves the old file as it was. A symbolic link is
 // followed: the file it names is replaced, the link stays.
-void WriteFileAtomically(const std::string& path, const std::string& text) {
+namespace {
+
+// What a path that is no regular file is, for the refusal.
+const char* KindOf(mode_t mode) {
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a pipe";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    return "not a regular file";
+}
+
+// The file a save replaces: path with its symbolic links followed. A link that leads through
+// /proc or /dev/fd names a file the program holds open (/dev/stdout, /dev/stderr): replacing
+// it would cut that stream off, so it is refused.
+std::string SaveTarget(const std::string& path) {
     std::string target = path;
-    std::error_code ignored;
-    if (std::filesystem::is_symlink(path, ignored)) {
-        const auto resolved = std::filesystem::weakly_canonical(path, ignored);
-        if (!ignored) {
-            target = resolved.string();
+    for (int hops = 0; hops < 40; ++hops) {
+        if (target.starts_with("/proc/") || target.starts_with("/dev/fd/")) {
+            throw ValueError(path + ": names a stream this program has open (" + target +
+                             "), not a file; a setup is saved to a regular file");
         }
+        std::error_code error;
+        if (!std::filesystem::is_symlink(target, error)) {
+            return target;
+        }
+        const auto next = std::filesystem::read_symlink(target, error);
+        if (error) {
+            return target;
+        }
+        target = (next.is_absolute() ? next : std::filesystem::path(target).parent_path() / next)
+                     .lexically_normal()
+                     .string();
     }
+    throw ValueError(path + ": a loop of symbolic links; nothing was written");
+}
+
+} // namespace
+
+void WriteFileAtomically(const std::string& path, const std::string& text) {
+    // Only a regular file, or a name not taken yet, is replaced: a device, a pipe or a folder
+    // would be swapped for a plain file, and a protected file is the user's to unprotect.
+    const std::string target = SaveTarget(path);
     mode_t mode = 0;
     struct stat existing {};
     if (::stat(target.c_str(), &existing) == 0) {
+        if (!S_ISREG(existing.st_mode)) {
+            throw ValueError(path + ": is " + KindOf(existing.st_mode) +
+                             ", not a regular file; it was left as it was");
+        }
+        if ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) {
+            throw ValueError(path + ": read-only: the file is protected against writing; remove "
+                                    "the protection to overwrite it");
+        }
         mode = existing.st_mode & 07777;
     } else {
         const mode_t mask = ::umask(0);

@@ -66,6 +66,27 @@ std::string DeviceIdentity(const std::string& device) {
 }
 
 void WriteFileAtomically(const std::string& path, const std::string& text) {
+    // Only a disk file, or a name not taken yet, is replaced; a protected file is the user's
+    // to unprotect.
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            throw ValueError(path + ": is a folder, not a regular file; it was left as it was");
+        }
+        if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            throw ValueError(path + ": read-only: the file is protected against writing; remove "
+                                    "the protection to overwrite it");
+        }
+        HANDLE existing = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+        if (existing != INVALID_HANDLE_VALUE) {
+            const DWORD type = GetFileType(existing);
+            CloseHandle(existing);
+            if (type != FILE_TYPE_DISK) {
+                throw ValueError(path + ": is a device, not a regular file; it was left as it was");
+            }
+        }
+    }
     const std::string temporary = path + ".new";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);

@@ -16,6 +16,8 @@ std::string OpenErrorCause(int code) {
     case ENOTDIR:
     case EIO: // a ttyS node with no port behind it
         return "no such device";
+    case ELOOP:
+        return "a loop of symbolic links, no device at its end";
     case EBUSY:
         return "in use by another program";
     case EACCES:

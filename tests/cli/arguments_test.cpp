@@ -1,5 +1,6 @@
 // The command line and the JSON files of comsetup-cli: values from defaults, then --config,
 // then options; refusals name the option or key and list what is accepted.
+#include "child_process.h"
 #include "cli/arguments.h"
 #include "cli/command_runner.h"
 #include "cli/exit_codes.h"
@@ -20,6 +21,8 @@
 
 using namespace comsetup;
 using namespace comsetup::cli;
+using comsetup::test::FullDisk;
+using comsetup::test::ReadFile;
 
 namespace {
 
@@ -214,21 +217,16 @@ TEST(ConfigJson, FailedSaveLeavesTheOldFileWhole) {
     const std::string link = dir.Path("link.json");
     std::filesystem::create_symlink(path, link);
 
-    struct rlimit saved {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 64; // smaller than any saved setup
-    ::setrlimit(RLIMIT_FSIZE, &small);
     SetupProfile setup;
     std::string message;
-    try {
-        SaveSetupFile(link, setup);
-    } catch (const ValueError& error) {
-        message = error.what();
+    {
+        FullDisk full(64); // smaller than any saved setup
+        try {
+            SaveSetupFile(link, setup);
+        } catch (const ValueError& error) {
+            message = error.what();
+        }
     }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
 
     EXPECT_NE(message.find("left as it was"), std::string::npos) << message;
     std::ifstream in(path);
@@ -243,6 +241,51 @@ TEST(ConfigJson, FailedSaveLeavesTheOldFileWhole) {
     struct stat info {};
     ::stat(path.c_str(), &info);
     EXPECT_EQ(info.st_mode & 0777, 0640u); // the file keeps its permissions
+}
+
+// A save replaces only a regular file or takes a new name: anything else is refused with its
+// reason and left as it was, as is a protected file.
+TEST(ConfigJson, SaveTargetsOtherThanARegularFileAreRefused) {
+    TempDir dir;
+    const std::string fifo = dir.Path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string toDevice = dir.Path("mynull");
+    std::filesystem::create_symlink("/dev/null", toDevice);
+    const std::string protectedFile = dir.File("protected.json", "{}");
+    ::chmod(protectedFile.c_str(), 0444);
+    std::filesystem::create_directory(dir.Path("folder"));
+    struct Row {
+        std::string path;
+        std::string said;
+    };
+    const std::vector<Row> rows{
+        {fifo, "is a pipe, not a regular file"},
+        {toDevice, "is a device, not a regular file"},
+        {"/dev/null", "is a device, not a regular file"},
+        {"/dev/stdout", "names a stream this program has open"},
+        {dir.Path("folder"), "is a folder, not a regular file"},
+        {protectedFile, "read-only: the file is protected against writing; remove the protection "
+                        "to overwrite it"},
+    };
+    for (const Row& r : rows) {
+        struct stat before {};
+        ::lstat(r.path.c_str(), &before);
+        std::string message;
+        try {
+            SaveSetupFile(r.path, SetupProfile{});
+        } catch (const ValueError& error) {
+            message = error.what();
+        }
+        EXPECT_NE(message.find(r.said), std::string::npos) << r.path << ": " << message;
+        struct stat after {};
+        ::lstat(r.path.c_str(), &after);
+        EXPECT_EQ(after.st_mode, before.st_mode) << r.path;
+        EXPECT_EQ(after.st_ino, before.st_ino) << r.path;
+    }
+    EXPECT_EQ(ReadFile(protectedFile), "{}");
+    // A new name and a regular file are written.
+    SaveSetupFile(dir.Path("new.json"), SetupProfile{});
+    EXPECT_NE(ReadFile(dir.Path("new.json")).find("\"port\""), std::string::npos);
 }
 
 TEST(ConfigJson, BadFilesAreRefusedNamingTheFileAndTheKey) {
@@ -290,6 +333,8 @@ TEST(ConfigJson, HostileFilesAreRefusedWithShortMessages) {
         {R"({"ip": )" + deep + "}", "nested more than 8 levels deep"},
         {R"({"a": {"b": [[[[[[[[1]]]]]]]]}})", "flat object (at \"b\")"},
         {R"({"baud": 1e999})", "\"baud\": \"1e999\" is out of range"},
+        {std::string(R"({"baud": 19200})") + '\0' + " NOT JSON {{",
+         "holds a NUL byte at offset 15"},
         {R"({"mask": -1e999})", "\"mask\": \"-1e999\" is out of range"},
         {R"({"local_port": 18446744073709551615})", "\"18446744073709551615\" is not accepted"},
         {R"({"local_port": -9223372036854775808})", "\"-9223372036854775808\" is not accepted"},

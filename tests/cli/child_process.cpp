@@ -33,6 +33,18 @@ std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
+FullDisk::FullDisk(rlim_t bytes) : oldHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FullDisk::~FullDisk() {
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, oldHandler_);
+}
+
 TempFolder::TempFolder() : path_(MakeTempDir()) {}
 TempFolder::~TempFolder() {
     std::error_code ignored;

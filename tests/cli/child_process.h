@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <string>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <vector>
 
@@ -56,5 +57,19 @@ private:
 };
 
 std::string ReadFile(const std::string& path);
+
+// A full disk (or a quota) for the files this process writes, while the object lives: every
+// write that would make a file larger than bytes fails (EFBIG; SIGXFSZ ignored meanwhile).
+class FullDisk {
+public:
+    explicit FullDisk(rlim_t bytes = 0);
+    ~FullDisk();
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
 
 } // namespace comsetup::test

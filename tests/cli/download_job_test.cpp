@@ -20,12 +20,14 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 using namespace comsetup::cli;
 using comsetup::MemoryLine;
 using comsetup::TMemoryComm;
 using comsetup::VirtualPacer;
+using comsetup::test::FullDisk;
 using comsetup::test::ReadFile;
 using comsetup::test::TempFolder;
 using comsetup::testing::ModelLine;
@@ -80,6 +82,7 @@ SetupProfile Profile(std::vector<std::string> args) {
 
 TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
     TempFolder folder;
+    const std::string kFullDisk = "full";
     struct Scenario {
         std::string name;
         sim::Firmware firmware;
@@ -87,8 +90,8 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
         std::vector<std::string> options;
         int exitCode;
         std::string verdict;
-        std::string cause; // also the monitor log's last line, when not empty
-        std::string logPath = "";
+        std::string cause;            // also the monitor log's last line, when not empty
+        std::string logDisk = "";     // kFullDisk: every write of the monitor log fails
         std::string cancelAfter = ""; // Ctrl+C once the converter has received this
         std::string written = "";     // printed below "Setup Complete"
     };
@@ -180,7 +183,7 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
          kExitLogIncomplete,
          "Setup Complete",
          "",
-         "/dev/full",
+         kFullDisk,
          "",
          "192.168.1.200/24, 9600 8N1, port 10001, saved by firmware 01.8"},
         {"full-log-unknown",
@@ -190,7 +193,7 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
          kExitFirmwareUnknown,
          "Hardware version not found",
          unknown,
-         "/dev/full"},
+         kFullDisk},
         // Ctrl+C: said whether the converter was sent any setting; after the banner the menu
         // answers go on to "9", the records never go to a converter that is restarting.
         {"cancel-waiting",
@@ -232,7 +235,7 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
         JobOptions options;
         options.progressOut = &progress;
         options.reporter.live = false;
-        options.logPath = s.logPath.empty() ? folder.File(s.name + ".log") : s.logPath;
+        options.logPath = folder.File(s.name + ".log");
         options.line = converter.Line();
         std::atomic<bool> cancel{false};
         if (!s.cancelAfter.empty()) {
@@ -242,7 +245,12 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
                 }
             };
         }
+        std::optional<FullDisk> full;
+        if (s.logDisk == kFullDisk) {
+            full.emplace();
+        }
         const DownloadResult result = RunDownloadJob(Profile(args), options, cancel);
+        full.reset();
 
         EXPECT_EQ(result.exitCode, s.exitCode) << result.error;
         EXPECT_EQ(result.verdict, s.verdict);
@@ -260,7 +268,7 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
             // Nothing after the cancel's stop.
             EXPECT_EQ(converter.converter.Received().find("S7"), std::string::npos);
         }
-        EXPECT_EQ(result.logError.empty(), s.logPath.empty()) << result.logError;
+        EXPECT_EQ(result.logError.empty(), s.logDisk.empty()) << result.logError;
         if (s.fail == F::Vanish) {
             // The serial component's own text, with its error code.
             EXPECT_NE(result.error.find("(Error: "), std::string::npos) << result.error;
@@ -272,7 +280,7 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
         }
         const std::string out = progress.str();
         EXPECT_TRUE(out.ends_with("\n" + shown + "\n")) << out;
-        if (s.logPath.empty()) {
+        if (s.logDisk.empty()) {
             const std::string log = ReadFile(options.logPath);
             EXPECT_EQ(static_cast<int>(std::count(log.begin(), log.end(), '\n')), result.logLines);
             if (!s.cause.empty()) {
@@ -382,16 +390,19 @@ TEST(DownloadJob, BatchRunsEveryConverterAndReportsTheFailingOne) {
         std::make_unique<ModelConverter>(sim::Firmware::V6_5_0_7, sim::FailMode::NoExitWithout));
     converters.push_back(
         std::make_unique<ModelConverter>(sim::Firmware::V6_5_0_7, sim::FailMode::Healthy));
+    converters.push_back(
+        std::make_unique<ModelConverter>(sim::Firmware::V01_8, sim::FailMode::Healthy));
     const std::vector<SetupProfile> setups{
         Profile({"--port", "COM1", "--ip", "10.1.0.1"}),
         Profile({"--port", "COM2", "--ip", "10.1.0.2"}),
         Profile({"--port", "COM3", "--ip", "10.1.0.3", "--mode", "point-to-point", "--peer",
                  "10.1.0.1"}),
+        Profile({"--port", "COM4", "--ip", "10.1.0.4"}),
     };
     const std::string logDir = folder.File("logs");
     std::filesystem::create_directory(logDir);
-    // The third download's log file name leads to a full disk.
-    std::filesystem::create_symlink("/dev/full", logDir + "/03-" + LogFileName("COM3"));
+    // The fourth download's log file name leads to a device: refused before it starts.
+    std::filesystem::create_symlink("/dev/full", logDir + "/04-" + LogFileName("COM4"));
     std::ostringstream progress;
     BatchOptions options;
     options.progressOut = &progress;
@@ -399,12 +410,17 @@ TEST(DownloadJob, BatchRunsEveryConverterAndReportsTheFailingOne) {
     options.lineFor = [&](std::size_t i) { return converters[i]->Line(); };
     const auto results = RunBatch(setups, options);
 
-    ASSERT_EQ(results.size(), 3u);
+    ASSERT_EQ(results.size(), 4u);
     EXPECT_EQ(results[0].exitCode, kExitComplete);
     EXPECT_EQ(results[1].exitCode, kExitErrorOnSetup);
     EXPECT_EQ(results[1].verdict, "ERROR ON SETUP");
-    EXPECT_EQ(results[2].exitCode, kExitLogIncomplete) << results[2].logError;
+    EXPECT_EQ(results[2].exitCode, kExitComplete);
     EXPECT_EQ(results[2].firmware, "V6.5.0.7");
+    EXPECT_EQ(results[3].exitCode, kExitBadArguments) << results[3].error;
+    EXPECT_NE(results[3].error.find("is a device, not a regular file; nothing was sent"),
+              std::string::npos)
+        << results[3].error;
+    EXPECT_EQ(converters[3]->converter.Received(), ""); // not even a wake-up poll
     // The first download in the file's order that did not complete gives the exit code.
     EXPECT_EQ(BatchExitCode(results), kExitErrorOnSetup);
     // Progress lines carry their port.
@@ -418,6 +434,42 @@ TEST(DownloadJob, BatchRunsEveryConverterAndReportsTheFailingOne) {
     EXPECT_NE(ReadFile(logDir + "/01-" + LogFileName("COM1")).find("Exit without"),
               std::string::npos);
     EXPECT_FALSE(ReadFile(logDir + "/02-" + LogFileName("COM2")).empty());
+}
+
+// The converter's bytes reach the log file as visible escapes: a terminal showing the file
+// later acts on none of them (OSC title, CSI query, the 8-bit CSI), while TAB stays as it is.
+TEST(DownloadJob, LogFilesHoldControlCharactersEscaped) {
+    TempFolder folder;
+    const std::string path = folder.File("hostile.log");
+    {
+        FileMonitorLog log(path);
+        const std::string received = "SOFTWARE\tVERSION \x1b]0;PWNED\x07\x1b[6n\x9b"
+                                     "2J\x7f\xe9t\xe9";
+        log.Add(received);
+        EXPECT_EQ(log.Line(0), received); // the lines in memory stay as received
+        EXPECT_EQ(log.Finish(), "");
+    }
+    EXPECT_EQ(ReadFile(path),
+              "SOFTWARE\tVERSION \\x1b]0;PWNED\\x07\\x1b[6n\\x9b2J\\x7f\xe9t\xe9\n");
+}
+
+// A trace file on a full disk is said once, when its first buffer cannot be written; the
+// download is not stopped for it.
+TEST(DownloadJob, TraceOnAFullDiskIsSaidOnce) {
+    TempFolder folder;
+    const std::string path = folder.File("trace");
+    ::testing::internal::CaptureStderr();
+    {
+        FullDisk full(1024); // room for the captured message, not for the trace
+        comsetup::FileTrace trace(std::fopen(path.c_str(), "a"), path);
+        for (int i = 0; i < 2000; ++i) {
+            trace.OnSend(0x78, std::chrono::milliseconds(i));
+        }
+    }
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    const auto told = err.find("COMSETUP_TRACE: " + path + ": could not be written completely");
+    EXPECT_NE(told, std::string::npos) << err;
+    EXPECT_EQ(err.find("COMSETUP_TRACE", told + 1), std::string::npos) << err;
 }
 
 } // namespace

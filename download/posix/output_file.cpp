@@ -1,0 +1,59 @@
+// Opening a record file on POSIX: without waiting, then checked by what was opened.
+#include "download/output_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace comsetup {
+
+namespace {
+
+const char* KindOf(mode_t mode) {
+    if (S_ISDIR(mode))
+        return "is a folder";
+    if (S_ISFIFO(mode))
+        return "is a pipe";
+    if (S_ISSOCK(mode))
+        return "is a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "is a device";
+    return "is not a regular file";
+}
+
+} // namespace
+
+AppendFile OpenForAppending(const std::string& path, bool terminalAllowed) {
+    AppendFile result;
+    // O_NONBLOCK: a named pipe with no reader fails at once (ENXIO) instead of waiting.
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
+                    0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        result.error = errno == ENXIO    ? "is a named pipe that nobody reads, not a regular file"
+                       : errno == EISDIR ? "is a folder, not a regular file"
+                                         : std::strerror(errno);
+        return result;
+    }
+    struct stat info {};
+    const bool known = ::fstat(fd, &info) == 0;
+    if (!known || !(S_ISREG(info.st_mode) || (terminalAllowed && ::isatty(fd) == 1))) {
+        result.error = std::string(known ? KindOf(info.st_mode) : "cannot be examined") +
+                       ", not a regular file";
+        ::close(fd);
+        return result;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    result.file = ::fdopen(fd, "a");
+    if (result.file == nullptr) {
+        result.error = std::strerror(errno);
+        ::close(fd);
+    }
+    return result;
+}
+
+} // namespace comsetup
