@@ -5,9 +5,10 @@
 
 #include "app/file_choice.h"
 #include "app/window_geometry.h"
+#include "config/config_files.h"
+#include "config/setup_options.h"
+#include "download/printable_text.h"
 #include "widgets/message_box.h"
-
-#include <QSaveFile>
 
 TFmonitor* Fmonitor = nullptr;
 
@@ -33,13 +34,17 @@ void TFmonitor::BtnSaveLogClick(QObject* /*Sender*/) {
                              QStringLiteral("Log files (*.log *.txt);;All files (*)"));
     if (path.isEmpty())
         return;
-    // Written to a temporary file and renamed over the target: a failure leaves any earlier
-    // file as it was. The lines go out as Latin-1, byte for byte as the converter sent them.
-    QSaveFile file(path);
-    QByteArray bytes;
+    // Written as the profiles are: to a temporary file renamed over a regular file only, so a
+    // failure leaves any earlier file as it was and a device or pipe is refused. The lines
+    // are the converter's bytes (Latin-1) with control characters escaped, so that showing
+    // the file in a terminal cannot drive it.
+    std::string text;
     for (int i = 0; i < lines_->Count(); ++i)
-        bytes += lines_->Line(i).toLatin1() + '\n';
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        comsetup::ShowMessage(
-            QStringLiteral("The log could not be written to %1: %2").arg(path, file.errorString()));
+        text += comsetup::EscapeLogText(lines_->Line(i).toLatin1().toStdString()) + '\n';
+    try {
+        comsetup::config::WriteFileAtomically(path.toStdString(), text);
+    } catch (const comsetup::config::ValueError& error) {
+        comsetup::ShowMessage(QStringLiteral("The log could not be written: ") +
+                              QString::fromStdString(error.what()));
+    }
 }

@@ -245,6 +245,7 @@ TEST_F(Windows, SaveLogWritesEveryLineOrNamesTheFileItCouldNotWrite) {
     MonitorWindowLog log(*Fmonitor);
     log.Add("SOFTWARE VERSION 01.8 \xE9");
     log.Add("Exit without save");
+    log.Add("\x1b]0;PWNED\x07");
     const QString good = dir.filePath("saved.log");
     const QString bad = dir.filePath("missing/saved.log");
     Fmonitor->show();
@@ -255,8 +256,10 @@ TEST_F(Windows, SaveLogWritesEveryLineOrNamesTheFileItCouldNotWrite) {
         bool written;
         int messages;
     };
-    const Row rows[] = {
-        {"cancelled", "", false, 0}, {"saved", good, true, 0}, {"folder missing", bad, false, 1}};
+    const Row rows[] = {{"cancelled", "", false, 0},
+                        {"saved", good, true, 0},
+                        {"folder missing", bad, false, 1},
+                        {"a device", QStringLiteral("/dev/null"), false, 1}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         messages_.clear();
@@ -270,13 +273,13 @@ TEST_F(Windows, SaveLogWritesEveryLineOrNamesTheFileItCouldNotWrite) {
         EXPECT_EQ(QFile::exists(good), r.written);
         ASSERT_EQ(messages_.size(), r.messages);
         if (r.messages > 0) {
-            EXPECT_TRUE(messages_[0].contains(bad)) << messages_[0].toStdString();
+            EXPECT_TRUE(messages_[0].contains(r.chosen)) << messages_[0].toStdString();
         }
         if (r.written) {
             QFile file(good);
             ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-            EXPECT_EQ(file.readAll(),
-                      QByteArray("SOFTWARE VERSION 01.8 \xE9\nExit without save\n"));
+            EXPECT_EQ(file.readAll(), QByteArray("SOFTWARE VERSION 01.8 \xE9\nExit without save\n"
+                                                 "\\x1b]0;PWNED\\x07\n"));
         }
     }
 }
