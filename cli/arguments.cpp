@@ -18,7 +18,17 @@ namespace comsetup::cli {
 namespace {
 
 const char* const kFirmwareNames[] = {"01.8", "V6.5.0.7"};
-const std::string kCommandNames[] = {"download", "dry-run", "list-ports", "batch"};
+const std::string kCommandNames[] = {"download", "dry-run", "list-ports", "batch", "journal"};
+
+// --journal FILE and --no-journal of the commands that record.
+void AddJournalOptions(CLI::App& command, Arguments& parsed) {
+    command
+        .add_option("--journal", parsed.journalPath,
+                    "record the download in this journal file instead of the default one "
+                    "(COMSETUP_JOURNAL, else the user's data folder)")
+        ->type_name("FILE");
+    command.add_flag("--no-journal", parsed.noJournal, "record nothing in the journal");
+}
 
 const char* TypeName(const std::string& option) {
     if (option == "ip" || option == "mask" || option == "peer" || option == "gateway") {
@@ -120,6 +130,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                        "print the result as JSON on standard output (progress goes to "
                        "standard error)");
     download->add_flag("--plain", parsed.plain, "plain progress lines, no live line");
+    AddJournalOptions(*download, parsed);
 
     auto* dryRun = app.add_subcommand(
         "dry-run", "print the bytes and pauses a download would send, and the total time, "
@@ -149,9 +160,42 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                      "write each download's monitor log into this folder")
         ->type_name("DIR");
     batch->add_flag("--json", parsed.json, "print the results as JSON on standard output");
+    AddJournalOptions(*batch, parsed);
+
+    auto* journal = app.add_subcommand(
+        "journal", "list the downloads recorded in the journal, newest first (show ID: one "
+                   "with its log; export: all of them as CSV or JSON)");
+    journal->add_option("--journal", parsed.journalPath, "the journal file to read")
+        ->type_name("FILE");
+    journal->add_option("--since", parsed.since,
+                        "only downloads started on or after this UTC "
+                        "date or time (2026-12-07, 2026-12-07T10:00)");
+    journal->add_option("--ip", parsed.ip, "only downloads that wrote this address")
+        ->type_name("A.B.C.D");
+    journal->add_option("--port", parsed.port, "only downloads on this port")->type_name("NAME");
+    journal
+        ->add_option("--verdict", parsed.outcome,
+                     "only downloads with this outcome: complete, error-on-setup, port-error, "
+                     "no-answer, cancelled, firmware-unknown, log-incomplete, unfinished")
+        ->type_name("OUTCOME");
+    journal->add_option("--limit", parsed.limit, "at most this many rows (0: all; default 50)")
+        ->check(CLI::NonNegativeNumber);
+    journal->add_flag("--json", parsed.json, "print the rows as JSON");
+    auto* show = journal->add_subcommand("show", "print one download with its monitor log");
+    show->add_option("ID", parsed.showId, "the download's number in the listing")
+        ->required()
+        ->check(CLI::PositiveNumber);
+    show->add_flag("--json", parsed.json, "print it as JSON");
+    auto* exportRows = journal->add_subcommand(
+        "export", "write the downloads (with the filters above) as CSV or JSON");
+    exportRows
+        ->add_option("--csv", parsed.csvPath,
+                     "write a CSV file with a header row (RFC 4180, opens in a spreadsheet)")
+        ->type_name("FILE");
+    exportRows->add_flag("--json", parsed.json, "print them as JSON on standard output");
 
     ParsedCommandLine result;
-    const std::string commands = "download, dry-run, list-ports, batch";
+    const std::string commands = "download, dry-run, list-ports, batch, journal";
     if (args.empty()) {
         result.err = "comsetup-cli: a command is required: " + commands + " (--help tells more)\n";
         result.exitCode = kExitBadArguments;
@@ -191,6 +235,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             parsed.setup = dryRunValues.Collect();
         } else if (listPorts->parsed()) {
             parsed.command = Command::ListPorts;
+        } else if (journal->parsed()) {
+            parsed.command = Command::Journal;
+            if (show->parsed()) {
+                parsed.journalAction = JournalAction::Show;
+            } else if (exportRows->parsed()) {
+                parsed.journalAction = JournalAction::Export;
+                if (parsed.csvPath.empty() == !parsed.json) {
+                    throw ValueError("journal export: give --csv FILE or --json");
+                }
+            }
         } else {
             parsed.command = Command::Batch;
         }

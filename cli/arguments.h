@@ -11,7 +11,10 @@
 
 namespace comsetup::cli {
 
-enum class Command { Download, DryRun, ListPorts, Batch };
+enum class Command { Download, DryRun, ListPorts, Batch, Journal };
+
+// What the journal command does.
+enum class JournalAction { List, Show, Export };
 
 struct Arguments {
     Command command = Command::Download;
@@ -21,8 +24,15 @@ struct Arguments {
     std::string logPath;        // download: the monitor log
     std::string logDir;         // batch: one monitor log per download
     std::string batchPath;      // batch: the list of downloads
-    bool json = false;          // machine-readable result on standard output
-    bool plain = false;         // plain progress lines even on a terminal
+    std::string journalPath;    // download, batch, journal: the journal ("": the default place)
+    bool noJournal = false;     // download, batch: record nothing
+    JournalAction journalAction = JournalAction::List;
+    std::string since, ip, port, outcome; // journal: filters of the listing
+    int limit = -1;       // journal: newest rows listed (0: all; -1: 50, or all for export)
+    long long showId = 0; // journal show
+    std::string csvPath;  // journal export --csv
+    bool json = false;    // machine-readable result on standard output
+    bool plain = false;   // plain progress lines even on a terminal
 };
 
 // Result of parsing: either arguments to run, or an exit code with text to print (help,

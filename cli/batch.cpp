@@ -38,6 +38,8 @@ std::vector<DownloadResult> RunBatch(const std::vector<SetupProfile>& setups,
             }
             job.reporter.prefix = "[" + setups[i].port + "] ";
             job.reporter.sharedOutput = &outputLock;
+            job.journalPath = options.journalPath;
+            job.frontEnd = "comsetup-cli batch";
             if (!options.logDir.empty()) {
                 // Numbered: two port names may share a file name once sanitised.
                 char number[16];

@@ -36,7 +36,8 @@ private:
 
 struct BatchOptions {
     std::ostream* progressOut = nullptr;
-    std::string logDir; // one monitor log per download, "01-COM3.log"...; empty: none
+    std::string logDir;      // one monitor log per download, "01-COM3.log"...; empty: none
+    std::string journalPath; // the journal every download is recorded in, or empty
     // Download i starts i * stagger after the first. Downloads of one batch run the same
     // script, so without it their pauses would end at the same instants and every thread
     // would wake at once, queueing for the cores; a small offset keeps the wake-ups apart

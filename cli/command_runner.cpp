@@ -7,6 +7,8 @@
 #include "cli/dry_run.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
+#include "cli/journal_command.h"
+#include "cli/journal_record.h"
 #include "cli/list_ports.h"
 #include "cli/platform.h"
 #include "cli/profile.h"
@@ -58,6 +60,7 @@ int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err
     job.reporter.live = terminal && !arguments.plain && LiveAllowed();
     job.reporter.width = console.width;
     job.logPath = arguments.logPath;
+    job.journalPath = JournalPathFor(arguments.journalPath, arguments.noJournal);
     // COMSETUP_TRACE=FILE ("-": standard error) records every byte and pause with its time.
     const std::unique_ptr<DownloadTrace> trace = TraceFromEnvironment();
     job.trace = trace.get();
@@ -81,6 +84,9 @@ int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err
     }
     if (!result.logError.empty()) {
         err << "comsetup-cli: " << result.logError << std::endl;
+    }
+    if (!result.journalError.empty()) {
+        err << "comsetup-cli: journal: " << result.journalError << std::endl;
     }
     if (arguments.json) {
         out << ResultToJson(result).dump(2) << std::endl;
@@ -128,12 +134,18 @@ int RunBatchCommand(const Arguments& arguments, std::ostream& out, std::ostream&
     BatchOptions options;
     options.progressOut = &progress;
     options.logDir = arguments.logDir;
+    options.journalPath = JournalPathFor(arguments.journalPath, arguments.noJournal);
     options.board = &board;
     const auto results = RunBatch(setups, options);
     terminated.ClaimOutput();
+    std::string journalTold; // one journal fault is said once, not once per download
     for (const auto& result : results) {
         if (!result.logError.empty()) {
             err << "comsetup-cli: " << result.port << ": " << result.logError << std::endl;
+        }
+        if (!result.journalError.empty() && result.journalError != journalTold) {
+            journalTold = result.journalError;
+            err << "comsetup-cli: journal: " << result.journalError << std::endl;
         }
     }
     printResults(results);
@@ -189,6 +201,8 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
             return kExitComplete;
         case Command::Batch:
             return RunBatchCommand(arguments, out, err);
+        case Command::Journal:
+            return RunJournalCommand(arguments, out, err);
         }
     } catch (const std::exception& error) {
         err << "comsetup-cli: " << error.what() << std::endl;

@@ -3,6 +3,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
+#include "cli/journal_record.h"
 #include "cli/platform.h"
 
 #include "download/driver.h"
@@ -109,6 +110,7 @@ DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& optio
         return result;
     }
 
+    JournalRecord journal(options.journalPath, options.frontEnd, setup, result.device);
     const SetupValues values = ToSetupValues(setup);
     CancelRegistration registration(cancel);
     ReporterOptions reporterOptions = options.reporter;
@@ -174,6 +176,9 @@ DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& optio
     if (!result.logError.empty() && result.exitCode == kExitComplete) {
         result.exitCode = kExitLogIncomplete; // the setup is in; the record of it is not
     }
+    journal.End(result, *log);
+    result.journalError = journal.Error();
+    result.journalId = journal.Id();
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return result;
@@ -199,6 +204,10 @@ nlohmann::json ResultToJson(const DownloadResult& result) {
     object["cause"] = result.cause.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.cause);
     object["written"] =
         result.written.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.written);
+    object["journal_id"] =
+        result.journalId == 0 ? nlohmann::json(nullptr) : nlohmann::json(result.journalId);
+    object["journal_error"] =
+        result.journalError.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.journalError);
     return object;
 }
 

@@ -22,19 +22,21 @@
 namespace comsetup::cli {
 
 struct DownloadResult {
-    std::string port;     // as given
-    std::string device;   // the device it resolved to (for "auto": the one found)
-    std::string found;    // for "auto": the port the converter answered on, or ""
-    int exitCode = 0;     // see exit_codes.h
-    std::string verdict;  // the progress text at the end ("Setup Complete", ...)
-    std::string error;    // the message of a serial error during the script, or of a failure
-    std::string message;  // the message the download showed ("Error opening serial port :...")
-    std::string cause;    // why the download did not complete, in plain words, or ""
-    std::string written;  // what a complete download wrote ("192.168.1.200/24, 9600 8N1, ...")
-    std::string firmware; // "01.8", "V6.5.0.7" or "unknown"
-    double seconds = 0.0; // from start to verdict
-    int logLines = 0;     // lines in the monitor log
-    std::string logError; // why the log file lacks lines, or empty
+    std::string port;         // as given
+    std::string device;       // the device it resolved to (for "auto": the one found)
+    std::string found;        // for "auto": the port the converter answered on, or ""
+    int exitCode = 0;         // see exit_codes.h
+    std::string verdict;      // the progress text at the end ("Setup Complete", ...)
+    std::string error;        // the message of a serial error during the script, or of a failure
+    std::string message;      // the message the download showed ("Error opening serial port :...")
+    std::string cause;        // why the download did not complete, in plain words, or ""
+    std::string written;      // what a complete download wrote ("192.168.1.200/24, 9600 8N1, ...")
+    std::string firmware;     // "01.8", "V6.5.0.7" or "unknown"
+    double seconds = 0.0;     // from start to verdict
+    int logLines = 0;         // lines in the monitor log
+    std::string logError;     // why the log file lacks lines, or empty
+    std::string journalError; // why the journal lacks this download, or empty
+    long long journalId = 0;  // its row in the journal, or 0
 };
 
 // A monitor log that also appends each line to a file as it comes, so that the file holds
@@ -75,10 +77,12 @@ struct JobLine {
 };
 
 struct JobOptions {
-    std::ostream* progressOut = nullptr; // where progress goes (never nullptr when run)
-    ReporterOptions reporter;            // live line or plain lines, prefix, shared lock
-    std::string logPath;                 // the monitor log file, or empty
-    DownloadTrace* trace = nullptr;      // every byte and pause with its time, when set
+    std::ostream* progressOut = nullptr;   // where progress goes (never nullptr when run)
+    ReporterOptions reporter;              // live line or plain lines, prefix, shared lock
+    std::string logPath;                   // the monitor log file, or empty
+    std::string journalPath;               // the journal to record in, or empty
+    std::string frontEnd = "comsetup-cli"; // as the journal names who ran the download
+    DownloadTrace* trace = nullptr;        // every byte and pause with its time, when set
     JobLine line;
 };
 

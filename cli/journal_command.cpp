@@ -1,0 +1,166 @@
+// The journal command of comsetup-cli.
+#include "cli/journal_command.h"
+
+#include "cli/exit_codes.h"
+#include "cli/journal_record.h"
+
+#include "download/printable_text.h"
+
+#ifdef COMSETUP_HAVE_JOURNAL
+#include "config/config_files.h"
+#include "config/journal.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <iomanip>
+#include <sstream>
+#endif
+
+namespace comsetup::cli {
+
+#ifdef COMSETUP_HAVE_JOURNAL
+
+namespace {
+
+std::string Outcome(const config::JournalRow& row) {
+    return row.endedUtc.empty() ? "did not finish" : row.end.outcome;
+}
+
+// One line per download, newest first, columns as wide as their widest entry.
+std::string RowsTable(const std::vector<config::JournalRow>& rows) {
+    std::vector<std::vector<std::string>> cells{
+        {"ID", "STARTED (UTC)", "PORT", "MODE", "IP", "FIRMWARE", "OUTCOME"}};
+    for (const auto& row : rows) {
+        cells.push_back(
+            {std::to_string(row.id), row.startedUtc, PrintableDeviceName(row.start.setup.port),
+             config::ModeName(row.start.setup.mode), config::FormatIpv4(row.start.setup.ip),
+             row.end.firmware.empty() ? "-" : row.end.firmware, Outcome(row)});
+    }
+    std::vector<std::size_t> widths(cells[0].size(), 0);
+    for (const auto& line : cells) {
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            widths[i] = std::max(widths[i], line[i].size());
+        }
+    }
+    std::ostringstream text;
+    for (const auto& line : cells) {
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            text << std::left
+                 << std::setw(static_cast<int>(i + 1 < line.size() ? widths[i] + 2 : 0)) << line[i];
+        }
+        text << "\n";
+    }
+    return text.str();
+}
+
+std::string RowText(const config::JournalRow& row) {
+    const auto& s = row.start.setup;
+    std::ostringstream text;
+    const auto line = [&text](const char* key, const std::string& value) {
+        text << std::left << std::setw(11) << key << (value.empty() ? "-" : value) << "\n";
+    };
+    line("download", std::to_string(row.id));
+    line("started", row.startedUtc);
+    line("ended", row.endedUtc.empty() ? "did not finish" : row.endedUtc);
+    line("by", row.start.frontEnd + " " + row.start.version);
+    line("port",
+         PrintableDeviceName(s.port) + (row.start.device != s.port
+                                            ? " (" + PrintableDeviceName(row.start.device) + ")"
+                                            : ""));
+    line("mode", config::ModeName(s.mode) + (s.master ? ", master side" : ""));
+    line("address", config::FormatIpv4(s.ip) + " mask " + config::FormatIpv4(s.mask) + " port " +
+                        std::to_string(s.localPort));
+    line("gateway", s.gateway ? config::FormatIpv4(*s.gateway) : "none");
+    line("serial", std::to_string(s.baud) + " baud, parity " + config::ParityName(s.parityIndex) +
+                       ", " + config::StopBitName(s.stopBitsIndex) + " stop bit(s), flow " +
+                       config::FlowName(s.flowIndex));
+    line("peer sent", row.start.peerSent);
+    line("firmware", row.end.firmware);
+    line("verdict", row.end.verdict);
+    line("outcome",
+         Outcome(row) +
+             (row.endedUtc.empty() ? "" : " (exit " + std::to_string(row.end.exitCode) + ")"));
+    line("cause", row.end.cause);
+    line("written", row.end.written);
+    text << "log:\n" << EscapeLogText(row.end.log);
+    return text.str();
+}
+
+} // namespace
+
+int RunJournalCommand(const Arguments& arguments, std::ostream& out, std::ostream& err) {
+    const std::string path = JournalPathFor(arguments.journalPath, false);
+    if (path.empty()) {
+        err << "comsetup-cli: journal: no place for the journal is known (set HOME, "
+               "XDG_DATA_HOME or COMSETUP_JOURNAL, or give --journal FILE)"
+            << std::endl;
+        return kExitBadArguments;
+    }
+    std::error_code ignored;
+    if (!std::filesystem::exists(path, ignored)) {
+        // Reading creates nothing: no journal means no download was recorded there.
+        if (arguments.json) {
+            out << "[]" << std::endl;
+        } else {
+            err << "comsetup-cli: journal: " << PrintableDeviceName(path)
+                << ": no downloads recorded yet" << std::endl;
+        }
+        return arguments.journalAction == JournalAction::Show ? kExitBadArguments : kExitComplete;
+    }
+    try {
+        const auto journal = config::Journal::Open(path);
+        if (arguments.journalAction == JournalAction::Show) {
+            const auto row = journal->Get(arguments.showId);
+            if (!row) {
+                err << "comsetup-cli: journal: no download " << arguments.showId << " in "
+                    << PrintableDeviceName(path) << std::endl;
+                return kExitBadArguments;
+            }
+            if (arguments.json) {
+                const auto list = nlohmann::json::parse(config::JournalJson({*row}));
+                out << list[0].dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+                    << std::endl;
+            } else {
+                out << RowText(*row);
+            }
+            return kExitComplete;
+        }
+        config::JournalFilter filter;
+        filter.since = arguments.since;
+        filter.ip = arguments.ip;
+        filter.port = arguments.port;
+        filter.outcome = arguments.outcome;
+        const bool exporting = arguments.journalAction == JournalAction::Export;
+        filter.limit = arguments.limit >= 0 ? arguments.limit : exporting ? 0 : 50;
+        const auto rows = journal->List(filter);
+        if (exporting && !arguments.csvPath.empty()) {
+            config::WriteFileAtomically(arguments.csvPath, config::JournalCsv(rows));
+            err << "comsetup-cli: journal: " << rows.size() << " downloads written to "
+                << PrintableDeviceName(arguments.csvPath) << std::endl;
+        } else if (arguments.json) {
+            out << config::JournalJson(rows) << std::endl;
+        } else {
+            out << RowsTable(rows);
+        }
+        return kExitComplete;
+    } catch (const config::JournalError& error) {
+        err << "comsetup-cli: journal: " << error.what() << std::endl;
+    } catch (const config::ValueError& error) {
+        err << "comsetup-cli: journal export: " << error.what() << std::endl;
+    }
+    return kExitBadArguments;
+}
+
+#else
+
+int RunJournalCommand(const Arguments&, std::ostream&, std::ostream& err) {
+    err << "comsetup-cli: journal: this comsetup-cli was built without the journal (SQLite)"
+        << std::endl;
+    return kExitBadArguments;
+}
+
+#endif
+
+} // namespace comsetup::cli

@@ -1,0 +1,99 @@
+// Recording comsetup-cli's downloads in the journal.
+#include "cli/journal_record.h"
+
+#include "cli/download_job.h"
+#include "cli/exit_codes.h"
+
+#include "download/setup_rules.h"
+
+#ifdef COMSETUP_HAVE_JOURNAL
+#include "config/journal.h"
+#endif
+
+#include <cstdlib>
+
+namespace comsetup::cli {
+
+#ifdef COMSETUP_HAVE_JOURNAL
+
+JournalRecord::JournalRecord(const std::string& path, const std::string& frontEnd,
+                             const SetupProfile& setup, const std::string& device) {
+    if (path.empty()) {
+        return;
+    }
+    config::JournalStart start;
+    start.frontEnd = frontEnd;
+    start.version = COMSETUP_VERSION;
+    start.device = device;
+    start.setup = setup;
+    const SetupValues values = ToSetupValues(setup);
+    if (values.tunnel) {
+        start.peerSent = FormatIpv4(values.remote);
+    }
+    try {
+        journal_ = config::Journal::Open(path);
+        id_ = journal_->Begin(start);
+    } catch (const config::JournalError& error) {
+        journal_.reset();
+        error_ = error.what();
+    }
+}
+
+JournalRecord::~JournalRecord() = default;
+
+void JournalRecord::End(const DownloadResult& result, const MonitorLog& log) {
+    if (!journal_) {
+        return;
+    }
+    config::JournalEnd end;
+    end.firmware = result.firmware;
+    end.verdict = result.verdict;
+    end.outcome = ExitCodeName(result.exitCode);
+    end.exitCode = result.exitCode;
+    end.cause = result.cause.empty() ? result.error : result.cause;
+    end.written = result.written;
+    for (int i = 0; i < log.Count(); ++i) {
+        end.log += log.Line(i) + "\n";
+    }
+    try {
+        journal_->Finish(id_, end);
+    } catch (const config::JournalError& error) {
+        error_ = error.what();
+    }
+}
+
+std::string JournalPathFor(const std::string& named, bool none) {
+    if (none) {
+        return {};
+    }
+    return named.empty() ? config::DefaultJournalPath() : named;
+}
+
+#else
+
+JournalRecord::JournalRecord(const std::string& path, const std::string&, const SetupProfile&,
+                             const std::string&) {
+    if (!path.empty()) {
+        error_ = path + ": this comsetup-cli was built without the journal (SQLite); nothing "
+                        "was recorded";
+    }
+}
+
+JournalRecord::~JournalRecord() = default;
+
+void JournalRecord::End(const DownloadResult&, const MonitorLog&) {}
+
+std::string JournalPathFor(const std::string& named, bool none) {
+    if (none) {
+        return {};
+    }
+    if (!named.empty()) {
+        return named;
+    }
+    const char* variable = std::getenv("COMSETUP_JOURNAL");
+    return variable != nullptr ? variable : "";
+}
+
+#endif
+
+} // namespace comsetup::cli

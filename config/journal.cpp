@@ -1,0 +1,465 @@
+// The journal of downloads in SQLite.
+#include "config/journal.h"
+
+#include <nlohmann/json.hpp>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+
+namespace comsetup::config {
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 5000;
+
+// The schema, one step per version: a journal at version n runs the steps after n.
+const char* const kMigrations[] = {
+    // 1: the downloads.
+    "CREATE TABLE downloads ("
+    " id INTEGER PRIMARY KEY,"
+    " started_utc TEXT NOT NULL, ended_utc TEXT,"
+    " front_end TEXT NOT NULL, version TEXT NOT NULL,"
+    " port TEXT NOT NULL, device TEXT NOT NULL,"
+    " mode TEXT NOT NULL, master INTEGER NOT NULL,"
+    " ip TEXT NOT NULL, mask TEXT NOT NULL, local_port INTEGER NOT NULL, gateway TEXT,"
+    " baud INTEGER NOT NULL, parity TEXT NOT NULL, stop_bits TEXT NOT NULL, flow TEXT NOT NULL,"
+    " peer TEXT NOT NULL, peer_sent TEXT,"
+    " firmware TEXT, verdict TEXT, outcome TEXT, exit_code INTEGER, cause TEXT, written TEXT,"
+    " log TEXT);",
+    // 2: the look-ups of the listing and of an address used before.
+    "CREATE INDEX downloads_ip ON downloads (ip);"
+    "CREATE INDEX downloads_started ON downloads (started_utc);",
+};
+static_assert(std::size(kMigrations) == kJournalSchemaVersion);
+
+const char* const kColumns =
+    "id, started_utc, ended_utc, front_end, version, port, device, mode, master, ip, mask, "
+    "local_port, gateway, baud, parity, stop_bits, flow, peer, peer_sent, firmware, verdict, "
+    "outcome, exit_code, cause, written, log";
+
+// A prepared statement, finalised when it goes away.
+class Statement {
+public:
+    Statement(sqlite3* db, const std::string& sql, const std::string& path) : db_(db) {
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK) {
+            throw JournalError(path + ": " + sqlite3_errmsg(db));
+        }
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void Bind(int index, const std::string& text) {
+        sqlite3_bind_text(stmt_, index, text.c_str(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+    }
+    void BindOptional(int index, const std::string& text) {
+        if (text.empty()) {
+            sqlite3_bind_null(stmt_, index);
+        } else {
+            Bind(index, text);
+        }
+    }
+    void Bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
+    int Step() { return sqlite3_step(stmt_); }
+    std::string Text(int column) const {
+        const auto* text = sqlite3_column_text(stmt_, column);
+        return text == nullptr
+                   ? std::string()
+                   : std::string(reinterpret_cast<const char*>(text),
+                                 static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
+    }
+    std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// A failure as the user is told of it: a damaged file is named as such.
+[[noreturn]] void Fail(sqlite3* db, const std::string& path, int code) {
+    const std::string what = sqlite3_errmsg(db);
+    if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT) {
+        throw JournalError(path + ": damaged (" + what +
+                           "); it was left as it is, and nothing was recorded");
+    }
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
+        throw JournalError(path + ": locked by another program for more than " +
+                           std::to_string(kBusyTimeoutMs / 1000) + " s (" + what + ")");
+    }
+    throw JournalError(path + ": cannot be written (" + what + ")");
+}
+
+void Execute(sqlite3* db, const std::string& sql, const std::string& path) {
+    char* error = nullptr;
+    const int code = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+    sqlite3_free(error);
+    if (code != SQLITE_OK) {
+        Fail(db, path, code);
+    }
+}
+
+int SchemaVersion(sqlite3* db, const std::string& path) {
+    Statement query(db, "PRAGMA user_version", path);
+    const int code = query.Step();
+    if (code != SQLITE_ROW) {
+        Fail(db, path, code);
+    }
+    return static_cast<int>(query.Int(0));
+}
+
+void Migrate(sqlite3* db, const std::string& path) {
+    // The first query reads the file's header: a damaged file fails here, before any write.
+    int version = SchemaVersion(db, path);
+    if (version > kJournalSchemaVersion) {
+        throw JournalError(path + ": written by a newer comsetup (journal version " +
+                           std::to_string(version) + "); it was left as it is");
+    }
+    if (version == kJournalSchemaVersion) {
+        return;
+    }
+    Execute(db, "BEGIN IMMEDIATE", path);
+    try {
+        version = SchemaVersion(db, path); // another writer may have migrated meanwhile
+        for (; version < kJournalSchemaVersion; ++version) {
+            Execute(db, kMigrations[version], path);
+        }
+        Execute(db, "PRAGMA user_version = " + std::to_string(kJournalSchemaVersion), path);
+        Execute(db, "COMMIT", path);
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+JournalRow ReadRow(const Statement& row) {
+    JournalRow r;
+    int c = 0;
+    r.id = row.Int(c++);
+    r.startedUtc = row.Text(c++);
+    r.endedUtc = row.Text(c++);
+    r.start.frontEnd = row.Text(c++);
+    r.start.version = row.Text(c++);
+    r.start.setup.port = row.Text(c++);
+    r.start.device = row.Text(c++);
+    // Stored by this program in its own text forms; a value edited by hand keeps the default.
+    const auto parse = [](auto&& apply) {
+        try {
+            apply();
+        } catch (const ValueError&) {
+        }
+    };
+    SetupProfile& s = r.start.setup;
+    const std::string mode = row.Text(c++);
+    parse([&] { s.mode = ParseMode(mode); });
+    s.master = row.Int(c++) != 0;
+    const std::string ip = row.Text(c++), mask = row.Text(c++);
+    parse([&] { s.ip = ParseIpv4(ip); });
+    parse([&] { s.mask = ParseIpv4(mask); });
+    s.localPort = static_cast<int>(row.Int(c++));
+    const std::string gateway = row.Text(c++);
+    parse([&] { s.gateway = ParseGateway(gateway); });
+    s.baud = static_cast<int>(row.Int(c++));
+    const std::string parity = row.Text(c++), stopBits = row.Text(c++), flow = row.Text(c++);
+    parse([&] { s.parityIndex = ParseParity(parity); });
+    parse([&] { s.stopBitsIndex = ParseStopBits(stopBits); });
+    parse([&] { s.flowIndex = ParseFlow(flow); });
+    const std::string peer = row.Text(c++);
+    parse([&] { s.peer = ParseIpv4(peer); });
+    r.start.peerSent = row.Text(c++);
+    r.end.firmware = row.Text(c++);
+    r.end.verdict = row.Text(c++);
+    r.end.outcome = row.Text(c++);
+    r.end.exitCode = static_cast<int>(row.Int(c++));
+    r.end.cause = row.Text(c++);
+    r.end.written = row.Text(c++);
+    r.end.log = row.Text(c++);
+    return r;
+}
+
+} // namespace
+
+Journal::Journal(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+
+Journal::~Journal() {
+    sqlite3_close(db_);
+}
+
+std::unique_ptr<Journal> Journal::Open(const std::string& path) {
+    std::error_code ignored;
+    const auto folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) {
+        std::filesystem::create_directories(folder, ignored);
+    }
+    // A file protected against writing stays so, also for an administrator.
+    if (const auto status = std::filesystem::status(path, ignored);
+        std::filesystem::exists(status) &&
+        (status.permissions() &
+         (std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+          std::filesystem::perms::others_write)) == std::filesystem::perms::none) {
+        throw JournalError(path + ": read-only; nothing was recorded");
+    }
+    sqlite3* db = nullptr;
+    const int code =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    std::unique_ptr<Journal> journal(new Journal(db, path));
+    if (code != SQLITE_OK) {
+        throw JournalError(path + ": cannot be opened (" +
+                           (db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code)) + ")");
+    }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    Migrate(db, path);
+    Execute(db, "PRAGMA journal_mode = WAL", path);
+    Execute(db, "PRAGMA synchronous = NORMAL", path); // WAL: durable at each checkpoint
+    return journal;
+}
+
+std::int64_t Journal::Begin(const JournalStart& start) {
+    Statement insert(db_,
+                     "INSERT INTO downloads (started_utc, front_end, version, port, device, mode, "
+                     "master, ip, mask, local_port, gateway, baud, parity, stop_bits, flow, peer, "
+                     "peer_sent) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, "
+                     "?14, ?15, ?16, ?17)",
+                     path_);
+    const SetupProfile& s = start.setup;
+    insert.Bind(1, UtcNow());
+    insert.Bind(2, start.frontEnd);
+    insert.Bind(3, start.version);
+    insert.Bind(4, s.port);
+    insert.Bind(5, start.device);
+    insert.Bind(6, ModeName(s.mode));
+    insert.Bind(7, std::int64_t{s.master ? 1 : 0});
+    insert.Bind(8, FormatIpv4(s.ip));
+    insert.Bind(9, FormatIpv4(s.mask));
+    insert.Bind(10, std::int64_t{s.localPort});
+    insert.BindOptional(11, s.gateway ? FormatIpv4(*s.gateway) : "");
+    insert.Bind(12, std::int64_t{s.baud});
+    insert.Bind(13, ParityName(s.parityIndex));
+    insert.Bind(14, StopBitName(s.stopBitsIndex));
+    insert.Bind(15, FlowName(s.flowIndex));
+    insert.Bind(16, FormatIpv4(s.peer));
+    insert.BindOptional(17, start.peerSent);
+    if (const int code = insert.Step(); code != SQLITE_DONE) {
+        Fail(db_, path_, code);
+    }
+    return sqlite3_last_insert_rowid(db_);
+}
+
+void Journal::Finish(std::int64_t id, const JournalEnd& end) {
+    Statement update(db_,
+                     "UPDATE downloads SET ended_utc = ?1, firmware = ?2, verdict = ?3, "
+                     "outcome = ?4, exit_code = ?5, cause = ?6, written = ?7, log = ?8 "
+                     "WHERE id = ?9",
+                     path_);
+    update.Bind(1, UtcNow());
+    update.Bind(2, end.firmware);
+    update.Bind(3, end.verdict);
+    update.Bind(4, end.outcome);
+    update.Bind(5, std::int64_t{end.exitCode});
+    update.BindOptional(6, end.cause);
+    update.BindOptional(7, end.written);
+    update.Bind(8, end.log);
+    update.Bind(9, id);
+    if (const int code = update.Step(); code != SQLITE_DONE) {
+        Fail(db_, path_, code);
+    }
+}
+
+std::vector<JournalRow> Journal::List(const JournalFilter& filter) const {
+    std::string sql = std::string("SELECT ") + kColumns + " FROM downloads WHERE 1";
+    std::vector<std::string> values;
+    if (!filter.since.empty()) {
+        sql += " AND started_utc >= ?";
+        values.push_back(filter.since);
+    }
+    if (!filter.ip.empty()) {
+        sql += " AND ip = ?";
+        values.push_back(filter.ip);
+    }
+    if (!filter.port.empty()) {
+        sql += " AND port = ?";
+        values.push_back(filter.port);
+    }
+    if (filter.outcome == "unfinished") {
+        sql += " AND ended_utc IS NULL";
+    } else if (!filter.outcome.empty()) {
+        sql += " AND outcome = ?";
+        values.push_back(filter.outcome);
+    }
+    sql += " ORDER BY id DESC";
+    if (filter.limit > 0) {
+        sql += " LIMIT " + std::to_string(filter.limit);
+    }
+    Statement query(db_, sql, path_);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        query.Bind(static_cast<int>(i + 1), values[i]);
+    }
+    std::vector<JournalRow> rows;
+    int code = SQLITE_ROW;
+    while ((code = query.Step()) == SQLITE_ROW) {
+        rows.push_back(ReadRow(query));
+    }
+    if (code != SQLITE_DONE) {
+        Fail(db_, path_, code);
+    }
+    return rows;
+}
+
+std::optional<JournalRow> Journal::Get(std::int64_t id) const {
+    Statement query(db_, std::string("SELECT ") + kColumns + " FROM downloads WHERE id = ?1",
+                    path_);
+    query.Bind(1, id);
+    const int code = query.Step();
+    if (code == SQLITE_ROW) {
+        return ReadRow(query);
+    }
+    if (code != SQLITE_DONE) {
+        Fail(db_, path_, code);
+    }
+    return std::nullopt;
+}
+
+std::string DefaultJournalPath() {
+    if (const char* named = std::getenv("COMSETUP_JOURNAL"); named != nullptr && *named != '\0') {
+        return named;
+    }
+#ifdef _WIN32
+    if (const char* local = std::getenv("LOCALAPPDATA"); local != nullptr && *local != '\0') {
+        return std::string(local) + "\\comsetup\\journal.sqlite";
+    }
+    return {};
+#else
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data == '/') {
+        return std::string(data) + "/comsetup/journal.sqlite";
+    }
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        return std::string(home) + "/.local/share/comsetup/journal.sqlite";
+    }
+    return {};
+#endif
+}
+
+std::string UtcNow() {
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &now);
+#else
+    gmtime_r(&now, &utc);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+namespace {
+
+struct CsvColumn {
+    const char* name;
+    std::function<std::string(const JournalRow&)> value;
+};
+
+const std::vector<CsvColumn>& Columns() {
+    static const std::vector<CsvColumn> columns{
+        {"id", [](const JournalRow& r) { return std::to_string(r.id); }},
+        {"started_utc", [](const JournalRow& r) { return r.startedUtc; }},
+        {"ended_utc", [](const JournalRow& r) { return r.endedUtc; }},
+        {"front_end", [](const JournalRow& r) { return r.start.frontEnd; }},
+        {"version", [](const JournalRow& r) { return r.start.version; }},
+        {"port", [](const JournalRow& r) { return r.start.setup.port; }},
+        {"device", [](const JournalRow& r) { return r.start.device; }},
+        {"mode", [](const JournalRow& r) { return ModeName(r.start.setup.mode); }},
+        {"master",
+         [](const JournalRow& r) { return std::string(r.start.setup.master ? "1" : "0"); }},
+        {"ip", [](const JournalRow& r) { return FormatIpv4(r.start.setup.ip); }},
+        {"mask", [](const JournalRow& r) { return FormatIpv4(r.start.setup.mask); }},
+        {"local_port", [](const JournalRow& r) { return std::to_string(r.start.setup.localPort); }},
+        {"gateway",
+         [](const JournalRow& r) {
+             return r.start.setup.gateway ? FormatIpv4(*r.start.setup.gateway) : "";
+         }},
+        {"baud", [](const JournalRow& r) { return std::to_string(r.start.setup.baud); }},
+        {"parity", [](const JournalRow& r) { return ParityName(r.start.setup.parityIndex); }},
+        {"stop_bits", [](const JournalRow& r) { return StopBitName(r.start.setup.stopBitsIndex); }},
+        {"flow", [](const JournalRow& r) { return FlowName(r.start.setup.flowIndex); }},
+        {"peer", [](const JournalRow& r) { return FormatIpv4(r.start.setup.peer); }},
+        {"peer_sent", [](const JournalRow& r) { return r.start.peerSent; }},
+        {"firmware", [](const JournalRow& r) { return r.end.firmware; }},
+        {"verdict", [](const JournalRow& r) { return r.end.verdict; }},
+        {"outcome",
+         [](const JournalRow& r) {
+             return r.endedUtc.empty() ? std::string("unfinished") : r.end.outcome;
+         }},
+        {"exit_code",
+         [](const JournalRow& r) {
+             return r.endedUtc.empty() ? std::string() : std::to_string(r.end.exitCode);
+         }},
+        {"cause", [](const JournalRow& r) { return r.end.cause; }},
+        {"written", [](const JournalRow& r) { return r.end.written; }},
+        {"log", [](const JournalRow& r) { return r.end.log; }},
+    };
+    return columns;
+}
+
+std::string CsvField(const std::string& text) {
+    // A field that starts like a formula is not run by a spreadsheet: a leading quote mark
+    // keeps it text (a converter's log line could start with '=').
+    const bool formula =
+        !text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@');
+    const std::string value = formula ? "'" + text : text;
+    if (value.find_first_of(",\"\r\n") == std::string::npos) {
+        return value;
+    }
+    std::string quoted = "\"";
+    for (const char c : value) {
+        quoted += c == '"' ? "\"\"" : std::string(1, c);
+    }
+    return quoted + "\"";
+}
+
+} // namespace
+
+std::string JournalCsv(const std::vector<JournalRow>& rows) {
+    std::string csv;
+    for (const auto& column : Columns()) {
+        csv += (csv.empty() ? "" : ",") + std::string(column.name);
+    }
+    csv += "\r\n";
+    for (const auto& row : rows) {
+        std::string line;
+        for (const auto& column : Columns()) {
+            line += (line.empty() ? "" : ",") + CsvField(column.value(row));
+        }
+        csv += line + "\r\n";
+    }
+    return csv;
+}
+
+std::string JournalJson(const std::vector<JournalRow>& rows) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& row : rows) {
+        nlohmann::json object;
+        for (const auto& column : Columns()) {
+            const std::string value = column.value(row);
+            const std::string name = column.name;
+            if (name == "id" || name == "local_port" || name == "baud" ||
+                (name == "exit_code" && !value.empty())) {
+                object[name] = std::stoll(value);
+            } else if (name == "master") {
+                object[name] = value == "1";
+            } else if (value.empty() && name != "log") {
+                object[name] = nullptr;
+            } else {
+                object[name] = value;
+            }
+        }
+        list.push_back(object);
+    }
+    return list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+} // namespace comsetup::config

@@ -1,0 +1,109 @@
+// The journal: one row for every download either front end runs, in an SQLite file in the
+// user's data folder, so that it is known afterwards which address went into which unit.
+//
+// A row is written when a download starts and completed when it ends, so a crash or a kill
+// leaves a row that says it did not finish. WAL mode and a busy timeout let a batch's
+// downloads and a wizard write at once without losing a row. The journal never stops a
+// download: every failure (read-only, full disk, locked, damaged) is a JournalError the
+// caller reports once and goes on without it. A damaged file is named and left as it is; no
+// new journal is created over it. The schema's version (user_version) migrates forward.
+#pragma once
+
+#include "config/setup_options.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace comsetup::config {
+
+class JournalError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What is known when a download starts.
+struct JournalStart {
+    std::string frontEnd; // "comsetup", "comsetup-cli", "comsetup-cli batch"
+    std::string version;
+    std::string device; // what the port name opens
+    SetupProfile setup;
+    std::string peerSent; // the peer address sent, "" when no tunnel (the directed broadcast
+                          // for a master side)
+};
+
+// What is known when it ends.
+struct JournalEnd {
+    std::string firmware; // "01.8", "V6.5.0.7", "unknown"
+    std::string verdict;  // the dialog's last text ("Setup Complete", ...)
+    std::string outcome;  // "complete", "error-on-setup", ...
+    int exitCode = 0;
+    std::string cause;
+    std::string written;
+    std::string log; // the monitor log, one line per converter line
+};
+
+// One row as read back.
+struct JournalRow {
+    std::int64_t id = 0;
+    std::string startedUtc; // "2026-12-08T10:14:03Z"
+    std::string endedUtc;   // "" while running, or when the download never finished
+    JournalStart start;
+    JournalEnd end;
+};
+
+struct JournalFilter {
+    std::string since;   // rows started at or after this UTC date/time prefix ("2026-12-07")
+    std::string ip;      // exact address
+    std::string port;    // port name as given
+    std::string outcome; // "complete", ..., or "unfinished"
+    int limit = 50;      // newest first; 0: all
+};
+
+inline constexpr int kJournalSchemaVersion = 2;
+
+class Journal {
+public:
+    // Opens the journal at path, creating it (and its folder) when missing, and brings its
+    // schema up to date. Throws JournalError naming the path and the cause.
+    static std::unique_ptr<Journal> Open(const std::string& path);
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    // The row of a download that starts now; its id. Throws JournalError.
+    std::int64_t Begin(const JournalStart& start);
+    // Completes the row. Throws JournalError.
+    void Finish(std::int64_t id, const JournalEnd& end);
+
+    std::vector<JournalRow> List(const JournalFilter& filter) const;
+    std::optional<JournalRow> Get(std::int64_t id) const;
+    const std::string& Path() const { return path_; }
+
+private:
+    Journal(sqlite3* db, std::string path);
+
+    sqlite3* db_;
+    std::string path_;
+};
+
+// Where the journal lives unless told otherwise: COMSETUP_JOURNAL, else the user's data
+// folder: $XDG_DATA_HOME/comsetup/journal.sqlite, ~/.local/share/comsetup/journal.sqlite, or
+// on Windows journal.sqlite in the folder comsetup of %LOCALAPPDATA%. Empty when no such
+// folder can be named.
+std::string DefaultJournalPath();
+
+// The current time as the journal writes it.
+std::string UtcNow();
+
+// The rows as CSV (RFC 4180: a header row, every field quoted where it must be, CRLF line
+// ends) and as a JSON array.
+std::string JournalCsv(const std::vector<JournalRow>& rows);
+std::string JournalJson(const std::vector<JournalRow>& rows);
+
+} // namespace comsetup::config
