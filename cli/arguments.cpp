@@ -182,12 +182,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         ->check(CLI::NonNegativeNumber);
     journal->add_flag("--json", parsed.json, "print the rows as JSON");
     auto* show = journal->add_subcommand("show", "print one download with its monitor log");
+    show->fallthrough(); // the journal's options may follow the action too
     show->add_option("ID", parsed.showId, "the download's number in the listing")
         ->required()
         ->check(CLI::PositiveNumber);
     show->add_flag("--json", parsed.json, "print it as JSON");
     auto* exportRows = journal->add_subcommand(
         "export", "write the downloads (with the filters above) as CSV or JSON");
+    exportRows->fallthrough();
     exportRows
         ->add_option("--csv", parsed.csvPath,
                      "write a CSV file with a header row (RFC 4180, opens in a spreadsheet)")

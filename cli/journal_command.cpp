@@ -143,6 +143,10 @@ int RunJournalCommand(const Arguments& arguments, std::ostream& out, std::ostrea
             out << config::JournalJson(rows) << std::endl;
         } else {
             out << RowsTable(rows);
+            if (rows.empty()) {
+                err << "comsetup-cli: journal: no download recorded in "
+                    << PrintableDeviceName(path) << " matches" << std::endl;
+            }
         }
         return kExitComplete;
     } catch (const config::JournalError& error) {

@@ -8,7 +8,7 @@ packages=(
   g++ clang cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libxcb-damage0-dev
-  libcli11-dev nlohmann-json3-dev
+  libcli11-dev nlohmann-json3-dev libsqlite3-dev
   clang-format xvfb xdotool imagemagick xauth
   fonts-dejavu-core
 )

@@ -3,6 +3,7 @@
 // the converter decoded, monitor logs that cannot be written, and a batch with one failing
 // converter. The real end-to-end download of the executable is in cli_process_test.cpp.
 #include "child_process.h"
+#include "model_converter.h"
 #include "model_line.h"
 
 #include "cli/arguments.h"
@@ -28,50 +29,13 @@ using comsetup::MemoryLine;
 using comsetup::TMemoryComm;
 using comsetup::VirtualPacer;
 using comsetup::test::FullDisk;
+using comsetup::test::ModelConverter;
 using comsetup::test::ReadFile;
 using comsetup::test::TempFolder;
 using comsetup::testing::ModelLine;
 namespace sim = comsetup::sim;
 
 namespace {
-
-// One converter: the model on its own line, and the virtual clock that drives both.
-struct ModelConverter {
-    ModelConverter(sim::Firmware firmware, sim::FailMode fail)
-        : converter(ModelLine::Options(firmware, fail), line) {
-        pacer.SetListener([this](std::chrono::nanoseconds now) {
-            converter.Step(now);
-            if (afterStep) {
-                afterStep();
-            }
-        });
-    }
-    JobLine Line() {
-        JobLine jobLine;
-        jobLine.port = &comm;
-        jobLine.pacer = &pacer;
-        return jobLine;
-    }
-    // The first session the converter finished (after the last bytes have reached it).
-    nlohmann::json Session() {
-        if (!session.is_null()) {
-            return session;
-        }
-        const auto sessions =
-            converter.FinishedSessions(pacer.Now() + std::chrono::milliseconds(1));
-        if (!sessions.empty()) {
-            session = sessions[0];
-        }
-        return session;
-    }
-
-    std::shared_ptr<MemoryLine> line = std::make_shared<MemoryLine>();
-    TMemoryComm comm{line};
-    VirtualPacer pacer;
-    ModelLine converter;
-    nlohmann::json session;
-    std::function<void()> afterStep; // the user's doing, between the converter's steps
-};
 
 SetupProfile Profile(std::vector<std::string> args) {
     args.insert(args.begin(), "download");
