@@ -6,7 +6,11 @@
 #include "app/address_fields.h"
 #include "app/combo_choice.h"
 #include "app/comsetup_application.h"
+#include "ui_tfprog.h"
+
+#include "app/gui_journal.h"
 #include "app/gui_views.h"
+#include "app/tf_selmode.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
 #include "app/window_geometry.h"
@@ -14,6 +18,8 @@
 #include "download/progress_estimate.h"
 
 #include <QShowEvent>
+
+#include <optional>
 
 TFmain* Fmain = nullptr;
 
@@ -122,5 +128,19 @@ void TFmain::downClick(QObject* /*Sender*/) {
     for (int i = 0; i < ui->cb_com->count(); ++i)
         context.searchPorts.push_back(ui->cb_com->itemText(i).toStdString());
     comsetup::SetupDownload download(context);
-    download.Run(values);
+    comsetup::GuiJournalRecord journal(values, stat_wiz, monitor);
+    std::optional<comsetup::DownloadOutcome> outcome;
+    try {
+        outcome = download.Run(values);
+    } catch (...) {
+        // The error goes on to the general error report; its row is completed first.
+        journal.End(download, std::nullopt, fprog->Form().Label2->text().toStdString(), monitor);
+        throw;
+    }
+    journal.End(download, outcome, fprog->Form().Label2->text().toStdString(), monitor);
+    if (const std::string fault = journal.FaultToTell(); !fault.empty()) {
+        monitor.Add(fault);
+        progress.SetDetail(fprog->Form().LabelDetail->text().toStdString() +
+                           (fprog->Form().LabelDetail->text().isEmpty() ? "" : "\n") + fault);
+    }
 }

@@ -81,7 +81,7 @@ std::string RowText(const config::JournalRow& row) {
     line("verdict", row.end.verdict);
     line("outcome",
          Outcome(row) +
-             (row.endedUtc.empty() ? "" : " (exit " + std::to_string(row.end.exitCode) + ")"));
+             (row.end.exitCode ? " (exit " + std::to_string(*row.end.exitCode) + ")" : ""));
     line("cause", row.end.cause);
     line("written", row.end.written);
     text << "log:\n" << EscapeLogText(row.end.log);

@@ -74,6 +74,7 @@ public:
                                  static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
     }
     std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+    bool IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
 
 private:
     sqlite3* db_;
@@ -174,7 +175,11 @@ JournalRow ReadRow(const Statement& row) {
     r.end.firmware = row.Text(c++);
     r.end.verdict = row.Text(c++);
     r.end.outcome = row.Text(c++);
-    r.end.exitCode = static_cast<int>(row.Int(c++));
+    if (row.IsNull(c)) {
+        ++c;
+    } else {
+        r.end.exitCode = static_cast<int>(row.Int(c++));
+    }
     r.end.cause = row.Text(c++);
     r.end.written = row.Text(c++);
     r.end.log = row.Text(c++);
@@ -264,7 +269,9 @@ void Journal::Finish(std::int64_t id, const JournalEnd& end) {
     update.Bind(2, end.firmware);
     update.Bind(3, end.verdict);
     update.Bind(4, end.outcome);
-    update.Bind(5, std::int64_t{end.exitCode});
+    if (end.exitCode) {
+        update.Bind(5, std::int64_t{*end.exitCode});
+    }
     update.BindOptional(6, end.cause);
     update.BindOptional(7, end.written);
     update.Bind(8, end.log);
@@ -401,7 +408,7 @@ const std::vector<CsvColumn>& Columns() {
          }},
         {"exit_code",
          [](const JournalRow& r) {
-             return r.endedUtc.empty() ? std::string() : std::to_string(r.end.exitCode);
+             return r.end.exitCode ? std::to_string(*r.end.exitCode) : std::string();
          }},
         {"cause", [](const JournalRow& r) { return r.end.cause; }},
         {"written", [](const JournalRow& r) { return r.end.written; }},

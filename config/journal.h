@@ -39,10 +39,10 @@ struct JournalStart {
 
 // What is known when it ends.
 struct JournalEnd {
-    std::string firmware; // "01.8", "V6.5.0.7", "unknown"
-    std::string verdict;  // the dialog's last text ("Setup Complete", ...)
-    std::string outcome;  // "complete", "error-on-setup", ...
-    int exitCode = 0;
+    std::string firmware;        // "01.8", "V6.5.0.7", "unknown"
+    std::string verdict;         // the dialog's last text ("Setup Complete", ...)
+    std::string outcome;         // "complete", "error-on-setup", ...
+    std::optional<int> exitCode; // comsetup-cli's; the wizard has none
     std::string cause;
     std::string written;
     std::string log; // the monitor log, one line per converter line

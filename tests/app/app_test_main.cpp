@@ -1,12 +1,14 @@
 // Test entry of the program's tests: the application object of the program (its event
 // delivery is the general error report) on the offscreen platform, and port names that can
-// never reach real hardware ("COM1".."COM9" name a path that does not exist).
+// never reach real hardware ("COM1".."COM9" name a path that does not exist); the downloads
+// are recorded in a journal of the tests' own, never the user's.
 #include "app/comsetup_application.h"
 #include "app/form_look.h"
 
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QTemporaryDir>
 
 #include <cstdlib>
 #include <string>
@@ -18,6 +20,8 @@ int main(int argc, char** argv) {
         const std::string name = "COMSETUP_COM" + std::to_string(n);
         qputenv(name.c_str(), QByteArray("/nonexistent/comsetup-test-com") + QByteArray::number(n));
     }
+    const QTemporaryDir journalFolder;
+    qputenv("COMSETUP_JOURNAL", journalFolder.filePath(QStringLiteral("journal.sqlite")).toUtf8());
     comsetup::ComsetupApplication app(argc, argv);
     comsetup::ApplyApplicationLook(app);
     ::testing::InitGoogleTest(&argc, argv);

@@ -19,6 +19,9 @@
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
 #include "app/wizard_form.h"
+#ifdef COMSETUP_HAVE_JOURNAL
+#include "config/journal.h"
+#endif
 #include "download/pacer.h"
 #include "serial/memory_device.h"
 #include "sim/session_report.h"
@@ -201,6 +204,22 @@ TEST_F(DownloadFlowInVirtualTime, MasterSideOnTheNewerFirmwareAnswersBroadcasts)
     EXPECT_EQ(P().LabelDetail->text(), "192.168.7.20/24, 9600 8N1, port 10001, answers "
                                        "broadcasts, saved by firmware V6.5.0.7");
     EXPECT_TRUE(P().LabelDetail->isVisibleTo(fprog));
+#ifdef COMSETUP_HAVE_JOURNAL
+    // The journal holds what went in: the mode, the address, the peer actually sent.
+    const auto rows = config::Journal::Open(config::DefaultJournalPath())->List({});
+    ASSERT_FALSE(rows.empty());
+    const config::JournalRow& row = rows.front();
+    EXPECT_EQ(row.start.frontEnd, "comsetup");
+    EXPECT_EQ(row.start.setup.mode, config::Mode::PointToMultipoint);
+    EXPECT_TRUE(row.start.setup.master);
+    EXPECT_EQ(config::FormatIpv4(row.start.setup.ip), "192.168.7.20");
+    EXPECT_EQ(row.start.peerSent, "192.168.7.255");
+    EXPECT_EQ(row.end.outcome, "complete");
+    EXPECT_EQ(row.end.verdict, "Setup Complete");
+    EXPECT_EQ(row.end.firmware, "V6.5.0.7");
+    EXPECT_EQ(row.end.exitCode, std::nullopt);
+    EXPECT_NE(row.end.log.find("Exit without"), std::string::npos) << row.end.log;
+#endif
 
     // The next download shows nothing of this verdict beside its "Cancel".
     QString textAtStart = "(not reached)";

@@ -1,0 +1,109 @@
+// Recording the wizard's downloads in the journal.
+#include "app/gui_journal.h"
+
+#include "download/banner.h"
+#include "serial/port_names.h"
+
+#include <cstdlib>
+
+#ifdef COMSETUP_HAVE_JOURNAL
+#include "config/journal.h"
+#endif
+
+namespace comsetup {
+
+#ifdef COMSETUP_HAVE_JOURNAL
+
+namespace {
+
+// The profile the values came from, as the command line would name it.
+config::SetupProfile ProfileOf(const SetupValues& v, int mode) {
+    config::SetupProfile p;
+    p.port = v.portName;
+    p.mode = mode >= 1 && mode <= 3 ? static_cast<config::Mode>(mode)
+             : !v.tunnel            ? config::Mode::RemoteCom
+             : v.broadcast          ? config::Mode::PointToMultipoint
+                                    : config::Mode::PointToPoint;
+    p.master = v.tunnel && v.broadcast;
+    p.ip = v.ip;
+    p.mask = v.mask;
+    p.localPort = std::atoi(v.localPortText.c_str());
+    if (v.useGateway) {
+        p.gateway = v.gateway;
+    }
+    p.baud = std::atoi(v.baudText.c_str());
+    p.parityIndex = v.parityIndex;
+    p.stopBitsIndex = v.stopBitsIndex;
+    p.flowIndex = v.flowIndex;
+    p.peer = v.remote;
+    return p;
+}
+
+} // namespace
+
+GuiJournalRecord::GuiJournalRecord(const SetupValues& values, int mode, const MonitorLog& log)
+    : firstLine_(log.Count()) {
+    const std::string path = config::DefaultJournalPath();
+    if (path.empty()) {
+        return;
+    }
+    config::JournalStart start;
+    start.frontEnd = "comsetup";
+    start.version = COMSETUP_VERSION;
+    start.device = ResolvePortName(values.portName);
+    start.setup = ProfileOf(values, mode);
+    if (values.tunnel) {
+        start.peerSent = config::FormatIpv4(values.remote);
+    }
+    try {
+        journal_ = config::Journal::Open(path);
+        id_ = journal_->Begin(start);
+    } catch (const config::JournalError& error) {
+        journal_.reset();
+        error_ = error.what();
+    }
+}
+
+void GuiJournalRecord::End(const SetupDownload& download, std::optional<DownloadOutcome> outcome,
+                           const std::string& verdict, const MonitorLog& log) {
+    if (!journal_) {
+        return;
+    }
+    config::JournalEnd end;
+    end.firmware = FirmwareName(download.Variant());
+    end.verdict = verdict;
+    end.outcome = outcome ? OutcomeName(*outcome) : "error-on-setup";
+    end.cause = download.Cause();
+    end.written = download.Written();
+    // The monitor keeps earlier downloads' lines above this one's (unless it was cleared).
+    for (int i = log.Count() >= firstLine_ ? firstLine_ : 0; i < log.Count(); ++i) {
+        end.log += log.Line(i) + "\n";
+    }
+    try {
+        journal_->Finish(id_, end);
+    } catch (const config::JournalError& error) {
+        error_ = error.what();
+    }
+}
+
+#else
+
+GuiJournalRecord::GuiJournalRecord(const SetupValues&, int, const MonitorLog&) {}
+
+void GuiJournalRecord::End(const SetupDownload&, std::optional<DownloadOutcome>, const std::string&,
+                           const MonitorLog&) {}
+
+#endif
+
+GuiJournalRecord::~GuiJournalRecord() = default;
+
+std::string GuiJournalRecord::FaultToTell() {
+    static bool told = false; // once a session: the same fault would repeat at every download
+    if (error_.empty() || told) {
+        return {};
+    }
+    told = true;
+    return "Not recorded in the journal: " + error_;
+}
+
+} // namespace comsetup

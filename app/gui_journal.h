@@ -1,0 +1,43 @@
+// The wizard's downloads in the journal, as comsetup-cli records its own: a row begun before
+// the port is opened, completed with the verdict. A journal that cannot be used never stops a
+// download: the first such fault is said under the verdict and in the log, once a session.
+#pragma once
+
+#include "download/driver.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace comsetup {
+
+namespace config {
+class Journal;
+}
+
+class GuiJournalRecord {
+public:
+    // mode: the wizard's page (1 to 3), or 0 when the main window's values were sent as they
+    // stand (the mode is then told from the tunnel and broadcast choices).
+    // log: the monitor, whose lines from now on are this download's.
+    GuiJournalRecord(const SetupValues& values, int mode, const MonitorLog& log);
+    ~GuiJournalRecord();
+    GuiJournalRecord(const GuiJournalRecord&) = delete;
+    GuiJournalRecord& operator=(const GuiJournalRecord&) = delete;
+
+    // The end of the download: its outcome (nothing when it ended by an error), the dialog's
+    // verdict, and the monitor log.
+    void End(const SetupDownload& download, std::optional<DownloadOutcome> outcome,
+             const std::string& verdict, const MonitorLog& log);
+
+    // The fault to tell the user, once a session; empty when there is none or it was told.
+    std::string FaultToTell();
+
+private:
+    std::unique_ptr<config::Journal> journal_;
+    long long id_ = 0;
+    int firstLine_ = 0;
+    std::string error_;
+};
+
+} // namespace comsetup
