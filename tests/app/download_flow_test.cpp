@@ -65,7 +65,7 @@ protected:
     void StartWith(const std::vector<std::string>& simOptions) {
         sim_ = std::make_unique<SimProcess>(simOptions);
         ASSERT_FALSE(sim_->PtyPath().empty()) << "comsetup-sim did not start";
-        StartProgram({QString::fromStdString(sim_->PtyPath())});
+        StartProgram({PortEntry{QString::fromStdString(sim_->PtyPath()), {}}});
     }
     void TearDown() override {
         AppFixture::TearDown();

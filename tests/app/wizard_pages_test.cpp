@@ -6,13 +6,16 @@
 #include "ui_tfmonitor.h"
 #include "ui_tfprog.h"
 
+#include "app/combo_box.h"
 #include "app/tf_selmode.h"
 #include "app/tfmain.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
 #include "app/wizard_form.h"
+#include "serial/port_names.h"
 #include "widgets/range_edit.h"
 
+#include <QAbstractItemView>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QStyleOptionGroupBox>
@@ -101,7 +104,7 @@ class WizardBuiltInTwoSteps : public WizardPages {
 protected:
     void SetUp() override { AppFixture::SetUp(); }
     void Create() {
-        windows_ = std::make_unique<AppWindows>([] { return QStringList{"/dev/ttyS7"}; });
+        windows_ = std::make_unique<AppWindows>([] { return PortEntries{{"/dev/ttyS7", {}}}; });
     }
 };
 
@@ -290,22 +293,48 @@ TEST_F(WizardPages, BackReturnsToTheModePageKeepingTheValues) {
 
 TEST_F(WizardPages, PortListsHoldComOneToNineThenTheDevicesFoundThenAuto) {
     windows_.reset();
-    StartProgram({"/dev/ttyUSB0", "/dev/ttyACM3"});
+    // A device found under a COM name (as Windows names them) describes that entry.
+    StartProgram({{"/dev/ttyUSB0", "FT232R USB UART"},
+                  {"/dev/ttyACM3", {}},
+                  {"com3", "USB Serial Port (COM3)"}});
+    const auto description = [](QComboBox* box, int row) {
+        return box->itemData(row, ComboBox::kDescriptionRole).toString();
+    };
     for (QComboBox* box : {W().cb_com, M().cb_com}) {
         ASSERT_EQ(box->count(), 12);
         EXPECT_EQ(box->itemText(0), "COM1");
+        EXPECT_EQ(description(box, 0), QString::fromStdString(ResolvePortName("COM1")));
+        EXPECT_EQ(description(box, 2), "USB Serial Port (COM3)");
         EXPECT_EQ(box->itemText(8), "COM9");
         EXPECT_EQ(box->itemText(9), "/dev/ttyUSB0");
+        EXPECT_EQ(description(box, 9), "FT232R USB UART");
         EXPECT_EQ(box->itemText(10), "/dev/ttyACM3");
+        EXPECT_EQ(description(box, 10), "");
         EXPECT_EQ(box->itemText(11), "Auto");
         EXPECT_EQ(box->currentIndex(), -1);
         EXPECT_EQ(box->currentText(), "COM1");
     }
-    // A long device path in the narrow box shows its start, and the whole of it on hover.
+    // A long device path in the narrow box shows its start, and the whole of it on hover,
+    // with what the system calls the device; so does a COM name with the device it opens.
     ChooseMode(1);
+    EXPECT_EQ(W().cb_com->toolTip(),
+              "COM1 \u2014 " + QString::fromStdString(ResolvePortName("COM1")));
     W().cb_com->setCurrentIndex(9);
     EXPECT_EQ(W().cb_com->lineEdit()->cursorPosition(), 0);
-    EXPECT_EQ(W().cb_com->toolTip(), "/dev/ttyUSB0");
+    EXPECT_EQ(W().cb_com->currentText(), "/dev/ttyUSB0"); // the name alone is what is opened
+    EXPECT_EQ(W().cb_com->toolTip(), "/dev/ttyUSB0 \u2014 FT232R USB UART");
+    W().cb_com->setCurrentIndex(10);
+    EXPECT_EQ(W().cb_com->toolTip(), "/dev/ttyACM3");
+    // The list drops down wide enough for each entry and its description.
+    W().cb_com->showPopup();
+    QAbstractItemView* list = W().cb_com->view();
+    ASSERT_TRUE(list->isVisible());
+    const QFontMetrics fm(list->font());
+    EXPECT_GE(list->viewport()->width(),
+              fm.horizontalAdvance(QStringLiteral("/dev/ttyUSB0  FT232R USB UART")));
+    EXPECT_GE(list->viewport()->width(),
+              list->sizeHintForIndex(list->model()->index(9, 0)).width());
+    W().cb_com->hidePopup();
 }
 
 // Every caption of the wizard's pages must fit its control: clipped texts are what a user of
@@ -345,12 +374,26 @@ TEST_F(WizardPages, CaptionsFitTheirControlsOnEveryPage) {
                     << page << ": " << group->title().toStdString();
                 EXPECT_LE(label.right(), group->width() - 1) << group->title().toStdString();
             }
+            // A list drops down as wide as its widest entry.
+            for (QComboBox* box : F_selmode->findChildren<QComboBox*>()) {
+                if (!box->isVisible() || box->count() == 0)
+                    continue;
+                box->showPopup();
+                EXPECT_GE(box->view()->viewport()->width(), box->view()->sizeHintForColumn(0))
+                    << page << ": " << box->objectName().toStdString();
+                box->hidePopup();
+            }
         };
         if (mode == 1)
             check("mode page");
         ChooseMode(mode);
         check(mode == 1 ? "remote COM port" : mode == 2 ? "point to point" : "point to multipoint");
     }
+    // A choice too long for its closed box ends in "..." there and is whole in the tooltip.
+    W().cb_fc->setCurrentIndex(3);
+    EXPECT_EQ(W().cb_fc->toolTip(), "XON/XOFF pass characters to host");
+    W().cb_fc->setCurrentIndex(1);
+    EXPECT_EQ(W().cb_fc->toolTip(), ""); // "XON/XOFF" fits
 }
 
 } // namespace

@@ -27,7 +27,7 @@ class WizardProfile : public AppFixture {
 protected:
     void SetUp() override {
         AppFixture::SetUp();
-        StartProgram({"/dev/ttyUSB0"});
+        StartProgram({PortEntry{"/dev/ttyUSB0", {}}});
         ASSERT_TRUE(dir_.isValid());
     }
     QString File(const QString& name) { return dir_.filePath(name); }
