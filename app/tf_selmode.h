@@ -75,6 +75,7 @@ signals:
     void settingsPagesBuilt();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -86,6 +87,8 @@ private:
     void CopyAndDownload();
     // Shows or hides the settings controls as `page` wants them (all hidden on page 0).
     void ShowSettingsPage(int page);
+    // The order Tab goes through the controls built so far.
+    void SetTabOrder();
 
     std::unique_ptr<Ui::TF_selmode> ui;
     bool settingsBuilt_ = false;

@@ -337,6 +337,63 @@ TEST_F(WizardPages, PortListsHoldComOneToNineThenTheDevicesFoundThenAuto) {
     W().cb_com->hidePopup();
 }
 
+// The keyboard alone works the wizard: it starts on the first mode box, Enter and Return press
+// a focused button (from a mode box, "Next -->"), and Tab follows the form from top to bottom,
+// the left column before the right one, then the bottom band.
+TEST_F(WizardPages, KeyboardStartsOnTheFirstModeAndTabFollowsTheForm) {
+    for (Qt::Key enter : {Qt::Key_Return, Qt::Key_Enter}) {
+        SCOPED_TRACE(enter);
+        windows_.reset();
+        StartProgram({{"/nonexistent/ttyUSB7", {}}});
+        messages_.clear();
+        EXPECT_EQ(F_selmode->focusWidget(), W().cb_m1);
+        QTest::keyClick(W().cb_m1, Qt::Key_Space);
+        QTest::keyClick(W().cb_m1, enter); // "Next -->" from the mode box
+        EXPECT_EQ(stat_wiz, 1);
+        EXPECT_EQ(F_selmode->focusWidget(), W().re_ipb1); // not "DownLoad"
+        W().BtnBack->setFocus();
+        QTest::keyClick(W().BtnBack, enter);
+        EXPECT_EQ(stat_wiz, 0);
+        EXPECT_EQ(F_selmode->focusWidget(), W().cb_m1); // the mode chosen
+        W().Button1->setFocus();
+        QTest::keyClick(W().Button1, enter); // "Next -->"
+        EXPECT_EQ(stat_wiz, 1);
+        W().cb_com->setCurrentIndex(9);
+        W().Button1->setFocus();
+        QTest::keyClick(W().Button1, enter); // "DownLoad"
+        ASSERT_EQ(messages_.size(), 1);
+        EXPECT_TRUE(messages_[0].startsWith("Error opening serial port :/nonexistent/ttyUSB7"));
+    }
+
+    const auto tabbed = [this](int mode) {
+        windows_.reset();
+        StartProgram();
+        ChooseMode(mode);
+        QStringList names;
+        for (int i = 0; i < 40; ++i) {
+            QWidget* focused = F_selmode->focusWidget();
+            QWidget* control = qobject_cast<QComboBox*>(focused->parentWidget())
+                                   ? focused->parentWidget()
+                                   : focused;
+            if (!names.isEmpty() && control->objectName() == names.front())
+                break;
+            names << control->objectName();
+            QTest::keyClick(focused, Qt::Key_Tab);
+        }
+        return names;
+    };
+    const QStringList lan = {"re_ipb1", "re_ipb2", "re_ipb3", "re_ipb4",   "re_smb1",
+                             "re_smb2", "re_smb3", "re_smb4", "RangeEdit1"};
+    const QStringList gatewayAndSerial = {"CB_UseGateway", "RE_Gat1", "RE_Gat2",
+                                          "RE_Gat3",       "RE_Gat4", "cb_br",
+                                          "cb_pa",         "cb_sb",   "cb_fc"};
+    const QStringList tunnel = {"are_ipb1", "are_ipb2", "are_ipb3", "are_ipb4"};
+    const QStringList bands = {"BtnBack", "cb_com", "Button1", "BtnOpen", "BtnSave"};
+    EXPECT_EQ(tabbed(1), lan + gatewayAndSerial + bands);
+    EXPECT_EQ(tabbed(2), lan + gatewayAndSerial + tunnel + bands);
+    EXPECT_EQ(tabbed(3), lan + gatewayAndSerial + tunnel + bands + QStringList{"cb_broadcast"});
+}
+
 // Every caption of the wizard's pages must fit its control: clipped texts are what a user of
 // another font or platform would see first.
 TEST_F(WizardPages, CaptionsFitTheirControlsOnEveryPage) {
