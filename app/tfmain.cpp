@@ -11,8 +11,11 @@
 #include "app/tfprog.h"
 #include "app/window_geometry.h"
 #include "download/driver.h"
+#include "download/port_search.h"
 #include "download/progress_estimate.h"
+#include "download/verdict_lines.h"
 
+#include <QDateTime>
 #include <QShowEvent>
 
 TFmain* Fmain = nullptr;
@@ -35,6 +38,45 @@ public:
 private:
     bool& running_;
     TFmain& window_;
+};
+
+// Opens a download's part of the monitor log with when it started, the port and the values,
+// and completes that headline with the verdict once the download has ended, so that downloads
+// do not run together. A headline the user has meanwhile cleared or changed stays as it is.
+class LogHeader {
+public:
+    LogHeader(comsetup::MemoLines& log, const comsetup::SetupValues& values)
+        : log_(log), port_(values.portName),
+          started_(QDateTime::currentDateTime()
+                       .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
+                       .toStdString()) {
+        if (log_.Count() > 0)
+            log_.Add({}); // a blank line after the previous download
+        at_ = log_.Count();
+        written_ = Headline(port_, "downloading...");
+        log_.Add(written_);
+        log_.Add(QString::fromStdString(comsetup::LogValuesLine(values)));
+    }
+    // `port`: the port the download used (the one "Auto" found), "" when it found none.
+    void End(std::string_view verdict, const std::string& port) {
+        if (log_.Line(at_) != written_)
+            return;
+        std::string shown = port_;
+        if (comsetup::IsAutoPort(port_) && !port.empty())
+            shown += ", found on " + port;
+        log_.Replace(at_, Headline(shown, verdict));
+    }
+
+private:
+    QString Headline(const std::string& port, std::string_view verdict) const {
+        return QString::fromStdString(comsetup::LogHeadline(started_, port, verdict));
+    }
+
+    comsetup::MemoLines& log_;
+    std::string port_;
+    std::string started_;
+    int at_ = 0;
+    QString written_;
 };
 
 } // namespace
@@ -122,5 +164,12 @@ void TFmain::downClick(QObject* /*Sender*/) {
     for (int i = 0; i < ui->cb_com->count(); ++i)
         context.searchPorts.push_back(ui->cb_com->itemText(i).toStdString());
     comsetup::SetupDownload download(context);
-    download.Run(values);
+    LogHeader header(Fmonitor->Lines(), values);
+    try {
+        header.End(comsetup::VerdictText(download.Run(values)), download.PortName());
+    } catch (...) {
+        header.End(comsetup::VerdictText(comsetup::DownloadOutcome::ErrorOnSetup),
+                   download.PortName());
+        throw; // on to the general error report
+    }
 }
