@@ -10,6 +10,7 @@
 #include "app/file_choice.h"
 #include "app/gui_views.h"
 #include "app/tfmain.h"
+#include "app/tfmonitor.h"
 #include "app/tfprog.h"
 #include "app/window_geometry.h"
 #include "app/wizard_form.h"
@@ -136,6 +137,7 @@ TF_selmode::TF_selmode(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
             [this] { comsetup::RunReporting([this] { BtnOpenClick(ui->BtnOpen); }); });
     connect(ui->BtnSave, &QPushButton::clicked, this,
             [this] { comsetup::RunReporting([this] { BtnSaveClick(ui->BtnSave); }); });
+    connect(ui->BtnLog, &QPushButton::clicked, this, [this] { BtnLogClick(ui->BtnLog); });
 
     // Enter and Return press a focused button as Space does (Qt gives them that by itself only
     // in dialogs); on the mode page they press "Next -->" from a mode box too.
@@ -150,7 +152,8 @@ void TF_selmode::SetTabOrder() {
     // Tab follows the window from top to bottom: the top band, the mode boxes or the settings
     // (the left column, LAN then gateway, before the right one, serial then tunnel), the
     // bottom band from left to right. Hidden controls are passed over.
-    std::vector<QWidget*> order{ui->BtnOpen, ui->BtnSave, ui->cb_m1, ui->cb_m2, ui->cb_m3};
+    std::vector<QWidget*> order{ui->BtnOpen, ui->BtnSave, ui->BtnLog,
+                                ui->cb_m1,   ui->cb_m2,   ui->cb_m3};
     if (settingsBuilt_)
         order.insert(order.end(),
                      {ui->cb_broadcast,  ui->re_ipb1,   ui->re_ipb2,  ui->re_ipb3,  ui->re_ipb4,
@@ -262,7 +265,7 @@ void TF_selmode::upd_stat_wiz() {
         ui->cb_com->setVisible(true);
         ui->Label1->setText(QStringLiteral("Configuration Parameters"));
     }
-    for (QWidget* button : {ui->BtnBack, ui->BtnOpen, ui->BtnSave})
+    for (QWidget* button : {ui->BtnBack, ui->BtnOpen, ui->BtnSave, ui->BtnLog})
         button->setVisible(settings);
     if (page == 0)
         ui->pan_mode->move(0, 40);
@@ -387,6 +390,11 @@ void TF_selmode::BtnSaveClick(QObject* /*Sender*/) {
     } catch (const config::ValueError& error) {
         ShowMessage(QString::fromStdString(error.what()));
     }
+}
+
+void TF_selmode::BtnLogClick(QObject* /*Sender*/) {
+    if (Fmonitor)
+        Fmonitor->ShowLog();
 }
 
 void TF_selmode::Button1Click(QObject* /*Sender*/) {

@@ -64,6 +64,9 @@ public slots:
     void BtnOpenClick(QObject* Sender);
     // "Save...": writes this page's values as a setup profile (replacing the file whole).
     void BtnSaveClick(QObject* Sender);
+    // "Log...": shows the monitor window with the log of every download so far; the progress
+    // dialog's "Log" goes with the dialog once its "OK" has hidden it.
+    void BtnLogClick(QObject* Sender);
 
     // The main setup window's download has ended: a close asked for meanwhile happens now.
     void DownloadEnded();

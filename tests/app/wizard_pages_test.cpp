@@ -388,7 +388,7 @@ TEST_F(WizardPages, KeyboardStartsOnTheFirstModeAndTabFollowsTheForm) {
                                           "RE_Gat3",       "RE_Gat4", "cb_br",
                                           "cb_pa",         "cb_sb",   "cb_fc"};
     const QStringList tunnel = {"are_ipb1", "are_ipb2", "are_ipb3", "are_ipb4"};
-    const QStringList bands = {"BtnBack", "cb_com", "Button1", "BtnOpen", "BtnSave"};
+    const QStringList bands = {"BtnBack", "cb_com", "Button1", "BtnOpen", "BtnSave", "BtnLog"};
     EXPECT_EQ(tabbed(1), lan + gatewayAndSerial + bands);
     EXPECT_EQ(tabbed(2), lan + gatewayAndSerial + tunnel + bands);
     EXPECT_EQ(tabbed(3), lan + gatewayAndSerial + tunnel + bands + QStringList{"cb_broadcast"});

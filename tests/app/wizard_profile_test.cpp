@@ -33,8 +33,9 @@ protected:
     QString File(const QString& name) { return dir_.filePath(name); }
     void Choose(const QString& path) {
         choice_.reset(); // the one before goes first, or it would put back no choice at all
-        choice_ = std::make_unique<ScopedFileChoice>(
-            [path](QWidget*, FileChoiceKind, const QString&, const QString&) { return path; });
+        choice_ = std::make_unique<ScopedFileChoice>([path](QWidget*, FileChoiceKind,
+                                                            const QString&, const QString&,
+                                                            const QString&) { return path; });
     }
     // Everything the wizard shows that a profile could change.
     QStringList Screen() {
