@@ -6,6 +6,7 @@
 #include <QLayout>
 #include <QMessageBox>
 #include <QScreen>
+#include <QShowEvent>
 #include <QWidget>
 
 #include <algorithm>
@@ -33,6 +34,12 @@ protected:
     void showEvent(QShowEvent* event) override {
         QMessageBox::showEvent(event); // Qt sizes the box here
         FitToText();
+        // Qt placed the box for the size it had before: centred on its window again.
+        if (!event->spontaneous() && parentWidget()) {
+            QRect placed = geometry();
+            placed.moveCenter(parentWidget()->window()->geometry().center());
+            move(placed.topLeft());
+        }
     }
 
 private:
