@@ -163,7 +163,6 @@ TEST(MessageFunction, DefaultBoxIsNoWiderThanItsWindow) {
         QString text;
         int ownerWidth;
         int pointSize; // 0: the application's font; larger: text as a 2x screen sizes it
-        bool error;
     };
     const QString mask = "Error in SubNet Mask! The only values avaible are "
                          "255,254,252,248,240,224,192,128,0";
@@ -173,13 +172,12 @@ TEST(MessageFunction, DefaultBoxIsNoWiderThanItsWindow) {
                          "/tmp/comsetup-rack-07/converters/left-hand-side/ttyUSB3)";
     const QString unplugged = "Write error (Error: 5) \nthe device went away: unplugged adapter?";
     const Row rows[] = {
-        {"mask list, narrow window", mask, 300, 0, false},
-        {"mask list, the wizard", mask, 423, 0, false},
-        {"contiguous mask, the wizard", contiguous, 423, 0, false},
-        {"contiguous mask, large text", contiguous, 423, 16, false},
-        {"port with a long path", port, 423, 0, true},
-        {"port with a long path, large text", port, 423, 16, true},
-        {"unplugged adapter, large text", unplugged, 423, 16, true},
+        {"mask list, narrow window", mask, 300, 0},
+        {"contiguous mask, the wizard", contiguous, 423, 0},
+        {"contiguous mask, large text", contiguous, 423, 16},
+        {"port with a long path", port, 423, 0},
+        {"port with a long path, large text", port, 423, 16},
+        {"unplugged adapter, large text", unplugged, 423, 16},
     };
     const QFont saved = QApplication::font();
     for (const Row& r : rows) {
@@ -196,7 +194,6 @@ TEST(MessageFunction, DefaultBoxIsNoWiderThanItsWindow) {
         QApplication::setActiveWindow(&owner);
         QSize box;
         QRect label;
-        int heightNeeded = -1;
         bool whole = false;
         QString shown;
         QTimer closer;
@@ -210,21 +207,18 @@ TEST(MessageFunction, DefaultBoxIsNoWiderThanItsWindow) {
             shown = shownBox->text();
             if (auto* text = shownBox->findChild<QLabel*>("qt_msgbox_label")) {
                 label = text->geometry();
-                heightNeeded = text->heightForWidth(text->width());
                 whole = WholeTextShown(*text);
             }
             shownBox->button(QMessageBox::Ok)->click();
         });
         closer.start();
-        (r.error ? ShowErrorMessage : ShowMessage)(r.text);
+        ShowErrorMessage(r.text); // the icon leaves the text less room
         closer.stop();
         QApplication::setFont(saved);
         EXPECT_GT(box.width(), 0);
         EXPECT_LE(box.width(), owner.width());
         EXPECT_EQ(shown.remove(QChar(0x200B)), r.text); // the same text, with places to wrap
         EXPECT_TRUE(QRect(QPoint(0, 0), box).contains(label)) << label.x() << "," << label.y();
-        EXPECT_GT(heightNeeded, 0);
-        EXPECT_LE(heightNeeded, label.height());
         EXPECT_TRUE(whole);
     }
 }
