@@ -96,8 +96,10 @@ void ComboBox::showPopup() {
     bool described = false;
     for (int i = 0; i < count() && !described; ++i)
         described = !itemData(i, kDescriptionRole).toString().isEmpty();
-    if (described && !dynamic_cast<DescribedEntryDelegate*>(itemDelegate()))
+    if (described && !describing_) {
         setItemDelegate(new DescribedEntryDelegate(itemDelegate(), this));
+        describing_ = true;
+    }
     // Qt makes the list as wide as the box, or at most as the entries' texts: no wider than
     // the box for some styles, and never with room for the descriptions.
     QAbstractItemView* list = view();

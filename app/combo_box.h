@@ -31,6 +31,8 @@ private:
     // The room the box has for its current text.
     int TextRoom() const;
     void UpdateToolTip();
+
+    bool describing_ = false; // the list's delegate draws the descriptions
 };
 
 } // namespace comsetup
