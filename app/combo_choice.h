@@ -3,8 +3,8 @@
 // chosen" (-1) as soon as the user types into it, while keeping what was typed.
 #pragma once
 
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 class QComboBox;
 
@@ -18,18 +18,28 @@ void ShowTextWithoutChoice(QComboBox* box, const QString& text);
 // does not complete typed text from its entries, so what is typed is what it holds.
 void ForgetChoiceWhenTyped(QComboBox* box);
 
+// An entry of a port list: the name the download opens ("COM3", "/dev/ttyUSB0") and what the
+// system says the port is ("FT232R USB UART", the device a COM name opens), or nothing.
+struct PortEntry {
+    QString name;
+    QString description;
+};
+using PortEntries = QList<PortEntry>;
+
 // The entries of the port lists: "COM1".."COM9", then the serial devices the system has
 // (their device paths), in the order given, then "Auto" (search them all for the converter).
-QStringList PortListEntries(const QStringList& devicesFound);
+// A device found under one of the COM names describes that entry instead.
+PortEntries PortListEntries(const PortEntries& devicesFound);
 
 // The box shows the start of its text when not being typed into (a narrow box would show the
-// tail of a long device path) and the whole text as its tooltip.
+// tail of a long device path); its tooltip holds the whole (ComboBox).
 void ShowStartOfName(QComboBox* box);
 
-// The serial devices present on this system, by device path.
-QStringList SerialDevicesFound();
+// The serial devices present on this system, by device path, with the system's description.
+PortEntries SerialDevicesFound();
 
-// Replaces the entries of a port list, keeping its chosen position and its text.
-void SetPortListEntries(QComboBox* box, const QStringList& entries);
+// Replaces the entries of a port list, with their descriptions (ComboBox::kDescriptionRole),
+// keeping its chosen position and its text.
+void SetPortListEntries(QComboBox* box, const PortEntries& entries);
 
 } // namespace comsetup

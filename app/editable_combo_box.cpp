@@ -7,7 +7,7 @@
 
 namespace comsetup {
 
-EditableComboBox::EditableComboBox(QWidget* parent) : QComboBox(parent) {}
+EditableComboBox::EditableComboBox(QWidget* parent) : ComboBox(parent) {}
 
 void EditableComboBox::setEditable(bool editable) {
     if (!editable || isEditable()) {

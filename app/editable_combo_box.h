@@ -7,14 +7,14 @@
 // a line edit of its own (QComboBox::setLineEdit, Qt's other way to make a box editable), so
 // that Qt builds the view, with the same item delegate, the first time the list drops down,
 // and it completes nothing: what is typed is what the box holds. In every other respect it is
-// a QComboBox made editable.
+// one of the forms' combo boxes (ComboBox) made editable.
 #pragma once
 
-#include <QComboBox>
+#include "app/combo_box.h"
 
 namespace comsetup {
 
-class EditableComboBox : public QComboBox {
+class EditableComboBox : public ComboBox {
     Q_OBJECT
 public:
     explicit EditableComboBox(QWidget* parent = nullptr);

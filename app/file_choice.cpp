@@ -15,12 +15,12 @@ FileChoiceFunction& Installed() {
 } // namespace
 
 QString ChooseFile(QWidget* parent, FileChoiceKind kind, const QString& caption,
-                   const QString& filter) {
+                   const QString& filter, const QString& proposed) {
     if (Installed())
-        return Installed()(parent, kind, caption, filter);
+        return Installed()(parent, kind, caption, filter, proposed);
     return kind == FileChoiceKind::Open
-               ? QFileDialog::getOpenFileName(parent, caption, QString(), filter)
-               : QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+               ? QFileDialog::getOpenFileName(parent, caption, proposed, filter)
+               : QFileDialog::getSaveFileName(parent, caption, proposed, filter);
 }
 
 ScopedFileChoice::ScopedFileChoice(FileChoiceFunction f) : old_(std::move(Installed())) {

@@ -12,12 +12,14 @@ namespace comsetup {
 
 enum class FileChoiceKind { Open, Save };
 
-// Returns the chosen path, or an empty text when the user cancelled.
-using FileChoiceFunction = std::function<QString(QWidget* parent, FileChoiceKind kind,
-                                                 const QString& caption, const QString& filter)>;
+// Returns the chosen path, or an empty text when the user cancelled. `proposed`: the path the
+// dialog starts with (a folder, or a file name to save to), "" for the dialog's own.
+using FileChoiceFunction =
+    std::function<QString(QWidget* parent, FileChoiceKind kind, const QString& caption,
+                          const QString& filter, const QString& proposed)>;
 
 QString ChooseFile(QWidget* parent, FileChoiceKind kind, const QString& caption,
-                   const QString& filter);
+                   const QString& filter, const QString& proposed = {});
 
 // Installs f for the lifetime of the object (an empty f: the system's file dialogs).
 class ScopedFileChoice {

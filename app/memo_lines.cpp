@@ -22,6 +22,14 @@ QString MemoLines::Line(int index) const {
     return memo_.document()->findBlockByNumber(index).text();
 }
 
+void MemoLines::Replace(int index, const QString& line) {
+    if (index < 0 || index >= Count())
+        return;
+    QTextCursor cursor(memo_.document()->findBlockByNumber(index));
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(line);
+}
+
 void MemoLines::Add(const QString& line) {
     QTextDocument* doc = memo_.document();
     // A log being watched follows its new lines, unless the user has scrolled up to read.

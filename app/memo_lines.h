@@ -18,6 +18,8 @@ public:
     int Count() const;
     // The line at `index`; an empty text for an index out of range.
     QString Line(int index) const;
+    // Replaces the line at `index` (nothing for an index out of range).
+    void Replace(int index, const QString& line);
     void Clear();
 
 private:

@@ -23,7 +23,7 @@
 
 namespace comsetup {
 
-AppWindows::AppWindows(std::function<QStringList()> findDevices)
+AppWindows::AppWindows(std::function<PortEntries()> findDevices)
     : findDevices_(std::move(findDevices)) {
     selmode_ = std::make_unique<TF_selmode>();
     F_selmode = selmode_.get();
@@ -47,7 +47,7 @@ void AppWindows::BuildHiddenWindows() {
     fprog = progress_.get();
 
     // One list for both windows: the wizard hands the port over by its position.
-    const QStringList ports = PortListEntries(findDevices_());
+    const PortEntries ports = PortListEntries(findDevices_());
     for (QWidget* window : std::initializer_list<QWidget*>{selmode_.get(), main_.get()})
         KeepOffGroupFrames(window);
     for (QComboBox* box : {selmode_->Form().cb_com, main_->Form().cb_com}) {

@@ -9,7 +9,7 @@
 // below).
 #pragma once
 
-#include <QStringList>
+#include "app/combo_choice.h"
 
 #include <functional>
 #include <memory>
@@ -25,9 +25,9 @@ namespace comsetup {
 class AppWindows {
 public:
     // The serial devices `findDevices` returns follow "COM1".."COM9" in the port lists of
-    // both windows; it is called once, when the lists are filled with the rest. Builds the
-    // wizard with its mode page only.
-    explicit AppWindows(std::function<QStringList()> findDevices);
+    // both windows, with their descriptions; it is called once, when the lists are filled with
+    // the rest. Builds the wizard with its mode page only.
+    explicit AppWindows(std::function<PortEntries()> findDevices);
     // Destroys the windows in reverse order and clears the references.
     ~AppWindows();
     AppWindows(const AppWindows&) = delete;
@@ -48,7 +48,7 @@ private:
     // hidden windows and both port lists.
     void BuildHiddenWindows();
 
-    std::function<QStringList()> findDevices_;
+    std::function<PortEntries()> findDevices_;
     std::unique_ptr<TF_selmode> selmode_;
     std::unique_ptr<TFmain> main_;
     std::unique_ptr<TFmonitor> monitor_;

@@ -10,6 +10,7 @@
 #include "app/file_choice.h"
 #include "app/gui_views.h"
 #include "app/tfmain.h"
+#include "app/tfmonitor.h"
 #include "app/tfprog.h"
 #include "app/window_geometry.h"
 #include "app/wizard_form.h"
@@ -20,6 +21,7 @@
 #include "widgets/message_box.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPixmap>
@@ -136,6 +138,44 @@ TF_selmode::TF_selmode(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
             [this] { comsetup::RunReporting([this] { BtnOpenClick(ui->BtnOpen); }); });
     connect(ui->BtnSave, &QPushButton::clicked, this,
             [this] { comsetup::RunReporting([this] { BtnSaveClick(ui->BtnSave); }); });
+    connect(ui->BtnLog, &QPushButton::clicked, this, [this] { BtnLogClick(ui->BtnLog); });
+
+    // Enter and Return press a focused button as Space does (Qt gives them that by itself only
+    // in dialogs); on the mode page they press "Next -->" from a mode box too.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(true);
+    for (QCheckBox* box : {ui->cb_m1, ui->cb_m2, ui->cb_m3})
+        box->installEventFilter(this);
+    SetTabOrder();
+}
+
+void TF_selmode::SetTabOrder() {
+    // Tab follows the window from top to bottom: the top band, the mode boxes or the settings
+    // (the left column, LAN then gateway, before the right one, serial then tunnel), the
+    // bottom band from left to right. Hidden controls are passed over.
+    std::vector<QWidget*> order{ui->BtnOpen, ui->BtnSave, ui->BtnLog,
+                                ui->cb_m1,   ui->cb_m2,   ui->cb_m3};
+    if (settingsBuilt_)
+        order.insert(order.end(),
+                     {ui->cb_broadcast,  ui->re_ipb1,   ui->re_ipb2,  ui->re_ipb3,  ui->re_ipb4,
+                      ui->re_smb1,       ui->re_smb2,   ui->re_smb3,  ui->re_smb4,  ui->RangeEdit1,
+                      ui->CB_UseGateway, ui->RE_Gat1,   ui->RE_Gat2,  ui->RE_Gat3,  ui->RE_Gat4,
+                      ui->cb_br,         ui->ComboBox3, ui->cb_pa,    ui->cb_sb,    ui->cb_fc,
+                      ui->are_ipb1,      ui->are_ipb2,  ui->are_ipb3, ui->are_ipb4, ui->port_rem});
+    order.insert(order.end(), {ui->BtnBack, ui->cb_com, ui->Button1});
+    for (std::size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+bool TF_selmode::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && stat_wiz == 0) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ui->Button1->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TF_selmode::BuildSettingsPages() {
@@ -176,6 +216,7 @@ void TF_selmode::BuildSettingsPages() {
     for (TRangeEdit* field : {ui->re_ipb1, ui->re_ipb2, ui->re_ipb3, ui->re_ipb4, ui->re_smb1,
                               ui->re_smb2, ui->re_smb3, ui->re_smb4})
         connect(field, &QLineEdit::textChanged, this, [this] { ShowPeerSent(); });
+    SetTabOrder();
     ShowSettingsPage(stat_wiz);
     emit settingsPagesBuilt();
 }
@@ -240,11 +281,21 @@ void TF_selmode::upd_stat_wiz() {
         ui->cb_com->setVisible(true);
         ui->Label1->setText(QStringLiteral("Configuration Parameters"));
     }
-    for (QWidget* button : {ui->BtnBack, ui->BtnOpen, ui->BtnSave})
+    for (QWidget* button : {ui->BtnBack, ui->BtnOpen, ui->BtnSave, ui->BtnLog})
         button->setVisible(settings);
     if (page == 0)
         ui->pan_mode->move(0, 40);
     comsetup::SetOuterSize(this, kWizardOuterSize, kWizardMinimumClient, true);
+    // The keyboard starts where the page starts: the mode chosen (the first mode when none
+    // is), or the converter's address; never "DownLoad", which Enter would press at once.
+    if (page == 0) {
+        QCheckBox* chosen = ui->cb_m2->isChecked()   ? ui->cb_m2
+                            : ui->cb_m3->isChecked() ? ui->cb_m3
+                                                     : ui->cb_m1;
+        chosen->setFocus(Qt::OtherFocusReason);
+    } else {
+        ui->re_ipb1->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void TF_selmode::ShowSettingsPage(int page) {
@@ -371,6 +422,11 @@ void TF_selmode::BtnSaveClick(QObject* /*Sender*/) {
     } catch (const config::ValueError& error) {
         ShowMessage(QString::fromStdString(error.what()));
     }
+}
+
+void TF_selmode::BtnLogClick(QObject* /*Sender*/) {
+    if (Fmonitor)
+        Fmonitor->ShowLog();
 }
 
 void TF_selmode::Button1Click(QObject* /*Sender*/) {

@@ -64,6 +64,9 @@ public slots:
     void BtnOpenClick(QObject* Sender);
     // "Save...": writes this page's values as a setup profile (replacing the file whole).
     void BtnSaveClick(QObject* Sender);
+    // "Log...": shows the monitor window with the log of every download so far; the progress
+    // dialog's "Log" goes with the dialog once its "OK" has hidden it.
+    void BtnLogClick(QObject* Sender);
 
     // The main setup window's download has ended: a close asked for meanwhile happens now.
     void DownloadEnded();
@@ -75,6 +78,7 @@ signals:
     void settingsPagesBuilt();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -89,6 +93,8 @@ private:
     // On the multipoint page with "MASTER SIDE", the peer the download sends in place of the
     // peer address (the directed broadcast of the converter's network), read-only.
     void ShowPeerSent();
+    // The order Tab goes through the controls built so far.
+    void SetTabOrder();
 
     std::unique_ptr<Ui::TF_selmode> ui;
     bool settingsBuilt_ = false;

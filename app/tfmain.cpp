@@ -15,8 +15,11 @@
 #include "app/tfprog.h"
 #include "app/window_geometry.h"
 #include "download/driver.h"
+#include "download/port_search.h"
 #include "download/progress_estimate.h"
+#include "download/verdict_lines.h"
 
+#include <QDateTime>
 #include <QShowEvent>
 
 #include <optional>
@@ -41,6 +44,45 @@ public:
 private:
     bool& running_;
     TFmain& window_;
+};
+
+// Opens a download's part of the monitor log with when it started, the port and the values,
+// and completes that headline with the verdict once the download has ended, so that downloads
+// do not run together. A headline the user has meanwhile cleared or changed stays as it is.
+class LogHeader {
+public:
+    LogHeader(comsetup::MemoLines& log, const comsetup::SetupValues& values)
+        : log_(log), port_(values.portName),
+          started_(QDateTime::currentDateTime()
+                       .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
+                       .toStdString()) {
+        if (log_.Count() > 0)
+            log_.Add({}); // a blank line after the previous download
+        at_ = log_.Count();
+        written_ = Headline(port_, "downloading...");
+        log_.Add(written_);
+        log_.Add(QString::fromStdString(comsetup::LogValuesLine(values)));
+    }
+    // `port`: the port the download used (the one "Auto" found), "" when it found none.
+    void End(std::string_view verdict, const std::string& port) {
+        if (log_.Line(at_) != written_)
+            return;
+        std::string shown = port_;
+        if (comsetup::IsAutoPort(port_) && !port.empty())
+            shown += ", found on " + port;
+        log_.Replace(at_, Headline(shown, verdict));
+    }
+
+private:
+    QString Headline(const std::string& port, std::string_view verdict) const {
+        return QString::fromStdString(comsetup::LogHeadline(started_, port, verdict));
+    }
+
+    comsetup::MemoLines& log_;
+    std::string port_;
+    std::string started_;
+    int at_ = 0;
+    QString written_;
 };
 
 } // namespace
@@ -128,12 +170,16 @@ void TFmain::downClick(QObject* /*Sender*/) {
     for (int i = 0; i < ui->cb_com->count(); ++i)
         context.searchPorts.push_back(ui->cb_com->itemText(i).toStdString());
     comsetup::SetupDownload download(context);
-    comsetup::GuiJournalRecord journal(values, stat_wiz, monitor);
+    LogHeader header(Fmonitor->Lines(), values);
+    comsetup::GuiJournalRecord journal(values, stat_wiz, monitor); // the lines below the header
     std::optional<comsetup::DownloadOutcome> outcome;
     try {
         outcome = download.Run(values);
+        header.End(comsetup::VerdictText(*outcome), download.PortName());
     } catch (...) {
-        // The error goes on to the general error report; its row is completed first.
+        header.End(comsetup::VerdictText(comsetup::DownloadOutcome::ErrorOnSetup),
+                   download.PortName());
+        // The row is completed before the error goes on to the general error report.
         journal.End(download, std::nullopt, fprog->Form().Label2->text().toStdString(), monitor);
         throw;
     }

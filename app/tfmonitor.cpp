@@ -10,6 +10,10 @@
 #include "download/printable_text.h"
 #include "widgets/message_box.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QStandardPaths>
+
 TFmonitor* Fmonitor = nullptr;
 
 TFmonitor::TFmonitor(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TFmonitor>()) {
@@ -20,6 +24,19 @@ TFmonitor::TFmonitor(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui:
     connect(ui->Button1, &QPushButton::clicked, this, [this] { Button1Click(ui->Button1); });
     connect(ui->BtnSaveLog, &QPushButton::clicked, this,
             [this] { BtnSaveLogClick(ui->BtnSaveLog); });
+    for (QPushButton* button : {ui->Button1, ui->BtnSaveLog})
+        button->setAutoDefault(true); // Enter presses a focused button, as in a dialog
+}
+
+void TFmonitor::ShowLog() {
+    show();
+    raise();
+    activateWindow();
+}
+
+QString TFmonitor::ProposedLogName(const QDateTime& now) {
+    return QStringLiteral("comsetup-log-%1.txt")
+        .arg(now.toString(QStringLiteral("yyyyMMdd-hhmmss")));
 }
 
 TFmonitor::~TFmonitor() = default;
@@ -29,9 +46,13 @@ void TFmonitor::Button1Click(QObject* /*Sender*/) {
 }
 
 void TFmonitor::BtnSaveLogClick(QObject* /*Sender*/) {
+    // A plain text file any editor opens, dated, in the user's documents.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString proposed = QDir(folder.isEmpty() ? QDir::homePath() : folder)
+                                 .filePath(ProposedLogName(QDateTime::currentDateTime()));
     const QString path =
         comsetup::ChooseFile(this, comsetup::FileChoiceKind::Save, QStringLiteral("Save log"),
-                             QStringLiteral("Log files (*.log *.txt);;All files (*)"));
+                             QStringLiteral("Text files (*.txt *.log);;All files (*)"), proposed);
     if (path.isEmpty())
         return;
     // Written as the profiles are: to a temporary file renamed over a regular file only, so a

@@ -1,11 +1,15 @@
 // The monitor window: a plain text log that the download fills with what the converter sends
-// and with lines of its own. Created hidden; the progress dialog's "Log" shows it, and it
-// follows the lines as they come. "Save log..." writes the log to a file.
+// and with lines of its own, each download's part under a header (when, port, values,
+// verdict). Created hidden; the progress dialog's "Log" shows it during a download, the
+// wizard's "Log..." at any time, and it follows the lines as they come. "Save log..." writes
+// the log to a file, proposing a dated text file.
 #pragma once
 
 #include "app/memo_lines.h"
 
 #include <QWidget>
+
+class QDateTime;
 
 #include <memory>
 
@@ -21,6 +25,11 @@ public:
 
     Ui::TFmonitor& Form() { return *ui; }
     comsetup::MemoLines& Lines() { return *lines_; }
+
+    // Shows the window in front of the others.
+    void ShowLog();
+    // The name "Save log..." proposes: "comsetup-log-20240501-103205.txt" at `now`.
+    static QString ProposedLogName(const QDateTime& now);
 
 public slots:
     // "Clear": empties the log.

@@ -148,11 +148,8 @@ void Tfprog::BtnCancelClick(QObject* /*Sender*/) {
 }
 
 void Tfprog::BtnLogClick(QObject* /*Sender*/) {
-    if (!Fmonitor)
-        return;
-    Fmonitor->show();
-    Fmonitor->raise();
-    Fmonitor->activateWindow();
+    if (Fmonitor)
+        Fmonitor->ShowLog();
 }
 
 void Tfprog::reject() {

@@ -41,6 +41,33 @@ const char* OutcomeName(DownloadOutcome outcome) {
     return "unknown";
 }
 
+std::string_view VerdictText(DownloadOutcome outcome) {
+    std::string_view text = kTextErrorOnSetup;
+    switch (outcome) {
+    case DownloadOutcome::Complete:
+        text = kTextComplete;
+        break;
+    case DownloadOutcome::ErrorOnSetup:
+        break;
+    case DownloadOutcome::PortError:
+        text = kTextPortFailed;
+        break;
+    case DownloadOutcome::NoAnswer:
+        text = kTextNoAnswer;
+        break;
+    case DownloadOutcome::Cancelled:
+        text = kTextCancelled;
+        break;
+    case DownloadOutcome::FirmwareUnknown:
+        text = kTextFirmwareUnknown;
+        break;
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
 std::string PortOpenCause(const std::string& portName, int errorCode) {
     if (portName.find_first_not_of(" \t") == std::string::npos) {
         return "no port named: the port text is empty (type or pick one, such as COM1)";

@@ -41,6 +41,8 @@ enum class DownloadOutcome {
 };
 
 const char* OutcomeName(DownloadOutcome outcome); // "complete", "error-on-setup", ...
+// The progress dialog's text for the outcome, without its trailing blank ("Setup Complete").
+std::string_view VerdictText(DownloadOutcome outcome);
 
 // Timing and sizes of the procedure.
 inline constexpr int kReopenPauseMs = 300;   // between closing and opening the port

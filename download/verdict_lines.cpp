@@ -79,7 +79,10 @@ std::string FirmwareCause(std::span<const std::uint8_t> banner,
     return WithOtherUsers(cause, otherUsers);
 }
 
-std::string WrittenSummary(const SetupValues& values, FirmwareVariant variant) {
+namespace {
+
+// The converter's LAN and serial settings: "192.168.1.200/24, 9600 8N1, port 10001".
+std::string LanAndLine(const SetupValues& values) {
     static const char* const kFlowNames[] = {"", "XON/XOFF", "CTS/RTS",
                                              "XON/XOFF pass characters to host"};
     std::string text = Dotted(values.ip) + "/" + std::to_string(32 - HostBits(values.mask));
@@ -92,14 +95,39 @@ std::string WrittenSummary(const SetupValues& values, FirmwareVariant variant) {
     if (values.flowIndex >= 1 && values.flowIndex <= 3) {
         text += std::string(", flow ") + kFlowNames[values.flowIndex];
     }
-    text += ", port " + values.localPortText;
+    return text + ", port " + values.localPortText;
+}
+
+std::string Peer(const SetupValues& values) {
+    return Dotted(values.remote) + ":" + std::to_string(values.remotePort);
+}
+
+constexpr std::string_view kHeaderMark = "==== ";
+
+} // namespace
+
+std::string WrittenSummary(const SetupValues& values, FirmwareVariant variant) {
+    std::string text = LanAndLine(values);
     if (values.tunnel) {
         // The newer firmware's broadcast answer replaces the peer address (see the script).
         text += variant == FirmwareVariant::V6_5_0_7 && values.broadcast
                     ? std::string(", answers broadcasts")
-                    : ", peer " + Dotted(values.remote) + ":" + std::to_string(values.remotePort);
+                    : ", peer " + Peer(values);
     }
     return text + ", saved by firmware " + FirmwareName(variant);
+}
+
+std::string LogHeadline(const std::string& started, const std::string& port,
+                        std::string_view verdict) {
+    return std::string(kHeaderMark) + started + "  " + port + "  " + std::string(verdict);
+}
+
+std::string LogValuesLine(const SetupValues& values) {
+    std::string text = std::string(kHeaderMark) + LanAndLine(values);
+    if (values.tunnel) {
+        text += ", peer " + Peer(values) + (values.broadcast ? " (master side)" : "");
+    }
+    return text;
 }
 
 } // namespace comsetup

@@ -1,5 +1,6 @@
 // The line below each verdict of a download: why it did not complete, in words a technician
-// can act on, or what a complete one wrote. Pure functions of what the download saw.
+// can act on, or what a complete one wrote; and the header of a download's part of the log.
+// Pure functions of what the download saw.
 #pragma once
 
 #include "download/banner.h"
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace comsetup {
@@ -33,5 +35,14 @@ std::string ReadableVersion(const std::string& version);
 // What a complete download wrote:
 // "192.168.1.200/24, 9600 8N1, port 10001, saved by firmware 01.8"
 std::string WrittenSummary(const SetupValues& values, FirmwareVariant variant);
+
+// The two lines that open a download's part of the monitor log, so that one download's lines
+// do not run into the next one's: when it started, the port and the verdict (or that it is
+// still running), then the values it sends.
+// "==== 2024-05-01 10:32:05  COM1  Setup Complete"
+std::string LogHeadline(const std::string& started, const std::string& port,
+                        std::string_view verdict);
+// "==== 192.168.1.200/24, 9600 8N1, port 10001, peer 192.168.1.201:10001"
+std::string LogValuesLine(const SetupValues& values);
 
 } // namespace comsetup

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Takes the screenshots of the README under a private X server (Xvfb, no window manager):
-# the mode page, the settings page of each mode, the progress dialog during and at the end of a
-# download with the defaults against the converter stand-in attached as COM1, and the log
-# window its "Log" button shows.
+# the mode page, the settings page of each mode, a message box (a mask refused), the port list
+# dropped down, the progress dialog during and at the end of a download with the defaults
+# against the converter stand-in attached as COM1, and the log window its "Log" button shows,
+# from the top (the download's header).
 # Needs Xvfb, xdotool and ImageMagick's import; run from anywhere after a build:
 #   docs/screenshots/take-screenshots.sh [build directory, default build]
 set -euo pipefail
@@ -63,8 +64,30 @@ for mode in 1 2 3; do
   click 256 "${mode_y[$mode]}"
   click 372 462 # Next -->
   shot "$wizard" "settings-${names[$mode]}.png"
+  if [ "$mode" -eq 1 ]; then
+    # A mask of 255.0.255.0 refused: the message box, fitted to its text.
+    click 80 290 # the mask's second byte
+    xdotool key End BackSpace BackSpace BackSpace
+    xdotool type --delay 50 0
+    click 372 462 # DownLoad
+    box=""
+    for _ in $(seq 50); do
+      box=$(xdotool search --onlyvisible --name "^comsetup$" 2>/dev/null | head -1) && [ -n "$box" ] && break
+      sleep 0.1
+    done
+    sleep 0.4
+    shot "$box" message-box.png
+  fi
   if [ "$mode" -lt 3 ]; then stop_program; fi
 done
+
+# The port list dropped down: each entry with what it is.
+click 300 471
+eval "$(xdotool getwindowgeometry --shell "$wizard")"
+import -window root "$work/root.png"
+convert "$work/root.png" -crop "400x330+$((X + 150))+$((Y + 380))" +repage "$here/port-list.png"
+xdotool key Escape
+sleep 0.3
 
 # A download with the defaults from the point-to-multipoint page, to its end.
 click 372 462 # DownLoad
@@ -88,6 +111,8 @@ done
 sleep 1
 shot "$progress" progress-end.png
 xdotool windowunmap "$progress" # no window manager here: it would cover part of the log
+sleep 0.5
+xdotool mousemove --window "$monitor" 200 200 click 1 key ctrl+Home # the top: the header
 sleep 0.5
 shot "$monitor" log-window.png
 import -window root "$work/root.png"

@@ -18,7 +18,7 @@ void AppFixture::SetUp() {
         std::make_unique<ScopedMessageFunction>([this](const QString& text) { messages_ << text; });
 }
 
-void AppFixture::StartProgram(const QStringList& devicesFound) {
+void AppFixture::StartProgram(const PortEntries& devicesFound) {
     windows_ = std::make_unique<AppWindows>([devicesFound] { return devicesFound; });
     ShowWizard(*windows_);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&windows_->Wizard()));

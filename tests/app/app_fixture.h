@@ -29,7 +29,7 @@ namespace comsetup::test {
 class AppFixture : public ::testing::Test {
 protected:
     // `devicesFound` are offered after "COM1".."COM9" in both port lists.
-    void StartProgram(const QStringList& devicesFound = {});
+    void StartProgram(const PortEntries& devicesFound = {});
     void SetUp() override;
     void TearDown() override;
 

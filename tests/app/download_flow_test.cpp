@@ -27,6 +27,7 @@
 #include "sim/session_report.h"
 #include "widgets/range_edit.h"
 
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -68,7 +69,7 @@ protected:
     void StartWith(const std::vector<std::string>& simOptions) {
         sim_ = std::make_unique<SimProcess>(simOptions);
         ASSERT_FALSE(sim_->PtyPath().empty()) << "comsetup-sim did not start";
-        StartProgram({QString::fromStdString(sim_->PtyPath())});
+        StartProgram({PortEntry{QString::fromStdString(sim_->PtyPath()), {}}});
     }
     void TearDown() override {
         AppFixture::TearDown();
@@ -233,6 +234,24 @@ TEST_F(DownloadFlowInVirtualTime, MasterSideOnTheNewerFirmwareAnswersBroadcasts)
     EXPECT_EQ(textAtStart, "");
     EXPECT_FALSE(detailAtStart);
     ExpectEnded("Setup cancel from user", port_);
+
+    // Each download's part of the log opens with when, where, its verdict and what it sends.
+    QStringList headers;
+    for (int i = 0; i < Fmonitor->Lines().Count(); ++i)
+        if (Fmonitor->Lines().Line(i).startsWith("===="))
+            headers << Fmonitor->Lines().Line(i);
+    ASSERT_EQ(headers.size(), 4) << headers.join('|').toStdString();
+    const QString values = "==== 192.168.7.20/24, 9600 8N1, port 10001, peer 192.168.7.255:10001 "
+                           "(master side)";
+    const QRegularExpression started("^==== \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  COM1  ");
+    EXPECT_TRUE(started.match(headers[0]).hasMatch()) << headers[0].toStdString();
+    EXPECT_TRUE(headers[0].endsWith("  COM1  Setup Complete")) << headers[0].toStdString();
+    EXPECT_EQ(headers[1], values);
+    EXPECT_TRUE(started.match(headers[2]).hasMatch()) << headers[2].toStdString();
+    EXPECT_TRUE(headers[2].endsWith("  COM1  Setup cancel from user")) << headers[2].toStdString();
+    EXPECT_EQ(headers[3], values);
+    EXPECT_EQ(Fmonitor->Lines().Line(Fmonitor->Lines().Count() - 1),
+              "cancelled before the converter answered: no setting was sent"); // still the last
 }
 
 TEST_F(DownloadFlowInVirtualTime, CancelDuringTheWakeUpWaitEndsTheDownload) {
@@ -350,6 +369,8 @@ TEST_F(DownloadFlowInVirtualTime, LineVanishingDuringTheScriptReachesTheGeneralE
     EXPECT_TRUE(messages_[0].endsWith("\nthe device went away: unplugged adapter?"))
         << messages_[0].toStdString();
     ExpectEnded("ERROR ON SETUP", port_);
+    EXPECT_TRUE(Fmonitor->Lines().Line(0).endsWith("  COM1  ERROR ON SETUP"))
+        << Fmonitor->Lines().Line(0).toStdString(); // the log's header has the verdict too
     // The program goes on: the next download starts afresh on a closed port.
     EXPECT_FALSE(Fmain->DownloadRunning());
 }

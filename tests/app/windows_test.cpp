@@ -13,9 +13,11 @@
 #include "app/tfmain.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
+#include "app/wizard_form.h"
 #include "widgets/range_edit.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -237,6 +239,17 @@ TEST_F(Windows, LogButtonShowsTheMonitorWithTheLinesAsTheyCome) {
     log.Add("Exit without save");
     EXPECT_EQ(Fmonitor->Form().Memo1->toPlainText(), "banner line\nExit without save\n");
     Fmonitor->hide();
+    // Once "OK" has hidden the dialog, the wizard's "Log..." shows it on a settings page.
+    ProgressDialogView(*fprog).ShowCancel(false); // a download's end
+    ProgressDialogView(*fprog).ShowOk(true);
+    Click(P().btnOK);
+    EXPECT_FALSE(fprog->isVisible());
+    EXPECT_FALSE(W().BtnLog->isVisible()); // the mode page
+    ChooseMode(2);
+    Click(W().BtnLog);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Fmonitor));
+    EXPECT_TRUE(Fmonitor->isVisible());
+    Fmonitor->hide();
 }
 
 TEST_F(Windows, SaveLogWritesEveryLineOrNamesTheFileItCouldNotWrite) {
@@ -264,12 +277,18 @@ TEST_F(Windows, SaveLogWritesEveryLineOrNamesTheFileItCouldNotWrite) {
         SCOPED_TRACE(r.name);
         messages_.clear();
         QFile::remove(good);
-        ScopedFileChoice choice(
-            [&r](QWidget*, FileChoiceKind kind, const QString&, const QString&) {
-                EXPECT_EQ(kind, FileChoiceKind::Save);
-                return r.chosen;
-            });
+        QString proposed;
+        ScopedFileChoice choice([&r, &proposed](QWidget*, FileChoiceKind kind, const QString&,
+                                                const QString&, const QString& name) {
+            EXPECT_EQ(kind, FileChoiceKind::Save);
+            proposed = name;
+            return r.chosen;
+        });
         Click(Fmonitor->Form().BtnSaveLog);
+        // A dated text file is proposed.
+        EXPECT_TRUE(QFileInfo(proposed).fileName().startsWith("comsetup-log-"))
+            << proposed.toStdString();
+        EXPECT_TRUE(proposed.endsWith(".txt")) << proposed.toStdString();
         EXPECT_EQ(QFile::exists(good), r.written);
         ASSERT_EQ(messages_.size(), r.messages);
         if (r.messages > 0) {

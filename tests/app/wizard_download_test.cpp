@@ -40,7 +40,7 @@ protected:
     void SetUp() override {
         qputenv("COMSETUP_COM1", "/nonexistent/com1");
         AppFixture::SetUp();
-        StartProgram({"/nonexistent/ttyUSB7"});
+        StartProgram({PortEntry{"/nonexistent/ttyUSB7", {}}});
     }
     void TearDown() override {
         AppFixture::TearDown();

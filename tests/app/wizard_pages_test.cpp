@@ -6,13 +6,16 @@
 #include "ui_tfmonitor.h"
 #include "ui_tfprog.h"
 
+#include "app/combo_box.h"
 #include "app/tf_selmode.h"
 #include "app/tfmain.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
 #include "app/wizard_form.h"
+#include "serial/port_names.h"
 #include "widgets/range_edit.h"
 
+#include <QAbstractItemView>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QStyleOptionGroupBox>
@@ -101,7 +104,7 @@ class WizardBuiltInTwoSteps : public WizardPages {
 protected:
     void SetUp() override { AppFixture::SetUp(); }
     void Create() {
-        windows_ = std::make_unique<AppWindows>([] { return QStringList{"/dev/ttyS7"}; });
+        windows_ = std::make_unique<AppWindows>([] { return PortEntries{{"/dev/ttyS7", {}}}; });
     }
 };
 
@@ -302,22 +305,98 @@ TEST_F(WizardPages, BackReturnsToTheModePageKeepingTheValues) {
 
 TEST_F(WizardPages, PortListsHoldComOneToNineThenTheDevicesFoundThenAuto) {
     windows_.reset();
-    StartProgram({"/dev/ttyUSB0", "/dev/ttyACM3"});
+    // A device found under a COM name (as Windows names them) describes that entry.
+    StartProgram({{"/dev/ttyUSB0", "FT232R USB UART"},
+                  {"/dev/ttyACM3", {}},
+                  {"com3", "USB Serial Port (COM3)"}});
+    const auto description = [](QComboBox* box, int row) {
+        return box->itemData(row, ComboBox::kDescriptionRole).toString();
+    };
     for (QComboBox* box : {W().cb_com, M().cb_com}) {
         ASSERT_EQ(box->count(), 12);
         EXPECT_EQ(box->itemText(0), "COM1");
+        EXPECT_EQ(description(box, 0), QString::fromStdString(ResolvePortName("COM1")));
+        EXPECT_EQ(description(box, 2), "USB Serial Port (COM3)");
         EXPECT_EQ(box->itemText(8), "COM9");
         EXPECT_EQ(box->itemText(9), "/dev/ttyUSB0");
+        EXPECT_EQ(description(box, 9), "FT232R USB UART");
         EXPECT_EQ(box->itemText(10), "/dev/ttyACM3");
+        EXPECT_EQ(description(box, 10), "");
         EXPECT_EQ(box->itemText(11), "Auto");
         EXPECT_EQ(box->currentIndex(), -1);
         EXPECT_EQ(box->currentText(), "COM1");
     }
-    // A long device path in the narrow box shows its start, and the whole of it on hover.
+    // A long device path in the narrow box shows its start, and the whole of it on hover,
+    // with what the system calls the device; so does a COM name with the device it opens.
     ChooseMode(1);
+    EXPECT_EQ(W().cb_com->toolTip(),
+              "COM1 \u2014 " + QString::fromStdString(ResolvePortName("COM1")));
     W().cb_com->setCurrentIndex(9);
     EXPECT_EQ(W().cb_com->lineEdit()->cursorPosition(), 0);
-    EXPECT_EQ(W().cb_com->toolTip(), "/dev/ttyUSB0");
+    EXPECT_EQ(W().cb_com->currentText(), "/dev/ttyUSB0"); // the name alone is what is opened
+    EXPECT_EQ(W().cb_com->toolTip(), "/dev/ttyUSB0 \u2014 FT232R USB UART");
+    W().cb_com->setCurrentIndex(10);
+    EXPECT_EQ(W().cb_com->toolTip(), "/dev/ttyACM3");
+}
+
+// The keyboard alone works the wizard: it starts on the first mode box, Enter and Return press
+// a focused button (from a mode box, "Next -->"), and Tab follows the form from top to bottom,
+// the left column before the right one, then the bottom band.
+TEST_F(WizardPages, KeyboardStartsOnTheFirstModeAndTabFollowsTheForm) {
+    for (Qt::Key enter : {Qt::Key_Return, Qt::Key_Enter}) {
+        SCOPED_TRACE(enter);
+        windows_.reset();
+        StartProgram({{"/nonexistent/ttyUSB7", {}}});
+        messages_.clear();
+        EXPECT_EQ(F_selmode->focusWidget(), W().cb_m1);
+        QTest::keyClick(W().cb_m1, Qt::Key_Space);
+        QTest::keyClick(W().cb_m1, enter); // "Next -->" from the mode box
+        EXPECT_EQ(stat_wiz, 1);
+        EXPECT_EQ(F_selmode->focusWidget(), W().re_ipb1); // not "DownLoad"
+        W().BtnBack->setFocus();
+        QTest::keyClick(W().BtnBack, enter);
+        EXPECT_EQ(stat_wiz, 0);
+        EXPECT_EQ(F_selmode->focusWidget(), W().cb_m1); // the mode chosen
+        W().Button1->setFocus();
+        QTest::keyClick(W().Button1, enter); // "Next -->"
+        EXPECT_EQ(stat_wiz, 1);
+        W().cb_com->setCurrentIndex(9);
+        W().Button1->setFocus();
+        QTest::keyClick(W().Button1, enter); // "DownLoad"
+        ASSERT_EQ(messages_.size(), 1);
+        EXPECT_TRUE(messages_[0].startsWith("Error opening serial port :/nonexistent/ttyUSB7"));
+    }
+
+    const auto tabbed = [this](int mode, bool useGateway = false) {
+        windows_.reset();
+        StartProgram();
+        ChooseMode(mode);
+        W().CB_UseGateway->setChecked(useGateway);
+        QStringList names;
+        for (int i = 0; i < 40; ++i) {
+            QWidget* focused = F_selmode->focusWidget();
+            QWidget* control = qobject_cast<QComboBox*>(focused->parentWidget())
+                                   ? focused->parentWidget()
+                                   : focused;
+            if (!names.isEmpty() && control->objectName() == names.front())
+                break;
+            names << control->objectName();
+            QTest::keyClick(focused, Qt::Key_Tab);
+        }
+        return names;
+    };
+    const QStringList lan = {"re_ipb1", "re_ipb2", "re_ipb3", "re_ipb4",   "re_smb1",
+                             "re_smb2", "re_smb3", "re_smb4", "RangeEdit1"};
+    // The gateway's fields are greyed, and skipped, while "Use Gateway" is off.
+    const QStringList gatewayAndSerial = {"CB_UseGateway", "cb_br", "cb_pa", "cb_sb", "cb_fc"};
+    const QStringList gatewayFields = {"RE_Gat1", "RE_Gat2", "RE_Gat3", "RE_Gat4"};
+    const QStringList tunnel = {"are_ipb1", "are_ipb2", "are_ipb3", "are_ipb4"};
+    const QStringList bands = {"BtnBack", "cb_com", "Button1", "BtnOpen", "BtnSave", "BtnLog"};
+    EXPECT_EQ(tabbed(1), lan + gatewayAndSerial + bands);
+    EXPECT_EQ(tabbed(2), lan + gatewayAndSerial + tunnel + bands);
+    EXPECT_EQ(tabbed(3), lan + gatewayAndSerial + tunnel + bands + QStringList{"cb_broadcast"});
+    EXPECT_EQ(tabbed(1, true),
+              lan + QStringList{"CB_UseGateway"} + gatewayFields + gatewayAndSerial.mid(1) + bands);
 }
 
 // Every caption of the wizard's pages must fit its control: clipped texts are what a user of
@@ -357,12 +436,26 @@ TEST_F(WizardPages, CaptionsFitTheirControlsOnEveryPage) {
                     << page << ": " << group->title().toStdString();
                 EXPECT_LE(label.right(), group->width() - 1) << group->title().toStdString();
             }
+            // A list drops down as wide as its widest entry (with its description).
+            for (QComboBox* box : F_selmode->findChildren<QComboBox*>()) {
+                if (!box->isVisible() || box->count() == 0)
+                    continue;
+                box->showPopup();
+                EXPECT_GE(box->view()->viewport()->width(), box->view()->sizeHintForColumn(0))
+                    << page << ": " << box->objectName().toStdString();
+                box->hidePopup();
+            }
         };
         if (mode == 1)
             check("mode page");
         ChooseMode(mode);
         check(mode == 1 ? "remote COM port" : mode == 2 ? "point to point" : "point to multipoint");
     }
+    // A choice too long for its closed box ends in "..." there and is whole in the tooltip.
+    W().cb_fc->setCurrentIndex(3);
+    EXPECT_EQ(W().cb_fc->toolTip(), "XON/XOFF pass characters to host");
+    W().cb_fc->setCurrentIndex(1);
+    EXPECT_EQ(W().cb_fc->toolTip(), ""); // "XON/XOFF" fits
 }
 
 } // namespace

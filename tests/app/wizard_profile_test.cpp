@@ -27,14 +27,15 @@ class WizardProfile : public AppFixture {
 protected:
     void SetUp() override {
         AppFixture::SetUp();
-        StartProgram({"/dev/ttyUSB0"});
+        StartProgram({PortEntry{"/dev/ttyUSB0", {}}});
         ASSERT_TRUE(dir_.isValid());
     }
     QString File(const QString& name) { return dir_.filePath(name); }
     void Choose(const QString& path) {
         choice_.reset(); // the one before goes first, or it would put back no choice at all
-        choice_ = std::make_unique<ScopedFileChoice>(
-            [path](QWidget*, FileChoiceKind, const QString&, const QString&) { return path; });
+        choice_ = std::make_unique<ScopedFileChoice>([path](QWidget*, FileChoiceKind,
+                                                            const QString&, const QString&,
+                                                            const QString&) { return path; });
     }
     // Everything the wizard shows that a profile could change.
     QStringList Screen() {

@@ -1,10 +1,15 @@
 // The application's message function and the locale decimal separator.
 #include <QApplication>
+#include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextDocument>
+#include <QTextOption>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "tests/widgets/qt_printers.h"
 #include "widgets/decimal_separator.h"
@@ -135,31 +140,90 @@ TEST(FieldColours, TextReadsOnTheBackgroundSetFromCode) {
     QApplication::setPalette(saved);
 }
 
-// A message box is no wider than the window it belongs to; a long list of values wraps.
+namespace {
+
+// The label shows its whole text: laid out at the label's width as the label wraps it, the
+// text needs no more room than the label has.
+bool WholeTextShown(const QLabel& label) {
+    QTextDocument doc;
+    doc.setDefaultFont(label.font());
+    doc.setDocumentMargin(0);
+    QTextOption option = doc.defaultTextOption();
+    option.setWrapMode(label.wordWrap() ? QTextOption::WordWrap : QTextOption::NoWrap);
+    doc.setDefaultTextOption(option);
+    doc.setPlainText(label.text());
+    const int room =
+        label.contentsRect().width() - 2 * label.margin() - std::max(label.indent(), 0);
+    doc.setTextWidth(room);
+    return doc.idealWidth() <= room && doc.size().height() <= label.contentsRect().height();
+}
+
+} // namespace
+
+// A message box is no wider than the window it belongs to (a long list of values or a path
+// wraps), and high enough for every line of its text: the last one is usually the cause.
 TEST(MessageFunction, DefaultBoxIsNoWiderThanItsWindow) {
-    SetMessageFunction(nullptr);
-    QWidget owner;
-    owner.resize(300, 300); // narrower than the box Qt would size for this screen
-    owner.show();
-    owner.activateWindow();
-    QApplication::setActiveWindow(&owner);
-    int width = -1;
-    QString shown;
-    QTimer closer;
-    closer.setInterval(10);
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            width = box->width();
-            shown = box->text();
-            box->button(QMessageBox::Ok)->click();
-        }
-    });
-    closer.start();
+    struct Row {
+        const char* name;
+        QString text;
+        int ownerWidth;
+        int pointSize; // 0: the application's font; larger: text as a 2x screen sizes it
+    };
     const QString mask = "Error in SubNet Mask! The only values avaible are "
                          "255,254,252,248,240,224,192,128,0";
-    ShowMessage(mask);
-    closer.stop();
-    EXPECT_GT(width, 0);
-    EXPECT_LE(width, owner.width());
-    EXPECT_EQ(shown.remove(QChar(0x200B)), mask); // the same text, with places to wrap
+    const QString contiguous = "Error in SubNet Mask! The subnet mask must be contiguous ones "
+                               "followed by zeros, e.g. 255.255.255.0";
+    const QString port = "Error opening serial port :COM3\nno such device (COM3 is "
+                         "/tmp/comsetup-rack-07/converters/left-hand-side/ttyUSB3)";
+    const QString unplugged = "Write error (Error: 5) \nthe device went away: unplugged adapter?";
+    const Row rows[] = {
+        {"mask list, narrow window", mask, 300, 0},
+        {"contiguous mask, the wizard", contiguous, 423, 0},
+        {"contiguous mask, large text", contiguous, 423, 16},
+        {"port with a long path", port, 423, 0},
+        {"port with a long path, large text", port, 423, 16},
+        {"unplugged adapter, large text", unplugged, 423, 16},
+    };
+    const QFont saved = QApplication::font();
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        QFont font = saved;
+        if (r.pointSize > 0)
+            font.setPointSize(r.pointSize);
+        QApplication::setFont(font);
+        SetMessageFunction(nullptr);
+        QWidget owner;
+        owner.resize(r.ownerWidth, 300);
+        owner.show();
+        owner.activateWindow();
+        QApplication::setActiveWindow(&owner);
+        QSize box;
+        QRect label;
+        bool whole = false;
+        QString shown;
+        QTimer closer;
+        closer.setInterval(10);
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            auto* shownBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!shownBox)
+                return;
+            QCoreApplication::processEvents(); // any layout request still waiting
+            box = shownBox->size();
+            shown = shownBox->text();
+            if (auto* text = shownBox->findChild<QLabel*>("qt_msgbox_label")) {
+                label = text->geometry();
+                whole = WholeTextShown(*text);
+            }
+            shownBox->button(QMessageBox::Ok)->click();
+        });
+        closer.start();
+        ShowErrorMessage(r.text); // the icon leaves the text less room
+        closer.stop();
+        QApplication::setFont(saved);
+        EXPECT_GT(box.width(), 0);
+        EXPECT_LE(box.width(), owner.width());
+        EXPECT_EQ(shown.remove(QChar(0x200B)), r.text); // the same text, with places to wrap
+        EXPECT_TRUE(QRect(QPoint(0, 0), box).contains(label)) << label.x() << "," << label.y();
+        EXPECT_TRUE(whole);
+    }
 }
