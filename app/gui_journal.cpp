@@ -55,18 +55,12 @@ GuiJournalRecord::GuiJournalRecord(const SetupValues& values, int mode, const Mo
     if (values.tunnel) {
         start.peerSent = config::FormatIpv4(values.remote);
     }
-    try {
-        journal_ = config::Journal::Open(path);
-        id_ = journal_->Begin(start);
-    } catch (const config::JournalError& error) {
-        journal_.reset();
-        error_ = error.what();
-    }
+    entry_ = std::make_unique<config::JournalEntry>(path, start);
 }
 
 void GuiJournalRecord::End(const SetupDownload& download, std::optional<DownloadOutcome> outcome,
                            const std::string& verdict, const MonitorLog& log) {
-    if (!journal_) {
+    if (!entry_) {
         return;
     }
     config::JournalEnd end;
@@ -79,11 +73,7 @@ void GuiJournalRecord::End(const SetupDownload& download, std::optional<Download
     for (int i = log.Count() >= firstLine_ ? firstLine_ : 0; i < log.Count(); ++i) {
         end.log += log.Line(i) + "\n";
     }
-    try {
-        journal_->Finish(id_, end);
-    } catch (const config::JournalError& error) {
-        error_ = error.what();
-    }
+    entry_->End(end);
 }
 
 #else
@@ -98,12 +88,16 @@ void GuiJournalRecord::End(const SetupDownload&, std::optional<DownloadOutcome>,
 GuiJournalRecord::~GuiJournalRecord() = default;
 
 std::string GuiJournalRecord::FaultToTell() {
+#ifdef COMSETUP_HAVE_JOURNAL
     static bool told = false; // once a session: the same fault would repeat at every download
-    if (error_.empty() || told) {
+    if (!entry_ || entry_->Error().empty() || told) {
         return {};
     }
     told = true;
-    return "Not recorded in the journal: " + error_;
+    return "Not recorded in the journal: " + entry_->Error();
+#else
+    return {};
+#endif
 }
 
 } // namespace comsetup

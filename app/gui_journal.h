@@ -12,7 +12,7 @@
 namespace comsetup {
 
 namespace config {
-class Journal;
+class JournalEntry;
 }
 
 class GuiJournalRecord {
@@ -34,10 +34,10 @@ public:
     std::string FaultToTell();
 
 private:
-    std::unique_ptr<config::Journal> journal_;
-    long long id_ = 0;
+#ifdef COMSETUP_HAVE_JOURNAL
+    std::unique_ptr<config::JournalEntry> entry_;
+#endif
     int firstLine_ = 0;
-    std::string error_;
 };
 
 } // namespace comsetup

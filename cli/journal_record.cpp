@@ -30,19 +30,13 @@ JournalRecord::JournalRecord(const std::string& path, const std::string& frontEn
     if (values.tunnel) {
         start.peerSent = FormatIpv4(values.remote);
     }
-    try {
-        journal_ = config::Journal::Open(path);
-        id_ = journal_->Begin(start);
-    } catch (const config::JournalError& error) {
-        journal_.reset();
-        error_ = error.what();
-    }
+    entry_ = std::make_unique<config::JournalEntry>(path, start);
 }
 
 JournalRecord::~JournalRecord() = default;
 
 void JournalRecord::End(const DownloadResult& result, const MonitorLog& log) {
-    if (!journal_) {
+    if (!entry_) {
         return;
     }
     config::JournalEnd end;
@@ -55,11 +49,15 @@ void JournalRecord::End(const DownloadResult& result, const MonitorLog& log) {
     for (int i = 0; i < log.Count(); ++i) {
         end.log += log.Line(i) + "\n";
     }
-    try {
-        journal_->Finish(id_, end);
-    } catch (const config::JournalError& error) {
-        error_ = error.what();
-    }
+    entry_->End(end);
+}
+
+const std::string& JournalRecord::Error() const {
+    return entry_ ? entry_->Error() : error_;
+}
+
+std::int64_t JournalRecord::Id() const {
+    return entry_ ? entry_->Id() : 0;
 }
 
 std::string JournalPathFor(const std::string& named, bool none) {
@@ -82,6 +80,14 @@ JournalRecord::JournalRecord(const std::string& path, const std::string&, const 
 JournalRecord::~JournalRecord() = default;
 
 void JournalRecord::End(const DownloadResult&, const MonitorLog&) {}
+
+const std::string& JournalRecord::Error() const {
+    return error_;
+}
+
+std::int64_t JournalRecord::Id() const {
+    return 0;
+}
 
 std::string JournalPathFor(const std::string& named, bool none) {
     if (none) {

@@ -14,7 +14,7 @@ class MonitorLog;
 }
 
 namespace comsetup::config {
-class Journal;
+class JournalEntry;
 }
 
 namespace comsetup::cli {
@@ -32,13 +32,14 @@ public:
 
     void End(const DownloadResult& result, const MonitorLog& log);
 
-    const std::string& Error() const { return error_; }
-    std::int64_t Id() const { return id_; }
+    const std::string& Error() const;
+    std::int64_t Id() const;
 
 private:
-    std::unique_ptr<config::Journal> journal_;
-    std::int64_t id_ = 0;
-    std::string error_;
+#ifdef COMSETUP_HAVE_JOURNAL
+    std::unique_ptr<config::JournalEntry> entry_;
+#endif
+    std::string error_; // a journal named where this build has none
 };
 
 // The journal a command records in: none with --no-journal, --journal FILE when given, else

@@ -335,6 +335,29 @@ std::optional<JournalRow> Journal::Get(std::int64_t id) const {
     return std::nullopt;
 }
 
+JournalEntry::JournalEntry(const std::string& path, const JournalStart& start) {
+    try {
+        journal_ = Journal::Open(path);
+        id_ = journal_->Begin(start);
+    } catch (const JournalError& error) {
+        journal_.reset();
+        error_ = error.what();
+    }
+}
+
+JournalEntry::~JournalEntry() = default;
+
+void JournalEntry::End(const JournalEnd& end) {
+    if (!journal_) {
+        return;
+    }
+    try {
+        journal_->Finish(id_, end);
+    } catch (const JournalError& error) {
+        error_ = error.what();
+    }
+}
+
 std::string DefaultJournalPath() {
     if (const char* named = std::getenv("COMSETUP_JOURNAL"); named != nullptr && *named != '\0') {
         return named;

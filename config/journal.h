@@ -92,6 +92,25 @@ private:
     std::string path_;
 };
 
+// One download's row as a front end keeps it: begun at construction, completed by End. A
+// journal that cannot be used is kept in Error() (the first fault only), never thrown.
+class JournalEntry {
+public:
+    JournalEntry(const std::string& path, const JournalStart& start);
+    ~JournalEntry();
+    JournalEntry(const JournalEntry&) = delete;
+    JournalEntry& operator=(const JournalEntry&) = delete;
+
+    void End(const JournalEnd& end);
+    const std::string& Error() const { return error_; }
+    std::int64_t Id() const { return id_; }
+
+private:
+    std::unique_ptr<Journal> journal_;
+    std::int64_t id_ = 0;
+    std::string error_;
+};
+
 // Where the journal lives unless told otherwise: COMSETUP_JOURNAL, else the user's data
 // folder: $XDG_DATA_HOME/comsetup/journal.sqlite, ~/.local/share/comsetup/journal.sqlite, or
 // on Windows journal.sqlite in the folder comsetup of %LOCALAPPDATA%. Empty when no such

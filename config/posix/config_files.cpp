@@ -4,6 +4,7 @@
 
 #include "config/config_json.h"
 #include "config/setup_options.h"
+#include "download/posix/file_kind.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -82,19 +83,6 @@ std::string DeviceIdentity(const std::string& device) {
 // followed: the file it names is replaced, the link stays.
 namespace {
 
-// What a path that is no regular file is, for the refusal.
-const char* KindOf(mode_t mode) {
-    if (S_ISDIR(mode))
-        return "a folder";
-    if (S_ISFIFO(mode))
-        return "a pipe";
-    if (S_ISSOCK(mode))
-        return "a socket";
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return "a device";
-    return "not a regular file";
-}
-
 // The file a save replaces: path with its symbolic links followed. A link that leads through
 // /proc or /dev/fd names a file the program holds open (/dev/stdout, /dev/stderr): replacing
 // it would cut that stream off, so it is refused.
@@ -130,7 +118,7 @@ void WriteFileAtomically(const std::string& path, const std::string& text) {
     struct stat existing {};
     if (::stat(target.c_str(), &existing) == 0) {
         if (!S_ISREG(existing.st_mode)) {
-            throw ValueError(path + ": is " + KindOf(existing.st_mode) +
+            throw ValueError(path + ": is " + NonRegularKind(existing.st_mode) +
                              ", not a regular file; it was left as it was");
         }
         if ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) {

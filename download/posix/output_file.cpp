@@ -1,6 +1,8 @@
 // Opening a record file on POSIX: without waiting, then checked by what was opened.
 #include "download/output_file.h"
 
+#include "download/posix/file_kind.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -8,22 +10,6 @@
 #include <unistd.h>
 
 namespace comsetup {
-
-namespace {
-
-const char* KindOf(mode_t mode) {
-    if (S_ISDIR(mode))
-        return "is a folder";
-    if (S_ISFIFO(mode))
-        return "is a pipe";
-    if (S_ISSOCK(mode))
-        return "is a socket";
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return "is a device";
-    return "is not a regular file";
-}
-
-} // namespace
 
 AppendFile OpenForAppending(const std::string& path, bool terminalAllowed) {
     AppendFile result;
@@ -42,8 +28,9 @@ AppendFile OpenForAppending(const std::string& path, bool terminalAllowed) {
     struct stat info {};
     const bool known = ::fstat(fd, &info) == 0;
     if (!known || !(S_ISREG(info.st_mode) || (terminalAllowed && ::isatty(fd) == 1))) {
-        result.error = std::string(known ? KindOf(info.st_mode) : "cannot be examined") +
-                       ", not a regular file";
+        result.error =
+            known ? std::string("is ") + NonRegularKind(info.st_mode) + ", not a regular file"
+                  : std::string("cannot be examined");
         ::close(fd);
         return result;
     }
