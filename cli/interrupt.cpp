@@ -1,9 +1,12 @@
 // SIGINT handling: first interrupt cancels, second ends the process at once; SIGTERM and
-// SIGHUP end it at once after a report.
+// SIGHUP end it at once after a report. Every end at once first gives the ports back
+// (settings as found, not exclusive).
 #include "cli/interrupt.h"
 
 #include "cli/exit_codes.h"
 #include "cli/interrupt_state.h"
+
+#include "serial/port_release.h"
 
 #include <cerrno>
 #include <csignal>
@@ -40,6 +43,7 @@ void WriteAll(const char* text) {
 void OnInterrupt(int) {
     const int savedErrno = errno;
     if (interrupt_state::CountInterrupt() >= 2) {
+        ReleaseOpenPortsForExit();
         WriteAll("\nInterrupted: ended at once, port closed.\n");
         ::_exit(kExitInterrupted);
     }
@@ -53,10 +57,16 @@ void OnTerminate(int signal) {
     interrupt_state::CancelAll(); // nothing more is sent whatever the report takes
     const auto byte = static_cast<unsigned char>(signal);
     if (::write(g_wake[1], &byte, 1) != 1) {
+        ReleaseOpenPortsForExit();
         WriteAll("\nTerminated: ended at once, port closed.\n");
         ::_exit(kExitTerminated);
     }
     errno = savedErrno;
+}
+
+void EndAfterReport(int code) {
+    ReleaseOpenPortsForExit();
+    ::_exit(code);
 }
 
 void Watch() {
@@ -71,7 +81,7 @@ void Watch() {
         }
         const char* name = byte == SIGHUP ? "SIGHUP" : "SIGTERM";
         // Returns only when the command is printing its own results and ends by itself.
-        interrupt_state::EndWithTerminationReport(name, ::_exit);
+        interrupt_state::EndWithTerminationReport(name, EndAfterReport);
     }
 }
 
