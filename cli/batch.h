@@ -36,6 +36,7 @@ private:
 
 struct BatchOptions {
     std::ostream* progressOut = nullptr;
+    std::string progressName = "standard output"; // what progressOut is, for the results
     std::string logDir; // one monitor log per download, "01-COM3.log"...; empty: none
     // Download i starts i * stagger after the first. Downloads of one batch run the same
     // script, so without it their pauses would end at the same instants and every thread

@@ -1,6 +1,6 @@
 // SIGINT handling: first interrupt cancels, second ends the process at once; SIGTERM and
 // SIGHUP end it at once after a report. Every end at once first gives the ports back
-// (settings as found, not exclusive).
+// (settings as found, not exclusive); SIGPIPE is ignored while downloads run.
 #include "cli/interrupt.h"
 
 #include "cli/exit_codes.h"
@@ -21,6 +21,7 @@ namespace {
 struct sigaction g_previous {};
 struct sigaction g_previousTerm {};
 struct sigaction g_previousHup {};
+struct sigaction g_previousPipe {};
 
 // The watcher's pipe: the handler writes the signal number, the destructor writes 0.
 int g_wake[2] = {-1, -1};
@@ -99,6 +100,13 @@ InterruptHandler::InterruptHandler() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, &g_previous);
+    // A reader that goes away (`| head`) makes writes to standard output fail instead of
+    // ending the process silently with the port in the middle of a menu: the download's
+    // reporter then cancels it (console_reporter.h).
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, &g_previousPipe);
     if (watcher_.joinable()) {
         struct sigaction terminate {};
         terminate.sa_handler = OnTerminate;
@@ -111,6 +119,7 @@ InterruptHandler::InterruptHandler() {
 
 InterruptHandler::~InterruptHandler() {
     sigaction(SIGINT, &g_previous, nullptr);
+    sigaction(SIGPIPE, &g_previousPipe, nullptr);
     if (watcher_.joinable()) {
         sigaction(SIGTERM, &g_previousTerm, nullptr);
         sigaction(SIGHUP, &g_previousHup, nullptr);

@@ -12,6 +12,9 @@
 // result object, the batch table), gives the ports back and ends the process with
 // kExitTerminated.
 //
+// SIGPIPE is ignored while the handler is installed: a closed standard output is a failed
+// write, which cancels the download (console_reporter.h), not a silent end.
+//
 // The handler only touches lock-free atomics and calls write(), ioctl() and _exit(), which are
 // safe in a signal handler. Flags are kept in a fixed table of slots; a download registers its
 // flag for as long as it runs.
@@ -23,8 +26,8 @@
 
 namespace comsetup::cli {
 
-// Installs the SIGINT, SIGTERM and SIGHUP handlers and the watcher thread for its lifetime
-// (one at a time) and restores the previous handlers.
+// Installs the SIGINT, SIGTERM and SIGHUP handlers, ignores SIGPIPE and starts the watcher
+// thread for its lifetime (one at a time), then restores the previous handlers.
 class InterruptHandler {
 public:
     InterruptHandler();

@@ -194,11 +194,12 @@ TEST(CliProcess, FirstCtrlCCancelsEveryDownloadOfABatch) {
 
 // Every way a download ends while it runs: SIGTERM and SIGHUP (ended at once with the
 // documented code, what ended said on standard error, the result object or batch table
-// printed), a second Ctrl+C and an end of its own. After each, every port is as the next
+// printed), a second Ctrl+C, a reader of standard output that goes away (cancelled, the
+// verdict on standard error) and an end of its own. After each, every port is as the next
 // program expects it: not exclusive, with the settings it had before the download.
 TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
     TempFolder folder;
-    enum class End { Signal, SecondCtrlC, ByItself };
+    enum class End { Signal, SecondCtrlC, OutputClosed, ByItself };
     struct Case {
         std::string name;
         End end;
@@ -213,6 +214,7 @@ TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
         {"batchjson", End::Signal, SIGHUP, 1, true, kExitTerminated},
         {"batchtable", End::Signal, SIGTERM, 2, false, kExitTerminated},
         {"second-ctrl-c", End::SecondCtrlC, 0, 2, false, kExitInterrupted},
+        {"stdout-closed", End::OutputClosed, 0, 0, false, kExitCancelled},
         {"by-itself", End::ByItself, 0, 0, false, kExitFirmwareUnknown, "unknown-firmware"},
     };
     struct Run {
@@ -240,7 +242,8 @@ TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
         if (c.json) {
             args.push_back("--json");
         }
-        run.cli = std::make_unique<ChildProcess>(Cli(args));
+        run.cli = std::make_unique<ChildProcess>(Cli(args), std::vector<std::string>{},
+                                                 c.end == End::OutputClosed);
         runs.push_back(std::move(run));
     }
     for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -258,6 +261,9 @@ TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
             cli.Signal(SIGINT);
             ASSERT_TRUE(cli.WaitForText("Cancel requested", 10s, true)) << c.name << cli.Err();
             cli.Signal(SIGINT);
+            break;
+        case End::OutputClosed:
+            cli.CloseOut(); // `| head`: the reader has what it wanted
             break;
         case End::ByItself:
             break;
@@ -281,6 +287,18 @@ TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
                 EXPECT_NE(cli.Out().find("terminated  8"), std::string::npos) << cli.Out();
                 EXPECT_NE(cli.Out().find("0 of 2 downloads complete"), std::string::npos);
             }
+        }
+        if (c.end == End::OutputClosed) {
+            // The verdict the progress could not show, and why it came.
+            const std::string err = cli.Err();
+            const std::string port = runs[i].standIns[0]->link;
+            EXPECT_NE(err.find("comsetup-cli: " + port +
+                               ": standard output could not be written (Broken pipe): "
+                               "cancelled as by Ctrl+C\n"
+                               "comsetup-cli: " +
+                               port + ": Setup cancel from user\n"),
+                      std::string::npos)
+                << err;
         }
         for (std::size_t p = 0; p < runs[i].standIns.size(); ++p) {
             SCOPED_TRACE(c.name + " port " + std::to_string(p));
