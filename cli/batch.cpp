@@ -40,6 +40,7 @@ std::vector<DownloadResult> RunBatch(const std::vector<SetupProfile>& setups,
             job.reporter.sharedOutput = &outputLock;
             job.journalPath = options.journalPath;
             job.frontEnd = "comsetup-cli batch";
+            job.reporter.streamName = options.progressName;
             if (!options.logDir.empty()) {
                 // Numbered: two port names may share a file name once sanitised.
                 char number[16];
@@ -124,7 +125,7 @@ std::string ResultsTable(const std::vector<DownloadResult>& results) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f s", r.seconds);
         std::string verdict = OneLine(r.verdict);
-        for (const std::string& more : {r.message, r.error, r.logError, r.written}) {
+        for (const std::string& more : {r.message, r.error, r.logError, r.outputError, r.written}) {
             if (!more.empty()) {
                 verdict += (verdict.empty() ? "" : " - ") + OneLine(more);
             }

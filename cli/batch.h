@@ -36,6 +36,7 @@ private:
 
 struct BatchOptions {
     std::ostream* progressOut = nullptr;
+    std::string progressName = "standard output"; // what progressOut is, for the results
     std::string logDir;      // one monitor log per download, "01-COM3.log"...; empty: none
     std::string journalPath; // the journal every download is recorded in, or empty
     // Download i starts i * stagger after the first. Downloads of one batch run the same

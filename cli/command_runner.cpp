@@ -12,6 +12,7 @@
 #include "cli/list_ports.h"
 #include "cli/platform.h"
 #include "cli/profile.h"
+#include "cli/progress_line.h"
 
 #include "download/printable_text.h"
 
@@ -28,6 +29,30 @@ namespace {
 void WarnOfUnusualValues(const SetupProfile& setup, const std::string& where, std::ostream& err) {
     if (const std::string warning = BaudRateWarning(setup.baud); !warning.empty()) {
         err << "comsetup-cli: warning: " << where << warning << std::endl;
+    }
+}
+
+// Where the result goes when standard output could not take it: standard error.
+void WriteResult(const std::string& text, std::ostream& out, std::ostream& err) {
+    out << text << std::flush;
+    if (!out) {
+        err << text << std::flush;
+    }
+}
+
+// A progress output that could not be written never showed the verdict, and cancelled the
+// download if it was still running: both are said on standard error.
+void ReportLostProgress(const DownloadResult& result, std::ostream& err) {
+    if (result.outputError.empty()) {
+        return;
+    }
+    err << "comsetup-cli: " << result.port << ": " << result.outputError
+        << (result.exitCode == kExitCancelled ? ": cancelled as by Ctrl+C" : "") << std::endl;
+    if (!result.verdict.empty()) {
+        err << "comsetup-cli: " << result.port << ": " << OneLine(result.verdict) << std::endl;
+    }
+    if (!result.written.empty()) {
+        err << "  " << result.written << std::endl;
     }
 }
 
@@ -59,6 +84,7 @@ int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err
     job.reporter.onText = [&board](const std::string& text) { board.Progress(0, text); };
     job.reporter.live = terminal && !arguments.plain && LiveAllowed();
     job.reporter.width = console.width;
+    job.reporter.streamName = arguments.json ? "standard error" : "standard output";
     job.logPath = arguments.logPath;
     job.journalPath = JournalPathFor(arguments.journalPath, arguments.noJournal);
     // COMSETUP_TRACE=FILE ("-": standard error) records every byte and pause with its time.
@@ -79,6 +105,7 @@ int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err
                  << std::endl;
     }
     terminated.ClaimOutput();
+    ReportLostProgress(result, err);
     if (!result.error.empty()) {
         err << "comsetup-cli: " << result.port << ": " << result.error << std::endl;
     }
@@ -89,7 +116,7 @@ int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err
         err << "comsetup-cli: journal: " << result.journalError << std::endl;
     }
     if (arguments.json) {
-        out << ResultToJson(result).dump(2) << std::endl;
+        WriteResult(ResultToJson(result).dump(2) + "\n", out, err);
     }
     return result.exitCode;
 }
@@ -117,9 +144,9 @@ int RunBatchCommand(const Arguments& arguments, std::ostream& out, std::ostream&
             for (const auto& result : results) {
                 list.push_back(ResultToJson(result));
             }
-            out << list.dump(2) << std::endl;
+            WriteResult(list.dump(2) + "\n", out, err);
         } else {
-            out << "\n" << ResultsTable(results) << std::flush;
+            WriteResult("\n" + ResultsTable(results), out, err);
         }
     };
     TerminationReport terminated([&](const char* signal) {
@@ -133,11 +160,14 @@ int RunBatchCommand(const Arguments& arguments, std::ostream& out, std::ostream&
              << std::endl;
     BatchOptions options;
     options.progressOut = &progress;
+    options.progressName = arguments.json ? "standard error" : "standard output";
     options.logDir = arguments.logDir;
     options.journalPath = JournalPathFor(arguments.journalPath, arguments.noJournal);
     options.board = &board;
     const auto results = RunBatch(setups, options);
     terminated.ClaimOutput();
+    // A progress output that failed is in the table, which goes to standard error if standard
+    // output is the one that failed.
     std::string journalTold; // one journal fault is said once, not once per download
     for (const auto& result : results) {
         if (!result.logError.empty()) {

@@ -7,6 +7,8 @@
 #include "download/progress_estimate.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace comsetup::cli {
 
@@ -68,9 +70,9 @@ void ConsoleReporter::SetDetail(const std::string& text) {
 }
 
 void ConsoleReporter::ShowCancel(bool visible) {
-    // A download clears its cancel flag as it starts: an interrupt that came before that
-    // still counts.
-    if (visible && options_.cancel != nullptr && InterruptRequested()) {
+    // A download clears its cancel flag as it starts: an interrupt or a failed write that came
+    // before that still counts.
+    if (visible && options_.cancel != nullptr && (InterruptRequested() || outputFailed_.load())) {
         options_.cancel->store(true);
     }
 }
@@ -172,12 +174,32 @@ void ConsoleReporter::RedrawLocked() {
     lineOpen_ = true;
 }
 
+std::string ConsoleReporter::OutputError() {
+    std::lock_guard lock(mutex_);
+    return outputError_;
+}
+
 void ConsoleReporter::Emit(const std::string& text) {
+    if (outputFailed_.load()) {
+        return;
+    }
+    std::unique_lock<std::mutex> shared;
     if (options_.sharedOutput != nullptr) {
-        std::lock_guard lock(*options_.sharedOutput);
+        shared = std::unique_lock(*options_.sharedOutput);
+    }
+    errno = 0;
+    if (out_) {
         out_ << text << std::flush;
-    } else {
-        out_ << text << std::flush;
+    }
+    if (!out_) {
+        // The stream had failed already when another download of the batch wrote to it.
+        const int err = errno;
+        outputError_ = options_.streamName + " could not be written (" +
+                       (err != 0 ? std::strerror(err) : "write error") + ")";
+        outputFailed_.store(true);
+        if (options_.cancel != nullptr) {
+            options_.cancel->store(true);
+        }
     }
 }
 

@@ -7,6 +7,10 @@
 // Time left: before the banner the wake-up limit ("at most") is shown; from the banner on,
 // the planned time of the rest of the script, advancing with the clock between progress
 // reports.
+//
+// A write that fails (standard output closed by its reader, a full disk) acts as the progress
+// dialog's "Cancel": the download's cancel flag is set, nothing more is written to the
+// stream, and OutputError says why for the command to report elsewhere.
 #pragma once
 
 #include "download/views.h"
@@ -29,6 +33,7 @@ struct ReporterOptions {
     std::atomic<bool>* cancel = nullptr; // set again when the download clears it after Ctrl+C
     std::mutex* sharedOutput = nullptr;  // held while writing, when reporters share a stream
     std::function<void(const std::string&)> onText; // told each new progress text, when set
+    std::string streamName = "standard output";     // what out is, for OutputError
 };
 
 class ConsoleReporter final : public ProgressView, public MessageSink, public DownloadObserver {
@@ -55,6 +60,8 @@ public:
     const std::string& Text() const { return text_; }
     // The last message box text ("Error opening serial port :COM3"), or "".
     const std::string& LastMessage() const { return message_; }
+    // "standard output could not be written (Broken pipe)" once a write failed, else "".
+    std::string OutputError();
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -74,6 +81,8 @@ private:
     int lastTenth_ = -1;
     bool lineOpen_ = false;
     bool finished_ = false;
+    std::string outputError_;
+    std::atomic<bool> outputFailed_{false};
     std::condition_variable stop_;
     bool stopping_ = false;
     std::thread ticker_;

@@ -171,6 +171,7 @@ DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& optio
     reporter.Finish();
     result.verdict = reporter.Text();
     result.message = reporter.LastMessage();
+    result.outputError = reporter.OutputError();
     result.logLines = log->Count();
     result.logError = log->Finish();
     if (!result.logError.empty() && result.exitCode == kExitComplete) {
@@ -199,6 +200,8 @@ nlohmann::json ResultToJson(const DownloadResult& result) {
     object["error"] = result.error.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.error);
     object["log_error"] =
         result.logError.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.logError);
+    object["output_error"] =
+        result.outputError.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.outputError);
     object["message"] =
         result.message.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.message);
     object["cause"] = result.cause.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.cause);

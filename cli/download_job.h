@@ -37,6 +37,9 @@ struct DownloadResult {
     std::string logError;     // why the log file lacks lines, or empty
     std::string journalError; // why the journal lacks this download, or empty
     long long journalId = 0;  // its row in the journal, or 0
+    // Why the progress could not be shown ("standard output could not be written (Broken
+    // pipe)"; the download was cancelled if it still ran), or empty.
+    std::string outputError;
 };
 
 // A monitor log that also appends each line to a file as it comes, so that the file holds
@@ -87,7 +90,8 @@ struct JobOptions {
 };
 
 // Runs the download to its end and never throws: every failure becomes the result's exit
-// code and message. cancel is this download's "Cancel"; a Ctrl+C sets it.
+// code and message. cancel is this download's "Cancel"; a Ctrl+C sets it, and so does a
+// progress output that cannot be written.
 DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& options,
                               std::atomic<bool>& cancel);
 

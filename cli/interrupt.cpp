@@ -1,9 +1,12 @@
 // SIGINT handling: first interrupt cancels, second ends the process at once; SIGTERM and
-// SIGHUP end it at once after a report.
+// SIGHUP end it at once after a report. Every end at once first gives the ports back
+// (settings as found, not exclusive); SIGPIPE is ignored while downloads run.
 #include "cli/interrupt.h"
 
 #include "cli/exit_codes.h"
 #include "cli/interrupt_state.h"
+
+#include "serial/port_release.h"
 
 #include <cerrno>
 #include <csignal>
@@ -18,6 +21,7 @@ namespace {
 struct sigaction g_previous {};
 struct sigaction g_previousTerm {};
 struct sigaction g_previousHup {};
+struct sigaction g_previousPipe {};
 
 // The watcher's pipe: the handler writes the signal number, the destructor writes 0.
 int g_wake[2] = {-1, -1};
@@ -40,6 +44,7 @@ void WriteAll(const char* text) {
 void OnInterrupt(int) {
     const int savedErrno = errno;
     if (interrupt_state::CountInterrupt() >= 2) {
+        ReleaseOpenPortsForExit();
         WriteAll("\nInterrupted: ended at once, port closed.\n");
         ::_exit(kExitInterrupted);
     }
@@ -53,10 +58,16 @@ void OnTerminate(int signal) {
     interrupt_state::CancelAll(); // nothing more is sent whatever the report takes
     const auto byte = static_cast<unsigned char>(signal);
     if (::write(g_wake[1], &byte, 1) != 1) {
+        ReleaseOpenPortsForExit();
         WriteAll("\nTerminated: ended at once, port closed.\n");
         ::_exit(kExitTerminated);
     }
     errno = savedErrno;
+}
+
+void EndAfterReport(int code) {
+    ReleaseOpenPortsForExit();
+    ::_exit(code);
 }
 
 void Watch() {
@@ -71,7 +82,7 @@ void Watch() {
         }
         const char* name = byte == SIGHUP ? "SIGHUP" : "SIGTERM";
         // Returns only when the command is printing its own results and ends by itself.
-        interrupt_state::EndWithTerminationReport(name, ::_exit);
+        interrupt_state::EndWithTerminationReport(name, EndAfterReport);
     }
 }
 
@@ -89,6 +100,13 @@ InterruptHandler::InterruptHandler() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, &g_previous);
+    // A reader that goes away (`| head`) makes writes to standard output fail instead of
+    // ending the process silently with the port in the middle of a menu: the download's
+    // reporter then cancels it (console_reporter.h).
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, &g_previousPipe);
     if (watcher_.joinable()) {
         struct sigaction terminate {};
         terminate.sa_handler = OnTerminate;
@@ -101,6 +119,7 @@ InterruptHandler::InterruptHandler() {
 
 InterruptHandler::~InterruptHandler() {
     sigaction(SIGINT, &g_previous, nullptr);
+    sigaction(SIGPIPE, &g_previousPipe, nullptr);
     if (watcher_.joinable()) {
         sigaction(SIGTERM, &g_previousTerm, nullptr);
         sigaction(SIGHUP, &g_previousHup, nullptr);

@@ -1,18 +1,23 @@
 // Ctrl+C handling of comsetup-cli (posix: interrupt.cpp; Windows: win32/interrupt.cpp, the
 // console control handler). The first SIGINT acts as the progress dialog's "Cancel":
 // it sets the cancel flag of every download in progress (the download ends its current wait,
-// or skips the restart wait once its script runs). A second SIGINT ends the process at once;
-// the kernel closes the port (and every other descriptor) as the process ends, so no lock or
-// exclusive open is left behind.
+// or skips the restart wait once its script runs). A second SIGINT ends the process at once.
+// A terminal keeps its settings and its exclusivity after the process that set them has
+// ended, so every end at once first gives the open ports back (ReleaseOpenPortsForExit:
+// the settings they had before the download, not exclusive); the system then closes them.
 //
 // SIGTERM and SIGHUP (a service manager stopping the tool, the terminal closing) end the
 // process at once like a second Ctrl+C, but first what ended is reported: the handler wakes
 // a watcher thread through a pipe, and that thread runs the TerminationReport in force (the
-// result object, the batch table) and ends the process with kExitTerminated.
+// result object, the batch table), gives the ports back and ends the process with
+// kExitTerminated.
 //
-// The handler only touches lock-free atomics and calls write() and _exit(), which are safe in a
-// signal handler. Flags are kept in a fixed table of slots; a download registers its flag for
-// as long as it runs.
+// SIGPIPE is ignored while the handler is installed: a closed standard output is a failed
+// write, which cancels the download (console_reporter.h), not a silent end.
+//
+// The handler only touches lock-free atomics and calls write(), ioctl() and _exit(), which are
+// safe in a signal handler. Flags are kept in a fixed table of slots; a download registers its
+// flag for as long as it runs.
 #pragma once
 
 #include <atomic>
@@ -21,8 +26,8 @@
 
 namespace comsetup::cli {
 
-// Installs the SIGINT, SIGTERM and SIGHUP handlers and the watcher thread for its lifetime
-// (one at a time) and restores the previous handlers.
+// Installs the SIGINT, SIGTERM and SIGHUP handlers, ignores SIGPIPE and starts the watcher
+// thread for its lifetime (one at a time), then restores the previous handlers.
 class InterruptHandler {
 public:
     InterruptHandler();

@@ -1,6 +1,10 @@
 // POSIX device backend: a terminal opened exclusively and non-blocking.
 //  - Exclusive: flock (catches every opener that locks, root included, and us) plus TIOCEXCL
 //    (refuses other programs' opens); both are dropped when the device closes.
+//  - Given back as found: the settings the terminal had before the open are restored at close
+//    (a terminal keeps its settings between opens, and the port may be a user's own). The
+//    open terminals are listed in a table that a signal handler can walk (port_registry.h),
+//    so that a process ending at once gives them back too.
 //  - Reads return at once with what has arrived; writes wait for room at most their time limit.
 //  - Events: an epoll set holds the device (readability, edge-triggered: an unread byte is not
 //    reported again) and an eventfd for Wake. Modem lines and line errors have no wake-up of
@@ -9,6 +13,7 @@
 //    between a write and the moment it is found empty.
 #include "serial/comm_device.h"
 #include "serial/posix/device_users.h"
+#include "serial/posix/port_registry.h"
 #include "serial/posix/termios_map.h"
 
 #include <atomic>
@@ -49,11 +54,14 @@ void CloseFd(int fd) {
 
 class PosixDevice final : public CommDevice {
 public:
-    PosixDevice(int fd, int epfd, int wakefd) : fd_(fd), epfd_(epfd), wakefd_(wakefd) {
+    PosixDevice(int fd, int slot, int epfd, int wakefd)
+        : fd_(fd), slot_(slot), epfd_(epfd), wakefd_(wakefd) {
         shadow_.Flags = dcbflag::Binary | dcbflag::DtrControlEnable | dcbflag::RtsControlEnable;
     }
     ~PosixDevice() override {
-        RetryEintr([&] { return ::ioctl(fd_, TIOCNXCL); });
+        // Settings as found, exclusivity cleared; a device that went away refuses both, and
+        // its close is all there is left to do.
+        posix::GiveBackPort(slot_);
         CloseFd(epfd_);
         CloseFd(wakefd_);
         CloseFd(fd_);
@@ -64,6 +72,8 @@ public:
         const int err = posix::ApplyLine(fd_, dcb);
         if (err == 0)
             shadow_ = dcb;
+        // The process may be ending meanwhile (a signal): the settings stay as found.
+        posix::ReleaseIfEnding(slot_);
         return err;
     }
     int SetTimeouts(const TCommTimeouts& timeouts) override {
@@ -317,6 +327,7 @@ private:
     }
 
     const int fd_;
+    const int slot_; // in the open terminals' table
     const int epfd_;
     const int wakefd_;
     TDCB shadow_;            // owner thread
@@ -355,12 +366,18 @@ OpenResult OpenSystemDevice(const std::string& path) {
         return fail(kNotSerialDevice);
     if (RetryEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) != 0)
         return fail(errno == EWOULDBLOCK ? EBUSY : errno);
-    if (RetryEintr([&] { return ::ioctl(fd, TIOCEXCL); }) != 0)
-        return fail(errno);
-    if (int err = posix::MakeRaw(fd); err != 0) {
-        Ioctl(fd, TIOCNXCL, nullptr);
+    // Listed before anything changes, so that every change can be undone from here on.
+    const int slot = posix::RegisterPort(fd);
+    if (slot < 0)
+        return fail(-slot);
+    auto failListed = [&](int err) {
+        posix::GiveBackPort(slot);
         return fail(err);
-    }
+    };
+    if (RetryEintr([&] { return ::ioctl(fd, TIOCEXCL); }) != 0)
+        return failListed(errno);
+    if (int err = posix::MakeRaw(fd); err != 0)
+        return failListed(err);
     const int epfd = ::epoll_create1(EPOLL_CLOEXEC);
     const int wakefd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     epoll_event ev{};
@@ -370,10 +387,12 @@ OpenResult OpenSystemDevice(const std::string& path) {
         const int err = errno;
         CloseFd(epfd);
         CloseFd(wakefd);
-        Ioctl(fd, TIOCNXCL, nullptr);
-        return fail(err);
+        return failListed(err);
     }
-    return {std::make_unique<PosixDevice>(fd, epfd, wakefd), 0};
+    // The process may have begun to end meanwhile (a signal): then the walk of the table may
+    // have come before the changes above.
+    posix::ReleaseIfEnding(slot);
+    return {std::make_unique<PosixDevice>(fd, slot, epfd, wakefd), 0};
 }
 
 } // namespace comsetup

@@ -1,5 +1,6 @@
-// Windows error codes and texts; the event thread's priority.
+// Windows error codes and texts; the event thread's priority; ports left to the system at exit.
 #include "serial/platform.h"
+#include "serial/port_release.h"
 
 #include <windows.h>
 
@@ -35,6 +36,10 @@ std::string DescribeOsError(int code) {
 
 void RaiseEventThreadPriority() {
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
+}
+
+void ReleaseOpenPortsForExit() {
+    // A port handle is exclusive only while open; the system closes it with the process.
 }
 
 } // namespace comsetup

@@ -52,7 +52,7 @@ TempFolder::~TempFolder() {
 }
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
-                           const std::vector<std::string>& env)
+                           const std::vector<std::string>& env, bool pipedOut)
     : dir_(MakeTempDir()) {
     const std::string outPath = dir_ + "/out";
     const std::string errPath = dir_ + "/err";
@@ -71,10 +71,15 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
         envp.push_back(const_cast<char*>(e.c_str()));
     }
     envp.push_back(nullptr);
+    int pipe[2] = {-1, -1};
+    if (pipedOut && ::pipe2(pipe, O_CLOEXEC) != 0) {
+        pipe[0] = pipe[1] = -1;
+    }
 
     pid_ = ::fork();
     if (pid_ == 0) {
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int out =
+            pipe[1] >= 0 ? pipe[1] : ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int null = ::open("/dev/null", O_RDONLY);
         ::dup2(null, STDIN_FILENO);
@@ -84,9 +89,23 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
         ::execve(args[0], args.data(), envp.data());
         ::_exit(127);
     }
+    if (pipe[0] >= 0) {
+        ::close(pipe[1]);
+        ::fcntl(pipe[0], F_SETFL, O_NONBLOCK);
+        outPipe_ = pipe[0];
+    }
+}
+
+void ChildProcess::CloseOut() {
+    if (outPipe_ >= 0) {
+        Out(); // keeps what had arrived
+        ::close(outPipe_);
+        outPipe_ = -1;
+    }
 }
 
 ChildProcess::~ChildProcess() {
+    CloseOut();
     if (pid_ > 0 && !ended_) {
         ::kill(pid_, SIGKILL);
         int status = 0;
@@ -162,7 +181,18 @@ void ChildProcess::Signal(int signal) {
 }
 
 std::string ChildProcess::Out() const {
-    return ReadFile(dir_ + "/out");
+    if (outPipe_ < 0 && piped_.empty()) {
+        return ReadFile(dir_ + "/out");
+    }
+    char buf[4096];
+    ssize_t n = 0;
+    while (outPipe_ >= 0 &&
+           ((n = ::read(outPipe_, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))) {
+        if (n > 0) {
+            piped_.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+    return piped_;
 }
 std::string ChildProcess::Err() const {
     return ReadFile(dir_ + "/err");

@@ -14,7 +14,10 @@ namespace comsetup::test {
 
 class ChildProcess {
 public:
-    ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+    // With pipedOut, standard output is a pipe that the test reads (Out, WaitForText) and may
+    // close as a reader that goes away does (`| head`).
+    ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+                 bool pipedOut = false);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -32,6 +35,8 @@ public:
     int Wait(std::chrono::milliseconds limit);
     void Signal(int signal);
     bool Running();
+    // Closes the reading end of a piped standard output; what was read stays in Out.
+    void CloseOut();
 
     std::string Out() const;
     std::string Err() const;
@@ -42,6 +47,8 @@ private:
     int status_ = -1;
     bool ended_ = false;
     std::string dir_;
+    mutable int outPipe_ = -1;  // reading end of a piped standard output
+    mutable std::string piped_; // what was read from it so far
 };
 
 // A folder that is removed with everything in it when the object goes away.

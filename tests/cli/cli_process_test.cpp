@@ -7,10 +7,12 @@
 
 #include "cli/batch.h"
 #include "cli/exit_codes.h"
+#include "tests/serial/line_state.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -22,7 +24,11 @@
 
 using namespace comsetup::cli;
 using comsetup::test::ChildProcess;
+using comsetup::test::Describe;
+using comsetup::test::LineState;
 using comsetup::test::ReadFile;
+using comsetup::test::ReadLineState;
+using comsetup::test::SetCookedLine;
 using comsetup::test::TempFolder;
 using namespace std::chrono_literals;
 
@@ -228,68 +234,120 @@ TEST(CliProcess, FirstCtrlCCancelsEveryDownloadOfABatch) {
     }
 }
 
-// SIGTERM and SIGHUP while downloads run: ended at once with the documented code, what
-// ended said on standard error, the result object or batch table printed, the lines free.
+// Every way a download ends while it runs: SIGTERM and SIGHUP (ended at once with the
+// documented code, what ended said on standard error, the result object or batch table
+// printed), a second Ctrl+C, a reader of standard output that goes away (cancelled, the
+// verdict on standard error) and an end of its own. After each, every port is as the next
+// program expects it: not exclusive, with the settings it had before the download.
 TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
     TempFolder folder;
+    enum class End { Signal, SecondCtrlC, OutputClosed, ByItself };
     struct Case {
         std::string name;
-        int signal;
-        bool batch;
+        End end;
+        int signal; // End::Signal
+        int ports;  // 0: one download; n: a batch of n
         bool json;
+        int exitCode;
+        std::string fail = "healthy";
     };
     const std::vector<Case> cases{
-        {"single", SIGTERM, false, true},
-        {"batchjson", SIGHUP, true, true},
-        {"batchtable", SIGTERM, true, false},
+        {"single", End::Signal, SIGTERM, 0, true, kExitTerminated},
+        {"batchjson", End::Signal, SIGHUP, 1, true, kExitTerminated},
+        {"batchtable", End::Signal, SIGTERM, 2, false, kExitTerminated},
+        {"second-ctrl-c", End::SecondCtrlC, 0, 2, false, kExitInterrupted},
+        {"stdout-closed", End::OutputClosed, 0, 0, false, kExitCancelled},
+        {"by-itself", End::ByItself, 0, 0, false, kExitFirmwareUnknown, "unknown-firmware"},
     };
     struct Run {
-        std::unique_ptr<StandIn> standIn;
+        std::vector<std::unique_ptr<StandIn>> standIns;
+        std::vector<termios> before; // each line's settings before the download
         std::unique_ptr<ChildProcess> cli;
     };
     std::vector<Run> runs;
     for (const auto& c : cases) {
         Run run;
-        run.standIn = std::make_unique<StandIn>(folder, c.name, "01.8");
-        ASSERT_TRUE(run.standIn->ready) << c.name;
-        std::vector<std::string> args{"download", "--port", run.standIn->link, "--plain"};
-        if (c.batch) {
-            const std::string batch = folder.File(c.name + "-batch.json");
-            std::ofstream(batch) << nlohmann::json::array({{{"port", run.standIn->link}}}).dump();
-            args = {"batch", batch};
+        nlohmann::json batch = nlohmann::json::array();
+        for (int i = 0; i < std::max(c.ports, 1); ++i) {
+            run.standIns.push_back(
+                std::make_unique<StandIn>(folder, c.name + std::to_string(i), "01.8", c.fail));
+            ASSERT_TRUE(run.standIns.back()->ready) << c.name;
+            run.before.push_back(SetCookedLine(run.standIns.back()->link, false));
+            batch.push_back({{"port", run.standIns.back()->link}});
+        }
+        std::vector<std::string> args{"download", "--port", run.standIns[0]->link, "--plain"};
+        if (c.ports > 0) {
+            const std::string file = folder.File(c.name + "-batch.json");
+            std::ofstream(file) << batch.dump();
+            args = {"batch", file};
         }
         if (c.json) {
             args.push_back("--json");
         }
-        run.cli = std::make_unique<ChildProcess>(Cli(args));
+        run.cli = std::make_unique<ChildProcess>(Cli(args), std::vector<std::string>{},
+                                                 c.end == End::OutputClosed);
         runs.push_back(std::move(run));
     }
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
         ChildProcess& cli = *runs[i].cli;
-        ASSERT_TRUE(cli.WaitForText("Setup in progress...", 60s, c.json)) << c.name << cli.Err();
-        cli.Signal(c.signal);
-        EXPECT_EQ(cli.Wait(10s), kExitTerminated) << c.name << cli.Err();
-        const std::string name = c.signal == SIGTERM ? "SIGTERM" : "SIGHUP";
-        EXPECT_NE(cli.Err().find("terminated by " + name), std::string::npos) << cli.Err();
-        if (c.json) {
-            const auto parsed = nlohmann::json::parse(cli.Out(), nullptr, false);
-            const auto result = c.batch && parsed.is_array() ? parsed[0] : parsed;
-            EXPECT_EQ(result["outcome"], "terminated") << c.name << cli.Out();
-            EXPECT_EQ(result["exit_code"], kExitTerminated) << c.name << cli.Out();
-            // The stage it was at when it ended.
-            EXPECT_NE(result["error"].get<std::string>().find("ended at once by " + name +
-                                                              " during \"Setup in progress..."),
-                      std::string::npos)
-                << c.name << cli.Out();
-        } else {
-            EXPECT_NE(cli.Out().find("terminated  8"), std::string::npos) << cli.Out();
-            EXPECT_NE(cli.Out().find("0 of 1 downloads complete"), std::string::npos);
+        if (c.end != End::ByItself) {
+            ASSERT_TRUE(cli.WaitForText("Setup in progress...", 60s, c.json))
+                << c.name << cli.Err();
         }
-        const int fd = ::open(runs[i].standIn->link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        EXPECT_GE(fd, 0) << c.name << std::strerror(errno);
-        if (fd >= 0) {
-            ::close(fd);
+        switch (c.end) {
+        case End::Signal:
+            cli.Signal(c.signal);
+            break;
+        case End::SecondCtrlC:
+            cli.Signal(SIGINT);
+            ASSERT_TRUE(cli.WaitForText("Cancel requested", 10s, true)) << c.name << cli.Err();
+            cli.Signal(SIGINT);
+            break;
+        case End::OutputClosed:
+            cli.CloseOut(); // `| head`: the reader has what it wanted
+            break;
+        case End::ByItself:
+            break;
+        }
+        EXPECT_EQ(cli.Wait(c.end == End::Signal ? 10s : kDownloadLimit), c.exitCode)
+            << c.name << cli.Err();
+        if (c.end == End::Signal) {
+            const std::string name = c.signal == SIGTERM ? "SIGTERM" : "SIGHUP";
+            EXPECT_NE(cli.Err().find("terminated by " + name), std::string::npos) << cli.Err();
+            if (c.json) {
+                const auto parsed = nlohmann::json::parse(cli.Out(), nullptr, false);
+                const auto result = c.ports > 0 && parsed.is_array() ? parsed[0] : parsed;
+                EXPECT_EQ(result["outcome"], "terminated") << c.name << cli.Out();
+                EXPECT_EQ(result["exit_code"], kExitTerminated) << c.name << cli.Out();
+                // The stage it was at when it ended.
+                EXPECT_NE(result["error"].get<std::string>().find("ended at once by " + name +
+                                                                  " during \"Setup in progress..."),
+                          std::string::npos)
+                    << c.name << cli.Out();
+            } else {
+                EXPECT_NE(cli.Out().find("terminated  8"), std::string::npos) << cli.Out();
+                EXPECT_NE(cli.Out().find("0 of 2 downloads complete"), std::string::npos);
+            }
+        }
+        if (c.end == End::OutputClosed) {
+            // The verdict the progress could not show, and why it came.
+            const std::string err = cli.Err();
+            const std::string port = runs[i].standIns[0]->link;
+            EXPECT_NE(err.find("comsetup-cli: " + port +
+                               ": standard output could not be written (Broken pipe): "
+                               "cancelled as by Ctrl+C\n"
+                               "comsetup-cli: " +
+                               port + ": Setup cancel from user\n"),
+                      std::string::npos)
+                << err;
+        }
+        for (std::size_t p = 0; p < runs[i].standIns.size(); ++p) {
+            SCOPED_TRACE(c.name + " port " + std::to_string(p));
+            const LineState after = ReadLineState(runs[i].standIns[p]->link);
+            ASSERT_TRUE(after.opened);
+            EXPECT_FALSE(after.exclusive);
+            EXPECT_EQ(Describe(after.settings), Describe(runs[i].before[p]));
         }
     }
 }

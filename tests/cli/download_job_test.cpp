@@ -1,7 +1,8 @@
 // comsetup-cli's downloads in virtual time, each against the converter stand-in's model on an
 // in-memory line: the exit code, verdict, cause and monitor log of every outcome, the values
-// the converter decoded, monitor logs that cannot be written, and a batch with one failing
-// converter. The real end-to-end download of the executable is in cli_process_test.cpp.
+// the converter decoded, monitor logs and a standard output that cannot be written, and a
+// batch with one failing converter. The real end-to-end download of the executable is in
+// cli_process_test.cpp.
 #include "child_process.h"
 #include "model_converter.h"
 #include "model_line.h"
@@ -18,6 +19,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -37,6 +40,33 @@ namespace sim = comsetup::sim;
 
 namespace {
 
+// Standard output whose reader goes away (`| head`) once it has been given `last`: every
+// write after that fails as a closed pipe's does.
+class ClosingOutput : public std::streambuf {
+public:
+    explicit ClosingOutput(std::string last) : last_(std::move(last)) {}
+
+protected:
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        if (closed_) {
+            errno = EPIPE;
+            return 0;
+        }
+        seen_.append(text, static_cast<std::size_t>(count));
+        closed_ = !last_.empty() && seen_.find(last_) != std::string::npos;
+        return count;
+    }
+    int overflow(int c) override {
+        const char byte = static_cast<char>(c);
+        return c == traits_type::eof() || xsputn(&byte, 1) == 1 ? 0 : traits_type::eof();
+    }
+
+private:
+    std::string last_;
+    std::string seen_;
+    bool closed_ = false;
+};
+
 SetupProfile Profile(std::vector<std::string> args) {
     args.insert(args.begin(), "download");
     const ParsedCommandLine parsed = ParseCommandLine(args);
@@ -54,10 +84,11 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
         std::vector<std::string> options;
         int exitCode;
         std::string verdict;
-        std::string cause;            // also the monitor log's last line, when not empty
-        std::string logDisk = "";     // kFullDisk: every write of the monitor log fails
-        std::string cancelAfter = ""; // Ctrl+C once the converter has received this
-        std::string written = "";     // printed below "Setup Complete"
+        std::string cause;                  // also the monitor log's last line, when not empty
+        std::string logDisk = "";           // kFullDisk: every write of the monitor log fails
+        std::string cancelAfter = "";       // Ctrl+C once the converter has received this
+        std::string written = "";           // printed below "Setup Complete"
+        std::string outputClosedAfter = ""; // standard output's reader goes away after this
     };
     const std::string noAnswer = "no answer on COM3 in 15 s: check the cable and that the "
                                  "converter was switched off and on";
@@ -189,6 +220,31 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
          "download again to be sure",
          "",
          "zz"},
+        // A closed standard output is found at the next write: one during the download
+        // cancels it as Ctrl+C does; the verdict's own keeps the verdict.
+        {"output-closed-waiting",
+         v018,
+         F::NoAnswer,
+         {},
+         kExitNoAnswer,
+         "IMPOSSIBLE TO COMPLETE THE SETUP ",
+         noAnswer,
+         "",
+         "",
+         "",
+         "Check the connection"},
+        {"output-closed-in-script",
+         v6507,
+         F::Healthy,
+         {},
+         kExitCancelled,
+         "Setup cancel from user",
+         "cancelled after the settings were typed: the converter may hold some or all of them; "
+         "download again to be sure",
+         "",
+         "",
+         "",
+         "Setup in progress..."},
     };
     for (const auto& s : scenarios) {
         SCOPED_TRACE(s.name);
@@ -196,8 +252,10 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
         std::vector<std::string> args{"--port", "COM3"};
         args.insert(args.end(), s.options.begin(), s.options.end());
         std::ostringstream progress;
+        ClosingOutput closing(s.outputClosedAfter);
+        std::ostream closingProgress(&closing);
         JobOptions options;
-        options.progressOut = &progress;
+        options.progressOut = s.outputClosedAfter.empty() ? &progress : &closingProgress;
         options.reporter.live = false;
         options.logPath = folder.File(s.name + ".log");
         options.line = converter.Line();
@@ -237,13 +295,19 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
             // The serial component's own text, with its error code.
             EXPECT_NE(result.error.find("(Error: "), std::string::npos) << result.error;
         }
+        EXPECT_EQ(result.outputError, s.outputClosedAfter.empty()
+                                          ? ""
+                                          : "standard output could not be written (" +
+                                                std::string(std::strerror(EPIPE)) + ")");
         // The verdict is the last progress line (printed without its trailing blank).
         std::string shown = s.verdict;
         while (shown.ends_with(' ')) {
             shown.pop_back();
         }
         const std::string out = progress.str();
-        EXPECT_TRUE(out.ends_with("\n" + shown + "\n")) << out;
+        if (s.outputClosedAfter.empty()) {
+            EXPECT_TRUE(out.ends_with("\n" + shown + "\n")) << out;
+        }
         if (s.logDisk.empty()) {
             const std::string log = ReadFile(options.logPath);
             EXPECT_EQ(static_cast<int>(std::count(log.begin(), log.end(), '\n')), result.logLines);

@@ -1,5 +1,8 @@
-// Opening real devices: failures with their codes, exclusivity, name mapping.
+// Opening real devices: failures with their codes, exclusivity, the line given back as found
+// at every end, name mapping.
 #include "serial/comm.h"
+#include "serial/port_release.h"
+#include "tests/serial/line_state.h"
 #include "tests/serial/pty_pair.h"
 #include "tests/serial/raised.h"
 
@@ -9,6 +12,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,9 +21,12 @@
 
 namespace {
 
+using comsetup::test::Describe;
+using comsetup::test::LineState;
 using comsetup::test::PtyPair;
-
 using comsetup::test::Raised;
+using comsetup::test::ReadLineState;
+using comsetup::test::SetCookedLine;
 
 TEST(PtyOpen, MissingDeviceGivesOsCodeAndStaysClosed) {
     TComm comm;
@@ -61,16 +68,70 @@ TEST(PtyOpen, DeviceIsExclusiveUntilClosed) {
     EXPECT_FALSE(second.Enabled());
 
     // Another program's plain open is refused too (TIOCEXCL), unless it runs as root.
-    if (::geteuid() != 0) {
-        const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        EXPECT_LT(fd, 0);
-        if (fd >= 0)
-            ::close(fd);
-    }
+    EXPECT_TRUE(ReadLineState(pty.SlavePath()).exclusive);
 
     first.Close();
+    EXPECT_FALSE(ReadLineState(pty.SlavePath()).exclusive);
     second.Open();
     EXPECT_TRUE(second.Enabled());
+}
+
+// However the port ends, the next program finds the line as it was before the open (a
+// terminal keeps its settings, and the port may be the user's own terminal) and not
+// exclusive: after Close, when the component goes away open, and when the process ends at
+// once from a signal handler, which runs no destructor, also for a port opened after the
+// handler gave the ports back.
+TEST(PtyOpen, EveryEndGivesTheLineBackAsFound) {
+    enum class End { Close, Destroyed, SignalHandler, OpenedWhileEnding };
+    constexpr int kEnded = 42;
+    for (const End end : {End::Close, End::Destroyed, End::SignalHandler, End::OpenedWhileEnding}) {
+        SCOPED_TRACE(static_cast<int>(end));
+        PtyPair pty;
+        const termios before = SetCookedLine(pty.SlavePath(), true);
+        ASSERT_TRUE((before.c_lflag & (ICANON | ECHO)) == (ICANON | ECHO));
+        if (end == End::Close || end == End::Destroyed) {
+            auto comm = std::make_unique<TComm>();
+            comm->SetDeviceName(pty.SlavePath());
+            comm->Open();
+            const LineState held = ReadLineState(pty.SlavePath());
+            EXPECT_TRUE(held.exclusive);
+            EXPECT_NE(Describe(held.settings), Describe(before)); // raw at 9600 while open
+            if (end == End::Close)
+                comm->Close();
+            comm.reset();
+        } else {
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                struct sigaction onTerm {};
+                onTerm.sa_handler = [](int) {
+                    comsetup::ReleaseOpenPortsForExit();
+                    ::_exit(kEnded);
+                };
+                ::sigaction(SIGTERM, &onTerm, nullptr);
+                if (end == End::OpenedWhileEnding)
+                    comsetup::ReleaseOpenPortsForExit(); // the end begins before the open
+                TComm comm;
+                comm.SetDeviceName(pty.SlavePath());
+                try {
+                    comm.Open();
+                } catch (...) {
+                    ::_exit(1);
+                }
+                if (end == End::SignalHandler)
+                    ::raise(SIGTERM);
+                ::_exit(kEnded); // without a give-back of its own
+            }
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFEXITED(status));
+            EXPECT_EQ(WEXITSTATUS(status), kEnded);
+        }
+        const LineState after = ReadLineState(pty.SlavePath());
+        ASSERT_TRUE(after.opened);
+        EXPECT_FALSE(after.exclusive);
+        EXPECT_EQ(Describe(after.settings), Describe(before));
+    }
 }
 
 // A program that opened the terminal before us without locking it does not stop our open,
