@@ -44,7 +44,7 @@ const char* const kColumns =
 // A prepared statement, finalised when it goes away.
 class Statement {
 public:
-    Statement(sqlite3* db, const std::string& sql, const std::string& path) : db_(db) {
+    Statement(sqlite3* db, const std::string& sql, const std::string& path) {
         if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK) {
             throw JournalError(path + ": " + sqlite3_errmsg(db));
         }
@@ -77,7 +77,6 @@ public:
     bool IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
 
 private:
-    sqlite3* db_;
     sqlite3_stmt* stmt_ = nullptr;
 };
 
