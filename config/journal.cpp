@@ -9,6 +9,7 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 namespace comsetup::config {
 
@@ -66,6 +67,7 @@ public:
     }
     void Bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
     int Step() { return sqlite3_step(stmt_); }
+    void Reset() { sqlite3_reset(stmt_); } // bound values stay
     std::string Text(int column) const {
         const auto* text = sqlite3_column_text(stmt_, column);
         return text == nullptr
@@ -103,13 +105,62 @@ void Execute(sqlite3* db, const std::string& sql, const std::string& path) {
     }
 }
 
-int SchemaVersion(sqlite3* db, const std::string& path) {
-    Statement query(db, "PRAGMA user_version", path);
-    const int code = query.Step();
-    if (code != SQLITE_ROW) {
-        Fail(db, path, code);
+bool IsBusy(int code) {
+    return (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED;
+}
+
+// Runs attempt until it is not refused as busy, for at most the busy timeout. SQLite answers
+// some lock requests busy at once instead of waiting (where waiting could deadlock: another
+// connection changing the journal mode, recovering the log, or writing since this one last
+// read); those are asked for again here.
+void Retrying(sqlite3* db, const std::string& path, const std::function<int()>& attempt) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    for (;;) {
+        const int code = attempt();
+        if (code == SQLITE_OK || code == SQLITE_DONE || code == SQLITE_ROW) {
+            return;
+        }
+        if (!IsBusy(code) || std::chrono::steady_clock::now() > deadline) {
+            Fail(db, path, code);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    return static_cast<int>(query.Int(0));
+}
+
+// One write transaction: the write lock first (BEGIN IMMEDIATE), then body, then COMMIT;
+// refused as busy, it starts over.
+void WriteTransaction(sqlite3* db, const std::string& path, const std::function<void()>& body) {
+    Retrying(db, path, [&] {
+        int code = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        if (code != SQLITE_OK) {
+            return code;
+        }
+        try {
+            body();
+        } catch (...) {
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+        code = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        if (code != SQLITE_OK) {
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+        return code;
+    });
+}
+
+int SchemaVersion(sqlite3* db, const std::string& path) {
+    int version = 0;
+    Retrying(db, path, [&] {
+        Statement query(db, "PRAGMA user_version", path);
+        const int code = query.Step();
+        if (code == SQLITE_ROW) {
+            version = static_cast<int>(query.Int(0));
+        }
+        return code;
+    });
+    return version;
 }
 
 void Migrate(sqlite3* db, const std::string& path) {
@@ -122,18 +173,13 @@ void Migrate(sqlite3* db, const std::string& path) {
     if (version == kJournalSchemaVersion) {
         return;
     }
-    Execute(db, "BEGIN IMMEDIATE", path);
-    try {
+    WriteTransaction(db, path, [&] {
         version = SchemaVersion(db, path); // another writer may have migrated meanwhile
         for (; version < kJournalSchemaVersion; ++version) {
             Execute(db, kMigrations[version], path);
         }
         Execute(db, "PRAGMA user_version = " + std::to_string(kJournalSchemaVersion), path);
-        Execute(db, "COMMIT", path);
-    } catch (...) {
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
+    });
 }
 
 JournalRow ReadRow(const Statement& row) {
@@ -219,8 +265,17 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path) {
     // Closing leaves the write-ahead log for the next writer's automatic checkpoint: a
     // checkpoint (and its disk flush) at every download's end would cost more than its row.
     sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    // Read first: a damaged file or one of a newer schema is refused before anything is
+    // written to it. Then the log mode (it stays with the file; changing it takes the whole
+    // file), then the schema brought up to date.
+    if (const int version = SchemaVersion(db, path); version > kJournalSchemaVersion) {
+        throw JournalError(path + ": written by a newer comsetup (journal version " +
+                           std::to_string(version) + "); it was left as it is");
+    }
+    Retrying(db, path, [&] {
+        return sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+    });
     Migrate(db, path);
-    Execute(db, "PRAGMA journal_mode = WAL", path);
     Execute(db, "PRAGMA synchronous = NORMAL", path); // WAL: durable at each checkpoint
     // A short log: the next program to open the journal reads all of it first.
     Execute(db, "PRAGMA wal_autocheckpoint = 64", path);
@@ -252,10 +307,15 @@ std::int64_t Journal::Begin(const JournalStart& start) {
     insert.Bind(15, FlowName(s.flowIndex));
     insert.Bind(16, FormatIpv4(s.peer));
     insert.BindOptional(17, start.peerSent);
-    if (const int code = insert.Step(); code != SQLITE_DONE) {
-        Fail(db_, path_, code);
-    }
-    return sqlite3_last_insert_rowid(db_);
+    std::int64_t id = 0;
+    WriteTransaction(db_, path_, [&] {
+        insert.Reset();
+        if (const int code = insert.Step(); code != SQLITE_DONE) {
+            Fail(db_, path_, code);
+        }
+        id = sqlite3_last_insert_rowid(db_);
+    });
+    return id;
 }
 
 void Journal::Finish(std::int64_t id, const JournalEnd& end) {
@@ -275,9 +335,12 @@ void Journal::Finish(std::int64_t id, const JournalEnd& end) {
     update.BindOptional(7, end.written);
     update.Bind(8, end.log);
     update.Bind(9, id);
-    if (const int code = update.Step(); code != SQLITE_DONE) {
-        Fail(db_, path_, code);
-    }
+    WriteTransaction(db_, path_, [&] {
+        update.Reset();
+        if (const int code = update.Step(); code != SQLITE_DONE) {
+            Fail(db_, path_, code);
+        }
+    });
 }
 
 std::vector<JournalRow> Journal::List(const JournalFilter& filter) const {
