@@ -332,8 +332,9 @@ TEST_F(WizardPages, PortListsHoldComOneToNineThenTheDevicesFoundThenAuto) {
     // A long device path in the narrow box shows its start, and the whole of it on hover,
     // with what the system calls the device; so does a COM name with the device it opens.
     ChooseMode(1);
-    if (!com1Device.isEmpty()) // a COM name that is its own device has nothing more to say
+    if (!com1Device.isEmpty()) { // a COM name that is its own device has nothing more to say
         EXPECT_EQ(W().cb_com->toolTip(), "COM1 \u2014 " + com1Device);
+    }
     W().cb_com->setCurrentIndex(9);
     EXPECT_EQ(W().cb_com->lineEdit()->cursorPosition(), 0);
     EXPECT_EQ(W().cb_com->currentText(), "/dev/ttyUSB0"); // the name alone is what is opened
