@@ -89,7 +89,8 @@ GuiJournalRecord::~GuiJournalRecord() = default;
 
 std::string GuiJournalRecord::FaultToTell() {
 #ifdef COMSETUP_HAVE_JOURNAL
-    static bool told = false; // once a session: the same fault would repeat at every download
+    static bool told =
+        false; // once while the program runs: the same fault would repeat at every download
     if (!entry_ || entry_->Error().empty() || told) {
         return {};
     }

@@ -1,6 +1,7 @@
 // The wizard's downloads in the journal, as comsetup-cli records its own: a row begun before
 // the port is opened, completed with the verdict. A journal that cannot be used never stops a
-// download: the first such fault is said under the verdict and in the log, once a session.
+// download: the first such fault is said under the verdict and in the log, once while the program
+// runs.
 #pragma once
 
 #include "download/driver.h"
@@ -30,7 +31,8 @@ public:
     void End(const SetupDownload& download, std::optional<DownloadOutcome> outcome,
              const std::string& verdict, const MonitorLog& log);
 
-    // The fault to tell the user, once a session; empty when there is none or it was told.
+    // The fault to tell the user, once while the program runs; empty when there is none or it was
+    // told.
     std::string FaultToTell();
 
 private:

@@ -3,6 +3,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli/progress_line.h"
+#include "cli/text_table.h"
 
 #include "download/banner.h"
 #include "serial/port_names.h"
@@ -133,23 +134,7 @@ std::string ResultsTable(const std::vector<DownloadResult>& results) {
         rows.push_back({r.port, r.device, ExitCodeName(r.exitCode), std::to_string(r.exitCode),
                         seconds, r.firmware, verdict});
     }
-    std::vector<std::size_t> widths(rows[0].size(), 0);
-    for (const auto& row : rows) {
-        for (std::size_t c = 0; c < row.size(); ++c) {
-            widths[c] = std::max(widths[c], row[c].size());
-        }
-    }
-    std::string table;
-    for (const auto& row : rows) {
-        std::string line;
-        for (std::size_t c = 0; c < row.size(); ++c) {
-            line += row[c];
-            if (c + 1 < row.size()) {
-                line += std::string(widths[c] - row[c].size() + 2, ' ');
-            }
-        }
-        table += line + "\n";
-    }
+    std::string table = AlignedColumns(rows);
     std::size_t complete = 0;
     for (const auto& r : results) {
         complete += r.exitCode == kExitComplete ? 1 : 0;

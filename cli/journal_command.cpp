@@ -3,6 +3,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli/journal_record.h"
+#include "cli/text_table.h"
 
 #include "download/printable_text.h"
 
@@ -38,21 +39,7 @@ std::string RowsTable(const std::vector<config::JournalRow>& rows) {
              config::ModeName(row.start.setup.mode), config::FormatIpv4(row.start.setup.ip),
              row.end.firmware.empty() ? "-" : row.end.firmware, Outcome(row)});
     }
-    std::vector<std::size_t> widths(cells[0].size(), 0);
-    for (const auto& line : cells) {
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            widths[i] = std::max(widths[i], line[i].size());
-        }
-    }
-    std::ostringstream text;
-    for (const auto& line : cells) {
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            text << std::left
-                 << std::setw(static_cast<int>(i + 1 < line.size() ? widths[i] + 2 : 0)) << line[i];
-        }
-        text << "\n";
-    }
-    return text.str();
+    return AlignedColumns(cells);
 }
 
 std::string RowText(const config::JournalRow& row) {
@@ -119,8 +106,8 @@ int RunJournalCommand(const Arguments& arguments, std::ostream& out, std::ostrea
                 return kExitBadArguments;
             }
             if (arguments.json) {
-                const auto list = nlohmann::json::parse(config::JournalJson({*row}));
-                out << list[0].dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+                out << config::JournalJson({*row})[0].dump(2, ' ', false,
+                                                           nlohmann::json::error_handler_t::replace)
                     << std::endl;
             } else {
                 out << RowText(*row);
@@ -140,7 +127,9 @@ int RunJournalCommand(const Arguments& arguments, std::ostream& out, std::ostrea
             err << "comsetup-cli: journal: " << rows.size() << " downloads written to "
                 << PrintableDeviceName(arguments.csvPath) << std::endl;
         } else if (arguments.json) {
-            out << config::JournalJson(rows) << std::endl;
+            out << config::JournalJson(rows).dump(2, ' ', false,
+                                                  nlohmann::json::error_handler_t::replace)
+                << std::endl;
         } else {
             out << RowsTable(rows);
             if (rows.empty()) {

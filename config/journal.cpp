@@ -536,7 +536,7 @@ std::string JournalCsv(const std::vector<JournalRow>& rows) {
     return csv;
 }
 
-std::string JournalJson(const std::vector<JournalRow>& rows) {
+nlohmann::json JournalJson(const std::vector<JournalRow>& rows) {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& row : rows) {
         nlohmann::json object;
@@ -556,7 +556,7 @@ std::string JournalJson(const std::vector<JournalRow>& rows) {
         }
         list.push_back(object);
     }
-    return list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+    return list;
 }
 
 } // namespace comsetup::config

@@ -11,6 +11,8 @@
 
 #include "config/setup_options.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -123,6 +125,6 @@ std::string UtcNow();
 // The rows as CSV (RFC 4180: a header row, every field quoted where it must be, CRLF line
 // ends) and as a JSON array.
 std::string JournalCsv(const std::vector<JournalRow>& rows);
-std::string JournalJson(const std::vector<JournalRow>& rows);
+nlohmann::json JournalJson(const std::vector<JournalRow>& rows);
 
 } // namespace comsetup::config

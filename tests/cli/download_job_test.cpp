@@ -90,6 +90,8 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
         std::string written = "";           // printed below "Setup Complete"
         std::string outputClosedAfter = ""; // standard output's reader goes away after this
     };
+    const std::string cancelledTyped = "cancelled after the settings were typed: the converter "
+                                       "may hold some or all of them; download again to be sure";
     const std::string noAnswer = "no answer on COM3 in 15 s: check the cable and that the "
                                  "converter was switched off and on";
     const std::string unknown = "firmware V7.0.0.1 is not one this program knows (01.8, V6.5.0.7)";
@@ -206,8 +208,7 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
          {},
          kExitCancelled,
          "Setup cancel from user",
-         "cancelled after the settings were typed: the converter may hold some or all of them; "
-         "download again to be sure",
+         cancelledTyped,
          "",
          "9600"},
         {"cancel-in-restart-wait",
@@ -216,8 +217,7 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
          {},
          kExitCancelled,
          "Setup cancel from user",
-         "cancelled after the settings were typed: the converter may hold some or all of them; "
-         "download again to be sure",
+         cancelledTyped,
          "",
          "zz"},
         // A closed standard output is found at the next write: one during the download
@@ -239,8 +239,7 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
          {},
          kExitCancelled,
          "Setup cancel from user",
-         "cancelled after the settings were typed: the converter may hold some or all of them; "
-         "download again to be sure",
+         cancelledTyped,
          "",
          "",
          "",

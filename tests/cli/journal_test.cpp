@@ -289,7 +289,7 @@ TEST(Journal, CsvExportReadsBackFieldByField) {
     EXPECT_EQ(column("log"), end.log);
     EXPECT_EQ(column("ip"), "192.168.1.200");
     EXPECT_EQ(column("outcome"), "error-on-setup");
-    const auto json = nlohmann::json::parse(config::JournalJson(rows));
+    const auto json = config::JournalJson(rows);
     EXPECT_EQ(json[0]["cause"], end.cause);
     EXPECT_EQ(json[0]["gateway"], nullptr);
 }
