@@ -4,7 +4,6 @@
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
 #include "cli/journal_record.h"
-#include "cli/platform.h"
 
 #include "download/driver.h"
 #include "download/output_file.h"
@@ -139,13 +138,7 @@ DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& optio
         try {
             const DownloadOutcome outcome = download.Run(values);
             result.exitCode = ExitCodeOf(outcome);
-            if (outcome == DownloadOutcome::PortError) {
-                result.error = IsAutoPort(setup.port)
-                                   ? "no free serial port could be opened (the log names each)"
-                                   : ExplainOpenFailure(setup.port, result.device);
-            } else {
-                result.error = download.Cause();
-            }
+            result.error = download.Cause(); // for a port error, the wizard's words too
         } catch (const ECommError& error) {
             // A serial error: the driver has closed the port and shown "ERROR ON SETUP"; the
             // error's own text and its cause in plain words tell why. Before the first setting

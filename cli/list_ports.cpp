@@ -35,13 +35,13 @@ nlohmann::json PortListJson() {
     result["com_names"] = nlohmann::json::array();
     for (int n = 1; n <= kComNames; ++n) {
         const std::string name = "COM" + std::to_string(n);
-        const std::string variable = "COMSETUP_" + name;
+        const std::string variable = PortNameVariable(name);
         const std::string device = ResolvePortName(name);
         nlohmann::json entry;
         entry["name"] = name;
         entry["device"] = device;
         entry["state"] = DeviceState(device);
-        const char* override = std::getenv(variable.c_str());
+        const char* override = variable.empty() ? nullptr : std::getenv(variable.c_str());
         entry["set_by"] = override != nullptr && *override != '\0' ? nlohmann::json(variable)
                                                                    : nlohmann::json(nullptr);
         result["com_names"].push_back(entry);

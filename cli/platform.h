@@ -1,6 +1,6 @@
 // What comsetup-cli asks of the platform: whether an output stream is a terminal (console)
-// and how wide it is, why a port could not be opened and what state a device is in, and the
-// Ctrl+C delivered the system's way for tests. One implementation per platform (posix/, win32/).
+// and how wide it is, what state a device is in, and the Ctrl+C delivered the system's way
+// for tests. One implementation per platform (posix/, win32/).
 #pragma once
 
 #include <string>
@@ -14,9 +14,6 @@ const char* PortNamesHelp();
 bool OutputIsTerminal(bool stderrStream);
 int TerminalColumns(bool stderrStream); // 0 when unknown
 
-// Why a device could not be opened, as far as the system tells (the download's own message
-// names only the port); device is what the port name maps to.
-std::string ExplainOpenFailure(const std::string& port, const std::string& device);
 // "present", "missing", or why the device is no port, for the port list.
 std::string DeviceState(const std::string& device);
 

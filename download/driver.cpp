@@ -74,10 +74,15 @@ std::string PortOpenCause(const std::string& portName, int errorCode) {
     }
     std::string cause = OpenErrorCause(errorCode);
     const std::string device = ResolvePortName(portName);
-    if (device != portName) {
-        cause += " (" + portName + " is " + PrintableDeviceName(device) + ")";
+    if (device == portName) {
+        return cause;
     }
-    return cause;
+    cause += " (" + portName + " is " + PrintableDeviceName(device);
+    const std::string variable = PortNameVariable(portName);
+    if (!variable.empty() && ClassifyOpenError(errorCode) == OpenFailure::NoSuchDevice) {
+        cause += "; " + variable + " can name another device";
+    }
+    return cause + ")";
 }
 
 SetupDownload::SetupDownload(DownloadContext context)

@@ -91,9 +91,10 @@ inline constexpr std::string_view kCauseCancelledTyped =
     "cancelled after the settings were typed: the converter may hold some or all of them; "
     "download again to be sure";
 
-// The cause shown under "Error opening serial port :<port>": the OS code in plain words and,
-// when the name maps to a device, that device ("no such device (COM1 is /dev/ttyS0)"); an
-// empty or blank port text says so.
+// The cause shown under "Error opening serial port :<port>", in the wizard and on the
+// console alike: the OS code in plain words and, when the name maps to a device, that device
+// and, for a missing one, the variable that can name another ("no such device (COM1 is
+// /dev/ttyS0; COMSETUP_COM1 can name another device)"); an empty or blank port text says so.
 std::string PortOpenCause(const std::string& portName, int errorCode);
 
 struct DownloadContext {

@@ -13,6 +13,11 @@ namespace comsetup {
 // Any other name is returned unchanged.
 std::string ResolvePortName(const std::string& name);
 
+// The environment variable that can point name at another device ("COMSETUP_COM3" for "com3"
+// on POSIX), for messages and the port list; empty where there is none (other names,
+// Windows).
+std::string PortNameVariable(const std::string& name);
+
 // "COM<n>" in any case, n from 1 and at most three digits, gives n; anything else 0.
 int ComNumber(const std::string& name);
 

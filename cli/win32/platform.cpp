@@ -34,27 +34,6 @@ int TerminalColumns(bool stderrStream) {
     return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
-std::string ExplainOpenFailure(const std::string& port, const std::string& device) {
-    HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           0, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-        const bool character = GetFileType(h) == FILE_TYPE_CHAR;
-        CloseHandle(h);
-        return character ? "could not be opened (in use by another program?)" : "not a serial port";
-    }
-    switch (GetLastError()) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return "no such port (list-ports shows the ports found" +
-               std::string(port.empty() ? "" : "; " + port + " is not one of them") + ")";
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-        return "in use by another program";
-    default:
-        return "could not be opened (system error " + std::to_string(GetLastError()) + ")";
-    }
-}
-
 std::string DeviceState(const std::string& device) {
     HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            0, nullptr);

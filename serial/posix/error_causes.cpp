@@ -2,30 +2,29 @@
 #include "serial/error_causes.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace comsetup {
 
-std::string OpenErrorCause(int code) {
+OpenFailure ClassifyOpenError(int code) {
     switch (code) {
     case -1:
-        return "not a serial device";
+        return OpenFailure::NotSerialDevice;
     case ENOENT:
     case ENODEV:
     case ENXIO:
     case ENOTDIR:
-    case EIO: // a ttyS node with no port behind it
-        return "no such device";
+    case ENAMETOOLONG: // no device has such a name
+    case EIO:          // a ttyS node with no port behind it
+        return OpenFailure::NoSuchDevice;
     case ELOOP:
-        return "a loop of symbolic links, no device at its end";
+        return OpenFailure::LinkLoop;
     case EBUSY:
-        return "in use by another program";
+        return OpenFailure::InUse;
     case EACCES:
     case EPERM:
-        return "permission denied: add yourself to the group dialout";
+        return OpenFailure::PermissionDenied;
     default:
-        return code > 0 ? std::string(std::strerror(code))
-                        : std::string("error " + std::to_string(code));
+        return OpenFailure::Other;
     }
 }
 

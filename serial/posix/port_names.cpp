@@ -66,10 +66,16 @@ std::string ResolvePortName(const std::string& name) {
     const int n = ComNumber(name);
     if (n <= 0)
         return name;
-    const std::string var = "COMSETUP_COM" + std::to_string(n);
+    const std::string var = PortNameVariable(name);
     if (const char* override = std::getenv(var.c_str()); override != nullptr && *override != 0)
         return override;
     return "/dev/ttyS" + std::to_string(n - 1);
+}
+
+std::string PortNameVariable(const std::string& name) {
+    // The variable the program reads, however the port was spelt (com1, COM01).
+    const int n = ComNumber(name);
+    return n > 0 ? "COMSETUP_COM" + std::to_string(n) : std::string();
 }
 
 std::vector<SerialPortInfo> ListSerialPorts() {

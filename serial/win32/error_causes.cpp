@@ -1,25 +1,24 @@
 // Causes of serial errors from Windows error codes.
 #include "serial/error_causes.h"
 
-#include "serial/platform.h"
-
 #include <windows.h>
 
 namespace comsetup {
 
-std::string OpenErrorCause(int code) {
+OpenFailure ClassifyOpenError(int code) {
     switch (code) {
     case -1:
-        return "not a serial device";
+        return OpenFailure::NotSerialDevice;
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
-        return "no such device";
+        return OpenFailure::NoSuchDevice;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
-        return "in use by another program";
+        // Windows has no group to join: a denied port is one another program holds.
+        return OpenFailure::InUse;
     default:
-        return code > 0 ? DescribeOsError(code) : "error " + std::to_string(code);
+        return OpenFailure::Other;
     }
 }
 

@@ -61,6 +61,10 @@ std::string ResolvePortName(const std::string& name) {
     return n >= 10 ? "\\\\.\\" + com : com;
 }
 
+std::string PortNameVariable(const std::string&) {
+    return {}; // COM names open the system's ports; nothing in the environment moves them
+}
+
 std::vector<SerialPortInfo> ListSerialPorts() {
     std::vector<SerialPortInfo> ports;
     HKEY key = nullptr;

@@ -32,7 +32,8 @@ const QString kMaskMessage = QString::fromLatin1(kSubnetMaskMessage.data(),
 const QString kPortMessage = QStringLiteral("Error opening serial port :COM1\nnot a serial device");
 #else
 const QString kPortMessage =
-    QStringLiteral("Error opening serial port :COM1\nno such device (COM1 is /nonexistent/com1)");
+    QStringLiteral("Error opening serial port :COM1\nno such device (COM1 is /nonexistent/com1; "
+                   "COMSETUP_COM1 can name another device)");
 #endif
 
 class WizardDownload : public AppFixture {

@@ -113,8 +113,9 @@ TEST(CliProcess, MissingPortEndsWithItsExitCodeAndTheName) {
 }
 
 // Device paths from the environment reach the console escaped and cut (an escape sequence
-// or a newline in one must not act on the terminal or fake a verdict line); the hint names
-// the variable the program reads, however the port was spelt; a link loop is called one.
+// or a newline in one must not act on the terminal or fake a verdict line); the message names
+// the device and the variable the program reads, however the port was spelt; a link loop is
+// called one.
 TEST(CliProcess, OddDevicePathsAreNamedSafely) {
     TempFolder folder;
     const std::string loop = folder.File("loop");
@@ -130,9 +131,11 @@ TEST(CliProcess, OddDevicePathsAreNamedSafely) {
     const std::vector<Row> rows{
         {"com01",
          "COMSETUP_COM1=" + hostile,
-         {"x\\x1b]0;PWNED\\x07\\nSetup Complete: no such device",
-          "(com01 opens it; COMSETUP_COM1 can name another device"}},
-        {"COM2", "COMSETUP_COM2=" + longPath, {"characters): no such device"}},
+         {"no such device (com01 is ",
+          "x\\x1b]0;PWNED\\x07\\nSetup Complete; COMSETUP_COM1 can name another device)"}},
+        {"COM2",
+         "COMSETUP_COM2=" + longPath,
+         {"no such device (COM2 is ", "characters); COMSETUP_COM2"}},
         {loop, "", {"a loop of symbolic links, no device at its end"}},
     };
     for (const Row& r : rows) {
@@ -141,8 +144,10 @@ TEST(CliProcess, OddDevicePathsAreNamedSafely) {
                                        : std::vector<std::string>{r.env});
         EXPECT_EQ(cli.Wait(30s), kExitPortError) << r.port << cli.Err();
         const std::string all = cli.Out() + cli.Err();
+        // Both streams give the one explanation, in the same words.
         for (const std::string& part : r.said) {
-            EXPECT_NE(all.find(part), std::string::npos) << part << "\n" << all;
+            EXPECT_NE(cli.Out().find(part), std::string::npos) << part << "\n" << cli.Out();
+            EXPECT_NE(cli.Err().find(part), std::string::npos) << part << "\n" << cli.Err();
         }
         EXPECT_EQ(all.find('\x1b'), std::string::npos) << all;
         EXPECT_EQ(all.find("\nSetup Complete"), std::string::npos) << all;

@@ -146,9 +146,14 @@ TEST(DownloadDriver, PortThatCannotBeOpenedSendsNothingAndSaysWhy) {
 #else
     const int noDevice = ENOENT, inUse = EBUSY;
 #endif
-    const std::string com9 = ResolvePortName("COM9");
+#ifdef _WIN32
+    const std::string com9Missing = "no such device";
+#else
+    const std::string com9Missing = "no such device (COM9 is " + ResolvePortName("COM9") +
+                                    "; COMSETUP_COM9 can name another device)";
+#endif
     std::vector<Case> cases = {
-        {"COM9", noDevice, "no such device" + (com9 == "COM9" ? "" : " (COM9 is " + com9 + ")")},
+        {"COM9", noDevice, com9Missing},
         {"/dev/ttyUSB3", inUse, "in use by another program"},
         {"/tmp/file", kNotSerialDevice, "not a serial device"},
         {"", noDevice, "no port named: the port text is empty (type or pick one, such as COM1)"},
@@ -156,6 +161,12 @@ TEST(DownloadDriver, PortThatCannotBeOpenedSendsNothingAndSaysWhy) {
 #ifndef _WIN32
     cases.push_back(
         {"/dev/ttyUSB3", EACCES, "permission denied: add yourself to the group dialout"});
+    // The variable is named only where the device is missing, however the name was spelt.
+    cases.push_back(
+        {"com09", inUse, "in use by another program (com09 is " + ResolvePortName("COM9") + ")"});
+    cases.push_back({"com09", ELOOP,
+                     "a loop of symbolic links, no device at its end (com09 is " +
+                         ResolvePortName("COM9") + ")"});
 #endif
     for (const Case& c : cases) {
         DownloadHarness h;

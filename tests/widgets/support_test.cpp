@@ -174,7 +174,8 @@ TEST(MessageFunction, DefaultBoxIsNoWiderThanItsWindow) {
     const QString contiguous = "Error in SubNet Mask! The subnet mask must be contiguous ones "
                                "followed by zeros, e.g. 255.255.255.0";
     const QString port = "Error opening serial port :COM3\nno such device (COM3 is "
-                         "/tmp/comsetup-rack-07/converters/left-hand-side/ttyUSB3)";
+                         "/tmp/comsetup-rack-07/converters/left-hand-side/ttyUSB3; "
+                         "COMSETUP_COM3 can name another device)";
     const QString unplugged = "Write error (Error: 5) \nthe device went away: unplugged adapter?";
     const Row rows[] = {
         {"mask list, narrow window", mask, 300, 0},
