@@ -48,17 +48,21 @@ TEST(RealPacer, WorkPostedFromAnotherThreadRunsDuringTheDelay) {
     QueuedOwnerPump pump;
     RealPacer pacer(&pump);
     const auto owner = std::this_thread::get_id();
+    std::atomic<bool> ran{false};
     std::atomic<bool> ranOnOwner{false};
-    std::atomic<bool> delivered{false};
     std::thread poster([&] {
         std::this_thread::sleep_for(20ms);
-        pump.Post([&] { ranOnOwner = std::this_thread::get_id() == owner; });
-        delivered = true;
+        pump.Post([&] {
+            ranOnOwner = std::this_thread::get_id() == owner;
+            ran = true;
+        });
     });
-    // Long enough that the post lands well inside the wait.
+    // Long enough that the post lands well inside the wait; read before the join, so that
+    // only the delay itself can have run it.
     pacer.Delay(300);
+    const bool ranDuringTheDelay = ran.load();
     poster.join();
-    EXPECT_TRUE(delivered.load());
+    EXPECT_TRUE(ranDuringTheDelay);
     EXPECT_TRUE(ranOnOwner.load());
     EXPECT_EQ(pump.PendingCount(), 0u);
 }
