@@ -10,7 +10,7 @@
 #include "cli/exit_codes.h"
 #include "pause_alignment.h"
 
-#include "../../tests/cli/child_process.h"
+#include "tests/support/child_process.h"
 
 #include <nlohmann/json.hpp>
 

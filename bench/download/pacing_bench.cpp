@@ -21,7 +21,7 @@
 // The stand-in watches the line spinning by default (--sim-watch spin): a reader that sleeps
 // is woken tens to hundreds of microseconds after a byte arrives, and that noise, not the
 // pacer, would then decide which gaps look short.
-#include "tests/download/sim_process.h"
+#include "tests/support/sim_process.h"
 
 #include "download/driver.h"
 #include "download/pacer.h"
@@ -41,6 +41,7 @@
 #include <map>
 #include <memory>
 #include <poll.h>
+#include <stdexcept>
 #include <string>
 #include <sys/wait.h>
 #include <termios.h>
@@ -167,10 +168,9 @@ struct BenchOptions {
 };
 
 // A stand-in for one session, started as the options say; it writes its report to `json`.
-std::unique_ptr<testing::SimProcess> StartSim(const std::string& simProgram,
-                                              const std::string& firmware,
-                                              const BenchOptions& options,
-                                              const std::string& json) {
+std::unique_ptr<test::SimProcess> StartSim(const std::string& simProgram,
+                                           const std::string& firmware, const BenchOptions& options,
+                                           const std::string& json) {
     std::vector<std::string> simArgs{"--firmware", firmware, "--off-time", "300",
                                      "--json",     json,     "--once",     "--quiet"};
     if (options.simSpins) {
@@ -183,12 +183,16 @@ std::unique_ptr<testing::SimProcess> StartSim(const std::string& simProgram,
         simArgs.insert(simArgs.begin(), {"-f", "1", simProgram});
         program = "/usr/bin/chrt";
     }
-    return std::make_unique<testing::SimProcess>(program, simArgs);
+    auto sim = std::make_unique<test::SimProcess>(simArgs, program);
+    if (sim->PtyPath().empty()) {
+        throw std::runtime_error(program + " printed no device path");
+    }
+    return sim;
 }
 
 // The bytes the stand-in reported for its session, or null with the reason printed.
-nlohmann::json ReceivedBytes(testing::SimProcess& sim, const std::string& json) {
-    sim.WaitExit(std::chrono::seconds(10));
+nlohmann::json ReceivedBytes(test::SimProcess& sim, const std::string& json) {
+    sim.Wait(std::chrono::seconds(10));
     std::ifstream in(json);
     const auto doc = nlohmann::json::parse(in, nullptr, false);
     std::remove(json.c_str());
@@ -258,7 +262,8 @@ bool AddFarEndGaps(const nlohmann::json& received, const std::vector<RecordingTr
 bool ReplayOnce(const std::string& simProgram, const std::string& firmware,
                 const BenchOptions& options, const std::vector<RecordingTrace::Event>& events,
                 FarEnd& farEnd) {
-    const std::string json = testing::TempPath("pacing-reference") + ".json";
+    const test::TempFolder folder;
+    const std::string json = folder.File("pacing-reference.json");
     const auto sim = StartSim(simProgram, firmware, options, json);
     const int fd = ::open(sim->PtyPath().c_str(), O_RDWR | O_NOCTTY);
     if (fd < 0) {
@@ -306,9 +311,10 @@ bool ReplayOnce(const std::string& simProgram, const std::string& firmware,
 RunFigures RunOnce(const std::string& simProgram, const std::string& firmware,
                    const BenchOptions& options, FarEnd& downloads) {
     RunFigures figures;
-    const std::string json = testing::TempPath("pacing-bench") + ".json";
+    const test::TempFolder folder;
+    const std::string json = folder.File("pacing-bench.json");
     const auto simProcess = StartSim(simProgram, firmware, options, json);
-    testing::SimProcess& sim = *simProcess;
+    test::SimProcess& sim = *simProcess;
     SetupValues values;
     values.portName = sim.PtyPath();
     values.useGateway = true; // the gateway adds the 3 + 200 groups
@@ -416,7 +422,7 @@ int PrintGapTable(const FarEnd& farEnd) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string simProgram = COMSETUP_SIM_PROGRAM;
+    std::string simProgram = test::SimProgram();
     std::vector<std::string> firmwares{"01.8", "V6.5.0.7"};
     int runs = 1;
     int load = 0;

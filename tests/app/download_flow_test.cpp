@@ -6,9 +6,9 @@
 // "DownLoad" and closing the wizard during a download, a line vanishing mid-script and the
 // newer firmware's broadcast setup take no real time.
 #include "app_fixture.h"
-#include "model_line.h"
+#include "tests/support/model_line.h"
 #ifdef COMSETUP_SIM_PATH
-#include "sim_process.h"
+#include "tests/support/sim_process.h"
 #endif
 
 #include "ui_tfmain.h"
@@ -99,7 +99,7 @@ TEST_F(DownloadFlow, PointToPointSetupReachesTheConverter) {
     ExpectEnded("Setup Complete", Fmain->Comport);
     EXPECT_GT(Fmonitor->Lines().Count(), 2);
 
-    ASSERT_TRUE(sim_->WaitForOutput("end of download 1", 5000)) << sim_->Output();
+    ASSERT_TRUE(sim_->WaitForOutput("end of download 1", 5000ms)) << sim_->Output();
     EXPECT_NE(sim_->Output().find("download 1: complete"), std::string::npos) << sim_->Output();
     EXPECT_EQ(Item("saved"), "yes");
     EXPECT_EQ(Item("ip"), "10.0.0.50");
@@ -125,8 +125,8 @@ protected:
     // Starts the program with the main window downloading on the line to a model of
     // `firmware` failing as `fail`.
     void StartWith(sim::Firmware firmware, sim::FailMode fail = sim::FailMode::Healthy) {
-        converter_ = std::make_unique<comsetup::testing::ModelLine>(
-            comsetup::testing::ModelLine::Options(firmware, fail), line_);
+        converter_ = std::make_unique<comsetup::test::ModelLine>(
+            comsetup::test::ModelLine::Options(firmware, fail), line_);
         // What the GUI pacer's waits do besides waiting: the converter answers, the events
         // (clicks, dialogs, repaints) run, and the test acts once its time has come.
         pacer_.SetListener([this](std::chrono::nanoseconds now) {
@@ -172,7 +172,7 @@ protected:
     std::shared_ptr<MemoryLine> line_ = std::make_shared<MemoryLine>();
     TMemoryComm port_{line_};
     VirtualPacer pacer_;
-    std::unique_ptr<comsetup::testing::ModelLine> converter_;
+    std::unique_ptr<comsetup::test::ModelLine> converter_;
 
 private:
     struct Action {

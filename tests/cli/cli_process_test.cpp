@@ -3,7 +3,7 @@
 // the termination signals and output files that cannot be written. Downloads of one test run
 // side by side, each against its own stand-in. The exit code, verdict and cause of every
 // outcome, and batches, run in virtual time (download_job_test.cpp).
-#include "child_process.h"
+#include "tests/support/child_process.h"
 
 #include "cli/batch.h"
 #include "cli/exit_codes.h"

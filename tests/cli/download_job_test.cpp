@@ -3,9 +3,10 @@
 // the converter decoded, monitor logs and a standard output that cannot be written, and a
 // batch with one failing converter. The real end-to-end download of the executable is in
 // cli_process_test.cpp.
-#include "child_process.h"
 #include "model_converter.h"
-#include "model_line.h"
+#include "tests/support/child_process.h"
+#include "tests/support/full_disk.h"
+#include "tests/support/model_line.h"
 
 #include "cli/arguments.h"
 #include "cli/batch.h"
@@ -33,9 +34,9 @@ using comsetup::TMemoryComm;
 using comsetup::VirtualPacer;
 using comsetup::test::FullDisk;
 using comsetup::test::ModelConverter;
+using comsetup::test::ModelLine;
 using comsetup::test::ReadFile;
 using comsetup::test::TempFolder;
-using comsetup::testing::ModelLine;
 namespace sim = comsetup::sim;
 
 namespace {

@@ -1,8 +1,9 @@
 // The journal of downloads: real SQLite files in a temporary folder. Rows written at the start
 // and completed at the end, concurrent writers losing nothing, files that cannot be used
 // reported and left as they were, an older schema migrated, the CSV export read back.
-#include "child_process.h"
 #include "model_converter.h"
+#include "tests/support/child_process.h"
+#include "tests/support/full_disk.h"
 
 #include "cli/batch.h"
 #include "cli/download_job.h"

@@ -2,7 +2,7 @@
 // whole download of comsetup-cli's job in virtual time.
 #pragma once
 
-#include "model_line.h"
+#include "tests/support/model_line.h"
 
 #include "cli/download_job.h"
 #include "download/pacer.h"
@@ -18,7 +18,7 @@ namespace comsetup::test {
 // One converter: the model on its own line, and the virtual clock that drives both.
 struct ModelConverter {
     ModelConverter(comsetup::sim::Firmware firmware, comsetup::sim::FailMode fail)
-        : converter(comsetup::testing::ModelLine::Options(firmware, fail), line) {
+        : converter(comsetup::test::ModelLine::Options(firmware, fail), line) {
         pacer.SetListener([this](std::chrono::nanoseconds now) {
             converter.Step(now);
             if (afterStep) {
@@ -48,7 +48,7 @@ struct ModelConverter {
     std::shared_ptr<comsetup::MemoryLine> line = std::make_shared<comsetup::MemoryLine>();
     comsetup::TMemoryComm comm{line};
     comsetup::VirtualPacer pacer;
-    comsetup::testing::ModelLine converter;
+    comsetup::test::ModelLine converter;
     nlohmann::json session;
     std::function<void()> afterStep; // the user's doing, between the converter's steps
 };

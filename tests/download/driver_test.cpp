@@ -1,6 +1,6 @@
 // The whole download procedure in virtual time: outcomes, dialog texts and buttons, the
 // bytes sent with their pauses, the waits, cancel, verdict and serial failures.
-#include "download_harness.h"
+#include "tests/support/download_harness.h"
 
 #include "download/progress_estimate.h"
 #include "download/setup_rules.h"
@@ -11,7 +11,7 @@
 
 #include <cerrno>
 
-namespace comsetup::testing {
+namespace comsetup::test {
 namespace {
 
 using namespace std::chrono_literals;
@@ -842,4 +842,4 @@ TEST(DownloadDriver, AutoSearchesEveryFreePortAndGoesOnWithTheOneThatAnswers) {
 }
 
 } // namespace
-} // namespace comsetup::testing
+} // namespace comsetup::test

@@ -5,15 +5,15 @@
 #include "download/driver.h"
 #include "download/pacer.h"
 #include "download/setup_rules.h"
-#include "model_line.h"
 #include "serial/memory_device.h"
 #include "sim/converter_model.h"
 #include "sim/session_report.h"
+#include "tests/support/model_line.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-namespace comsetup::testing {
+namespace comsetup::test {
 namespace {
 
 class NullProgress final : public ProgressView {
@@ -134,4 +134,4 @@ TEST(DownloadAgainstModel, FirmwareV6507PointToMultipointMasterSide) {
 }
 
 } // namespace
-} // namespace comsetup::testing
+} // namespace comsetup::test

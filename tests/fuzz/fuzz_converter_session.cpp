@@ -1,9 +1,9 @@
 // A whole download in virtual time against the converter stand-in's model, with the line
 // between them damaged as the input says: answers dropped, bytes changed or added, reads
 // failing, line errors, Cancel. Without damage, a healthy converter must end "Setup Complete".
-#include "download_harness.h"
 #include "fuzz_input.h"
 #include "sim/converter_model.h"
+#include "tests/support/download_harness.h"
 
 #include <cerrno>
 
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     values.useGateway = input.Flag();
     values.ip[3] = input.Byte();
 
-    testing::DownloadHarness harness;
+    test::DownloadHarness harness;
     bool damaged = false;
     harness.pacer.SetListener([&](std::chrono::nanoseconds now) {
         const std::int64_t nowUs = now.count() / 1000;

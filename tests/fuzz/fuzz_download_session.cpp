@@ -3,8 +3,8 @@
 // banner, any bytes, the closing lines, the monitor prompt, failing reads, writes or status
 // queries, line errors and events, the device vanishing or coming back, Cancel).
 #include "download/script.h"
-#include "download_harness.h"
 #include "fuzz_input.h"
+#include "tests/support/download_harness.h"
 
 #include <cerrno>
 
@@ -12,18 +12,18 @@ namespace {
 
 using namespace comsetup;
 
-void LineEvent(fuzz::FuzzInput& input, testing::DownloadHarness& harness) {
+void LineEvent(fuzz::FuzzInput& input, test::DownloadHarness& harness) {
     MemoryLine& line = *harness.line;
     static const int kCodes[] = {0, EIO, EAGAIN, EINTR, ENXIO, EBADF};
     switch (input.Pick(16)) {
     case 0:
-        harness.converter.Say(testing::BannerFor(static_cast<FirmwareVariant>(input.Pick(3))));
+        harness.converter.Say(test::BannerFor(static_cast<FirmwareVariant>(input.Pick(3))));
         break;
     case 1:
         harness.converter.Say(input.Text(128));
         break;
     case 2:
-        harness.converter.Say(testing::kClosingLines);
+        harness.converter.Say(test::kClosingLines);
         break;
     case 3:
         harness.converter.Say("\r\nmonitor> ");
@@ -61,7 +61,7 @@ void LineEvent(fuzz::FuzzInput& input, testing::DownloadHarness& harness) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::FuzzInput input(data, size);
-    testing::DownloadHarness harness;
+    test::DownloadHarness harness;
     if (input.Pick(8) == 0) {
         harness.line->FailOpen(EACCES);
     }

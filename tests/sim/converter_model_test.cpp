@@ -6,10 +6,10 @@
 #include <gtest/gtest.h>
 
 using namespace comsetup::sim;
-using simtest::DownloadEmulator;
-using simtest::DownloadResult;
-using simtest::DownloadValues;
-using simtest::ScriptFirmware;
+using comsetup::test::DownloadEmulator;
+using comsetup::test::DownloadResult;
+using comsetup::test::DownloadValues;
+using comsetup::test::ScriptFirmware;
 
 namespace {
 
@@ -159,7 +159,7 @@ TEST(ConverterModel, SwitchedOffPeriodSwallowsThePollingUntilItEnds) {
     model.Receive("x", 2'000'000);
     const std::string banner = model.TakeOutput();
     EXPECT_GE(banner.size(), 15u);
-    EXPECT_EQ(simtest::CutVersion(banner), "01.8");
+    EXPECT_EQ(comsetup::test::CutVersion(banner), "01.8");
     EXPECT_EQ(model.Current().xPolls, 5);
 }
 
@@ -168,7 +168,7 @@ TEST(ConverterModel, ZeroOffTimeAnswersTheFirstPoll) {
     o.offTimeUs = 0;
     ConverterModel model(o);
     model.Receive("x", 1000);
-    EXPECT_EQ(simtest::CutVersion(model.TakeOutput()), "V6.5.0.7");
+    EXPECT_EQ(comsetup::test::CutVersion(model.TakeOutput()), "V6.5.0.7");
 }
 
 TEST(ConverterModel, ReadyForTheNextDownloadAndKeepsWhatWasSaved) {

@@ -68,20 +68,20 @@ TEST(Settings, CodedValuesAreReadBack) {
     EXPECT_EQ(FormatHex(5), "05");
 }
 
-SessionReport CompleteSession(Firmware f, const simtest::DownloadValues& v) {
+SessionReport CompleteSession(Firmware f, const comsetup::test::DownloadValues& v) {
     ModelOptions o;
     o.firmware = f;
     ConverterModel model(o);
-    simtest::DownloadEmulator d(model, 1'000'000);
-    d.Run(v, f == Firmware::V01_8 ? simtest::ScriptFirmware::V01_8
-                                  : simtest::ScriptFirmware::V6_5_0_7);
+    comsetup::test::DownloadEmulator d(model, 1'000'000);
+    d.Run(v, f == Firmware::V01_8 ? comsetup::test::ScriptFirmware::V01_8
+                                  : comsetup::test::ScriptFirmware::V6_5_0_7);
     auto sessions = model.TakeFinishedSessions();
     EXPECT_EQ(sessions.size(), 1u);
     return sessions.empty() ? SessionReport{} : sessions[0];
 }
 
 TEST(Report, TextNamesEveryDecodedValue) {
-    simtest::DownloadValues v;
+    comsetup::test::DownloadValues v;
     v.useGateway = true;
     v.gateway = {192, 168, 1, 1};
     v.flowCode = "05";
@@ -119,7 +119,7 @@ TEST(Report, TextListsAnomalies) {
 }
 
 TEST(Report, JsonHoldsConfigurationAndEveryByteWithItsTime) {
-    simtest::DownloadValues v;
+    comsetup::test::DownloadValues v;
     v.tunnel = true;
     v.remote = {10, 0, 0, 2};
     v.remotePort = 4002;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace simtest {
+namespace comsetup::test {
 namespace {
 
 std::string Trim(const std::string& s) {
@@ -271,4 +271,4 @@ void DownloadEmulator::Script(const DownloadValues& v, ScriptFirmware fw, bool c
     Send('\n');
 }
 
-} // namespace simtest
+} // namespace comsetup::test

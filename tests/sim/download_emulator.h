@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace simtest {
+namespace comsetup::test {
 
 struct DownloadValues {
     std::array<int, 4> ip{192, 168, 1, 200};
@@ -74,4 +74,4 @@ private:
 // upper-cased, the text after "SOFTWARE VERSION" trimmed and cut after its first blank.
 std::string CutVersion(const std::string& banner);
 
-} // namespace simtest
+} // namespace comsetup::test

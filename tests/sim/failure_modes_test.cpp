@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 using namespace comsetup::sim;
-using simtest::DownloadEmulator;
-using simtest::DownloadResult;
-using simtest::DownloadValues;
-using simtest::ScriptFirmware;
+using comsetup::test::DownloadEmulator;
+using comsetup::test::DownloadResult;
+using comsetup::test::DownloadValues;
+using comsetup::test::ScriptFirmware;
 
 namespace {
 

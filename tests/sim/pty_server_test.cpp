@@ -1,5 +1,7 @@
 // comsetup-sim as a process on a real pseudo-terminal: its first output line, a download
 // through the line, its report and JSON file, the symlink, signals and the vanishing line.
+#include "tests/support/sim_process.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -21,94 +23,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The stand-in as a child process with its stdout on a pipe.
-class SimProcess {
-public:
-    explicit SimProcess(std::vector<std::string> args) {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            throw std::runtime_error("pipe");
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(fds[1], STDOUT_FILENO);
-            ::close(fds[0]);
-            ::close(fds[1]);
-            std::vector<char*> argv;
-            static std::string exe = COMSETUP_SIM_EXE;
-            argv.push_back(exe.data());
-            for (auto& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(exe.c_str(), argv.data());
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        out_ = fds[0];
-    }
-    ~SimProcess() {
-        if (pid_ > 0 && !exited_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        ::close(out_);
-    }
-
-    // The next stdout line, or "<timeout>" / "<eof>".
-    std::string ReadLine(std::chrono::seconds limit = std::chrono::seconds(20)) {
-        const auto deadline = Clock::now() + limit;
-        while (true) {
-            const auto nl = buffer_.find('\n');
-            if (nl != std::string::npos) {
-                std::string line = buffer_.substr(0, nl);
-                buffer_.erase(0, nl + 1);
-                return line;
-            }
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0)
-                return "<timeout>";
-            pollfd p{out_, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left.count())) <= 0)
-                continue;
-            char buf[4096];
-            const ssize_t n = ::read(out_, buf, sizeof buf);
-            if (n == 0)
-                return "<eof>";
-            if (n > 0)
-                buffer_.append(buf, static_cast<std::size_t>(n));
-        }
-    }
-    // Lines up to and including one that starts with `prefix`.
-    std::vector<std::string> ReadUntil(const std::string& prefix) {
-        std::vector<std::string> lines;
-        while (true) {
-            lines.push_back(ReadLine());
-            if (lines.back().rfind(prefix, 0) == 0 || lines.back().front() == '<')
-                return lines;
-        }
-    }
-    // Exit status, waiting at most `limit`; -1 if still running.
-    int WaitExit(std::chrono::seconds limit = std::chrono::seconds(20)) {
-        const auto deadline = Clock::now() + limit;
-        while (Clock::now() < deadline) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
-    }
-    void Signal(int sig) { ::kill(pid_, sig); }
-
-private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-    bool exited_ = false;
-    std::string buffer_;
-};
+using comsetup::test::SimProcess;
 
 // The downloading end of the line: raw mode, plain reads and writes.
 class LineEnd {
@@ -215,7 +130,7 @@ TEST_P(PtyDownload, DecodesADownloadThroughTheLineAndWritesTheJson) {
     const std::string json = TempPath(v6 ? "v6.json" : "v18.json");
     SimProcess sim({"--firmware", v6 ? "V6.5.0.7" : "01.8", "--off-time", "300", "--restart-time",
                     "100", "--json", json, "--once", "--quiet"});
-    const std::string path = sim.ReadLine();
+    const std::string path = sim.NextLine();
     ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
     LineEnd line(path);
     ASSERT_TRUE(line.IsOpen());
@@ -225,7 +140,7 @@ TEST_P(PtyDownload, DecodesADownloadThroughTheLineAndWritesTheJson) {
               std::string::npos);
     EXPECT_NE(seen.find("Exit without"), std::string::npos);
 
-    const auto report = sim.ReadUntil("end of download 1");
+    const auto report = sim.LinesUntil("end of download 1");
     ASSERT_EQ(report.front(), "download 1: complete");
     EXPECT_EQ(Value(report, "ip"), "10.0.0.5");
     EXPECT_EQ(Value(report, "gateway"), "172.16.0.1");
@@ -238,7 +153,7 @@ TEST_P(PtyDownload, DecodesADownloadThroughTheLineAndWritesTheJson) {
     EXPECT_EQ(Value(report, "remote"), "10.0.0.6:4002");
     EXPECT_EQ(Value(report, "record"), "B");
     EXPECT_EQ(Value(report, "anomalies"), "none");
-    EXPECT_EQ(sim.WaitExit(), 0) << "--once ends the process after the session";
+    EXPECT_EQ(sim.Wait(), 0) << "--once ends the process after the session";
 
     std::ifstream in(json);
     ASSERT_TRUE(in) << json;
@@ -266,11 +181,11 @@ TEST(PtyServer, SecondDownloadAfterReopeningFindsAClearLine) {
     const std::string json = TempPath("two.json");
     SimProcess sim({"--firmware", "01.8", "--off-time", "300", "--restart-time", "100", "--json",
                     json, "--quiet"});
-    const std::string path = sim.ReadLine();
+    const std::string path = sim.NextLine();
     {
         LineEnd line(path);
         RunDownload(line, false);
-        EXPECT_EQ(sim.ReadUntil("end of download 1").front(), "download 1: complete");
+        EXPECT_EQ(sim.LinesUntil("end of download 1").front(), "download 1: complete");
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     LineEnd again(path);
@@ -278,7 +193,7 @@ TEST(PtyServer, SecondDownloadAfterReopeningFindsAClearLine) {
     EXPECT_EQ(again.Read(100), "");
     const std::string seen = RunDownload(again, false);
     EXPECT_NE(seen.find("SOFTWARE VERSION 01.8 "), std::string::npos);
-    const auto report = sim.ReadUntil("end of download 2");
+    const auto report = sim.LinesUntil("end of download 2");
     EXPECT_EQ(report.front(), "download 2: complete");
     EXPECT_EQ(Value(report, "anomalies"), "none");
     // The file is complete by the time the report is printed.
@@ -293,38 +208,38 @@ TEST(PtyServer, SecondDownloadAfterReopeningFindsAClearLine) {
 TEST(PtyServer, LinkIsCreatedAndRemovedOnSigterm) {
     const std::string link = TempPath("link");
     SimProcess sim({"--firmware", "01.8", "--link", link, "--quiet"});
-    const std::string path = sim.ReadLine();
+    const std::string path = sim.NextLine();
     char target[256] = {};
     ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
     EXPECT_EQ(path, target);
     LineEnd line(link);
     ASSERT_TRUE(line.IsOpen()) << "the link opens the line";
     sim.Signal(SIGTERM);
-    EXPECT_EQ(sim.WaitExit(), 0);
+    EXPECT_EQ(sim.Wait(), 0);
     struct stat st {};
     EXPECT_NE(::lstat(link.c_str(), &st), 0) << "link left behind";
 }
 
 TEST(PtyServer, InterruptedSessionIsReportedOnSigint) {
     SimProcess sim({"--firmware", "01.8", "--off-time", "0", "--quiet"});
-    LineEnd line(sim.ReadLine());
+    LineEnd line(sim.NextLine());
     line.Send("x");
     EXPECT_GE(line.Read(300).size(), 15u);
     line.Send("\n7\n0\n192\n");
     line.Read(100);
     sim.Signal(SIGINT);
-    const auto report = sim.ReadUntil("end of download 1");
+    const auto report = sim.LinesUntil("end of download 1");
     EXPECT_EQ(report.front(), "download 1: interrupted");
     EXPECT_EQ(Value(report, "saved"), "no");
-    EXPECT_EQ(sim.WaitExit(), 0);
+    EXPECT_EQ(sim.Wait(), 0);
 }
 
 TEST(PtyServer, RefusesToReplaceAFileThatIsNotALink) {
     const std::string file = TempPath("plainfile");
     { std::ofstream(file) << "keep me"; }
     SimProcess sim({"--firmware", "01.8", "--link", file, "--quiet"});
-    EXPECT_EQ(sim.ReadLine(), "<eof>");
-    EXPECT_EQ(sim.WaitExit(), 1);
+    EXPECT_EQ(sim.NextLine(), "<eof>");
+    EXPECT_EQ(sim.Wait(), 1);
     std::ifstream in(file);
     std::string content;
     std::getline(in, content);
@@ -336,16 +251,16 @@ TEST(PtyServer, VanishingLineHangsUpTheOtherEnd) {
     const std::string link = TempPath("vanish");
     SimProcess sim(
         {"--firmware", "01.8", "--off-time", "0", "--fail", "vanish", "--link", link, "--quiet"});
-    LineEnd line(sim.ReadLine());
+    LineEnd line(sim.NextLine());
     line.Send("x");
     EXPECT_GE(line.Read(300).size(), 15u);
     line.Send("\n7\n0\n192\n168\n001\n200\nN8\n");
     bool gone = false;
     line.Read(2000, &gone);
     EXPECT_TRUE(gone);
-    const auto report = sim.ReadUntil("end of download 1");
+    const auto report = sim.LinesUntil("end of download 1");
     EXPECT_EQ(report.front(), "download 1: vanished");
-    EXPECT_EQ(sim.WaitExit(), 0);
+    EXPECT_EQ(sim.Wait(), 0);
     struct stat st {};
     EXPECT_NE(::lstat(link.c_str(), &st), 0) << "link left behind";
 }

@@ -1,7 +1,7 @@
 // Virtual-time harness for driver tests.
-#include "download_harness.h"
+#include "tests/support/download_harness.h"
 
-namespace comsetup::testing {
+namespace comsetup::test {
 
 std::string ScriptedConverter::ReceivedText() const {
     std::string text;
@@ -114,4 +114,4 @@ std::string ExpectedAfterBanner(const SetupValues& values, FirmwareVariant varia
            script.substr(restart);
 }
 
-} // namespace comsetup::testing
+} // namespace comsetup::test

@@ -1,8 +1,8 @@
-#include "model_line.h"
+#include "tests/support/model_line.h"
 
 #include "sim/session_report.h"
 
-namespace comsetup::testing {
+namespace comsetup::test {
 
 ModelLine::ModelLine(sim::ModelOptions options, std::shared_ptr<MemoryLine> line)
     : options_(options), model_(options), line_(std::move(line)) {}
@@ -34,9 +34,9 @@ void ModelLine::Step(std::chrono::nanoseconds now) {
     lastUs_ = nowUs;
 }
 
-} // namespace comsetup::testing
+} // namespace comsetup::test
 
-namespace comsetup::testing {
+namespace comsetup::test {
 
 nlohmann::json ModelLine::FinishedSessions(std::chrono::nanoseconds now) {
     Step(now);
@@ -47,4 +47,4 @@ nlohmann::json ModelLine::FinishedSessions(std::chrono::nanoseconds now) {
                                                          : nlohmann::json::array();
 }
 
-} // namespace comsetup::testing
+} // namespace comsetup::test

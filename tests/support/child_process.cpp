@@ -1,13 +1,9 @@
-// Child processes for the executable tests.
-#include "child_process.h"
+// Child processes for the tests and benchmarks of the executables.
+#include "tests/support/child_process.h"
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -16,46 +12,10 @@ extern char** environ;
 
 namespace comsetup::test {
 
-namespace {
-
-std::string MakeTempDir() {
-    char pattern[] = "/tmp/comsetup-cli-test-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
-    return made != nullptr ? made : "/tmp";
-}
-
-} // namespace
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-FullDisk::FullDisk(rlim_t bytes) : oldHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
-    ::getrlimit(RLIMIT_FSIZE, &old_);
-    rlimit limit = old_;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-}
-
-FullDisk::~FullDisk() {
-    ::setrlimit(RLIMIT_FSIZE, &old_);
-    std::signal(SIGXFSZ, oldHandler_);
-}
-
-TempFolder::TempFolder() : path_(MakeTempDir()) {}
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
-                           const std::vector<std::string>& env, bool pipedOut)
-    : dir_(MakeTempDir()) {
-    const std::string outPath = dir_ + "/out";
-    const std::string errPath = dir_ + "/err";
+                           const std::vector<std::string>& env, bool pipedOut) {
+    const std::string outPath = dir_.File("out");
+    const std::string errPath = dir_.File("err");
     std::vector<std::string> environment;
     for (char** e = environ; *e != nullptr; ++e) {
         environment.emplace_back(*e);
@@ -112,8 +72,6 @@ ChildProcess::~ChildProcess() {
         while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
         }
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
 }
 
 bool ChildProcess::Running() {
@@ -182,7 +140,7 @@ void ChildProcess::Signal(int signal) {
 
 std::string ChildProcess::Out() const {
     if (outPipe_ < 0 && piped_.empty()) {
-        return ReadFile(dir_ + "/out");
+        return ReadFile(dir_.File("out"));
     }
     char buf[4096];
     ssize_t n = 0;
@@ -195,7 +153,7 @@ std::string ChildProcess::Out() const {
     return piped_;
 }
 std::string ChildProcess::Err() const {
-    return ReadFile(dir_ + "/err");
+    return ReadFile(dir_.File("err"));
 }
 
 } // namespace comsetup::test

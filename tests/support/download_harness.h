@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace comsetup::testing {
+namespace comsetup::test {
 
 struct ProgressEvent {
     enum Kind { Text, Detail, Cancel, Ok, Front } kind;
@@ -164,4 +164,4 @@ private:
 std::string ExpectedAfterBanner(const SetupValues& values, FirmwareVariant variant, int zPolls,
                                 bool restartAnswered);
 
-} // namespace comsetup::testing
+} // namespace comsetup::test

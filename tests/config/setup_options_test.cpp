@@ -1,6 +1,6 @@
-// Setup values of comsetup-cli: parsing of each kind of value, the wizard's defaults and the
-// mapping onto the values the download reads.
-#include "cli/profile.h"
+// Setup values of a profile (both front ends): parsing of each kind of value, the wizard's defaults
+// and the mapping onto the values the download reads.
+#include "config/setup_options.h"
 
 #include "download/setup_rules.h"
 
@@ -9,7 +9,7 @@
 #include <string>
 
 using namespace comsetup;
-using namespace comsetup::cli;
+using namespace comsetup::config;
 
 namespace {
 

@@ -1,12 +1,13 @@
-// A child process for the tests of the executables: started with extra environment
-// variables, its standard output and error written to files in its own folder so that it
-// never blocks on a full pipe, waited for with a limit, and killed if still running when the
-// object goes away.
+// A child process for tests and benchmarks of the executables: started with extra
+// environment variables, its standard output and error written to files in its own folder so
+// that it never blocks on a full pipe, waited for with a limit, and killed if still running
+// when the object goes away. POSIX only.
 #pragma once
+
+#include "tests/support/files.h"
 
 #include <chrono>
 #include <string>
-#include <sys/resource.h>
 #include <sys/types.h>
 #include <vector>
 
@@ -46,37 +47,9 @@ private:
     pid_t pid_ = -1;
     int status_ = -1;
     bool ended_ = false;
-    std::string dir_;
+    TempFolder dir_;            // the files of its standard output and error
     mutable int outPipe_ = -1;  // reading end of a piped standard output
     mutable std::string piped_; // what was read from it so far
-};
-
-// A folder that is removed with everything in it when the object goes away.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    const std::string& Path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-std::string ReadFile(const std::string& path);
-
-// A full disk (or a quota) for the files this process writes, while the object lives: every
-// write that would make a file larger than bytes fails (EFBIG; SIGXFSZ ignored meanwhile).
-class FullDisk {
-public:
-    explicit FullDisk(rlim_t bytes = 0);
-    ~FullDisk();
-    FullDisk(const FullDisk&) = delete;
-    FullDisk& operator=(const FullDisk&) = delete;
-
-private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
 };
 
 } // namespace comsetup::test

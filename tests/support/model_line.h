@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-namespace comsetup::testing {
+namespace comsetup::test {
 
 class ModelLine {
 public:
@@ -45,4 +45,4 @@ private:
     std::string received_;
 };
 
-} // namespace comsetup::testing
+} // namespace comsetup::test
