@@ -24,27 +24,6 @@ uint8_t DataBitsValue(TDatabits bits) {
     return static_cast<uint8_t>(4 + bits);
 }
 
-uint32_t EventBit(TCommEventType type) {
-    static constexpr uint32_t kBits[] = {commevent::Break,  commevent::Cts,    commevent::Dsr,
-                                         commevent::Err,    commevent::Ring,   commevent::Rlsd,
-                                         commevent::RxChar, commevent::RxFlag, commevent::TxEmpty};
-    return kBits[type];
-}
-
-uint32_t EventMaskOf(TCommEventTypes events) {
-    uint32_t mask = 0;
-    for (int i = 0; i <= static_cast<int>(evTxEmpty); ++i) {
-        const auto type = static_cast<TCommEventType>(i);
-        if (events.Contains(type))
-            mask |= EventBit(type);
-    }
-    return mask;
-}
-
-TCommEventTypes AllCommEvents() {
-    return TCommEventTypes::FromBits(0x01FF);
-}
-
 } // namespace comsetup
 
 namespace {

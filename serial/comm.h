@@ -22,6 +22,7 @@
 #pragma once
 
 #include "serial/comm_device.h"
+#include "serial/comm_event_types.h"
 #include "serial/comm_handler.h"
 #include "serial/control_block.h"
 #include "serial/enum_set.h"
@@ -64,27 +65,10 @@ enum TCommOption : uint8_t {
     coNullStrip
 };
 using TCommOptions = comsetup::EnumSet<TCommOption, uint8_t>;
-enum TCommEventType : uint8_t {
-    evBreak,
-    evCts,
-    evDsr,
-    evError,
-    evRing,
-    evRlsd,
-    evRxChar,
-    evRxFlag,
-    evTxEmpty
-};
-using TCommEventTypes = comsetup::EnumSet<TCommEventType, uint16_t>;
-
 namespace comsetup {
-// Numbers behind the enumerations: bits per second, the control block's ByteSize, and the
-// device event bit of each event type.
+// Numbers behind the enumerations: bits per second and the control block's ByteSize.
 uint32_t BaudRateValue(TBaudrate rate);
 uint8_t DataBitsValue(TDatabits bits);
-uint32_t EventBit(TCommEventType type);
-uint32_t EventMaskOf(TCommEventTypes events); // the union of the members' event bits
-TCommEventTypes AllCommEvents();
 } // namespace comsetup
 
 class ECommError : public std::runtime_error {

@@ -1,7 +1,33 @@
-// Event dispatch of the component and its special-character set.
+// Event dispatch of the component, the event types' device bits, and the component's
+// special-character set.
 #include "serial/comm.h"
 
 #include <stdexcept>
+
+namespace comsetup {
+
+uint32_t EventBit(TCommEventType type) {
+    static constexpr uint32_t kBits[] = {commevent::Break,  commevent::Cts,    commevent::Dsr,
+                                         commevent::Err,    commevent::Ring,   commevent::Rlsd,
+                                         commevent::RxChar, commevent::RxFlag, commevent::TxEmpty};
+    return kBits[type];
+}
+
+uint32_t EventMaskOf(TCommEventTypes events) {
+    uint32_t mask = 0;
+    for (int i = 0; i <= static_cast<int>(evTxEmpty); ++i) {
+        const auto type = static_cast<TCommEventType>(i);
+        if (events.Contains(type))
+            mask |= EventBit(type);
+    }
+    return mask;
+}
+
+TCommEventTypes AllCommEvents() {
+    return TCommEventTypes::FromBits(0x01FF);
+}
+
+} // namespace comsetup
 
 void TCustomComm::HandleCommEvent(TCommEventThread* /*Sender*/, uint32_t events) {
     namespace ev = comsetup::commevent;

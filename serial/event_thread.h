@@ -9,7 +9,9 @@
 // closes the device after Join.
 #pragma once
 
-#include "serial/comm.h"
+#include "serial/comm_device.h"
+#include "serial/comm_event_types.h"
+#include "serial/owner_pump.h"
 
 #include <condition_variable>
 #include <cstdint>
