@@ -1,5 +1,5 @@
 // The one interface between the serial component and a device backend. The component holds
-// one open CommDevice per Open; destroying it closes the device. Backends: posix/ (termios) and
+// one open CommDevice per Open; destroying it closes the device. Backends: linux/ (termios) and
 // the in-memory device for tests (memory_device.h).
 //
 // Threads: the component's owner thread makes every call except these: the event thread calls

@@ -1,7 +1,7 @@
 // Plain words for the error codes the serial component reports, for a technician who has to
 // act on them: what the code means for the port, beside the component's own message with
 // its number. Each platform sorts its own codes into the few causes a user can act on
-// (posix/error_causes.cpp: errno values; win32/: Windows error codes); one table words them.
+// (linux/error_causes.cpp: errno values; win32/: Windows error codes); one table words them.
 #pragma once
 
 #include <string>

@@ -1,6 +1,6 @@
 // Which control blocks a terminal refuses because it could not put them in effect.
 #include "serial/platform.h"
-#include "serial/posix/termios_map.h"
+#include "serial/linux/termios_map.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // the walk for the process's end reads them from a signal handler, so it reads only atomics
 // and the settings a slot was given before its descriptor was published there (they do not
 // change until the descriptor is withdrawn).
-#include "serial/posix/port_registry.h"
+#include "serial/linux/port_registry.h"
 #include "serial/port_release.h"
 
 #include <asm/termbits.h>

@@ -1,5 +1,5 @@
 // Other holders of a terminal, found by comparing device numbers under /proc/<pid>/fd.
-#include "serial/posix/device_users.h"
+#include "serial/linux/device_users.h"
 
 #include <cctype>
 #include <dirent.h>

@@ -12,9 +12,9 @@
 //    every few milliseconds to compare them. The transmit queue is compared the same way, only
 //    between a write and the moment it is found empty.
 #include "serial/comm_device.h"
-#include "serial/posix/device_users.h"
-#include "serial/posix/port_registry.h"
-#include "serial/posix/termios_map.h"
+#include "serial/linux/device_users.h"
+#include "serial/linux/port_registry.h"
+#include "serial/linux/termios_map.h"
 
 #include <atomic>
 #include <cerrno>
@@ -52,13 +52,13 @@ void CloseFd(int fd) {
         ::close(fd); // not retried: on Linux the descriptor is gone even after EINTR
 }
 
-class PosixDevice final : public CommDevice {
+class LinuxDevice final : public CommDevice {
 public:
-    PosixDevice(int fd, int slot, int epfd, int wakefd)
+    LinuxDevice(int fd, int slot, int epfd, int wakefd)
         : fd_(fd), slot_(slot), epfd_(epfd), wakefd_(wakefd) {
         shadow_.Flags = dcbflag::Binary | dcbflag::DtrControlEnable | dcbflag::RtsControlEnable;
     }
-    ~PosixDevice() override {
+    ~LinuxDevice() override {
         // Settings as found, exclusivity cleared; a device that went away refuses both, and
         // its close is all there is left to do.
         posix::GiveBackPort(slot_);
@@ -392,7 +392,7 @@ OpenResult OpenSystemDevice(const std::string& path) {
     // The process may have begun to end meanwhile (a signal): then the walk of the table may
     // have come before the changes above.
     posix::ReleaseIfEnding(slot);
-    return {std::make_unique<PosixDevice>(fd, slot, epfd, wakefd), 0};
+    return {std::make_unique<LinuxDevice>(fd, slot, epfd, wakefd), 0};
 }
 
 } // namespace comsetup

@@ -18,8 +18,12 @@ int OsErrorDeviceGone() {
     return EIO;
 }
 
+std::string SystemErrorText(int code) {
+    return std::strerror(code);
+}
+
 std::string DescribeOsError(int code) {
-    std::string text = std::strerror(code);
+    std::string text = SystemErrorText(code);
     if (code == EACCES)
         text += " (is the user in the dialout group?)";
     if (code == EBUSY)

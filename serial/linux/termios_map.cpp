@@ -1,6 +1,6 @@
 // termios2 mapping of the control block: bit rate (standard codes, or BOTHER for any other),
 // data bits, parity (incl. mark/space), stop bits, flow control, special characters, modem lines.
-#include "serial/posix/termios_map.h"
+#include "serial/linux/termios_map.h"
 
 #include <asm/termbits.h>
 #include <cerrno>
