@@ -1,4 +1,4 @@
-// The state both platforms' interrupt handlers share (cli/interrupt.cpp on POSIX,
+// The state both platforms' interrupt handlers share (cli/posix/interrupt.cpp,
 // cli/win32/interrupt.cpp on Windows): the registered cancel flags, the interrupt count and the
 // termination report in force. Internal to the interrupt handlers.
 #pragma once
