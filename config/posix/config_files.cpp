@@ -39,26 +39,17 @@ std::string ReadConfigurationText(const std::string& path) {
     if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
         throw ValueError(path + ": is a directory, not a configuration file");
     }
-    std::string text;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
+    return ReadWithinLimit(path, [&](char* buffer, std::size_t size) {
+        for (;;) {
+            const ssize_t got = ::read(fd, buffer, size);
+            if (got >= 0) {
+                return static_cast<std::size_t>(got);
+            }
+            if (errno != EINTR) {
+                throw ValueError(path + ": cannot be read (" + std::strerror(errno) + ")");
+            }
         }
-        if (got < 0) {
-            throw ValueError(path + ": cannot be read (" + std::strerror(errno) + ")");
-        }
-        if (got == 0) {
-            return text;
-        }
-        if (text.size() + static_cast<std::size_t>(got) > kMaxConfigFileBytes) {
-            throw ValueError(path + ": larger than " + std::to_string(kMaxConfigFileBytes) +
-                             " bytes; a configuration file is far smaller, is this the right "
-                             "file?");
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
+    });
 }
 
 // What tells two devices apart: the device numbers of a device node, so that links, other

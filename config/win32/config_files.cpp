@@ -4,6 +4,7 @@
 
 #include "config/config_json.h"
 #include "config/setup_options.h"
+#include "serial/platform.h"
 
 #include <cctype>
 #include <cstdio>
@@ -13,20 +14,6 @@
 
 namespace comsetup::config {
 
-namespace {
-
-std::string SystemText(DWORD code) {
-    char buf[256] = {};
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, buf, sizeof buf, nullptr);
-    std::string text(buf, n);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.'))
-        text.pop_back();
-    return text.empty() ? "system error " + std::to_string(code) : text;
-}
-
-} // namespace
-
 std::string ReadConfigurationText(const std::string& path) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) {
@@ -34,19 +21,13 @@ std::string ReadConfigurationText(const std::string& path) {
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        throw ValueError(path + ": cannot be read (" + SystemText(GetLastError()) + ")");
+        throw ValueError(path + ": cannot be read (" +
+                         SystemErrorText(static_cast<int>(GetLastError())) + ")");
     }
-    std::string text;
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        if (text.size() + static_cast<std::size_t>(in.gcount()) > kMaxConfigFileBytes) {
-            throw ValueError(path + ": larger than " + std::to_string(kMaxConfigFileBytes) +
-                             " bytes; a configuration file is far smaller, is this the right "
-                             "file?");
-        }
-        text.append(buffer, static_cast<std::size_t>(in.gcount()));
-    }
-    return text;
+    return ReadWithinLimit(path, [&](char* buffer, std::size_t size) {
+        in.read(buffer, static_cast<std::streamsize>(size));
+        return static_cast<std::size_t>(in.gcount());
+    });
 }
 
 std::string DeviceIdentity(const std::string& device) {
@@ -102,7 +83,7 @@ void WriteFileAtomically(const std::string& path, const std::string& text) {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = GetLastError();
         DeleteFileA(temporary.c_str());
-        throw ValueError(path + ": cannot be written (" + SystemText(error) +
+        throw ValueError(path + ": cannot be written (" + SystemErrorText(static_cast<int>(error)) +
                          "); the file there was left as it was");
     }
 }

@@ -18,10 +18,7 @@ int OsErrorDeviceGone() {
     return ERROR_BAD_COMMAND;
 }
 
-std::string DescribeOsError(int code) {
-    // A port that another program holds is refused with "access denied": say what it means.
-    if (code == ERROR_ACCESS_DENIED)
-        return "the port is in use by another program";
+std::string SystemErrorText(int code) {
     char buf[512] = {};
     const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                    nullptr, static_cast<DWORD>(code), 0, buf, sizeof buf, nullptr);
@@ -32,6 +29,13 @@ std::string DescribeOsError(int code) {
     if (text.empty())
         text = "system error " + std::to_string(code);
     return text;
+}
+
+std::string DescribeOsError(int code) {
+    // A port that another program holds is refused with "access denied": say what it means.
+    if (code == ERROR_ACCESS_DENIED)
+        return "the port is in use by another program";
+    return SystemErrorText(code);
 }
 
 void RaiseEventThreadPriority() {
