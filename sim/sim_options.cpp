@@ -1,18 +1,76 @@
+// comsetup-sim's command line, read by CLI11 as comsetup-cli's is; the values are checked
+// here, so that each refusal names the option and what it takes.
 #include "sim/sim_options.h"
+
+#include <CLI/CLI.hpp>
 
 #include <charconv>
 
 namespace comsetup::sim {
 namespace {
 
+constexpr std::int64_t kMaxMs = 86'400'000; // one day
+
 // Milliseconds: digits only, at most one day.
 std::optional<std::int64_t> ParseMs(const std::string& text) {
     std::int64_t value = 0;
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end || value < 0 || value > 86'400'000)
+    if (text.empty() || ec != std::errc() || ptr != end || value < 0 || value > kMaxMs)
         return std::nullopt;
     return value;
+}
+
+// The texts as given; empty where an option was not given.
+struct GivenTexts {
+    std::string firmware, fail, link, json, offTime, restartTime, idleTime;
+};
+
+// The check of a value: an error text, or "" when it is taken.
+std::string Apply(const CLI::App& app, const GivenTexts& given, SimOptions& o) {
+    if (app.count("--firmware") > 0) {
+        const auto f = ParseFirmware(given.firmware);
+        if (!f)
+            return "unknown firmware \"" + given.firmware + "\" (01.8 or V6.5.0.7)";
+        o.model.firmware = *f;
+    } else if (!o.help && !o.version) {
+        return "--firmware is required (01.8 or V6.5.0.7)";
+    }
+    if (app.count("--fail") > 0) {
+        const auto m = ParseFailMode(given.fail);
+        if (!m)
+            return "unknown failure mode \"" + given.fail + "\"";
+        o.model.fail = *m;
+    }
+    if (app.count("--link") > 0 && given.link.empty())
+        return "--link needs a path";
+    if (app.count("--json") > 0 && given.json.empty())
+        return "--json needs a file name";
+    o.linkPath = given.link;
+    o.jsonPath = given.json;
+    const std::pair<const char*, const std::string*> times[] = {
+        {"--off-time", &given.offTime},
+        {"--restart-time", &given.restartTime},
+        {"--idle-time", &given.idleTime}};
+    for (const auto& [name, text] : times) {
+        if (app.count(name) == 0)
+            continue;
+        const auto ms = ParseMs(*text);
+        if (!ms)
+            return std::string(name) + " needs milliseconds from 0 to " + std::to_string(kMaxMs) +
+                   ", not \"" + *text + "\"";
+        if (name == std::string("--off-time"))
+            o.model.offTimeUs = *ms * 1000;
+        else if (name == std::string("--restart-time"))
+            o.model.restartTimeUs = *ms * 1000;
+        else if (*ms == 0)
+            return "--idle-time must be above 0";
+        else
+            o.model.idleTimeUs = *ms * 1000;
+    }
+    if (o.spin)
+        o.realtime = false; // a spinning real-time task would starve the kernel's pty work
+    return {};
 }
 
 } // namespace
@@ -42,72 +100,40 @@ std::string SimUsage() {
 
 ParseResult ParseSimOptions(const std::vector<std::string>& args) {
     SimOptions o;
-    bool firmwareGiven = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size())
-                return false;
-            out = args[++i];
-            return true;
-        };
-        std::string v;
-        if (a == "--help" || a == "-h") {
-            o.help = true;
-        } else if (a == "--version") {
-            o.version = true;
-        } else if (a == "--once") {
-            o.once = true;
-        } else if (a == "--quiet") {
-            o.quiet = true;
-        } else if (a == "--no-realtime") {
-            o.realtime = false;
-        } else if (a == "--spin") {
-            o.spin = true;
-            o.realtime = false; // a spinning real-time task would starve the kernel's pty work
-        } else if (a == "--firmware" || a == "--link" || a == "--json" || a == "--fail" ||
-                   a == "--off-time" || a == "--restart-time" || a == "--idle-time") {
-            if (!value(v))
-                return {std::nullopt, a + " needs a value"};
-            if (a == "--firmware") {
-                const auto f = ParseFirmware(v);
-                if (!f)
-                    return {std::nullopt, "unknown firmware \"" + v + "\" (01.8 or V6.5.0.7)"};
-                o.model.firmware = *f;
-                firmwareGiven = true;
-            } else if (a == "--fail") {
-                const auto m = ParseFailMode(v);
-                if (!m)
-                    return {std::nullopt, "unknown failure mode \"" + v + "\""};
-                o.model.fail = *m;
-            } else if (a == "--link") {
-                if (v.empty())
-                    return {std::nullopt, "--link needs a path"};
-                o.linkPath = v;
-            } else if (a == "--json") {
-                if (v.empty())
-                    return {std::nullopt, "--json needs a file name"};
-                o.jsonPath = v;
-            } else {
-                const auto ms = ParseMs(v);
-                if (!ms)
-                    return {std::nullopt,
-                            a + " needs milliseconds from 0 to 86400000, not \"" + v + "\""};
-                if (a == "--off-time")
-                    o.model.offTimeUs = *ms * 1000;
-                else if (a == "--restart-time")
-                    o.model.restartTimeUs = *ms * 1000;
-                else if (*ms == 0)
-                    return {std::nullopt, "--idle-time must be above 0"};
-                else
-                    o.model.idleTimeUs = *ms * 1000;
-            }
-        } else {
-            return {std::nullopt, "unknown argument \"" + a + "\""};
-        }
+    GivenTexts given;
+    bool noRealtime = false;
+    CLI::App app;
+    app.set_help_flag(); // --help is an answer of its own (SimUsage), not CLI11's page
+    app.allow_extras();
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_flag("-h,--help", o.help);
+    app.add_flag("--version", o.version);
+    app.add_flag("--once", o.once);
+    app.add_flag("--quiet", o.quiet);
+    app.add_flag("--no-realtime", noRealtime);
+    app.add_flag("--spin", o.spin);
+    app.add_option("--firmware", given.firmware);
+    app.add_option("--fail", given.fail);
+    app.add_option("--link", given.link);
+    app.add_option("--json", given.json);
+    app.add_option("--off-time", given.offTime);
+    app.add_option("--restart-time", given.restartTime);
+    app.add_option("--idle-time", given.idleTime);
+    std::vector<std::string> reversed(args.rbegin(), args.rend()); // CLI11 takes them so
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ArgumentMismatch& error) {
+        // "--firmware: 1 required TEXT missing": the option that came without its value.
+        const std::string what = error.what();
+        return {std::nullopt, what.substr(0, what.find(':')) + " needs a value"};
+    } catch (const CLI::ParseError& error) {
+        return {std::nullopt, error.what()};
     }
-    if (!firmwareGiven && !o.help && !o.version)
-        return {std::nullopt, "--firmware is required (01.8 or V6.5.0.7)"};
+    if (const auto extras = app.remaining(); !extras.empty())
+        return {std::nullopt, "unknown argument \"" + extras.front() + "\""};
+    o.realtime = !noRealtime;
+    if (std::string error = Apply(app, given, o); !error.empty())
+        return {std::nullopt, error};
     return {o, {}};
 }
 

@@ -1,5 +1,7 @@
 #include "sim/sim_server.h"
 
+#include "config/config_files.h"
+
 #include "sim/pty_endpoint.h"
 #include "sim/session_report.h"
 
@@ -7,7 +9,6 @@
 #include <csignal>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <memory>
 #include <poll.h>
 #include <sched.h>
@@ -177,19 +178,14 @@ void Server::Publish(std::vector<SessionReport> sessions) {
 void Server::WriteJson() {
     if (opt_.jsonPath.empty())
         return;
-    // Written beside the target and renamed over it, so a reader never sees half a file.
-    const std::string tmp = opt_.jsonPath + ".tmp";
-    {
-        std::ofstream f(tmp, std::ios::trunc);
-        f << ReportsToJson(done_, opt_.model.firmware, opt_.model.fail);
-        if (!f) {
-            std::fprintf(stderr, "comsetup-sim: cannot write %s\n", tmp.c_str());
-            return;
-        }
+    // Written beside the target, flushed to disk and renamed over it, so a reader never sees
+    // half a file and a full disk leaves the last report whole.
+    try {
+        config::WriteFileAtomically(opt_.jsonPath,
+                                    ReportsToJson(done_, opt_.model.firmware, opt_.model.fail));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "comsetup-sim: %s\n", e.what());
     }
-    if (std::rename(tmp.c_str(), opt_.jsonPath.c_str()) != 0)
-        std::fprintf(stderr, "comsetup-sim: cannot rename %s to %s: %s\n", tmp.c_str(),
-                     opt_.jsonPath.c_str(), std::strerror(errno));
 }
 
 int Server::Run() {

@@ -10,7 +10,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <string>
 #include <sys/stat.h>
@@ -178,7 +180,8 @@ TEST(PtyServer, SecondDownloadAfterReopeningFindsAClearLine) {
     // The first download leaves the restarted converter's answers unread, as a downloading
     // program does; closing the port must drop them, or the next download would take them
     // for a banner.
-    const std::string json = TempPath("two.json");
+    const comsetup::test::TempFolder folder;
+    const std::string json = folder.File("two.json");
     SimProcess sim({"--firmware", "01.8", "--off-time", "300", "--restart-time", "100", "--json",
                     json, "--quiet"});
     const std::string path = sim.NextLine();
@@ -202,7 +205,8 @@ TEST(PtyServer, SecondDownloadAfterReopeningFindsAClearLine) {
     const auto doc = nlohmann::json::parse(in);
     ASSERT_EQ(doc["sessions"].size(), 2u);
     EXPECT_EQ(doc["sessions"][1]["end"], "complete");
-    std::remove(json.c_str());
+    // Each report replaced the last one whole: nothing was left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
 }
 
 TEST(PtyServer, LinkIsCreatedAndRemovedOnSigterm) {

@@ -35,6 +35,14 @@ TEST(SimOptions, SpinningGivesUpTheRealTimePriority) {
     EXPECT_FALSE(r.options->realtime);
 }
 
+TEST(SimOptions, AnOptionGivenTwiceTakesItsLastValue) {
+    const auto r = ParseSimOptions(
+        {"--firmware", "01.8", "--off-time", "5", "--firmware", "V6.5.0.7", "--off-time", "7"});
+    ASSERT_TRUE(r.options) << r.error;
+    EXPECT_EQ(r.options->model.firmware, Firmware::V6_5_0_7);
+    EXPECT_EQ(r.options->model.offTimeUs, 7'000);
+}
+
 TEST(SimOptions, DefaultsWithOnlyTheFirmware) {
     const auto r = ParseSimOptions({"--firmware", "01.8"});
     ASSERT_TRUE(r.options) << r.error;
@@ -62,6 +70,8 @@ TEST(SimOptions, FaultsAreNamed) {
         {{"--firmware", "01.8", "--off-time", "99999999999999999999"}, "--off-time"},
         {{"--firmware", "01.8", "--idle-time", "0"}, "--idle-time must be above 0"},
         {{"--firmware", "01.8", "--link", ""}, "--link needs a path"},
+        {{"--firmware", "01.8", "--json", ""}, "--json needs a file name"},
+        {{"--firmware", "01.8", "--restart-time"}, "--restart-time needs a value"},
         {{"--firmware", "01.8", "--verbose"}, "unknown argument \"--verbose\""},
     };
     for (const Case& c : cases) {
