@@ -164,7 +164,7 @@ void TCustomComm::StopEventThread() {
 }
 
 void TCustomComm::UpdateCommTimeouts() {
-    comsetup::TCommTimeouts t;
+    comsetup::CommTimeouts t;
     t.ReadIntervalTimeout = std::numeric_limits<uint32_t>::max();
     if (int err = Handle->SetTimeouts(t); err != 0)
         RaiseCommError("Error updating CommTimeouts", err);

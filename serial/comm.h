@@ -17,7 +17,7 @@
 //
 // Devices: Open calls the virtual CreateHandle, which opens DeviceName (COMn mapped by
 // ResolvePortName) exclusively. A descendant attaches another device by overriding
-// CreateHandle and calling AttachHandle with any comsetup::CommDevice; TMemoryComm
+// CreateHandle and calling AttachHandle with any comsetup::CommDevice; MemoryComm
 // (memory_device.h) does so with an in-memory line for tests.
 #pragma once
 
@@ -179,7 +179,7 @@ public:
     TCommEventChars& EventChars() { return *EventChars_; }
     const TCommEventChars& EventChars() const { return *EventChars_; }
     // The control block as last filled from and written to the device.
-    const comsetup::TDCB& ControlBlock() const { return ControlBlock_; }
+    const comsetup::ControlBlock& ControlBlock() const { return ControlBlock_; }
 
     // Writes the line settings to the device when open; nothing when closed.
     void UpdateDataControlBlock();
@@ -228,7 +228,7 @@ private:
     void UpdateWatchedEvents();
 
     std::unique_ptr<comsetup::CommDevice> Handle;
-    comsetup::TDCB ControlBlock_;
+    comsetup::ControlBlock ControlBlock_;
     std::string DeviceName_ = "Com2";
     std::recursive_mutex IoLock;
     int ReadTimeout_ = 1000;

@@ -30,9 +30,9 @@ public:
     virtual ~CommDevice() = default;
 
     // Line configuration; each returns 0 or the OS error code.
-    virtual int GetState(TDCB& dcb) = 0;
-    virtual int SetState(const TDCB& dcb) = 0;
-    virtual int SetTimeouts(const TCommTimeouts& timeouts) = 0;
+    virtual int GetState(ControlBlock& dcb) = 0;
+    virtual int SetState(const ControlBlock& dcb) = 0;
+    virtual int SetTimeouts(const CommTimeouts& timeouts) = 0;
     virtual int SetupQueues(int readSize, int writeSize) = 0;
 
     virtual TransferResult Read(void* buf, int count, int timeoutMs) = 0;

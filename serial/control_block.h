@@ -8,8 +8,8 @@
 namespace comsetup {
 
 // Device control block: field order and flag-word layout of the Windows DCB.
-struct TDCB {
-    uint32_t DCBlength = sizeof(TDCB);
+struct ControlBlock {
+    uint32_t DCBlength = sizeof(ControlBlock);
     uint32_t BaudRate = 0;
     uint32_t Flags = 0; // the packed flag word, see dcbflag below
     uint16_t wReserved = 0;
@@ -47,7 +47,7 @@ constexpr uint32_t RtsControlToggle = 0x3000;
 constexpr uint32_t AbortOnError = 0x4000;
 } // namespace dcbflag
 
-struct TCommTimeouts {
+struct CommTimeouts {
     uint32_t ReadIntervalTimeout = 0;
     uint32_t ReadTotalTimeoutMultiplier = 0;
     uint32_t ReadTotalTimeoutConstant = 0;

@@ -12,7 +12,7 @@ constexpr auto kFailedWaitPause = std::chrono::milliseconds(20);
 } // namespace
 
 TCommEventThread::TCommEventThread(comsetup::CommDevice& device, TCommEventTypes events,
-                                   comsetup::OwnerThreadPump& pump, TSignal onSignal)
+                                   comsetup::OwnerThreadPump& pump, EventHandler onSignal)
     : device_(device), pump_(pump), onSignal_(std::move(onSignal)),
       sync_(std::make_shared<Sync>()) {
     device_.SetEventMask(comsetup::EventMaskOf(events));

@@ -23,10 +23,10 @@
 class TCommEventThread {
 public:
     // Runs on the owner thread for each batch of events. Must not capture the thread object.
-    using TSignal = std::function<void(uint32_t events)>;
+    using EventHandler = std::function<void(uint32_t events)>;
 
     TCommEventThread(comsetup::CommDevice& device, TCommEventTypes events,
-                     comsetup::OwnerThreadPump& pump, TSignal onSignal);
+                     comsetup::OwnerThreadPump& pump, EventHandler onSignal);
     ~TCommEventThread(); // Stop and Join
     TCommEventThread(const TCommEventThread&) = delete;
     TCommEventThread& operator=(const TCommEventThread&) = delete;
@@ -52,7 +52,7 @@ private:
 
     comsetup::CommDevice& device_;
     comsetup::OwnerThreadPump& pump_;
-    TSignal onSignal_;
+    EventHandler onSignal_;
     std::shared_ptr<Sync> sync_;
     std::thread thread_;
 };

@@ -13,7 +13,7 @@ constexpr uint32_t kOptionFlag[] = {dcbflag::Parity, dcbflag::DsrSensitivity,
 
 } // namespace
 
-void ApplyLineSettings(TDCB& dcb, const LineSettings& s) {
+void ApplyLineSettings(ControlBlock& dcb, const LineSettings& s) {
     dcb.BaudRate = BaudRateValue(s.baudRate);
     dcb.Parity = static_cast<uint8_t>(s.parity);
     dcb.StopBits = static_cast<uint8_t>(s.stopbits);

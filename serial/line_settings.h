@@ -18,6 +18,6 @@ struct LineSettings {
     int readBufSize = 4096;
 };
 
-void ApplyLineSettings(TDCB& dcb, const LineSettings& settings);
+void ApplyLineSettings(ControlBlock& dcb, const LineSettings& settings);
 
 } // namespace comsetup

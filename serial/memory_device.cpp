@@ -21,14 +21,14 @@ public:
         line_->changed_.notify_all();
     }
 
-    int GetState(TDCB& dcb) override {
+    int GetState(ControlBlock& dcb) override {
         std::lock_guard lock(line_->mutex_);
         if (line_->vanished_)
             return OsErrorDeviceGone();
         dcb = line_->state_;
         return 0;
     }
-    int SetState(const TDCB& dcb) override {
+    int SetState(const ControlBlock& dcb) override {
         std::lock_guard lock(line_->mutex_);
         if (int err = Failure(line_->failSetState_))
             return err;
@@ -36,7 +36,7 @@ public:
         ++line_->setStateCount_;
         return 0;
     }
-    int SetTimeouts(const TCommTimeouts& t) override {
+    int SetTimeouts(const CommTimeouts& t) override {
         std::lock_guard lock(line_->mutex_);
         if (int err = Failure(line_->failTimeouts_))
             return err;
@@ -239,9 +239,9 @@ void MemoryLine::AddLineErrors(uint32_t bits) {
     }
 COMSETUP_LINE_GETTER(bool, IsOpen, open_)
 COMSETUP_LINE_GETTER(int, OpenCount, openCount_)
-COMSETUP_LINE_GETTER(TDCB, AppliedState, state_)
+COMSETUP_LINE_GETTER(ControlBlock, AppliedState, state_)
 COMSETUP_LINE_GETTER(int, SetStateCount, setStateCount_)
-COMSETUP_LINE_GETTER(TCommTimeouts, AppliedTimeouts, timeouts_)
+COMSETUP_LINE_GETTER(CommTimeouts, AppliedTimeouts, timeouts_)
 COMSETUP_LINE_GETTER(int, ReadQueueSize, readQueue_)
 COMSETUP_LINE_GETTER(int, WriteQueueSize, writeQueue_)
 COMSETUP_LINE_GETTER(uint32_t, EventMask, eventMask_)
@@ -250,7 +250,7 @@ COMSETUP_LINE_GETTER(uint32_t, LastPurge, lastPurge_)
 COMSETUP_LINE_GETTER(int, PurgeCount, purgeCount_)
 #undef COMSETUP_LINE_GETTER
 
-void MemoryLine::SetReportedState(const TDCB& dcb) {
+void MemoryLine::SetReportedState(const ControlBlock& dcb) {
     std::lock_guard lock(mutex_);
     state_ = dcb;
 }
@@ -269,14 +269,14 @@ OpenResult MemoryLine::Open() {
     return {std::make_unique<MemoryDevice>(shared_from_this()), 0};
 }
 
-TMemoryComm::TMemoryComm(std::shared_ptr<MemoryLine> line, OwnerThreadPump* pump)
+MemoryComm::MemoryComm(std::shared_ptr<MemoryLine> line, OwnerThreadPump* pump)
     : TComm(pump), line_(std::move(line)) {}
 
-TMemoryComm::~TMemoryComm() {
+MemoryComm::~MemoryComm() {
     Close();
 }
 
-void TMemoryComm::CreateHandle() {
+void MemoryComm::CreateHandle() {
     OpenResult opened = line_->Open();
     if (!opened.device)
         RaiseCommError("Error accessing specified device", opened.error);

@@ -2,10 +2,10 @@
 // pushes bytes the device "receives", reads back every byte written, makes opening, a line
 // setting, the time-outs, the queue sizes, a read or a write fail with a given OS code, holds
 // writes back (they then time out), raises line events and errors, and can make the device
-// vanish. TMemoryComm is a TComm whose Open attaches a device on that line.
+// vanish. MemoryComm is a TComm whose Open attaches a device on that line.
 //
 //   auto line = std::make_shared<comsetup::MemoryLine>();
-//   comsetup::TMemoryComm comm(line, &pump);  // pump optional
+//   comsetup::MemoryComm comm(line, &pump);  // pump optional
 //   comm.Open();
 //   line->PushReceived("banner");
 //   ... comm.Read / comm.Write ...
@@ -58,10 +58,11 @@ public:
     // --- what the component did
     bool IsOpen() const;
     int OpenCount() const;
-    TDCB AppliedState() const;              // the last control block written (or the reported one)
-    void SetReportedState(const TDCB& dcb); // what the device reports before the first write
+    ControlBlock AppliedState() const; // the last control block written (or the reported one)
+    void
+    SetReportedState(const ControlBlock& dcb); // what the device reports before the first write
     int SetStateCount() const;
-    TCommTimeouts AppliedTimeouts() const;
+    CommTimeouts AppliedTimeouts() const;
     int ReadQueueSize() const;
     int WriteQueueSize() const;
     uint32_t EventMask() const;
@@ -69,7 +70,7 @@ public:
     uint32_t LastPurge() const;
     int PurgeCount() const;
 
-    // Opens a device on this line (what TMemoryComm's CreateHandle calls).
+    // Opens a device on this line (what MemoryComm's CreateHandle calls).
     OpenResult Open();
 
 private:
@@ -84,9 +85,9 @@ private:
     bool vanished_ = false;
     bool open_ = false;
     int openCount_ = 0;
-    TDCB state_;
+    ControlBlock state_;
     int setStateCount_ = 0;
-    TCommTimeouts timeouts_;
+    CommTimeouts timeouts_;
     int readQueue_ = 0, writeQueue_ = 0;
     uint32_t eventMask_ = 0;
     uint32_t pendingEvents_ = 0;
@@ -97,11 +98,11 @@ private:
 };
 
 // A TComm attached to a MemoryLine instead of a system device. DeviceName is ignored.
-class TMemoryComm : public TComm {
+class MemoryComm : public TComm {
 public:
-    explicit TMemoryComm(std::shared_ptr<MemoryLine> line = std::make_shared<MemoryLine>(),
-                         OwnerThreadPump* pump = nullptr);
-    ~TMemoryComm() override;
+    explicit MemoryComm(std::shared_ptr<MemoryLine> line = std::make_shared<MemoryLine>(),
+                        OwnerThreadPump* pump = nullptr);
+    ~MemoryComm() override;
     MemoryLine& Line() { return *line_; }
     std::shared_ptr<MemoryLine> SharedLine() const { return line_; }
 

@@ -28,8 +28,8 @@ constexpr std::uint16_t Unmapped = 256;
 } // namespace vk
 
 // Modifier keys and mouse buttons held while a key goes down or up.
-using TShiftState = std::uint8_t;
-enum ShiftFlag : TShiftState {
+using ShiftState = std::uint8_t;
+enum ShiftFlag : ShiftState {
     ssShift = 1 << 0,
     ssAlt = 1 << 1,
     ssCtrl = 1 << 2,

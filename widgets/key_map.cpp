@@ -187,8 +187,8 @@ std::uint16_t VirtualKeyOfWindowsKey(std::uint32_t nativeVirtualKey, int qtKey,
     return VirtualKeyOf(qtKey, modifiers);
 }
 
-TShiftState ShiftStateOf(const QKeyEvent& e) {
-    TShiftState state = 0;
+ShiftState ShiftStateOf(const QKeyEvent& e) {
+    ShiftState state = 0;
     const Qt::KeyboardModifiers m = e.modifiers();
     if (m.testFlag(Qt::ShiftModifier))
         state |= ssShift;

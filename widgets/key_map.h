@@ -26,6 +26,6 @@ std::uint16_t VirtualKeyOfWindowsKey(std::uint32_t nativeVirtualKey, int qtKey,
 std::uint16_t VirtualKeyOf(const QKeyEvent& e);
 
 // Shift, Alt and Ctrl from the event, mouse buttons held from the application.
-TShiftState ShiftStateOf(const QKeyEvent& e);
+ShiftState ShiftStateOf(const QKeyEvent& e);
 
 } // namespace comsetup

@@ -434,7 +434,7 @@ std::optional<std::string> TRangeEdit::ConvertedText(TBase from, TBase to, QStri
 
 // ---- keyboard ----------------------------------------------------------------------------
 
-void TRangeEdit::KeyDown(std::uint16_t& Key, TShiftState Shift) {
+void TRangeEdit::KeyDown(std::uint16_t& Key, ShiftState Shift) {
     suppressCharacter_ = false;
     const char separator = Separator();
     bool accept = false;
@@ -573,7 +573,7 @@ void TRangeEdit::StepOtherBase(int delta) {
     AssignText(Q(out));
 }
 
-void TRangeEdit::KeyUp(std::uint16_t& Key, TShiftState Shift) {
+void TRangeEdit::KeyUp(std::uint16_t& Key, ShiftState Shift) {
     if (HasMisplacedMinus(text())) {
         Key = 0;
         AssignText(lastText_);
@@ -595,7 +595,7 @@ bool TRangeEdit::event(QEvent* e) {
         // Keys the field steps or flags with Alt held must reach it, not a shortcut.
         const auto* k = static_cast<QKeyEvent*>(e);
         const std::uint16_t code = VirtualKeyOf(*k);
-        const TShiftState mods = ShiftStateOf(*k) & (ssShift | ssAlt | ssCtrl);
+        const ShiftState mods = ShiftStateOf(*k) & (ssShift | ssAlt | ssCtrl);
         const bool arrow = code == vk::Up || code == vk::Down;
         const bool flaggedDigit = code >= vk::Key0 && code <= vk::Key9 &&
                                   (mods == (ssShift | ssAlt) || mods == (ssAlt | ssCtrl));

@@ -51,7 +51,7 @@ public:
     enum TBase : std::uint8_t { Decimale = 0, Binario = 1, Esadecimale = 2, Ottale = 3, BCD = 4 };
     Q_ENUM(TBase)
 
-    using TShiftState = comsetup::TShiftState;
+    using ShiftState = comsetup::ShiftState;
 
     explicit TRangeEdit(QWidget* parent = nullptr);
 
@@ -112,16 +112,16 @@ public:
     // a virtual-key code; setting it to 0 cancels the key.
     void Change();
     void DoExit();
-    void KeyDown(std::uint16_t& Key, TShiftState Shift);
-    void KeyUp(std::uint16_t& Key, TShiftState Shift);
+    void KeyDown(std::uint16_t& Key, ShiftState Shift);
+    void KeyUp(std::uint16_t& Key, ShiftState Shift);
 
 signals:
     // The user's events: OnChange and OnExit run first in Change and DoExit, OnKeyDown and
     // OnKeyUp last in KeyDown and KeyUp (connect directly to see or change Key).
     void OnChange();
     void OnExit();
-    void OnKeyDown(std::uint16_t& Key, comsetup::TShiftState Shift);
-    void OnKeyUp(std::uint16_t& Key, comsetup::TShiftState Shift);
+    void OnKeyDown(std::uint16_t& Key, comsetup::ShiftState Shift);
+    void OnKeyUp(std::uint16_t& Key, comsetup::ShiftState Shift);
 
 protected:
     bool event(QEvent* e) override;

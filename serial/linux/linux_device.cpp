@@ -67,8 +67,8 @@ public:
         CloseFd(fd_);
     }
 
-    int GetState(TDCB& dcb) override { return posix::ReadLine(fd_, shadow_, dcb); }
-    int SetState(const TDCB& dcb) override {
+    int GetState(ControlBlock& dcb) override { return posix::ReadLine(fd_, shadow_, dcb); }
+    int SetState(const ControlBlock& dcb) override {
         const int err = posix::ApplyLine(fd_, dcb);
         if (err == 0)
             shadow_ = dcb;
@@ -76,7 +76,7 @@ public:
         posix::ReleaseIfEnding(slot_);
         return err;
     }
-    int SetTimeouts(const TCommTimeouts& timeouts) override {
+    int SetTimeouts(const CommTimeouts& timeouts) override {
         // Reads never wait here (non-blocking, VMIN = VTIME = 0, set at open); the record only
         // bounds what the component already bounds with its own time limits.
         timeouts_ = timeouts;
@@ -330,8 +330,8 @@ private:
     const int slot_; // in the open terminals' table
     const int epfd_;
     const int wakefd_;
-    TDCB shadow_;            // owner thread
-    TCommTimeouts timeouts_; // owner thread
+    ControlBlock shadow_;   // owner thread
+    CommTimeouts timeouts_; // owner thread
     std::atomic<uint32_t> pendingErrors_{0};
     std::atomic<bool> txPending_{false};
     std::atomic<uint32_t> mask_{0};

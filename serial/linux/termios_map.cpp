@@ -63,7 +63,7 @@ int SetModemLine(int fd, int line, bool on) {
 
 } // namespace
 
-int RefuseWhatTermiosCannotDo(const TDCB& dcb) {
+int RefuseWhatTermiosCannotDo(const ControlBlock& dcb) {
     const uint32_t f = dcb.Flags;
     const uint32_t rts = f & dcbflag::RtsControlMask;
     const bool inputFlow = (f & dcbflag::InX) || rts == dcbflag::RtsControlHandshake;
@@ -105,7 +105,7 @@ int MakeRaw(int fd) {
     return Ioctl(fd, TCSETS2, &t);
 }
 
-int ReadLine(int fd, const TDCB& shadow, TDCB& dcb) {
+int ReadLine(int fd, const ControlBlock& shadow, ControlBlock& dcb) {
     termios2 t{};
     if (int err = Ioctl(fd, TCGETS2, &t); err != 0)
         return err;
@@ -169,7 +169,7 @@ int ReadLine(int fd, const TDCB& shadow, TDCB& dcb) {
     return 0;
 }
 
-int ApplyLine(int fd, const TDCB& dcb) {
+int ApplyLine(int fd, const ControlBlock& dcb) {
     termios2 t{};
     if (int err = Ioctl(fd, TCGETS2, &t); err != 0)
         return err;

@@ -21,8 +21,8 @@
 namespace comsetup {
 namespace {
 
-static_assert(sizeof(TDCB) == sizeof(DCB), "TDCB keeps the layout of DCB");
-static_assert(sizeof(TCommTimeouts) == sizeof(COMMTIMEOUTS));
+static_assert(sizeof(ControlBlock) == sizeof(DCB), "ControlBlock keeps the layout of DCB");
+static_assert(sizeof(CommTimeouts) == sizeof(COMMTIMEOUTS));
 
 int LastError() {
     return static_cast<int>(GetLastError());
@@ -53,7 +53,7 @@ public:
 
     bool Ready() const { return ioEvent_.valid() && waitEvent_.valid() && wakeEvent_.valid(); }
 
-    int GetState(TDCB& dcb) override {
+    int GetState(ControlBlock& dcb) override {
         DCB d{};
         d.DCBlength = sizeof d;
         if (!GetCommState(h_, &d))
@@ -61,13 +61,13 @@ public:
         std::memcpy(static_cast<void*>(&dcb), &d, sizeof d);
         return 0;
     }
-    int SetState(const TDCB& dcb) override {
+    int SetState(const ControlBlock& dcb) override {
         DCB d{};
         std::memcpy(&d, &dcb, sizeof d);
         d.DCBlength = sizeof d;
         return SetCommState(h_, &d) ? 0 : LastError();
     }
-    int SetTimeouts(const TCommTimeouts& timeouts) override {
+    int SetTimeouts(const CommTimeouts& timeouts) override {
         COMMTIMEOUTS t{};
         std::memcpy(&t, &timeouts, sizeof t);
         return SetCommTimeouts(h_, &t) ? 0 : LastError();

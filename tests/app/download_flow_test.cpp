@@ -170,7 +170,7 @@ protected:
     }
 
     std::shared_ptr<MemoryLine> line_ = std::make_shared<MemoryLine>();
-    TMemoryComm port_{line_};
+    MemoryComm port_{line_};
     VirtualPacer pacer_;
     std::unique_ptr<comsetup::test::ModelLine> converter_;
 

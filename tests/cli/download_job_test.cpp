@@ -29,8 +29,8 @@
 #include <sstream>
 
 using namespace comsetup::cli;
+using comsetup::MemoryComm;
 using comsetup::MemoryLine;
-using comsetup::TMemoryComm;
 using comsetup::VirtualPacer;
 using comsetup::test::FullDisk;
 using comsetup::test::ModelConverter;
@@ -385,7 +385,7 @@ TEST(DownloadJob, PortAutoFindsTheOneConverterThatAnswers) {
     line.pacer = &pacer;
     line.searchPorts = {"COM1", "COM2", "COM3"};
     line.makePort = [&]() -> std::unique_ptr<TCustomComm> {
-        return std::make_unique<TMemoryComm>(converters.at(made++)->LineShared());
+        return std::make_unique<MemoryComm>(converters.at(made++)->LineShared());
     };
     std::ostringstream progress;
     JobOptions options;

@@ -46,7 +46,7 @@ struct ModelConverter {
     }
 
     std::shared_ptr<comsetup::MemoryLine> line = std::make_shared<comsetup::MemoryLine>();
-    comsetup::TMemoryComm comm{line};
+    comsetup::MemoryComm comm{line};
     comsetup::VirtualPacer pacer;
     comsetup::test::ModelLine converter;
     nlohmann::json session;

@@ -795,7 +795,7 @@ TEST(DownloadDriver, AutoSearchesEveryFreePortAndGoesOnWithTheOneThatAnswers) {
         }
         std::size_t made = 0;
         h.makePort = [&lines, &made]() -> std::unique_ptr<TCustomComm> {
-            return std::make_unique<TMemoryComm>(lines.at(made++));
+            return std::make_unique<MemoryComm>(lines.at(made++));
         };
         h.searchPorts = names;
         h.searchPorts.insert(h.searchPorts.begin() + 1, "Auto"); // never searched itself

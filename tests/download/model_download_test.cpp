@@ -42,7 +42,7 @@ struct ModelRun {
 
 ModelRun DownloadAgainstModel(sim::Firmware firmware, const SetupValues& values) {
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line);
+    MemoryComm comm(line);
     ModelLine converter(ModelLine::Options(firmware), line);
     VirtualPacer pacer;
     pacer.SetListener([&](std::chrono::nanoseconds now) { converter.Step(now); });

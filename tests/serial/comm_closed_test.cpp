@@ -10,8 +10,8 @@
 
 namespace {
 
+using comsetup::MemoryComm;
 using comsetup::MemoryLine;
-using comsetup::TMemoryComm;
 
 using comsetup::test::Raised;
 
@@ -48,7 +48,7 @@ TEST(CommClosed, TransfersOnClosedPortRaiseWithOsCode) {
 
 TEST(CommClosed, OpenWhileOpenIsRefusedAndChangesNothing) {
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line);
+    MemoryComm comm(line);
     comm.Open();
     ECommError e = Raised([&] { comm.Open(); });
     EXPECT_STREQ(e.what(), "Port already assigned (open) (Error: -1) ");
@@ -59,7 +59,7 @@ TEST(CommClosed, OpenWhileOpenIsRefusedAndChangesNothing) {
 
 TEST(CommClosed, SettingsThatCannotChangeWhileOpen) {
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line);
+    MemoryComm comm(line);
     comm.SetDeviceName("COM3");
     comm.Open();
     comm.SetDeviceName("COM3");                                 // unchanged: accepted silently
@@ -81,7 +81,7 @@ TEST(CommClosed, SettingsThatCannotChangeWhileOpen) {
 
 TEST(CommClosed, EachOpenStepReportsItsFailure) {
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line);
+    MemoryComm comm(line);
 
     line->FailOpen(EACCES);
     ECommError open = Raised([&] { comm.Open(); });
@@ -114,7 +114,7 @@ TEST(CommClosed, EachOpenStepReportsItsFailure) {
 
 TEST(CommClosed, RefusedLineSettingKeepsTheNewValue) {
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line);
+    MemoryComm comm(line);
     comm.Open();
     line->FailSetState(EINVAL);
     EXPECT_THROW(comm.SetParity(paEven), ECommError);
@@ -125,7 +125,7 @@ TEST(CommClosed, RefusedLineSettingKeepsTheNewValue) {
 
 TEST(CommClosed, TransferFailuresAndStatusFailure) {
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line);
+    MemoryComm comm(line);
     comm.Open();
     line->PushReceived("abc");
     line->FailStatus(EIO);
@@ -150,7 +150,7 @@ TEST(CommClosed, TransferFailuresAndStatusFailure) {
 
 TEST(CommClosed, HeldBackWriteTimesOutAndVanishedDeviceFails) {
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line);
+    MemoryComm comm(line);
     comm.SetWriteTimeout(20);
     comm.Open();
     line->HoldWrites(true);
@@ -169,7 +169,7 @@ TEST(CommClosed, HeldBackWriteTimesOutAndVanishedDeviceFails) {
 
 TEST(CommClosed, EventCharsAssignCopiesWithoutTouchingTheDevice) {
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm target(line);
+    MemoryComm target(line);
     target.Open();
     const int applied = line->SetStateCount();
 

@@ -9,17 +9,17 @@ namespace {
 
 using namespace comsetup;
 
-TDCB ReportedWithFlags(uint32_t flags) {
-    TDCB dcb;
+ControlBlock ReportedWithFlags(uint32_t flags) {
+    ControlBlock dcb;
     dcb.Flags = flags;
     dcb.BaudRate = 1200;
     return dcb;
 }
 
-TDCB OpenedWith(TFlowControl flow, TCommOptions options, uint32_t reportedFlags) {
+ControlBlock OpenedWith(TFlowControl flow, TCommOptions options, uint32_t reportedFlags) {
     auto line = std::make_shared<MemoryLine>();
     line->SetReportedState(ReportedWithFlags(reportedFlags));
-    TMemoryComm comm(line);
+    MemoryComm comm(line);
     comm.SetFlowControl(flow);
     comm.SetOptions(options);
     comm.Open();
@@ -45,7 +45,7 @@ TEST(ControlBlock, OptionsSetAndClearTheirBits) {
 
 TEST(ControlBlock, XonXoffLimitsAreAQuarterOfTheReceiveQueue) {
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line);
+    MemoryComm comm(line);
     comm.Open();
     EXPECT_EQ(line->AppliedState().XonLim, 1024);
     EXPECT_EQ(line->AppliedState().XoffLim, 1024);
@@ -59,7 +59,7 @@ TEST(ControlBlock, XonXoffLimitsAreAQuarterOfTheReceiveQueue) {
 }
 
 TEST(ControlBlock, LimitsDoNotWrapForHugeOrNegativeQueues) {
-    TDCB dcb;
+    ControlBlock dcb;
     LineSettings s;
     s.readBufSize = 1 << 20; // a quarter does not fit in 16 bits
     ApplyLineSettings(dcb, s);
@@ -71,7 +71,7 @@ TEST(ControlBlock, LimitsDoNotWrapForHugeOrNegativeQueues) {
 
 TEST(ControlBlock, LineFieldsAndCharacters) {
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line);
+    MemoryComm comm(line);
     comm.SetBaudRate(br256000);
     comm.SetParity(paSpace);
     comm.SetStopbits(sb15);
@@ -79,7 +79,7 @@ TEST(ControlBlock, LineFieldsAndCharacters) {
     comm.EventChars().SetErrorChar('?');
     comm.EventChars().SetEofChar(26);
     comm.Open();
-    TDCB dcb = line->AppliedState();
+    ControlBlock dcb = line->AppliedState();
     EXPECT_EQ(dcb.BaudRate, 256000u);
     EXPECT_EQ(dcb.Parity, 4);
     EXPECT_EQ(dcb.StopBits, 1);
@@ -106,9 +106,9 @@ TEST(ControlBlock, LineFieldsAndCharacters) {
 
 TEST(ControlBlock, TimeoutsMakeReadsReturnAtOnce) {
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line);
+    MemoryComm comm(line);
     comm.Open();
-    const TCommTimeouts t = line->AppliedTimeouts();
+    const CommTimeouts t = line->AppliedTimeouts();
     EXPECT_EQ(t.ReadIntervalTimeout, 0xFFFFFFFFu);
     EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 0u);
     EXPECT_EQ(t.ReadTotalTimeoutConstant, 0u);

@@ -35,7 +35,7 @@ struct Recorder {
 
 TEST(EventDispatch, HandlersRunInFixedOrderWithComponentAsSender) {
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line);
+    MemoryComm comm(line);
     comm.Open();
     Recorder rec;
     rec.Attach(comm);
@@ -56,7 +56,7 @@ TEST(EventDispatch, HandlersRunInFixedOrderWithComponentAsSender) {
 
 TEST(EventDispatch, RxCharNeedsBytesWaitingAndErrorsClearWithoutHandlers) {
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line);
+    MemoryComm comm(line);
     comm.Open();
     int rx = 0;
     comm.OnRxChar = [&](TCustomComm*, int) { ++rx; };
@@ -80,7 +80,7 @@ TEST(EventDispatch, RxCharNeedsBytesWaitingAndErrorsClearWithoutHandlers) {
 TEST(EventThread, DeliversThroughThePumpOnTheOwnerThread) {
     QueuedOwnerPump pump;
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line, &pump);
+    MemoryComm comm(line, &pump);
     Recorder rec;
     rec.Attach(comm);
     comm.Open();
@@ -102,7 +102,7 @@ TEST(EventThread, DeliversThroughThePumpOnTheOwnerThread) {
 TEST(EventThread, OnlyMonitoredEventsAreWatched) {
     QueuedOwnerPump pump;
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line, &pump);
+    MemoryComm comm(line, &pump);
     comm.SetMonitorEvents({evRing});
     Recorder rec;
     rec.Attach(comm);
@@ -146,7 +146,7 @@ TEST(EventThread, WatchesOnlyMonitoredEventsThatHaveAHandler) {
     };
     QueuedOwnerPump pump;
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line, &pump);
+    MemoryComm comm(line, &pump);
     comm.SetMonitorEvents({evRxChar, evCts, evTxEmpty});
     comm.Open();
     for (const Step& step : steps) {
@@ -158,7 +158,7 @@ TEST(EventThread, WatchesOnlyMonitoredEventsThatHaveAHandler) {
 TEST(EventThread, HandlerAssignedWhileOpenGetsItsEvents) {
     QueuedOwnerPump pump;
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line, &pump);
+    MemoryComm comm(line, &pump);
     comm.Open();
     line->RaiseEvents(commevent::Cts); // nobody listens: not reported, not kept for later
     std::vector<std::string> calls;
@@ -174,7 +174,7 @@ TEST(EventThread, NoDeliveryReachesAClosedOrDestroyedComponent) {
     auto line = std::make_shared<MemoryLine>();
     int calls = 0;
     {
-        TMemoryComm comm(line, &pump);
+        MemoryComm comm(line, &pump);
         comm.OnCts = [&](TCustomComm*) { ++calls; };
         comm.Open();
         line->RaiseEvents(commevent::Cts);
@@ -200,7 +200,7 @@ TEST(EventThread, NoDeliveryReachesAClosedOrDestroyedComponent) {
 TEST(EventThread, HandlerMayCloseOrDestroyTheComponent) {
     QueuedOwnerPump pump;
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line, &pump);
+    MemoryComm comm(line, &pump);
     std::vector<std::string> calls;
     comm.OnCts = [&](TCustomComm* c) {
         calls.push_back("cts");
@@ -214,7 +214,7 @@ TEST(EventThread, HandlerMayCloseOrDestroyTheComponent) {
     EXPECT_EQ(calls, std::vector<std::string>{"cts"}); // nothing after the Close
     EXPECT_FALSE(line->IsOpen());
 
-    auto owned = std::make_unique<TMemoryComm>(line, &pump);
+    auto owned = std::make_unique<MemoryComm>(line, &pump);
     int after = 0;
     owned->OnBreak = [&](TCustomComm*) { owned.reset(); };
     owned->OnCts = [&](TCustomComm*) { ++after; };
@@ -228,7 +228,7 @@ TEST(EventThread, HandlerMayCloseOrDestroyTheComponent) {
 TEST(EventThread, HandlerExceptionEndsEventsUntilReopened) {
     QueuedOwnerPump pump;
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line, &pump);
+    MemoryComm comm(line, &pump);
     int calls = 0;
     comm.OnRing = [&](TCustomComm*) {
         ++calls;
@@ -251,16 +251,16 @@ TEST(EventThread, HandlerExceptionEndsEventsUntilReopened) {
 TEST(EventThread, StoppedThreadPurgesOnlyTheReceiveSide) {
     QueuedOwnerPump pump;
     auto line = std::make_shared<MemoryLine>();
-    TMemoryComm comm(line, &pump);
+    MemoryComm comm(line, &pump);
     comm.Open();
     comm.Close();
     EXPECT_EQ(line->LastPurge(), purge::RxAbort | purge::RxClear);
 }
 
 // A descendant that takes the transfer lock may read and write inside it.
-class LockingComm : public TMemoryComm {
+class LockingComm : public MemoryComm {
 public:
-    using TMemoryComm::TMemoryComm;
+    using MemoryComm::MemoryComm;
     std::string ReadAllLocked() {
         Lock();
         char buf[16];

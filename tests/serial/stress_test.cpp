@@ -86,7 +86,7 @@ TEST(Stress, ManyComponentsOpenedAndDestroyedWithEventsInFlight) {
     });
     int handled = 0;
     for (int i = 0; i < 500; ++i) {
-        auto comm = std::make_unique<TMemoryComm>(line, &pump);
+        auto comm = std::make_unique<MemoryComm>(line, &pump);
         comm->OnCts = [&](TCustomComm*) { ++handled; };
         comm->Open();
         pump.WaitAndRunPending(std::chrono::milliseconds(i % 5 == 0 ? 2 : 0));

@@ -1,6 +1,6 @@
 // Which control blocks a terminal refuses because it could not put them in effect.
-#include "serial/platform.h"
 #include "serial/linux/termios_map.h"
+#include "serial/platform.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -46,7 +46,7 @@ const Row kRows[] = {
 
 TEST(TermiosRefusal, EverySettingIsInEffectOrRefused) {
     for (const Row& row : kRows) {
-        TDCB dcb;
+        ControlBlock dcb;
         dcb.Flags = row.flags;
         dcb.XonLim = row.limits;
         dcb.XoffLim = row.limits;

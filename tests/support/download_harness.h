@@ -143,7 +143,7 @@ public:
     std::string TimelineFrom(std::size_t offset) const;
 
     std::shared_ptr<MemoryLine> line = std::make_shared<MemoryLine>();
-    TMemoryComm comm{line};
+    MemoryComm comm{line};
     RecordingProgress progress;
     StringListLog monitor;
     RecordingMessages messages;

@@ -37,7 +37,7 @@ TEST_F(TypingTest, RefusedKeyLeavesTextRedUntilReleaseAndCaretAtEnd) {
 TEST_F(TypingTest, UserKeyDownHandlerSeesTheCancelledKey) {
     std::uint16_t seen = 999;
     QObject::connect(field, &TRangeEdit::OnKeyDown, field,
-                     [&](std::uint16_t& key, comsetup::TShiftState) { seen = key; });
+                     [&](std::uint16_t& key, comsetup::ShiftState) { seen = key; });
     QTest::keyClick(field, Qt::Key_X);
     EXPECT_EQ(seen, 0);
     QTest::keyClick(field, Qt::Key_7);
@@ -47,7 +47,7 @@ TEST_F(TypingTest, UserKeyDownHandlerSeesTheCancelledKey) {
 TEST_F(TypingTest, UserKeyDownHandlerCanCancelAKey) {
     Retype("1");
     QObject::connect(field, &TRangeEdit::OnKeyDown, field,
-                     [&](std::uint16_t& key, comsetup::TShiftState) {
+                     [&](std::uint16_t& key, comsetup::ShiftState) {
                          if (key == '5')
                              key = 0;
                      });
