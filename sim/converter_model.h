@@ -185,6 +185,7 @@ private:
     void StartSection(Section s);
     void Ask(Field f);
     void StoreAnswer(Field f, const std::string& answer);
+    static bool StoreInTable(ConverterSettings& s, Field f, int value, bool yes);
     void NextQuestion();
     Field FollowingField(Field f) const;
     std::string PromptFor(Field f) const;

@@ -211,6 +211,51 @@ void ConverterModel::OnQuestion(std::uint8_t b) {
     Emit(std::string(1, static_cast<char>(b)));
 }
 
+// The fields that are stored as they are read: a byte of an address, a number or a code, a
+// yes/no. The others need a check or a text of their own (StoreAnswer). False when f is not
+// one of them.
+bool ConverterModel::StoreInTable(ConverterSettings& s, Field f, int value, bool yes) {
+    struct AddressField {
+        Field first; // the address's first byte; the next three follow it
+        Address ConverterSettings::*address;
+    };
+    static constexpr AddressField kAddressFields[] = {{Field::Ip0, &ConverterSettings::ip},
+                                                      {Field::Gw0, &ConverterSettings::gateway},
+                                                      {Field::Rem0, &ConverterSettings::remote}};
+    static constexpr std::pair<Field, int ConverterSettings::*> kNumberFields[] = {
+        {Field::HostBits, &ConverterSettings::hostBits},
+        {Field::LineCode, &ConverterSettings::lineCode},
+        {Field::ConnectCode, &ConverterSettings::connectCode},
+        {Field::LinkCode, &ConverterSettings::linkCode},
+        {Field::IdleCode, &ConverterSettings::idleCode},
+        {Field::FlushCode, &ConverterSettings::flushCode},
+        {Field::PackCode, &ConverterSettings::packCode}};
+    static constexpr std::pair<Field, bool ConverterSettings::*> kYesNoFields[] = {
+        {Field::UseGateway, &ConverterSettings::useGateway},
+        {Field::Broadcast, &ConverterSettings::broadcast}};
+
+    for (const AddressField& a : kAddressFields) {
+        const int index = static_cast<int>(f) - static_cast<int>(a.first);
+        if (index >= 0 && index < 4) {
+            (s.*a.address)[static_cast<std::size_t>(index)] = value;
+            return true;
+        }
+    }
+    for (const auto& [field, member] : kNumberFields) {
+        if (field == f) {
+            s.*member = value;
+            return true;
+        }
+    }
+    for (const auto& [field, member] : kYesNoFields) {
+        if (field == f) {
+            s.*member = yes;
+            return true;
+        }
+    }
+    return false;
+}
+
 void ConverterModel::StoreAnswer(Field f, const std::string& answer) {
     ConverterSettings& s = working_;
     const std::string where = " at \"" + PromptFor(f) + "\"";
@@ -232,28 +277,11 @@ void ConverterModel::StoreAnswer(Field f, const std::string& answer) {
     } else if (kind == Kind::Hex) {
         value = std::stoi(answer, nullptr, 16);
     }
-    const bool yes = answer == "Y";
+    if (StoreInTable(s, f, value, answer == "Y"))
+        return;
     switch (f) {
-    case Field::Ip0:
-    case Field::Ip1:
-    case Field::Ip2:
-    case Field::Ip3:
-        s.ip[static_cast<int>(f) - static_cast<int>(Field::Ip0)] = value;
-        return;
-    case Field::UseGateway:
-        s.useGateway = yes;
-        return;
-    case Field::Gw0:
-    case Field::Gw1:
-    case Field::Gw2:
-    case Field::Gw3:
-        s.gateway[static_cast<int>(f) - static_cast<int>(Field::Gw0)] = value;
-        return;
-    case Field::HostBits:
-        s.hostBits = value;
-        return;
     case Field::ChangePassword:
-        passwordChange_ = yes;
+        passwordChange_ = answer == "Y";
         return;
     case Field::NewPassword:
         s.password = answer;
@@ -262,9 +290,6 @@ void ConverterModel::StoreAnswer(Field f, const std::string& answer) {
         if (!AllDigits(answer))
             Anomaly("baud rate \"" + answer + "\" is not a number");
         s.baud = answer;
-        return;
-    case Field::LineCode:
-        s.lineCode = value;
         return;
     case Field::FlowCode:
         if (DescribeFlowCode(value) == "unknown")
@@ -276,35 +301,10 @@ void ConverterModel::StoreAnswer(Field f, const std::string& answer) {
             Anomaly("local port \"" + answer + "\" is not a port number");
         s.localPort = answer;
         return;
-    case Field::ConnectCode:
-        s.connectCode = value;
-        return;
-    case Field::LinkCode:
-        s.linkCode = value;
-        return;
-    case Field::Broadcast:
-        s.broadcast = yes;
-        return;
-    case Field::Rem0:
-    case Field::Rem1:
-    case Field::Rem2:
-    case Field::Rem3:
-        s.remote[static_cast<int>(f) - static_cast<int>(Field::Rem0)] = value;
-        return;
     case Field::RemotePort:
         s.remotePort = std::to_string(value);
         return;
-    case Field::IdleCode:
-        s.idleCode = value;
-        return;
-    case Field::FlushCode:
-        s.flushCode = value;
-        return;
-    case Field::PackCode:
-        s.packCode = value;
-        return;
-    case Field::Service:
-    case Field::Done:
+    default:
         return;
     }
 }

@@ -169,11 +169,12 @@ int ReadLine(int fd, const ControlBlock& shadow, ControlBlock& dcb) {
     return 0;
 }
 
-int ApplyLine(int fd, const ControlBlock& dcb) {
-    termios2 t{};
-    if (int err = Ioctl(fd, TCGETS2, &t); err != 0)
-        return err;
+namespace {
 
+// One mapper per field of the control block: each sets its bits of t, or refuses the value
+// with EINVAL.
+
+int MapRate(termios2& t, const ControlBlock& dcb) {
     if (dcb.BaudRate == 0)
         return EINVAL;
     t.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
@@ -184,7 +185,10 @@ int ApplyLine(int fd, const ControlBlock& dcb) {
     t.c_cflag |= code;
     t.c_ispeed = dcb.BaudRate;
     t.c_ospeed = dcb.BaudRate;
+    return 0;
+}
 
+int MapByteSize(termios2& t, const ControlBlock& dcb) {
     tcflag_t size;
     switch (dcb.ByteSize) {
     case 5:
@@ -203,7 +207,10 @@ int ApplyLine(int fd, const ControlBlock& dcb) {
         return EINVAL;
     }
     t.c_cflag = (t.c_cflag & ~CSIZE) | size;
+    return 0;
+}
 
+int MapParity(termios2& t, const ControlBlock& dcb) {
     t.c_cflag &= ~(PARENB | PARODD | CMSPAR);
     switch (dcb.Parity) {
     case 0:
@@ -223,7 +230,10 @@ int ApplyLine(int fd, const ControlBlock& dcb) {
     default:
         return EINVAL;
     }
+    return 0;
+}
 
+int MapStopBits(termios2& t, const ControlBlock& dcb) {
     switch (dcb.StopBits) {
     case 0:
         t.c_cflag &= ~CSTOPB;
@@ -241,10 +251,11 @@ int ApplyLine(int fd, const ControlBlock& dcb) {
     default:
         return EINVAL;
     }
+    return 0;
+}
 
-    if (int err = RefuseWhatTermiosCannotDo(dcb); err != 0)
-        return err;
-
+// Flow control, parity checking and the special characters.
+void MapFlowAndCharacters(termios2& t, const ControlBlock& dcb) {
     const bool ctsFlow = (dcb.Flags & dcbflag::OutxCtsFlow) != 0;
     t.c_cflag = ctsFlow ? (t.c_cflag | CRTSCTS) : (t.c_cflag & ~CRTSCTS);
     t.c_iflag &= ~(IXON | IXOFF | INPCK);
@@ -261,14 +272,17 @@ int ApplyLine(int fd, const ControlBlock& dcb) {
     t.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
     t.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
     t.c_cc[VEOF] = static_cast<cc_t>(dcb.EofChar);
+}
 
+// Sets t on the line and reads it back. Drivers quietly adjust what they cannot do (a
+// pseudo-terminal forces 8 bits without parity; a UART rounds the rate): a line that differs
+// from what was asked is put back as it was and refused.
+int SetExactly(int fd, termios2 t) {
     termios2 before{};
     if (int err = Ioctl(fd, TCGETS2, &before); err != 0)
         return err;
     if (int err = Ioctl(fd, TCSETS2, &t); err != 0)
         return err;
-    // Drivers quietly adjust what they cannot do (a pseudo-terminal forces 8 bits without
-    // parity; a UART rounds the rate): a line that differs from what was asked is refused.
     termios2 now{};
     if (int err = Ioctl(fd, TCGETS2, &now); err != 0)
         return err;
@@ -276,16 +290,39 @@ int ApplyLine(int fd, const ControlBlock& dcb) {
         Ioctl(fd, TCSETS2, &before);
         return EINVAL;
     }
+    return 0;
+}
 
+// DTR as the control block asks, and RTS unless the CTS/RTS handshake drives it.
+int SetModemLines(int fd, const ControlBlock& dcb) {
     const uint32_t dtr = dcb.Flags & dcbflag::DtrControlMask;
     if (int err = SetModemLine(fd, TIOCM_DTR, dtr == dcbflag::DtrControlEnable); err != 0)
         return err;
-    if (!ctsFlow) {
+    if ((dcb.Flags & dcbflag::OutxCtsFlow) == 0) {
         const uint32_t rts = dcb.Flags & dcbflag::RtsControlMask;
         if (int err = SetModemLine(fd, TIOCM_RTS, rts != 0); err != 0)
             return err;
     }
     return 0;
+}
+
+} // namespace
+
+int ApplyLine(int fd, const ControlBlock& dcb) {
+    termios2 t{};
+    if (int err = Ioctl(fd, TCGETS2, &t); err != 0)
+        return err;
+    using Mapper = int (*)(termios2&, const ControlBlock&);
+    static constexpr Mapper kMappers[] = {MapRate, MapByteSize, MapParity, MapStopBits};
+    for (const Mapper map : kMappers)
+        if (int err = map(t, dcb); err != 0)
+            return err;
+    if (int err = RefuseWhatTermiosCannotDo(dcb); err != 0)
+        return err;
+    MapFlowAndCharacters(t, dcb);
+    if (int err = SetExactly(fd, t); err != 0)
+        return err;
+    return SetModemLines(fd, dcb);
 }
 
 } // namespace comsetup::posix
