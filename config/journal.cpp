@@ -11,6 +11,10 @@
 #include <functional>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace comsetup::config {
 
 namespace {
@@ -239,6 +243,31 @@ Journal::~Journal() {
     sqlite3_close(db_);
 }
 
+namespace {
+
+// SQLite takes file names in UTF-8; on Windows comsetup's names are in the ANSI code page, as
+// the system gives them (a user folder such as C:\Users\Jürgen).
+std::string SqliteFileName(const std::string& path) {
+#ifdef _WIN32
+    const int wide =
+        MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    if (wide <= 0) {
+        return path;
+    }
+    std::wstring text(static_cast<std::size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), text.data(), wide);
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, utf8.data(), bytes, nullptr, nullptr);
+    return utf8;
+#else
+    return path;
+#endif
+}
+
+} // namespace
+
 std::unique_ptr<Journal> Journal::Open(const std::string& path) {
     std::error_code ignored;
     const auto folder = std::filesystem::path(path).parent_path();
@@ -254,8 +283,8 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path) {
         throw JournalError(path + ": read-only; nothing was recorded");
     }
     sqlite3* db = nullptr;
-    const int code =
-        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int code = sqlite3_open_v2(SqliteFileName(path).c_str(), &db,
+                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     std::unique_ptr<Journal> journal(new Journal(db, path));
     if (code != SQLITE_OK) {
         throw JournalError(path + ": cannot be opened (" +
