@@ -18,6 +18,16 @@ namespace comsetup::cli {
 
 namespace {
 
+// A line of the user's input; one read from a pipe or file is not echoed as a terminal
+// echoes it, so its line end is written here and the next output starts a line.
+std::optional<std::string> ReadAnswer(const SequenceOptions& options) {
+    auto line = options.readLine();
+    if (!options.inputIsTerminal) {
+        *options.progressOut << std::endl;
+    }
+    return line;
+}
+
 std::string Lower(std::string text) {
     for (char& c : text) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -77,9 +87,9 @@ bool ReuseAllowed(const config::Plan& plan, const std::vector<std::size_t>& rows
     for (const auto& address : used) {
         if (options.reuseIp) {
             out << address.question << " yes (--reuse-ip)" << std::endl;
-        } else if (options.askOnTerminal) {
+        } else if (options.inputIsTerminal) {
             out << address.question << " [y/N] " << std::flush;
-            const auto answer = options.readLine();
+            const auto answer = ReadAnswer(options);
             if (!answer || Lower(Trim(*answer)) != "y") {
                 result.refused = "row " + std::to_string(address.row) + ": " + address.ip +
                                  " not used again; nothing was sent";
@@ -145,9 +155,8 @@ bool RunRow(const config::Plan& plan, std::size_t i, const SequenceOptions& opti
             << ") failed: " << ExitCodeName(r.exitCode) << (why.empty() ? "" : " - " + why)
             << std::endl
             << "Retry? [Y/n] " << std::flush;
-        const auto answer = options.readLine();
+        const auto answer = ReadAnswer(options);
         if (!answer) {
-            out << std::endl;
             return false;
         }
         if (Lower(Trim(*answer)) == "n") {
@@ -204,9 +213,9 @@ SequenceResult RunSequence(const config::Plan& plan, const SequenceOptions& opti
         SequenceRow& row = result.rows[i];
         out << "Connect converter " << row.number << " of " << total << " (" << row.ip
             << ") and switch it off and on, then press Enter (q and Enter stops) " << std::flush;
-        const auto line = options.readLine();
+        const auto line = ReadAnswer(options);
         if (!line || Lower(Trim(*line)) == "q" || InterruptRequested()) {
-            out << std::endl << "Stopped before converter " << row.number << "." << std::endl;
+            out << "Stopped before converter " << row.number << "." << std::endl;
             break;
         }
         const bool goOn = RunRow(plan, i, options, row);

@@ -23,7 +23,7 @@ using LineReader = std::function<std::optional<std::string>()>;
 
 struct SequenceOptions {
     LineReader readLine;
-    bool askOnTerminal = false;          // the input is a terminal: addresses used before are asked
+    bool inputIsTerminal = false;        // the input is a terminal: addresses used before are asked
     bool reuseIp = false;                // write addresses used before without asking
     bool all = false;                    // run rows the journal has as done, too
     std::ostream* progressOut = nullptr; // prompts, progress and notes

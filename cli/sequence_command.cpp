@@ -60,7 +60,7 @@ int RunSequenceCommand(const Arguments& arguments, std::ostream& out, std::ostre
 
     SequenceOptions options;
     options.readLine = ReadInputLine;
-    options.askOnTerminal = console.inIsTerminal;
+    options.inputIsTerminal = console.inIsTerminal;
     options.reuseIp = arguments.reuseIp;
     options.all = arguments.all;
     options.progressOut = &progress;
@@ -90,9 +90,11 @@ int RunSequenceCommand(const Arguments& arguments, std::ostream& out, std::ostre
     if (!result.journalError.empty()) {
         err << "comsetup-cli: journal: " << result.journalError << std::endl;
     }
-    out << (arguments.json ? SequenceJson(plan, result).dump(2) + "\n"
-                           : "\n" + SequenceTable(result))
-        << std::flush;
+    if (arguments.json) {
+        out << SequenceJson(plan, result).dump(2) << std::endl;
+    } else if (result.refused.empty()) { // nothing ran: the refusal says it all
+        out << "\n" << SequenceTable(result) << std::flush;
+    }
     return SequenceExitCode(result);
 }
 

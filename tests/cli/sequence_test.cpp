@@ -159,7 +159,7 @@ TEST(Sequence, AddressesWrittenBeforeAreAskedAboutOrRefused) {
         const std::string journal = folder.File("journal.sqlite");
         const std::string question = seed(journal);
         PipedRun run(journal, c.input);
-        run.options.askOnTerminal = c.terminal;
+        run.options.inputIsTerminal = c.terminal;
         run.options.reuseIp = c.reuseIp;
         const SequenceResult result = run(plan);
         EXPECT_NE((run.progress.str() + result.refused).find(question), std::string::npos)
