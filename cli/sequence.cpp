@@ -142,6 +142,8 @@ bool RunRow(const config::Plan& plan, std::size_t i, const SequenceOptions& opti
         if (!r.written.empty()) {
             out << "  " << r.written << std::endl;
         }
+        // Set up but its log not written completely: the converter holds its setup, so it is
+        // not offered again; the table and exit code say what is missing.
         if (r.exitCode == kExitComplete || r.exitCode == kExitLogIncomplete) {
             row.verdict = r.exitCode == kExitComplete ? RowVerdict::Done : RowVerdict::Failed;
             return true;
@@ -156,7 +158,7 @@ bool RunRow(const config::Plan& plan, std::size_t i, const SequenceOptions& opti
             << std::endl
             << "Retry? [Y/n] " << std::flush;
         const auto answer = ReadAnswer(options);
-        if (!answer) {
+        if (!answer || Lower(Trim(*answer)) == "q") {
             return false;
         }
         if (Lower(Trim(*answer)) == "n") {
