@@ -296,7 +296,9 @@ Plan ParsePlan(const std::string& text, const std::string& name, const SetupProf
     const int headerLine = records[0].line;
     for (const std::string& cell : records[0].fields) {
         const std::string key = Lower(Trim(cell));
-        if (std::find(accepted.begin(), accepted.end(), key) == accepted.end()) {
+        if (key.empty()) {
+            // A spreadsheet saves columns it once touched with no name; they must stay empty.
+        } else if (std::find(accepted.begin(), accepted.end(), key) == accepted.end()) {
             problems.Add(headerLine, "header: unknown key " + QuoteForMessage(cell) +
                                          "; accepted keys: " + JoinAccepted(accepted));
         } else if (std::find(plan.columns.begin(), plan.columns.end(), key) != plan.columns.end()) {
@@ -336,7 +338,13 @@ Plan ParsePlan(const std::string& text, const std::string& name, const SetupProf
             const std::string& key = plan.columns[c];
             const std::string value = Trim(record.fields[c]);
             try {
-                if (key == "group") {
+                if (key.empty()) {
+                    if (!value.empty()) {
+                        throw ValueError(QuoteForMessage(value) +
+                                         " under no key; a column the header does not name "
+                                         "stays empty");
+                    }
+                } else if (key == "group") {
                     group = value;
                 } else if (key == "peer" && (Lower(value) == "pair" || Lower(value) == "master")) {
                     row.peerCell = Lower(value);
@@ -355,7 +363,8 @@ Plan ParsePlan(const std::string& text, const std::string& name, const SetupProf
                     }
                 }
             } catch (const ValueError& error) {
-                problems.Add(record.line, key + ": " + error.what());
+                problems.Add(record.line, (key.empty() ? "column " + std::to_string(c + 1) : key) +
+                                              ": " + error.what());
                 read = false;
             }
         }

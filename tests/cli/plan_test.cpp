@@ -77,6 +77,8 @@ TEST(Plan, PeersNameTheirRowsAndTheBaseFillsTheRest) {
          {"192.168.1.201", "192.168.1.201", "10.0.0.2", "10.0.0.1"}},
         // A written address is kept.
         {"ip,mode,peer\n10.0.0.1,point-to-point,10.0.0.50\n", {"10.0.0.50"}},
+        // Columns without a name, as spreadsheets save them, hold nothing.
+        {"ip,,peer,\n10.0.0.1,,10.0.0.60, \n", {"10.0.0.60"}},
     };
     SetupProfile base;
     base.baud = 19200;
@@ -133,6 +135,7 @@ TEST(Plan, ProblemsAreAllListedWithLineAndKey) {
           "255.255.255.0)",
           "p.csv line 4, ip: 10.0.0.1 is already the address on line 2"}},
         {"ip,master\n10.0.0.1,maybe\n", {"p.csv line 2, master: \"maybe\" is not accepted"}},
+        {"ip,\n10.0.0.1,x\n", {"p.csv line 2, column 2: \"x\" under no key"}},
         {"ip,mask\n,\n1.2.3.4\n", {"p.csv line 3, 1 fields where the header names 2"}},
         {"ip\n", {"p.csv: no converter"}},
     };
