@@ -113,6 +113,23 @@ TEST(Sequence, FailedUnitIsRetriedAndDoneRowsAreSkippedNextTime) {
     EXPECT_EQ(config::PlanRowStates(*config::Journal::Open(journal), plan)[2],
               config::RowState::Failed);
 
+    const auto json = SequenceJson(plan, resumed);
+    EXPECT_EQ(json["rows"][2]["result"], "failed");
+    EXPECT_EQ(json["rows"][2]["download"]["exit_code"], kExitFirmwareUnknown);
+    EXPECT_EQ(json["plan_id"], plan.id);
+
+    // --all runs the rows done too (their addresses allowed again); q at the retry question
+    // stops the plan there.
+    PipedRun third(journal, {"", "q"}, {{{0, 0}, sim::FailMode::UnknownFirmware}});
+    third.options.all = true;
+    third.options.reuseIp = true;
+    const SequenceResult again = third(plan);
+    EXPECT_EQ(Verdicts(again),
+              (std::vector{RowVerdict::Failed, RowVerdict::NotRun, RowVerdict::NotRun}));
+    EXPECT_NE(third.progress.str().find("use it again? yes (--reuse-ip)"), std::string::npos);
+    EXPECT_EQ(config::PlanRowStates(*config::Journal::Open(journal), plan)[0],
+              config::RowState::Failed);
+
     // An edited plan is another plan: nothing of it is done.
     const config::Plan edited =
         config::ParsePlan(std::string(kPlanText) + "10.0.0.4,remote-com,\n", "units.csv", {});
