@@ -3,6 +3,7 @@
 // Ctrl+C delivered the system's way for tests. One implementation per platform (posix/, win32/).
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace comsetup::cli {
@@ -13,6 +14,12 @@ const char* PortNamesHelp();
 // stderrStream false: standard output; true: standard error.
 bool OutputIsTerminal(bool stderrStream);
 int TerminalColumns(bool stderrStream); // 0 when unknown
+
+// Standard input is a terminal (a user to ask), not a pipe or a file.
+bool InputIsTerminal();
+// One line of standard input without its line end; nothing at its end or once an interrupt
+// (Ctrl+C) came while waiting, so that a prompt never outlives the user's Ctrl+C.
+std::optional<std::string> ReadInputLine();
 
 // Why a device could not be opened, as far as the system tells (the download's own message
 // names only the port); device is what the port name maps to.

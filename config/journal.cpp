@@ -38,13 +38,17 @@ const char* const kMigrations[] = {
     // 2: the look-ups of the listing and of an address used before.
     "CREATE INDEX downloads_ip ON downloads (ip);"
     "CREATE INDEX downloads_started ON downloads (started_utc);",
+    // 3: the plan and row a download belongs to, so that a plan can be resumed.
+    "ALTER TABLE downloads ADD COLUMN plan TEXT;"
+    "ALTER TABLE downloads ADD COLUMN plan_row INTEGER;"
+    "CREATE INDEX downloads_plan ON downloads (plan, plan_row);",
 };
 static_assert(std::size(kMigrations) == kJournalSchemaVersion);
 
 const char* const kColumns =
     "id, started_utc, ended_utc, front_end, version, port, device, mode, master, ip, mask, "
     "local_port, gateway, baud, parity, stop_bits, flow, peer, peer_sent, firmware, verdict, "
-    "outcome, exit_code, cause, written, log";
+    "outcome, exit_code, cause, written, log, plan, plan_row";
 
 // A prepared statement, finalised when it goes away.
 class Statement {
@@ -232,6 +236,8 @@ JournalRow ReadRow(const Statement& row) {
     r.end.cause = row.Text(c++);
     r.end.written = row.Text(c++);
     r.end.log = row.Text(c++);
+    r.start.plan = row.Text(c++);
+    r.start.planRow = static_cast<int>(row.Int(c++));
     return r;
 }
 
@@ -315,8 +321,8 @@ std::int64_t Journal::Begin(const JournalStart& start) {
     Statement insert(db_,
                      "INSERT INTO downloads (started_utc, front_end, version, port, device, mode, "
                      "master, ip, mask, local_port, gateway, baud, parity, stop_bits, flow, peer, "
-                     "peer_sent) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, "
-                     "?14, ?15, ?16, ?17)",
+                     "peer_sent, plan, plan_row) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
+                     "?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)",
                      path_);
     const SetupProfile& s = start.setup;
     insert.Bind(1, UtcNow());
@@ -336,6 +342,10 @@ std::int64_t Journal::Begin(const JournalStart& start) {
     insert.Bind(15, FlowName(s.flowIndex));
     insert.Bind(16, FormatIpv4(s.peer));
     insert.BindOptional(17, start.peerSent);
+    insert.BindOptional(18, start.plan);
+    if (start.planRow > 0) {
+        insert.Bind(19, std::int64_t{start.planRow});
+    }
     std::int64_t id = 0;
     WriteTransaction(db_, path_, [&] {
         insert.Reset();
@@ -386,6 +396,10 @@ std::vector<JournalRow> Journal::List(const JournalFilter& filter) const {
     if (!filter.port.empty()) {
         sql += " AND port = ?";
         values.push_back(filter.port);
+    }
+    if (!filter.plan.empty()) {
+        sql += " AND plan = ?";
+        values.push_back(filter.plan);
     }
     if (filter.outcome == "unfinished") {
         sql += " AND ended_utc IS NULL";
@@ -527,6 +541,11 @@ const std::vector<CsvColumn>& Columns() {
         {"cause", [](const JournalRow& r) { return r.end.cause; }},
         {"written", [](const JournalRow& r) { return r.end.written; }},
         {"log", [](const JournalRow& r) { return r.end.log; }},
+        {"plan", [](const JournalRow& r) { return r.start.plan; }},
+        {"plan_row",
+         [](const JournalRow& r) {
+             return r.start.planRow > 0 ? std::to_string(r.start.planRow) : std::string();
+         }},
     };
     return columns;
 }
@@ -573,7 +592,7 @@ nlohmann::json JournalJson(const std::vector<JournalRow>& rows) {
             const std::string value = column.value(row);
             const std::string name = column.name;
             if (name == "id" || name == "local_port" || name == "baud" ||
-                (name == "exit_code" && !value.empty())) {
+                ((name == "exit_code" || name == "plan_row") && !value.empty())) {
                 object[name] = std::stoll(value);
             } else if (name == "master") {
                 object[name] = value == "1";
