@@ -159,6 +159,9 @@ void TFmain::downClick(QObject* /*Sender*/) {
     }
     RunningDownload running(downloadRunning_, *this);
     const comsetup::SetupValues values = ReadSetupValues();
+    lastSetup_ = comsetup::ProfileOfValues(values, stat_wiz);
+    lastComplete_ = false;
+    emit downloadStarted();
     // The download's own planned total is whole from the banner on.
     comsetup::ProgressDialogView progress(*fprog);
     comsetup::MonitorWindowLog monitor(*Fmonitor);
@@ -175,6 +178,9 @@ void TFmain::downClick(QObject* /*Sender*/) {
     std::optional<comsetup::DownloadOutcome> outcome;
     try {
         outcome = download.Run(values);
+        lastComplete_ = *outcome == comsetup::DownloadOutcome::Complete;
+        if (!download.PortName().empty())
+            lastSetup_.port = download.PortName();
         header.End(comsetup::VerdictText(*outcome), download.PortName());
     } catch (...) {
         header.End(comsetup::VerdictText(comsetup::DownloadOutcome::ErrorOnSetup),
