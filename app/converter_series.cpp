@@ -117,12 +117,7 @@ void ConverterSeries::NextClicked() {
 }
 
 void ConverterSeries::WriteCurrent() {
-    const config::SetupProfile& unit = series_->Current();
-    Ui::TF_selmode& form = wizard_.Form();
-    ProfileToWizard(unit, form);
-    stat_wiz = static_cast<int>(unit.mode);
-    wizard_.upd_stat_wiz();
-    form.Button1->setText(QStringLiteral("DownLoad"));
+    wizard_.LoadProfile(series_->Current());
     const Marked writing(writingUnit_);
     wizard_.Button1Click(nullptr); // returns when the unit's download has ended
 }

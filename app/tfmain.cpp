@@ -10,6 +10,7 @@
 
 #include "app/gui_journal.h"
 #include "app/gui_views.h"
+#include "app/journal_window.h"
 #include "app/tf_selmode.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
@@ -106,6 +107,8 @@ TFmain::TFmain(QWidget* parent)
 
     connect(ui->down, &QPushButton::clicked, this,
             [this] { comsetup::RunReporting([this] { downClick(ui->down); }); });
+    connect(ui->BtnJournal, &QPushButton::clicked, this,
+            [this] { comsetup::ShowJournalWindow(this); });
     connect(ui->cb_entunnel, &QCheckBox::toggled, this,
             [this] { cb_entunnelClick(ui->cb_entunnel); });
 }
