@@ -78,7 +78,8 @@ void ConverterSeries::DownloadEnded() {
         noNext_ = series_->CurrentWritten();
     progress_.OfferNext(lastFailed_ ? QStringLiteral("Retry") : QStringLiteral("Next converter"),
                         true);
-    progress_.SetSeriesCount(QString::fromStdString(series_->CountText()));
+    progress_.SetSeriesCount(
+        QString::fromStdString(lastFailed_ ? series_->CountText() : series_->DoneText()));
 }
 
 void ConverterSeries::StartPlanned(std::vector<config::SetupProfile> plan) {

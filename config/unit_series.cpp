@@ -77,9 +77,15 @@ std::optional<std::string> UnitSeries::CurrentWritten() {
 
 std::string UnitSeries::CountText() const {
     if (plan_.empty())
-        return std::to_string(done_) + " done";
+        return DoneText();
     return "converter " + std::to_string(std::min(Number(), *Total())) + " of " +
            std::to_string(*Total());
+}
+
+std::string UnitSeries::DoneText() const {
+    if (plan_.empty())
+        return std::to_string(done_) + " done";
+    return std::to_string(done_) + " of " + std::to_string(*Total()) + " done";
 }
 
 } // namespace comsetup::config

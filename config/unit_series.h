@@ -35,8 +35,11 @@ public:
     // address that would leave its subnet or be its broadcast address.
     std::variant<SetupProfile, std::string> Next() const;
 
-    // "converter 4 of 20" in a planned series (the current unit), "4 done" in an open one.
+    // While the current unit is written: "converter 4 of 20" in a planned series, "3 done" in
+    // an open one.
     std::string CountText() const;
+    // Once it is written: "4 of 20 done", or "4 done".
+    std::string DoneText() const;
 
 private:
     std::vector<SetupProfile> plan_;

@@ -15,6 +15,7 @@
 #include "ui_tfprog.h"
 
 #include "app/converter_series.h"
+#include "app/startup.h"
 #include "app/tf_selmode.h"
 #include "app/tfmain.h"
 #include "app/tfmonitor.h"
@@ -170,6 +171,17 @@ protected:
         return sessions.empty() ? nlohmann::json{} : sessions[0];
     }
 
+    // Another converter on the line from now on.
+    void ConnectNextUnit(sim::FailMode fail) {
+        converter_ = std::make_unique<comsetup::testing::ModelLine>(
+            comsetup::testing::ModelLine::Options(sim::Firmware::V01_8, fail), line_);
+        converter_->Step(pacer_.Now()); // connected now, not at the start of time
+        // What the last unit sent after its download is lost with it, as on a serial port
+        // closed meanwhile.
+        port_.Open();
+        port_.PurgeIn();
+        port_.Close();
+    }
     // The one session that ended complete (a unit connected later may first see the polls of
     // its switching on as a session of their own).
     nlohmann::json CompleteSession() {
@@ -405,14 +417,7 @@ TEST_F(DownloadFlowInVirtualTime, NextConverterWritesTheNextAddressAndRetriesAFa
         asked << text;
         if (nextUnits.empty())
             return false;
-        converter_ = std::make_unique<comsetup::testing::ModelLine>(
-            comsetup::testing::ModelLine::Options(sim::Firmware::V01_8, nextUnits.front()), line_);
-        converter_->Step(pacer_.Now()); // connected now, not at the start of time
-        // What the last unit sent after its download is lost with it, as on a serial port
-        // closed meanwhile.
-        port_.Open();
-        port_.PurgeIn();
-        port_.Close();
+        ConnectNextUnit(nextUnits.front());
         nextUnits.erase(nextUnits.begin());
         return true;
     });
@@ -484,6 +489,34 @@ TEST_F(DownloadFlowInVirtualTime, NextConverterWritesTheNextAddressAndRetriesAFa
     PressButton1();
     EXPECT_EQ(P().LabelSeries->text(), "");
     EXPECT_TRUE(P().btnOK->isDefault());
+}
+
+// A list of setups drives the series: each unit gets its row, the dialog counts against the
+// list's length, and the end of the list is said.
+TEST_F(DownloadFlowInVirtualTime, PlannedSeriesWritesEachRowAndEndsWithTheList) {
+    StartWith(sim::Firmware::V01_8);
+    config::SetupProfile first, second;
+    first.ip = {10, 1, 0, 30};
+    second.ip = {10, 1, 0, 17};
+    second.mode = config::Mode::PointToPoint;
+    ScopedUnitConfirmation confirm([&](QWidget*, const QString&) {
+        ConnectNextUnit(sim::FailMode::Healthy);
+        return true;
+    });
+    QString countMeanwhile;
+    At(1000ms, [&] { countMeanwhile = P().LabelSeries->text(); });
+    windows_->Series().StartPlanned({first, second});
+    ExpectEnded("Setup Complete", port_);
+    EXPECT_EQ(countMeanwhile, "converter 1 of 2");
+    EXPECT_EQ(P().LabelSeries->text(), "1 of 2 done");
+    QTest::mouseClick(P().BtnNext, Qt::LeftButton);
+    ExpectEnded("Setup Complete", port_);
+    EXPECT_EQ(CompleteSession()["config"]["ip"], "10.1.0.17"); // the row, not 10.1.0.31
+    EXPECT_EQ(stat_wiz, 2);
+    EXPECT_EQ(P().LabelSeries->text(), "2 of 2 done");
+    QTest::mouseClick(P().BtnNext, Qt::LeftButton);
+    EXPECT_EQ(messages_,
+              QStringList{"No next converter: all 2 converters of the list are written"});
 }
 
 // The next address would be the subnet's broadcast address: refused with a message, nothing

@@ -88,6 +88,7 @@ TEST(UnitSeries, PlannedSeriesGoesThroughItsRowsAndEnds) {
         EXPECT_EQ(FormatIpv4(series.Current().ip), step.ip); // the rows, not IP + 1
         const auto refusal = series.CurrentWritten();
         EXPECT_EQ(refusal.has_value(), step.ip == "10.0.0.9");
+        EXPECT_EQ(series.DoneText(), std::to_string(series.Done()) + " of 3 done");
     }
     EXPECT_EQ(series.Done(), 3);
     EXPECT_EQ(series.CountText(), "converter 3 of 3");
