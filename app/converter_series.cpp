@@ -5,8 +5,6 @@
 #include "app/tf_selmode.h"
 #include "app/tfmain.h"
 #include "app/tfprog.h"
-#include "app/wizard_form.h"
-#include "app/wizard_profile.h"
 #include "widgets/message_box.h"
 
 #include <QMessageBox>
