@@ -31,7 +31,7 @@ struct Journal10000 {
         for (int i = 0; i < 60; ++i) // about 2.5 KB of log, as a whole download leaves
             end.log += "  " + std::to_string(i) + " Serial line 9600 baud, code 4C, flow 00\n";
         for (int i = 0; i < 10000; ++i) {
-            config::JournalStart start{"comsetup", "bench", "/dev/ttyS0", {}, ""};
+            config::JournalStart start{"comsetup", "bench", "/dev/ttyS0", {}, "", "", 0};
             start.setup.ip = {10, 0, i / 256, i % 256};
             journal->Finish(journal->Begin(start), end);
         }
