@@ -12,12 +12,7 @@
 
 namespace comsetup {
 
-#ifdef COMSETUP_HAVE_JOURNAL
-
-namespace {
-
-// The profile the values came from, as the command line would name it.
-config::SetupProfile ProfileOf(const SetupValues& v, int mode) {
+config::SetupProfile ProfileOfValues(const SetupValues& v, int mode) {
     config::SetupProfile p;
     p.port = v.portName;
     p.mode = mode >= 1 && mode <= 3 ? static_cast<config::Mode>(mode)
@@ -39,7 +34,7 @@ config::SetupProfile ProfileOf(const SetupValues& v, int mode) {
     return p;
 }
 
-} // namespace
+#ifdef COMSETUP_HAVE_JOURNAL
 
 GuiJournalRecord::GuiJournalRecord(const SetupValues& values, int mode, const MonitorLog& log)
     : firstLine_(log.Count()) {
@@ -51,7 +46,7 @@ GuiJournalRecord::GuiJournalRecord(const SetupValues& values, int mode, const Mo
     start.frontEnd = "comsetup";
     start.version = COMSETUP_VERSION;
     start.device = ResolvePortName(values.portName);
-    start.setup = ProfileOf(values, mode);
+    start.setup = ProfileOfValues(values, mode);
     if (values.tunnel) {
         start.peerSent = config::FormatIpv4(values.remote);
     }

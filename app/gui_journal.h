@@ -4,6 +4,7 @@
 // runs.
 #pragma once
 
+#include "config/setup_options.h"
 #include "download/driver.h"
 
 #include <memory>
@@ -15,6 +16,10 @@ namespace comsetup {
 namespace config {
 class JournalEntry;
 }
+
+// The profile a download's values came from, as the command line would name it. mode: the
+// wizard's page (1 to 3), or 0 to tell it from the tunnel and broadcast choices.
+config::SetupProfile ProfileOfValues(const SetupValues& values, int mode);
 
 class GuiJournalRecord {
 public:

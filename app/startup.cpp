@@ -4,6 +4,7 @@
 #include "ui_tfmain.h"
 
 #include "app/combo_choice.h"
+#include "app/converter_series.h"
 #include "app/embedded_pictures.h"
 #include "app/form_look.h"
 #include "app/tf_selmode.h"
@@ -56,6 +57,12 @@ void AppWindows::BuildHiddenWindows() {
     }
     QObject::connect(main_.get(), &TFmain::downloadEnded, selmode_.get(),
                      &TF_selmode::DownloadEnded);
+    series_ = new ConverterSeries(*selmode_, *main_, *progress_); // owned by the dialog
+}
+
+ConverterSeries& AppWindows::Series() {
+    BuildRest();
+    return *series_;
 }
 
 TFmain& AppWindows::Main() {

@@ -22,6 +22,8 @@ class QApplication;
 
 namespace comsetup {
 
+class ConverterSeries;
+
 class AppWindows {
 public:
     // The serial devices `findDevices` returns follow "COM1".."COM9" in the port lists of
@@ -42,6 +44,8 @@ public:
     TFmain& Main();
     TFmonitor& Monitor();
     Tfprog& Progress();
+    // "Next converter" of the progress dialog.
+    ConverterSeries& Series();
 
 private:
     // Runs when the wizard's settings pages have been built, whoever asked for them: the
@@ -53,6 +57,7 @@ private:
     std::unique_ptr<TFmain> main_;
     std::unique_ptr<TFmonitor> monitor_;
     std::unique_ptr<Tfprog> progress_;
+    ConverterSeries* series_ = nullptr;
 };
 
 // Shows the wizard centred on the screen; its show event puts it on the mode page. Shortly

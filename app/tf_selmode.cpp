@@ -9,6 +9,7 @@
 #include "app/embedded_pictures.h"
 #include "app/file_choice.h"
 #include "app/gui_views.h"
+#include "app/journal_window.h"
 #include "app/tfmain.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
@@ -139,6 +140,8 @@ TF_selmode::TF_selmode(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     connect(ui->BtnSave, &QPushButton::clicked, this,
             [this] { comsetup::RunReporting([this] { BtnSaveClick(ui->BtnSave); }); });
     connect(ui->BtnLog, &QPushButton::clicked, this, [this] { BtnLogClick(ui->BtnLog); });
+    connect(ui->BtnJournal, &QPushButton::clicked, this,
+            [this] { comsetup::RunReporting([this] { BtnJournalClick(ui->BtnJournal); }); });
 
     // Enter and Return press a focused button as Space does (Qt gives them that by itself only
     // in dialogs); on the mode page they press "Next -->" from a mode box too.
@@ -153,7 +156,7 @@ void TF_selmode::SetTabOrder() {
     // Tab follows the window from top to bottom: the top band, the mode boxes or the settings
     // (the left column, LAN then gateway, before the right one, serial then tunnel), the
     // bottom band from left to right. Hidden controls are passed over.
-    std::vector<QWidget*> order{ui->BtnOpen, ui->BtnSave, ui->BtnLog,
+    std::vector<QWidget*> order{ui->BtnOpen, ui->BtnSave, ui->BtnJournal, ui->BtnLog,
                                 ui->cb_m1,   ui->cb_m2,   ui->cb_m3};
     if (settingsBuilt_)
         order.insert(order.end(),
@@ -396,10 +399,19 @@ void TF_selmode::BtnOpenClick(QObject* /*Sender*/) {
         ShowMessage(QString::fromStdString(error.what()));
         return;
     }
-    ProfileToWizard(profile, *ui);
+    LoadProfile(profile);
+}
+
+void TF_selmode::LoadProfile(const comsetup::config::SetupProfile& profile) {
+    BuildSettingsPages();
+    comsetup::ProfileToWizard(profile, *ui);
     stat_wiz = static_cast<int>(profile.mode);
     upd_stat_wiz();
     ui->Button1->setText(QStringLiteral("DownLoad"));
+}
+
+void TF_selmode::BtnJournalClick(QObject* /*Sender*/) {
+    comsetup::ShowJournalWindow(this);
 }
 
 void TF_selmode::BtnSaveClick(QObject* /*Sender*/) {

@@ -17,6 +17,8 @@
 
 #include <QWidget>
 
+#include "config/setup_options.h"
+
 #include <memory>
 
 namespace Ui {
@@ -64,6 +66,10 @@ public slots:
     void BtnOpenClick(QObject* Sender);
     // "Save...": writes this page's values as a setup profile (replacing the file whole).
     void BtnSaveClick(QObject* Sender);
+    // "Journal...": the journal window, whose "Use these values" comes back to LoadProfile.
+    void BtnJournalClick(QObject* Sender);
+    // Puts a setup into the controls and shows its mode's page.
+    void LoadProfile(const comsetup::config::SetupProfile& profile);
     // "Log...": shows the monitor window with the log of every download so far; the progress
     // dialog's "Log" goes with the dialog once its "OK" has hidden it.
     void BtnLogClick(QObject* Sender);

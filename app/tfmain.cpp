@@ -10,6 +10,7 @@
 
 #include "app/gui_journal.h"
 #include "app/gui_views.h"
+#include "app/journal_window.h"
 #include "app/tf_selmode.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
@@ -106,6 +107,8 @@ TFmain::TFmain(QWidget* parent)
 
     connect(ui->down, &QPushButton::clicked, this,
             [this] { comsetup::RunReporting([this] { downClick(ui->down); }); });
+    connect(ui->BtnJournal, &QPushButton::clicked, this,
+            [this] { comsetup::ShowJournalWindow(this); });
     connect(ui->cb_entunnel, &QCheckBox::toggled, this,
             [this] { cb_entunnelClick(ui->cb_entunnel); });
 }
@@ -159,6 +162,9 @@ void TFmain::downClick(QObject* /*Sender*/) {
     }
     RunningDownload running(downloadRunning_, *this);
     const comsetup::SetupValues values = ReadSetupValues();
+    lastSetup_ = comsetup::ProfileOfValues(values, stat_wiz);
+    lastComplete_ = false;
+    emit downloadStarted();
     // The download's own planned total is whole from the banner on.
     comsetup::ProgressDialogView progress(*fprog);
     comsetup::MonitorWindowLog monitor(*Fmonitor);
@@ -175,6 +181,9 @@ void TFmain::downClick(QObject* /*Sender*/) {
     std::optional<comsetup::DownloadOutcome> outcome;
     try {
         outcome = download.Run(values);
+        lastComplete_ = *outcome == comsetup::DownloadOutcome::Complete;
+        if (!download.PortName().empty())
+            lastSetup_.port = download.PortName();
         header.End(comsetup::VerdictText(*outcome), download.PortName());
     } catch (...) {
         header.End(comsetup::VerdictText(comsetup::DownloadOutcome::ErrorOnSetup),

@@ -10,6 +10,7 @@
 
 #include "app/gui_pacer.h"
 #include "app/qt_owner_pump.h"
+#include "config/setup_options.h"
 #include "download/setup_values.h"
 #include "serial/comm.h"
 
@@ -36,6 +37,10 @@ public:
     // The values of the controls as the download reads them.
     comsetup::SetupValues ReadSetupValues();
     bool DownloadRunning() const { return downloadRunning_; }
+    // The last download's setup, with the port it used (the one "Auto" found), and whether it
+    // ended "Setup Complete".
+    const comsetup::config::SetupProfile& LastSetup() const { return lastSetup_; }
+    bool LastComplete() const { return lastComplete_; }
 
     // Tests run whole downloads of the wizard in virtual time on an in-memory line: downClick
     // then talks to `port` and paces with `pacer` instead of Comport and the GUI pacer. A
@@ -49,6 +54,8 @@ public slots:
     void cb_entunnelClick(QObject* Sender);
 
 signals:
+    // A download starts (its values are read).
+    void downloadStarted();
     // A download has ended (also when it ended with an error).
     void downloadEnded();
 
@@ -61,6 +68,8 @@ private:
     TCustomComm* port_ = &Comport;        // the download's port
     comsetup::Pacer* pacer_ = &guiPacer_; // the download's pacer
     bool downloadRunning_ = false;
+    comsetup::config::SetupProfile lastSetup_;
+    bool lastComplete_ = false;
 };
 
 extern TFmain* Fmain;

@@ -41,7 +41,7 @@ Tfprog::Tfprog(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Tfpro
     setFixedSize(formSize_);
     setModal(false);
     for (QWidget* below : std::initializer_list<QWidget*>{
-             ui->BtnCancel, ui->btnOK, ui->BtnLog, ui->LabelPort, ui->LabelWakeUp,
+             ui->BtnCancel, ui->btnOK, ui->BtnNext, ui->BtnLog, ui->LabelPort, ui->LabelWakeUp,
              ui->LabelConverter, ui->ProgressBar1, ui->LabelTimeLeft})
         belowDetail_.emplace_back(below, below->y());
     ui->LabelDetail->hide();
@@ -50,6 +50,7 @@ Tfprog::Tfprog(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Tfpro
     connect(ui->btnOK, &QPushButton::clicked, this, [this] { btnOKClick(ui->btnOK); });
     connect(ui->BtnCancel, &QPushButton::clicked, this, [this] { BtnCancelClick(ui->BtnCancel); });
     connect(ui->BtnLog, &QPushButton::clicked, this, [this] { BtnLogClick(ui->BtnLog); });
+    connect(ui->BtnNext, &QPushButton::clicked, this, &Tfprog::nextConverter);
     SetClock({});
     ticker_ = new QTimer(this);
     ticker_->setInterval(250);
@@ -111,6 +112,28 @@ void Tfprog::Refresh() {
 }
 
 Tfprog::~Tfprog() = default;
+
+void Tfprog::OfferNext(const QString& text, bool asDefault) {
+    ui->BtnNext->setText(text);
+    ui->BtnNext->show();
+    // A focused auto-default button takes Enter for itself: only the default one may be one.
+    ui->btnOK->setAutoDefault(!asDefault);
+    ui->BtnNext->setAutoDefault(asDefault);
+    QPushButton* chosen = asDefault ? ui->BtnNext : ui->btnOK;
+    chosen->setDefault(true);
+    chosen->setFocus(Qt::OtherFocusReason);
+}
+
+void Tfprog::HideNext() {
+    ui->BtnNext->hide();
+    ui->BtnNext->setDefault(false);
+    ui->btnOK->setAutoDefault(true);
+    ui->btnOK->setDefault(true);
+}
+
+void Tfprog::SetSeriesCount(const QString& text) {
+    ui->LabelSeries->setText(text);
+}
 
 void Tfprog::SetText(const QString& text) {
     ui->Label2->setText(text);

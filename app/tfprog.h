@@ -8,6 +8,9 @@
 // in use with the seconds left of the wake-up wait; under it, that the converter answered
 // (its firmware) or that its restart takes longer than planned; and a bar with the time left
 // from the script's planned durations. "Log" shows the monitor window.
+//
+// After a download, "Next converter" (or "Retry" for a unit of a series that failed) may stand
+// beside "OK"; above the progress text, the series' count.
 #pragma once
 
 #include "download/views.h"
@@ -53,6 +56,17 @@ public:
     // Redraws the port line, the countdown, the bar and the time left for the clock's now.
     void Refresh();
     bool Ticking() const;
+
+    // Shows "Next converter" or "Retry" beside "OK". asDefault: Enter presses it (once a series
+    // has started); otherwise "OK" stays the default button.
+    void OfferNext(const QString& text, bool asDefault);
+    void HideNext();
+    // The series' count above the progress text ("" hides it).
+    void SetSeriesCount(const QString& text);
+
+signals:
+    // "Next converter" or "Retry" was pressed.
+    void nextConverter();
 
 public slots:
     // "OK": hides the dialog; it stays for the next download.

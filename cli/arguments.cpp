@@ -18,7 +18,8 @@ namespace comsetup::cli {
 namespace {
 
 const char* const kFirmwareNames[] = {"01.8", "V6.5.0.7"};
-const std::string kCommandNames[] = {"download", "dry-run", "list-ports", "batch", "journal"};
+const std::string kCommandNames[] = {"download", "dry-run", "list-ports",
+                                     "batch",    "journal", "sequence"};
 
 // --journal FILE and --no-journal of the commands that record.
 void AddJournalOptions(CLI::App& command, Arguments& parsed) {
@@ -196,8 +197,34 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         ->type_name("FILE");
     exportRows->add_flag("--json", parsed.json, "print them as JSON on standard output");
 
+    auto* sequence = app.add_subcommand(
+        "sequence", "set up the converters of a CSV plan one after another on --port, waiting "
+                    "for Enter between units; rows done before (journal) are skipped");
+    ValueOptions sequenceValues;
+    sequenceValues.AddTo(*sequence);
+    sequence
+        ->add_option("--plan", parsed.planPath,
+                     "CSV plan: a header row naming the keys of a --config file (and group), "
+                     "then one row per converter; the values it leaves out come from --config "
+                     "and the options")
+        ->type_name("FILE")
+        ->required();
+    sequence->add_flag("--all", parsed.all, "run the rows done before too");
+    sequence->add_flag("--reuse-ip", parsed.reuseIp,
+                       "write addresses the journal has as written to a converter before "
+                       "without asking (needed when standard input is no terminal)");
+    sequence
+        ->add_option("--log-dir", parsed.logDir,
+                     "write each attempt's monitor log into this folder (row004-1.log)")
+        ->type_name("DIR");
+    sequence->add_flag("--json", parsed.json,
+                       "print the results as JSON on standard output (prompts and progress go "
+                       "to standard error)");
+    sequence->add_flag("--plain", parsed.plain, "plain progress lines, no live line");
+    AddJournalOptions(*sequence, parsed);
+
     ParsedCommandLine result;
-    const std::string commands = "download, dry-run, list-ports, batch, journal";
+    const std::string commands = "download, dry-run, list-ports, batch, journal, sequence";
     if (args.empty()) {
         result.err = "comsetup-cli: a command is required: " + commands + " (--help tells more)\n";
         result.exitCode = kExitBadArguments;
@@ -235,6 +262,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                                  "\" is not accepted; accepted values: 01.8, V6.5.0.7");
             }
             parsed.setup = dryRunValues.Collect();
+        } else if (sequence->parsed()) {
+            parsed.command = Command::Sequence;
+            if (sequenceValues.options.at("port")->count() == 0) {
+                throw ValueError("sequence: --port is required (every converter of the plan is "
+                                 "set up on it)");
+            }
+            parsed.setup = sequenceValues.Collect();
         } else if (listPorts->parsed()) {
             parsed.command = Command::ListPorts;
         } else if (journal->parsed()) {

@@ -1,4 +1,5 @@
-// The command line of comsetup-cli: subcommands download, dry-run, list-ports and batch, and
+// The command line of comsetup-cli: subcommands download, dry-run, list-ports, batch, journal
+// and sequence, and
 // the setup values taken from defaults, then --config FILE, then the value options. Parsing
 // does no I/O beyond reading the configuration file; the caller runs the command.
 #pragma once
@@ -11,19 +12,22 @@
 
 namespace comsetup::cli {
 
-enum class Command { Download, DryRun, ListPorts, Batch, Journal };
+enum class Command { Download, DryRun, ListPorts, Batch, Journal, Sequence };
 
 // What the journal command does.
 enum class JournalAction { List, Show, Export };
 
 struct Arguments {
     Command command = Command::Download;
-    SetupProfile setup;         // download, dry-run
+    SetupProfile setup;         // download, dry-run; sequence: the values a plan leaves out
     std::string firmware;       // dry-run: "01.8" or "V6.5.0.7"
     std::string saveConfigPath; // download, dry-run: write the values here first
     std::string logPath;        // download: the monitor log
     std::string logDir;         // batch: one monitor log per download
     std::string batchPath;      // batch: the list of downloads
+    std::string planPath;       // sequence: the CSV plan
+    bool all = false;           // sequence: run rows done before too
+    bool reuseIp = false;       // sequence: write addresses used before without asking
     std::string journalPath;    // download, batch, journal: the journal ("": the default place)
     bool noJournal = false;     // download, batch: record nothing
     JournalAction journalAction = JournalAction::List;

@@ -13,6 +13,7 @@
 #include "cli/platform.h"
 #include "cli/profile.h"
 #include "cli/progress_line.h"
+#include "cli/sequence_command.h"
 
 #include "download/printable_text.h"
 
@@ -188,6 +189,7 @@ ConsoleInfo DetectConsole() {
     ConsoleInfo console;
     console.outIsTerminal = OutputIsTerminal(false);
     console.errIsTerminal = OutputIsTerminal(true);
+    console.inIsTerminal = InputIsTerminal();
     if (const int columns = TerminalColumns(!console.outIsTerminal); columns > 0) {
         console.width = columns;
     } else if (const char* columns = std::getenv("COLUMNS")) {
@@ -233,6 +235,8 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
             return RunBatchCommand(arguments, out, err);
         case Command::Journal:
             return RunJournalCommand(arguments, out, err);
+        case Command::Sequence:
+            return RunSequenceCommand(arguments, out, err, console);
         }
     } catch (const std::exception& error) {
         err << "comsetup-cli: " << error.what() << std::endl;

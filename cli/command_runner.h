@@ -12,6 +12,7 @@ namespace comsetup::cli {
 struct ConsoleInfo {
     bool outIsTerminal = false; // out is a terminal: a live progress line may be drawn there
     bool errIsTerminal = false;
+    bool inIsTerminal = false; // a user to ask questions of on standard input
     int width = 80;
 };
 

@@ -109,7 +109,8 @@ DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& optio
         return result;
     }
 
-    JournalRecord journal(options.journalPath, options.frontEnd, setup, result.device);
+    JournalRecord journal(options.journalPath, options.frontEnd, setup, result.device,
+                          {options.plan, options.planRow});
     const SetupValues values = ToSetupValues(setup);
     CancelRegistration registration(cancel);
     ReporterOptions reporterOptions = options.reporter;

@@ -85,6 +85,8 @@ struct JobOptions {
     std::string logPath;                   // the monitor log file, or empty
     std::string journalPath;               // the journal to record in, or empty
     std::string frontEnd = "comsetup-cli"; // as the journal names who ran the download
+    std::string plan;                      // the plan's id when the download is a plan's row
+    int planRow = 0;                       // and that row's number
     DownloadTrace* trace = nullptr;        // every byte and pause with its time, when set
     JobLine line;
 };

@@ -71,6 +71,11 @@ std::string RowText(const config::JournalRow& row) {
              (row.end.exitCode ? " (exit " + std::to_string(*row.end.exitCode) + ")" : ""));
     line("cause", row.end.cause);
     line("written", row.end.written);
+    if (!row.start.plan.empty()) {
+        // The plan's id is its file name and a hash of its text; a hand-edited one is shown
+        // escaped like any other stored text.
+        line("plan", EscapeLogText(row.start.plan) + ", row " + std::to_string(row.start.planRow));
+    }
     text << "log:\n" << EscapeLogText(row.end.log);
     return text.str();
 }

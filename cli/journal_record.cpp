@@ -17,7 +17,8 @@ namespace comsetup::cli {
 #ifdef COMSETUP_HAVE_JOURNAL
 
 JournalRecord::JournalRecord(const std::string& path, const std::string& frontEnd,
-                             const SetupProfile& setup, const std::string& device) {
+                             const SetupProfile& setup, const std::string& device,
+                             const PlanRowRef& planRow) {
     if (path.empty()) {
         return;
     }
@@ -26,6 +27,8 @@ JournalRecord::JournalRecord(const std::string& path, const std::string& frontEn
     start.version = COMSETUP_VERSION;
     start.device = device;
     start.setup = setup;
+    start.plan = planRow.plan;
+    start.planRow = planRow.row;
     const SetupValues values = ToSetupValues(setup);
     if (values.tunnel) {
         start.peerSent = FormatIpv4(values.remote);
@@ -70,7 +73,7 @@ std::string JournalPathFor(const std::string& named, bool none) {
 #else
 
 JournalRecord::JournalRecord(const std::string& path, const std::string&, const SetupProfile&,
-                             const std::string&) {
+                             const std::string&, const PlanRowRef&) {
     if (!path.empty()) {
         error_ = path + ": this comsetup-cli was built without the journal (SQLite); nothing "
                         "was recorded";

@@ -21,11 +21,17 @@ namespace comsetup::cli {
 
 struct DownloadResult;
 
+// The plan row a download belongs to, if any.
+struct PlanRowRef {
+    std::string plan; // the plan's id, or ""
+    int row = 0;
+};
+
 class JournalRecord {
 public:
     // path "" records nothing.
     JournalRecord(const std::string& path, const std::string& frontEnd, const SetupProfile& setup,
-                  const std::string& device);
+                  const std::string& device, const PlanRowRef& planRow = {});
     ~JournalRecord();
     JournalRecord(const JournalRecord&) = delete;
     JournalRecord& operator=(const JournalRecord&) = delete;

@@ -11,6 +11,10 @@
 #include <functional>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace comsetup::config {
 
 namespace {
@@ -34,13 +38,17 @@ const char* const kMigrations[] = {
     // 2: the look-ups of the listing and of an address used before.
     "CREATE INDEX downloads_ip ON downloads (ip);"
     "CREATE INDEX downloads_started ON downloads (started_utc);",
+    // 3: the plan and row a download belongs to, so that a plan can be resumed.
+    "ALTER TABLE downloads ADD COLUMN plan TEXT;"
+    "ALTER TABLE downloads ADD COLUMN plan_row INTEGER;"
+    "CREATE INDEX downloads_plan ON downloads (plan, plan_row);",
 };
 static_assert(std::size(kMigrations) == kJournalSchemaVersion);
 
 const char* const kColumns =
     "id, started_utc, ended_utc, front_end, version, port, device, mode, master, ip, mask, "
     "local_port, gateway, baud, parity, stop_bits, flow, peer, peer_sent, firmware, verdict, "
-    "outcome, exit_code, cause, written, log";
+    "outcome, exit_code, cause, written, log, plan, plan_row";
 
 // A prepared statement, finalised when it goes away.
 class Statement {
@@ -228,6 +236,8 @@ JournalRow ReadRow(const Statement& row) {
     r.end.cause = row.Text(c++);
     r.end.written = row.Text(c++);
     r.end.log = row.Text(c++);
+    r.start.plan = row.Text(c++);
+    r.start.planRow = static_cast<int>(row.Int(c++));
     return r;
 }
 
@@ -238,6 +248,31 @@ Journal::Journal(sqlite3* db, std::string path) : db_(db), path_(std::move(path)
 Journal::~Journal() {
     sqlite3_close(db_);
 }
+
+namespace {
+
+// SQLite takes file names in UTF-8; on Windows comsetup's names are in the ANSI code page, as
+// the system gives them (a user folder such as C:\Users\Jürgen).
+std::string SqliteFileName(const std::string& path) {
+#ifdef _WIN32
+    const int wide =
+        MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    if (wide <= 0) {
+        return path;
+    }
+    std::wstring text(static_cast<std::size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), text.data(), wide);
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, utf8.data(), bytes, nullptr, nullptr);
+    return utf8;
+#else
+    return path;
+#endif
+}
+
+} // namespace
 
 std::unique_ptr<Journal> Journal::Open(const std::string& path) {
     std::error_code ignored;
@@ -254,8 +289,8 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path) {
         throw JournalError(path + ": read-only; nothing was recorded");
     }
     sqlite3* db = nullptr;
-    const int code =
-        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int code = sqlite3_open_v2(SqliteFileName(path).c_str(), &db,
+                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     std::unique_ptr<Journal> journal(new Journal(db, path));
     if (code != SQLITE_OK) {
         throw JournalError(path + ": cannot be opened (" +
@@ -286,8 +321,8 @@ std::int64_t Journal::Begin(const JournalStart& start) {
     Statement insert(db_,
                      "INSERT INTO downloads (started_utc, front_end, version, port, device, mode, "
                      "master, ip, mask, local_port, gateway, baud, parity, stop_bits, flow, peer, "
-                     "peer_sent) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, "
-                     "?14, ?15, ?16, ?17)",
+                     "peer_sent, plan, plan_row) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
+                     "?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)",
                      path_);
     const SetupProfile& s = start.setup;
     insert.Bind(1, UtcNow());
@@ -307,6 +342,10 @@ std::int64_t Journal::Begin(const JournalStart& start) {
     insert.Bind(15, FlowName(s.flowIndex));
     insert.Bind(16, FormatIpv4(s.peer));
     insert.BindOptional(17, start.peerSent);
+    insert.BindOptional(18, start.plan);
+    if (start.planRow > 0) {
+        insert.Bind(19, std::int64_t{start.planRow});
+    }
     std::int64_t id = 0;
     WriteTransaction(db_, path_, [&] {
         insert.Reset();
@@ -357,6 +396,10 @@ std::vector<JournalRow> Journal::List(const JournalFilter& filter) const {
     if (!filter.port.empty()) {
         sql += " AND port = ?";
         values.push_back(filter.port);
+    }
+    if (!filter.plan.empty()) {
+        sql += " AND plan = ?";
+        values.push_back(filter.plan);
     }
     if (filter.outcome == "unfinished") {
         sql += " AND ended_utc IS NULL";
@@ -498,6 +541,11 @@ const std::vector<CsvColumn>& Columns() {
         {"cause", [](const JournalRow& r) { return r.end.cause; }},
         {"written", [](const JournalRow& r) { return r.end.written; }},
         {"log", [](const JournalRow& r) { return r.end.log; }},
+        {"plan", [](const JournalRow& r) { return r.start.plan; }},
+        {"plan_row",
+         [](const JournalRow& r) {
+             return r.start.planRow > 0 ? std::to_string(r.start.planRow) : std::string();
+         }},
     };
     return columns;
 }
@@ -544,7 +592,7 @@ nlohmann::json JournalJson(const std::vector<JournalRow>& rows) {
             const std::string value = column.value(row);
             const std::string name = column.name;
             if (name == "id" || name == "local_port" || name == "baud" ||
-                (name == "exit_code" && !value.empty())) {
+                ((name == "exit_code" || name == "plan_row") && !value.empty())) {
                 object[name] = std::stoll(value);
             } else if (name == "master") {
                 object[name] = value == "1";

@@ -2,7 +2,8 @@
 # Builds comsetup for 64-bit Windows (MinGW-w64 against the static Qt kit of
 # scripts/build-qt-windows.sh, build-mingw/) and packs, in build-mingw/package/:
 #   comsetup-<version>-windows-x64.zip   comsetup.exe (the wizard), comsetup-cli.exe, a README
-#                                        for Windows, comsetup's licence and Qt's (LGPL v3);
+#                                        for Windows, comsetup's licence and Qt's (LGPL v3),
+#                                        the notices of what is built in (SQLite among them);
 #   comsetup-<version>-source.zip        the source the programs were built from, with the
 #                                        script and patches that build the Qt kit;
 #   qt6-base-source/                     Debian's Qt source package that the kit is built from.
@@ -15,7 +16,8 @@ cd "$(dirname "$0")/.."
 root=$PWD
 bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix googletest >&2
 COMSETUP_QT_MINGW_KIT=$(bash scripts/build-qt-windows.sh | tail -1)
-export COMSETUP_QT_MINGW_KIT
+COMSETUP_SQLITE_AMALGAMATION=$(bash scripts/sqlite-amalgamation.sh | tail -1)
+export COMSETUP_QT_MINGW_KIT COMSETUP_SQLITE_AMALGAMATION
 if [ ! -x build/app/comsetup_picture_generator ]; then # a host program draws the pictures
   cmake --preset default >&2
   cmake --build --preset default --target comsetup_picture_generator >&2
@@ -57,6 +59,11 @@ tar -xJf "$source_package"/qt6-base_*.orig.tar.xz -C "$third" --wildcards '*/src
       [ -f "$f" ] && { echo; echo "---- ${f#"$d"/}"; cat "$f"; }
     done
   done
+  echo
+  echo "==== sqlite3"
+  echo "SQLite $(dpkg-query -W -f='${Version}' libsqlite3-dev), the journal's database, compiled"
+  echo "from Debian's sqlite3 source package of that version."
+  cat "$COMSETUP_SQLITE_AMALGAMATION/LICENSE.md"
 } >"$third/notices.txt"
 crlf "$third/notices.txt" "$stage/LICENSE-third-party.txt"
 rm -rf "$third"

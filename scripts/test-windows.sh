@@ -22,7 +22,8 @@ root=$PWD
 bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine wine64 googletest gcc libc6-dev \
   tesseract-ocr tesseract-ocr-eng fonts-wine
 COMSETUP_QT_MINGW_KIT=$(bash scripts/build-qt-windows.sh | tail -1)
-export COMSETUP_QT_MINGW_KIT
+COMSETUP_SQLITE_AMALGAMATION=$(bash scripts/sqlite-amalgamation.sh | tail -1)
+export COMSETUP_QT_MINGW_KIT COMSETUP_SQLITE_AMALGAMATION
 
 # The stand-in is a Linux program, and the pictures are drawn by a host program: both from
 # the default build (built here when missing).
@@ -91,6 +92,10 @@ map com7 "$harness/stall"
 map com8 "$harness/hangup"
 export COMSETUP_TEST_COM_PAIR=COM5,COM6 COMSETUP_TEST_COM_STALL=COM7 COMSETUP_TEST_COM_HANGUP=COM8
 
+# The journal is the user's (%LOCALAPPDATA%\comsetup): each run starts without one.
+journal=$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/comsetup/journal.sqlite
+rm -f "$journal" "$journal-wal" "$journal-shm"
+
 echo "== Windows tests under Wine"
 # Qt's offscreen platform on Windows reads its fonts from one folder: there, the family that
 # the windows get on Linux (DejaVu Sans, its condensed faces too), so captions measure alike.
@@ -146,7 +151,24 @@ rc=$(cli download --port COM9 --plain)
 grep -q "ERROR ON SETUP" "$harness/cli.out" || fail "no ERROR ON SETUP"
 grep -q "(Error: " "$harness/cli.err" || fail "the cause is not reported with its code"
 
+echo "== The journal of these downloads, in the user's data folder"
+rc=$(cli journal --port COM9)
+[ "$rc" = 0 ] || fail "journal: exit code $rc, not 0"
+tr -d '\r' <"$harness/cli.out" >"$harness/journal.txt"
+grep -Eq "^[0-9]+ +[-0-9T:Z]+ +COM9 +remote-com +10\.20\.30\.40 +01\.8 +complete *$" "$harness/journal.txt" ||
+  fail "the journal does not hold the complete download"
+grep -Eq "^[0-9]+ +[-0-9T:Z]+ +COM9 +remote-com +192\.168\.1\.200 +01\.8 +error-on-setup *$" "$harness/journal.txt" ||
+  fail "the journal does not hold the failed download"
+[ "$(grep -c COM9 "$harness/journal.txt")" = 2 ] || fail "the journal holds other than two downloads on COM9"
+[ -s "$journal" ] || fail "no journal at $journal"
+echo "Both downloads on COM9 are in $journal"
+
 # shellcheck source=../tests/windows/wizard_download.sh
 source tests/windows/wizard_download.sh
+rc=$(cli journal export --csv "Z:${harness//\//\\}\\journal.csv")
+[ "$rc" = 0 ] || fail "journal export: exit code $rc, not 0"
+grep ',comsetup,' "$harness/journal.csv" | grep ',COM9,' | grep -q ',complete,' ||
+  fail "the wizard's download is not in the journal"
+echo "The wizard's download is in the journal too"
 
 echo "Windows build: every test passed under Wine"

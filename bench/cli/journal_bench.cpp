@@ -38,7 +38,7 @@ config::JournalEnd CompleteEnd() {
 }
 
 config::JournalStart Start() {
-    return {"comsetup-cli", "bench", "/dev/ttyS0", config::SetupProfile{}, ""};
+    return {"comsetup-cli", "bench", "/dev/ttyS0", config::SetupProfile{}, "", "", 0};
 }
 
 std::uintmax_t FilesSize(const std::string& path) {

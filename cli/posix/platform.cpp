@@ -1,7 +1,11 @@
 // POSIX side of comsetup-cli: terminals, device probes, and SIGINT for tests.
 #include "cli/platform.h"
 
+#include "cli/interrupt.h"
+
+#include <cerrno>
 #include <csignal>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +18,41 @@ const char* PortNamesHelp() {
 
 bool OutputIsTerminal(bool stderrStream) {
     return ::isatty(stderrStream ? STDERR_FILENO : STDOUT_FILENO) == 1;
+}
+
+bool InputIsTerminal() {
+    return ::isatty(STDIN_FILENO) == 1;
+}
+
+std::optional<std::string> ReadInputLine() {
+    // Byte by byte, so that nothing after the line is taken from the next reader; a short
+    // poll lets a Ctrl+C (the handler restarts reads) end the wait.
+    std::string line;
+    for (;;) {
+        if (InterruptRequested()) {
+            return std::nullopt;
+        }
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        const int ready = ::poll(&input, 1, 100);
+        if (ready < 0 && errno != EINTR) {
+            return std::nullopt;
+        }
+        if (ready <= 0) {
+            continue;
+        }
+        char c = 0;
+        const ssize_t got = ::read(STDIN_FILENO, &c, 1);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return line.empty() ? std::nullopt : std::optional<std::string>(line);
+        }
+        if (c == '\n') {
+            return line;
+        }
+        line += c;
+    }
 }
 
 int TerminalColumns(bool stderrStream) {

@@ -4,6 +4,7 @@
 #include "cli/interrupt.h"
 
 #include <cstring>
+#include <iostream>
 #include <windows.h>
 
 namespace comsetup::cli {
@@ -24,6 +25,23 @@ bool OutputIsTerminal(bool stderrStream) {
     // Only a console shows the live progress line; a pipe or file gets plain lines.
     DWORD mode = 0;
     return GetConsoleMode(StdHandle(stderrStream), &mode) != 0;
+}
+
+bool InputIsTerminal() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+std::optional<std::string> ReadInputLine() {
+    // The console handler stops a pending read on Ctrl+C: the read fails and ends the wait.
+    std::string line;
+    if (!std::getline(std::cin, line) || InterruptRequested()) {
+        return std::nullopt;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
 }
 
 int TerminalColumns(bool stderrStream) {

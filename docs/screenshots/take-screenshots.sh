@@ -3,7 +3,9 @@
 # the mode page, the settings page of each mode, a message box (a mask refused), the port list
 # dropped down, the progress dialog during and at the end of a download with the defaults
 # against the converter stand-in attached as COM1, and the log window its "Log" button shows,
-# from the top (the download's header).
+# from the top (the download's header); then "Next converter" writes a second unit (the dialog
+# with its count), and the journal window lists the downloads (with three refused ones
+# recorded by comsetup-cli beforehand).
 # Needs Xvfb, xdotool and ImageMagick's import; run from anywhere after a build:
 #   docs/screenshots/take-screenshots.sh [build directory, default build]
 set -euo pipefail
@@ -24,6 +26,7 @@ Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
 pids+=($!)
 export DISPLAY=$display
 export XDG_RUNTIME_DIR="$work/run"
+export COMSETUP_JOURNAL="$work/journal.sqlite" # never the user's journal
 mkdir -m 700 "$work/run"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
@@ -53,6 +56,12 @@ click() { # window-relative position
   sleep 0.4
 }
 shot() { import -window "$1" "$here/$2"; }
+
+# Downloads refused at once (no such port), for the journal's listing.
+for ip in 192.168.1.150 192.168.1.151 10.0.0.7; do
+  "$build/cli/comsetup-cli" download --port /nonexistent/ttyUSB3 --ip "$ip" >/dev/null 2>&1 || true
+done
+next_button_y=73 # "Next converter" below the verdict and its line
 
 # Mode page; then each mode's settings page. Mode boxes lie at 248,152 / 248,264 / 248,416.
 start_program
@@ -115,6 +124,36 @@ sleep 0.5
 xdotool mousemove --window "$monitor" 200 200 click 1 key ctrl+Home # the top: the header
 sleep 0.5
 shot "$monitor" log-window.png
-import -window root "$work/root.png"
+xdotool windowunmap "$monitor"
+
+# "Next converter": confirmed at once, the second unit written, the dialog counting.
+xdotool windowmap "$progress"
+sleep 0.5
+xdotool mousemove --window "$progress" 46 "$next_button_y" click 1
+confirm=""
+for _ in $(seq 50); do
+  confirm=$(xdotool search --onlyvisible --name "^Next converter$" 2>/dev/null | head -1) && [ -n "$confirm" ] && break
+  sleep 0.1
+done
+sleep 0.4
+shot "$confirm" next-converter-confirm.png
+xdotool mousemove --window "$confirm" 295 74 click 1 # OK
+for _ in $(seq 900); do
+  grep -q "^end of download 2" "$work/sim.out" && break
+  sleep 0.1
+done
+sleep 1
+shot "$progress" progress-next-converter.png
+xdotool windowunmap "$progress"
+
+# The journal window from the wizard's top band.
+click 331 20
+journal=""
+for _ in $(seq 50); do
+  journal=$(xdotool search --onlyvisible --name "^Journal of downloads$" 2>/dev/null | head -1) && [ -n "$journal" ] && break
+  sleep 0.1
+done
+sleep 0.5
+shot "$journal" journal-window.png
 stop_program
 echo "screenshots written to $here"

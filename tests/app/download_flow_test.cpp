@@ -14,6 +14,8 @@
 #include "ui_tfmain.h"
 #include "ui_tfprog.h"
 
+#include "app/converter_series.h"
+#include "app/startup.h"
 #include "app/tf_selmode.h"
 #include "app/tfmain.h"
 #include "app/tfmonitor.h"
@@ -167,6 +169,30 @@ protected:
         const auto sessions = converter_->FinishedSessions(pacer_.Now() + 1ms); // "RS" too
         EXPECT_EQ(sessions.size(), 1u) << "the model saw no complete session";
         return sessions.empty() ? nlohmann::json{} : sessions[0];
+    }
+
+    // Another converter on the line from now on.
+    void ConnectNextUnit(sim::FailMode fail) {
+        converter_ = std::make_unique<comsetup::test::ModelLine>(
+            comsetup::test::ModelLine::Options(sim::Firmware::V01_8, fail), line_);
+        converter_->Step(pacer_.Now()); // connected now, not at the start of time
+        // What the last unit sent after its download is lost with it, as on a serial port
+        // closed meanwhile.
+        port_.Open();
+        port_.PurgeIn();
+        port_.Close();
+    }
+    // The one session that ended complete (a unit connected later may first see the polls of
+    // its switching on as a session of their own).
+    nlohmann::json CompleteSession() {
+        nlohmann::json complete;
+        for (const auto& session : converter_->FinishedSessions(pacer_.Now() + 1ms))
+            if (session["end"] == "complete") {
+                EXPECT_TRUE(complete.is_null()) << "two complete sessions";
+                complete = session;
+            }
+        EXPECT_TRUE(complete.is_object()) << "the model saw no complete session";
+        return complete.is_object() ? complete : nlohmann::json::object();
     }
 
     std::shared_ptr<MemoryLine> line_ = std::make_shared<MemoryLine>();
@@ -373,6 +399,140 @@ TEST_F(DownloadFlowInVirtualTime, LineVanishingDuringTheScriptReachesTheGeneralE
         << Fmonitor->Lines().Line(0).toStdString(); // the log's header has the verdict too
     // The program goes on: the next download starts afresh on a closed port.
     EXPECT_FALSE(Fmain->DownloadRunning());
+}
+
+// "Next converter": the next unit on the same port gets the address one higher, once the
+// technician has confirmed it is connected (here: a new model on the line); a unit that fails
+// is offered again, and Enter presses "OK" before a series and the series' button after.
+TEST_F(DownloadFlowInVirtualTime, NextConverterWritesTheNextAddressAndRetriesAFailedUnit) {
+    StartWith(sim::Firmware::V01_8);
+    ChooseMode(2);
+    TypeAddress({W().re_ipb1, W().re_ipb2, W().re_ipb3, W().re_ipb4}, {10, 0, 0, 50});
+    TypeAddress({W().are_ipb1, W().are_ipb2, W().are_ipb3, W().are_ipb4}, {10, 0, 0, 9});
+    Type(W().RangeEdit1, "4001");
+    std::vector<sim::FailMode> nextUnits{sim::FailMode::NoRestart, sim::FailMode::Healthy,
+                                         sim::FailMode::Healthy};
+    QStringList asked;
+    ScopedUnitConfirmation confirm([&](QWidget*, const QString& text) {
+        asked << text;
+        if (nextUnits.empty())
+            return false;
+        ConnectNextUnit(nextUnits.front());
+        nextUnits.erase(nextUnits.begin());
+        return true;
+    });
+    const auto pressEnter = [] {
+        QTest::keyClick(fprog->focusWidget() ? fprog->focusWidget() : fprog, Qt::Key_Return);
+    };
+    const auto shownIp = [this] {
+        return QStringList{W().re_ipb1->text(), W().re_ipb2->text(), W().re_ipb3->text(),
+                           W().re_ipb4->text()}
+            .join('.');
+    };
+
+    PressButton1();
+    ExpectEnded("Setup Complete", port_);
+    ASSERT_TRUE(P().BtnNext->isVisibleTo(fprog));
+    EXPECT_EQ(P().BtnNext->text(), "Next converter");
+    EXPECT_EQ(P().LabelSeries->text(), "");
+    pressEnter(); // no series yet: "OK"
+    EXPECT_FALSE(fprog->isVisible());
+    EXPECT_TRUE(asked.isEmpty());
+    fprog->show();
+
+    QTest::mouseClick(P().BtnNext, Qt::LeftButton); // returns when the unit has ended
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains("Connect the next converter to COM1. It gets the address "
+                                  "10.0.0.51."))
+        << asked[0].toStdString();
+    ExpectEnded("ERROR ON SETUP", port_);
+    EXPECT_EQ(shownIp(), "10.0.0.51"); // the wizard follows the unit
+    EXPECT_EQ(P().BtnNext->text(), "Retry");
+    EXPECT_EQ(P().LabelSeries->text(), "1 done");
+
+    pressEnter(); // in a series: the series' button, here "Retry"
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[1].contains("again with the address 10.0.0.51")) << asked[1].toStdString();
+    ExpectEnded("Setup Complete", port_);
+    EXPECT_EQ(CompleteSession()["config"]["ip"], "10.0.0.51");
+    EXPECT_EQ(P().BtnNext->text(), "Next converter");
+    EXPECT_EQ(P().LabelSeries->text(), "2 done");
+
+    pressEnter();
+    ExpectEnded("Setup Complete", port_);
+    const nlohmann::json third = CompleteSession();
+    EXPECT_EQ(third["config"]["ip"], "10.0.0.52");
+    EXPECT_EQ(third["config"]["remote"], "10.0.0.9"); // peer and local port kept
+    EXPECT_EQ(third["config"]["local_port"], "4001");
+    EXPECT_EQ(shownIp(), "10.0.0.52");
+    EXPECT_EQ(P().LabelSeries->text(), "3 done");
+
+    pressEnter(); // the technician declines: nothing is written
+    EXPECT_EQ(asked.size(), 4);
+    EXPECT_EQ(P().LabelSeries->text(), "3 done");
+    EXPECT_TRUE(messages_.isEmpty()) << messages_.join('|').toStdString();
+#ifdef COMSETUP_HAVE_JOURNAL
+    // Each unit is a download of its own in the journal.
+    const auto rows = config::Journal::Open(config::DefaultJournalPath())->List({});
+    ASSERT_GE(rows.size(), 4u);
+    const std::vector<std::pair<std::string, std::string>> expected{{"10.0.0.52", "complete"},
+                                                                    {"10.0.0.51", "complete"},
+                                                                    {"10.0.0.51", "error-on-setup"},
+                                                                    {"10.0.0.50", "complete"}};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(config::FormatIpv4(rows[i].start.setup.ip), expected[i].first) << i;
+        EXPECT_EQ(rows[i].end.outcome, expected[i].second) << i;
+    }
+#endif
+
+    // "DownLoad" in the wizard ends the series.
+    PressButton1();
+    EXPECT_EQ(P().LabelSeries->text(), "");
+    EXPECT_TRUE(P().btnOK->isDefault());
+}
+
+// A list of setups drives the series: each unit gets its row, the dialog counts against the
+// list's length, and the end of the list is said.
+TEST_F(DownloadFlowInVirtualTime, PlannedSeriesWritesEachRowAndEndsWithTheList) {
+    StartWith(sim::Firmware::V01_8);
+    config::SetupProfile first, second;
+    first.ip = {10, 1, 0, 30};
+    second.ip = {10, 1, 0, 17};
+    second.mode = config::Mode::PointToPoint;
+    ScopedUnitConfirmation confirm([&](QWidget*, const QString&) {
+        ConnectNextUnit(sim::FailMode::Healthy);
+        return true;
+    });
+    QString countMeanwhile;
+    At(1000ms, [&] { countMeanwhile = P().LabelSeries->text(); });
+    windows_->Series().StartPlanned({first, second});
+    ExpectEnded("Setup Complete", port_);
+    EXPECT_EQ(countMeanwhile, "converter 1 of 2");
+    EXPECT_EQ(P().LabelSeries->text(), "1 of 2 done");
+    QTest::mouseClick(P().BtnNext, Qt::LeftButton);
+    ExpectEnded("Setup Complete", port_);
+    EXPECT_EQ(CompleteSession()["config"]["ip"], "10.1.0.17"); // the row, not 10.1.0.31
+    EXPECT_EQ(stat_wiz, 2);
+    EXPECT_EQ(P().LabelSeries->text(), "2 of 2 done");
+    QTest::mouseClick(P().BtnNext, Qt::LeftButton);
+    EXPECT_EQ(messages_,
+              QStringList{"No next converter: all 2 converters of the list are written"});
+}
+
+// The next address would be the subnet's broadcast address: refused with a message, nothing
+// asked.
+TEST_F(DownloadFlowInVirtualTime, NextConverterRefusesTheBroadcastAddress) {
+    StartWith(sim::Firmware::V01_8);
+    ChooseMode(1);
+    TypeAddress({W().re_ipb1, W().re_ipb2, W().re_ipb3, W().re_ipb4}, {192, 168, 1, 254});
+    int asked = 0;
+    ScopedUnitConfirmation confirm([&](QWidget*, const QString&) { return ++asked, true; });
+    PressButton1();
+    ExpectEnded("Setup Complete", port_);
+    QTest::mouseClick(P().BtnNext, Qt::LeftButton);
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(messages_, QStringList{"No next converter: the address after 192.168.1.254 is the "
+                                     "broadcast address of 192.168.1.0/255.255.255.0"});
 }
 
 // The last resort: an error that leaves a handler Qt called (a timer, a queued call) is

@@ -395,7 +395,8 @@ TEST_F(WizardPages, KeyboardStartsOnTheFirstModeAndTabFollowsTheForm) {
     const QStringList gatewayAndSerial = {"CB_UseGateway", "cb_br", "cb_pa", "cb_sb", "cb_fc"};
     const QStringList gatewayFields = {"RE_Gat1", "RE_Gat2", "RE_Gat3", "RE_Gat4"};
     const QStringList tunnel = {"are_ipb1", "are_ipb2", "are_ipb3", "are_ipb4"};
-    const QStringList bands = {"BtnBack", "cb_com", "Button1", "BtnOpen", "BtnSave", "BtnLog"};
+    const QStringList bands = {"BtnBack", "cb_com",     "Button1", "BtnOpen",
+                               "BtnSave", "BtnJournal", "BtnLog"};
     EXPECT_EQ(tabbed(1), lan + gatewayAndSerial + bands);
     EXPECT_EQ(tabbed(2), lan + gatewayAndSerial + tunnel + bands);
     EXPECT_EQ(tabbed(3), lan + gatewayAndSerial + tunnel + bands + QStringList{"cb_broadcast"});

@@ -116,7 +116,7 @@ TEST(Journal, EachDownloadIsOneRowWithItsValuesVerdictAndLog) {
     EXPECT_FALSE(row->endedUtc.empty());
 
     // Filters, newest first; a row begun and never finished says so.
-    const std::int64_t open = journal->Begin({"test", "0", "/dev/x", SetupProfile{}, ""});
+    const std::int64_t open = journal->Begin({"test", "0", "/dev/x", SetupProfile{}, "", "", 0});
     struct Filtered {
         config::JournalFilter filter;
         std::vector<std::int64_t> ids;
@@ -151,7 +151,8 @@ TEST(Journal, ConcurrentWritersLoseNoRow) {
         try {
             const auto journal = config::Journal::Open(path);
             for (int i = 0; i < kOtherRows; ++i) {
-                journal->Finish(journal->Begin({"other", "0", "/dev/y", SetupProfile{}, ""}), {});
+                journal->Finish(journal->Begin({"other", "0", "/dev/y", SetupProfile{}, "", "", 0}),
+                                {});
             }
         } catch (const std::exception&) {
             status = 1;
@@ -236,7 +237,8 @@ TEST(Journal, UnusableJournalsAreNamedAndTheDownloadGoesOn) {
     }
 }
 
-// A journal of the first schema (no indexes) is brought forward with its rows kept.
+// A journal of the first schema (no indexes, no plan columns) is brought forward with its
+// rows kept.
 TEST(Journal, OlderSchemaIsMigratedKeepingItsRows) {
     TempFolder folder;
     const std::string path = folder.File("old.sqlite");
@@ -246,7 +248,8 @@ TEST(Journal, OlderSchemaIsMigratedKeepingItsRows) {
         sqlite3_open(path.c_str(), &db);
         sqlite3_exec(db,
                      "DROP INDEX downloads_ip; DROP INDEX downloads_started; "
-                     "PRAGMA user_version = 1",
+                     "DROP INDEX downloads_plan; ALTER TABLE downloads DROP COLUMN plan; "
+                     "ALTER TABLE downloads DROP COLUMN plan_row; PRAGMA user_version = 1",
                      nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }
@@ -261,7 +264,7 @@ TEST(Journal, OlderSchemaIsMigratedKeepingItsRows) {
                        -1, &query, nullptr);
     ASSERT_EQ(sqlite3_step(query), SQLITE_ROW);
     EXPECT_EQ(sqlite3_column_int(query, 0), config::kJournalSchemaVersion);
-    EXPECT_EQ(sqlite3_column_int(query, 1), 2);
+    EXPECT_EQ(sqlite3_column_int(query, 1), 3);
     sqlite3_finalize(query);
     sqlite3_close(db);
 }
@@ -271,7 +274,8 @@ TEST(Journal, OlderSchemaIsMigratedKeepingItsRows) {
 TEST(Journal, CsvExportReadsBackFieldByField) {
     TempFolder folder;
     const auto journal = config::Journal::Open(folder.File("j.sqlite"));
-    const std::int64_t id = journal->Begin({"comsetup", "3", "/dev/ttyS0", SetupProfile{}, ""});
+    const std::int64_t id =
+        journal->Begin({"comsetup", "3", "/dev/ttyS0", SetupProfile{}, "", "", 0});
     config::JournalEnd end;
     end.outcome = "error-on-setup";
     end.cause = "said \"no\", then stopped";

@@ -1,0 +1,304 @@
+// The journal window.
+#include "app/journal_window.h"
+
+#include "app/file_choice.h"
+#include "app/tf_selmode.h"
+#include "widgets/message_box.h"
+
+#ifdef COMSETUP_HAVE_JOURNAL
+#include "app/journal_model.h"
+#include "config/config_files.h"
+#include "config/journal.h"
+#include "download/printable_text.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QVBoxLayout>
+#endif
+
+namespace comsetup {
+
+#ifdef COMSETUP_HAVE_JOURNAL
+
+namespace {
+
+// The outcomes the filter offers, as the command line's --verdict spells them.
+const char* const kOutcomes[] = {"complete",  "error-on-setup",   "port-error",     "no-answer",
+                                 "cancelled", "firmware-unknown", "log-incomplete", "unfinished"};
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> useValues,
+                             QWidget* parent)
+    : QDialog(parent), useValues_(std::move(useValues)) {
+    setWindowTitle(QStringLiteral("Journal of downloads"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::WindowMaximizeButtonHint);
+    setModal(false);
+
+    // The filters, as comsetup-cli journal has them; the date is the local day's start.
+    sinceBox_ = new QCheckBox(QStringLiteral("&Since"));
+    sinceDate_ = new QDateEdit(QDate::currentDate());
+    sinceDate_->setCalendarPopup(true);
+    sinceDate_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    sinceDate_->setEnabled(false);
+    ip_ = new QLineEdit;
+    ip_->setPlaceholderText(QStringLiteral("A.B.C.D"));
+    ip_->setClearButtonEnabled(true);
+    port_ = new QLineEdit;
+    port_->setPlaceholderText(QStringLiteral("COM1"));
+    port_->setClearButtonEnabled(true);
+    verdict_ = new QComboBox;
+    verdict_->addItem(QStringLiteral("any"));
+    for (const char* outcome : kOutcomes)
+        verdict_->addItem(QString::fromLatin1(outcome));
+    auto* ipLabel = new QLabel(QStringLiteral("&IP"));
+    ipLabel->setBuddy(ip_);
+    auto* portLabel = new QLabel(QStringLiteral("&Port"));
+    portLabel->setBuddy(port_);
+    auto* verdictLabel = new QLabel(QStringLiteral("&Verdict"));
+    verdictLabel->setBuddy(verdict_);
+    auto* filters = new QHBoxLayout;
+    filters->addWidget(sinceBox_);
+    filters->addWidget(sinceDate_);
+    filters->addSpacing(8);
+    filters->addWidget(ipLabel);
+    filters->addWidget(ip_, 1);
+    filters->addWidget(portLabel);
+    filters->addWidget(port_, 1);
+    filters->addWidget(verdictLabel);
+    filters->addWidget(verdict_);
+
+    model_ = new JournalModel(this);
+    table_ = new QTableView;
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setAlternatingRowColors(true);
+    table_->setWordWrap(false);
+    table_->verticalHeader()->hide();
+    // Rows of one height need no measuring: 10,000 rows list as fast as 10.
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    const int digit = table_->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    for (const auto& [column, digits] :
+         {std::pair{JournalModel::Started, 21}, std::pair{JournalModel::Port, 10},
+          std::pair{JournalModel::Ip, 16}, std::pair{JournalModel::Mode, 22},
+          std::pair{JournalModel::Firmware, 10}, std::pair{JournalModel::Verdict, 30}})
+        table_->setColumnWidth(column, digits * digit);
+
+    log_ = new QPlainTextEdit;
+    log_->setReadOnly(true);
+    log_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    log_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    log_->setPlaceholderText(QStringLiteral("The selected download's log"));
+    auto* splitter = new QSplitter(Qt::Vertical);
+    splitter->addWidget(table_);
+    splitter->addWidget(log_);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+
+    status_ = new QLabel;
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status_->setWordWrap(true);
+    export_ = new QPushButton(QStringLiteral("&Export CSV..."));
+    export_->setToolTip(QStringLiteral("Write the downloads listed as a CSV file"));
+    use_ = new QPushButton(QStringLiteral("&Use these values"));
+    use_->setToolTip(
+        QStringLiteral("Load the selected download's setup into the wizard, on its mode's page"));
+    close_ = new QPushButton(QStringLiteral("Close"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(status_, 1);
+    buttons->addWidget(export_);
+    buttons->addWidget(use_);
+    buttons->addWidget(close_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(filters);
+    layout->addWidget(splitter, 1);
+    layout->addLayout(buttons);
+    resize(860, 560);
+
+    connect(sinceBox_, &QCheckBox::toggled, this, [this](bool on) {
+        sinceDate_->setEnabled(on);
+        Reload();
+    });
+    connect(sinceDate_, &QDateEdit::dateChanged, this, [this] { Reload(); });
+    connect(ip_, &QLineEdit::editingFinished, this, [this] { Reload(); });
+    connect(port_, &QLineEdit::editingFinished, this, [this] { Reload(); });
+    connect(verdict_, &QComboBox::currentIndexChanged, this, [this] { Reload(); });
+    connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { ShowSelected(); });
+    connect(table_, &QTableView::doubleClicked, this, [this] { UseSelected(); });
+    connect(export_, &QPushButton::clicked, this, [this] { ExportCsv(); });
+    connect(use_, &QPushButton::clicked, this, [this] { UseSelected(); });
+    connect(close_, &QPushButton::clicked, this, &QDialog::close);
+    for (QPushButton* button : {export_, use_, close_}) {
+        button->setAutoDefault(true); // Enter presses the focused one
+        button->setDefault(false);
+    }
+    setTabOrder(sinceBox_, sinceDate_);
+    setTabOrder(sinceDate_, ip_);
+    setTabOrder(ip_, port_);
+    setTabOrder(port_, verdict_);
+    setTabOrder(verdict_, table_);
+    setTabOrder(table_, log_);
+    setTabOrder(log_, export_);
+    setTabOrder(export_, use_);
+    setTabOrder(use_, close_);
+}
+
+JournalWindow::~JournalWindow() = default;
+
+void JournalWindow::ShowFault(const QString& text) {
+    model_->SetRows({});
+    log_->clear();
+    status_->setText(text);
+    for (QPushButton* button : {export_, use_})
+        button->setEnabled(false);
+}
+
+void JournalWindow::Reload() {
+    path_ = config::DefaultJournalPath();
+    if (path_.empty()) {
+        ShowFault(QStringLiteral("No place for the journal is known: set HOME, XDG_DATA_HOME or "
+                                 "COMSETUP_JOURNAL."));
+        return;
+    }
+    const QString shownPath = Text(PrintableDeviceName(path_));
+    // Reading creates nothing: without a file, no download was recorded there.
+    if (!QFileInfo::exists(QString::fromStdString(path_))) {
+        ShowFault(
+            QStringLiteral("No downloads recorded yet: there is no journal %1.").arg(shownPath));
+        return;
+    }
+    config::JournalFilter filter;
+    if (sinceBox_->isChecked()) {
+        // The journal keeps UTC: the local day's start, in UTC.
+        filter.since = QDateTime(sinceDate_->date(), QTime(0, 0))
+                           .toUTC()
+                           .toString(QStringLiteral("yyyy-MM-ddThh:mm:ssZ"))
+                           .toStdString();
+    }
+    filter.ip = ip_->text().trimmed().toStdString();
+    filter.port = port_->text().trimmed().toStdString();
+    if (verdict_->currentIndex() > 0)
+        filter.outcome = verdict_->currentText().toStdString();
+    filter.limit = 0;
+    std::vector<config::JournalRow> rows;
+    try {
+        rows = config::Journal::Open(path_)->List(filter);
+    } catch (const config::JournalError& error) {
+        ShowFault(QStringLiteral("The journal cannot be read: %1").arg(Text(error.what())));
+        return;
+    }
+    const auto count = static_cast<int>(rows.size());
+    model_->SetRows(std::move(rows));
+    export_->setEnabled(count > 0);
+    status_->setText(count == 0 ? QStringLiteral("No download in %1 matches.").arg(shownPath)
+                                : QStringLiteral("%1 download%2 in %3")
+                                      .arg(count)
+                                      .arg(count == 1 ? "" : "s")
+                                      .arg(shownPath));
+    if (count > 0)
+        table_->selectRow(0);
+    ShowSelected();
+}
+
+void JournalWindow::ShowSelected() {
+    const QModelIndex current = table_->selectionModel()->currentIndex();
+    const auto& rows = model_->Rows();
+    const bool any = current.isValid() && current.row() < static_cast<int>(rows.size());
+    use_->setEnabled(any);
+    if (!any) {
+        log_->clear();
+        return;
+    }
+    const config::JournalRow& row = rows[static_cast<std::size_t>(current.row())];
+    // The converter's bytes escaped, as comsetup-cli journal show prints them.
+    std::string text = EscapeLogText(row.end.log);
+    if (!row.end.cause.empty())
+        text = "cause: " + EscapeLogText(row.end.cause) + "\n" + text;
+    if (!row.end.written.empty())
+        text = "written: " + EscapeLogText(row.end.written) + "\n" + text;
+    log_->setPlainText(QString::fromStdString(text));
+}
+
+void JournalWindow::UseSelected() {
+    const QModelIndex current = table_->selectionModel()->currentIndex();
+    if (!current.isValid() || current.row() >= static_cast<int>(model_->Rows().size()))
+        return;
+    useValues_(model_->Rows()[static_cast<std::size_t>(current.row())].start.setup);
+}
+
+void JournalWindow::ExportCsv() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString proposed =
+        QDir(folder.isEmpty() ? QDir::homePath() : folder)
+            .filePath(QStringLiteral("comsetup-journal-%1.csv")
+                          .arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
+    const QString path = ChooseFile(this, FileChoiceKind::Save, QStringLiteral("Export CSV"),
+                                    QStringLiteral("CSV files (*.csv);;All files (*)"), proposed);
+    if (path.isEmpty())
+        return;
+    // Written as the profiles are: a temporary file renamed over a regular file only.
+    try {
+        config::WriteFileAtomically(path.toStdString(), config::JournalCsv(model_->Rows()));
+    } catch (const config::ValueError& error) {
+        ShowMessage(QStringLiteral("The CSV file could not be written: ") + Text(error.what()));
+        return;
+    }
+    const auto count = model_->Rows().size();
+    status_->setText(QStringLiteral("%1 download%2 written to %3")
+                         .arg(count)
+                         .arg(count == 1 ? "" : "s")
+                         .arg(Text(PrintableDeviceName(path.toStdString()))));
+}
+
+void ShowJournalWindow(QWidget* parent) {
+    static QPointer<JournalWindow> window;
+    if (!window) {
+        window = new JournalWindow(
+            [](const config::SetupProfile& setup) {
+                if (F_selmode)
+                    F_selmode->LoadProfile(setup);
+            },
+            F_selmode ? static_cast<QWidget*>(F_selmode) : parent);
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+    }
+    window->Reload();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+#else
+
+void ShowJournalWindow(QWidget*) {
+    ShowMessage(QStringLiteral("This comsetup was built without the journal (SQLite): no "
+                               "download was recorded."));
+}
+
+#endif
+
+} // namespace comsetup

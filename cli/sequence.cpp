@@ -1,0 +1,307 @@
+// A plan's converters in series on one port.
+#include "cli/sequence.h"
+
+#include "cli/batch.h"
+#include "cli/exit_codes.h"
+#include "cli/interrupt.h"
+#include "cli/progress_line.h"
+#include "cli/text_table.h"
+
+#ifdef COMSETUP_HAVE_JOURNAL
+#include "config/plan_journal.h"
+#endif
+
+#include <cctype>
+#include <cstdio>
+
+namespace comsetup::cli {
+
+namespace {
+
+// A line of the user's input; one read from a pipe or file is not echoed as a terminal
+// echoes it, so its line end is written here and the next output starts a line.
+std::optional<std::string> ReadAnswer(const SequenceOptions& options) {
+    auto line = options.readLine();
+    if (!options.inputIsTerminal) {
+        *options.progressOut << std::endl;
+    }
+    return line;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+std::string Trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    return first == std::string::npos
+               ? std::string()
+               : text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// Rows the journal has as done; all false when there is no journal to ask.
+std::vector<bool> RowsDone(const config::Plan& plan, const SequenceOptions& options,
+                           SequenceResult& result) {
+    std::vector<bool> done(plan.rows.size(), false);
+#ifdef COMSETUP_HAVE_JOURNAL
+    if (options.journalPath.empty()) {
+        return done;
+    }
+    try {
+        const auto journal = config::Journal::Open(options.journalPath);
+        const auto states = config::PlanRowStates(*journal, plan);
+        for (std::size_t i = 0; i < states.size(); ++i) {
+            done[i] = states[i] == config::RowState::Done;
+        }
+    } catch (const config::JournalError& error) {
+        result.journalError = error.what();
+    }
+#else
+    (void)plan;
+    (void)options;
+    (void)result;
+#endif
+    return done;
+}
+
+// Addresses a converter was given before: asked about on a terminal, allowed by reuseIp,
+// refused otherwise. False when the sequence must not start.
+bool ReuseAllowed(const config::Plan& plan, const std::vector<std::size_t>& rows,
+                  const SequenceOptions& options, SequenceResult& result) {
+#ifdef COMSETUP_HAVE_JOURNAL
+    if (options.journalPath.empty() || !result.journalError.empty()) {
+        return true;
+    }
+    std::vector<config::AddressUsed> used;
+    try {
+        used = config::AddressesUsedBefore(*config::Journal::Open(options.journalPath), plan, rows);
+    } catch (const config::JournalError& error) {
+        result.journalError = error.what();
+        return true;
+    }
+    std::ostream& out = *options.progressOut;
+    std::string refused;
+    for (const auto& address : used) {
+        if (options.reuseIp) {
+            out << address.question << " yes (--reuse-ip)" << std::endl;
+        } else if (options.inputIsTerminal) {
+            out << address.question << " [y/N] " << std::flush;
+            const auto answer = ReadAnswer(options);
+            if (!answer || Lower(Trim(*answer)) != "y") {
+                result.refused = "row " + std::to_string(address.row) + ": " + address.ip +
+                                 " not used again; nothing was sent";
+                return false;
+            }
+        } else {
+            refused += (refused.empty() ? "" : "\n") + address.question;
+        }
+    }
+    if (!refused.empty()) {
+        result.refused = refused + "\nno terminal to ask on: --reuse-ip writes these addresses "
+                                   "again; nothing was sent";
+        return false;
+    }
+#else
+    (void)plan;
+    (void)rows;
+    (void)options;
+    (void)result;
+#endif
+    return true;
+}
+
+// The row's attempts until one completes, the user moves on, or the sequence is cancelled.
+// False when the sequence stops here.
+bool RunRow(const config::Plan& plan, std::size_t i, const SequenceOptions& options,
+            SequenceRow& row) {
+    std::ostream& out = *options.progressOut;
+    const config::PlanRow& planRow = plan.rows[i];
+    for (;;) {
+        JobOptions job;
+        job.progressOut = options.progressOut;
+        job.reporter = options.reporter;
+        job.journalPath = options.journalPath;
+        job.frontEnd = "comsetup-cli sequence";
+        job.plan = plan.id;
+        job.planRow = planRow.number;
+        if (!options.logDir.empty()) {
+            char name[32];
+            std::snprintf(name, sizeof name, "row%03d-%d.log", planRow.number, row.attempts + 1);
+            job.logPath = options.logDir + "/" + name;
+        }
+        if (options.lineFor) {
+            job.line = options.lineFor(i, row.attempts);
+        }
+        std::atomic<bool> cancel{false};
+        row.result = RunDownloadJob(planRow.setup, job, cancel);
+        ++row.attempts;
+        const DownloadResult& r = *row.result;
+        if (!r.written.empty()) {
+            out << "  " << r.written << std::endl;
+        }
+        // Set up but its log not written completely: the converter holds its setup, so it is
+        // not offered again; the table and exit code say what is missing.
+        if (r.exitCode == kExitComplete || r.exitCode == kExitLogIncomplete) {
+            row.verdict = r.exitCode == kExitComplete ? RowVerdict::Done : RowVerdict::Failed;
+            return true;
+        }
+        row.verdict = RowVerdict::Failed;
+        if (r.exitCode == kExitCancelled || InterruptRequested()) {
+            return false;
+        }
+        const std::string why = OneLine(r.cause.empty() ? r.error : r.cause);
+        out << "Converter " << planRow.number << " (" << row.ip
+            << ") failed: " << ExitCodeName(r.exitCode) << (why.empty() ? "" : " - " + why)
+            << std::endl
+            << "Retry? [Y/n] " << std::flush;
+        const auto answer = ReadAnswer(options);
+        if (!answer || Lower(Trim(*answer)) == "q") {
+            return false;
+        }
+        if (Lower(Trim(*answer)) == "n") {
+            return true;
+        }
+    }
+}
+
+const char* VerdictName(RowVerdict verdict) {
+    switch (verdict) {
+    case RowVerdict::Done:
+        return "done";
+    case RowVerdict::DoneBefore:
+        return "done before";
+    case RowVerdict::Failed:
+        return "failed";
+    case RowVerdict::NotRun:
+        break;
+    }
+    return "not run";
+}
+
+} // namespace
+
+SequenceResult RunSequence(const config::Plan& plan, const SequenceOptions& options) {
+    std::ostream& out = *options.progressOut;
+    SequenceResult result;
+    for (const auto& planRow : plan.rows) {
+        SequenceRow row;
+        row.number = planRow.number;
+        row.ip = config::FormatIpv4(planRow.setup.ip);
+        result.rows.push_back(row);
+    }
+    const std::vector<bool> done = RowsDone(plan, options, result);
+    if (!result.journalError.empty()) {
+        out << "Journal: " << result.journalError << "; rows done before cannot be told, every "
+            << "row is run." << std::endl;
+    }
+    std::vector<std::size_t> toRun;
+    for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+        if (done[i] && !options.all) {
+            result.rows[i].verdict = RowVerdict::DoneBefore;
+            out << "Converter " << plan.rows[i].number << " (" << result.rows[i].ip
+                << ") is done already (journal); skipped, --all runs it again." << std::endl;
+        } else {
+            toRun.push_back(i);
+        }
+    }
+    if (!ReuseAllowed(plan, toRun, options, result)) {
+        return result;
+    }
+    const std::string total = std::to_string(plan.rows.size());
+    for (const std::size_t i : toRun) {
+        SequenceRow& row = result.rows[i];
+        out << "Connect converter " << row.number << " of " << total << " (" << row.ip
+            << ") and switch it off and on, then press Enter (q and Enter stops) " << std::flush;
+        const auto line = ReadAnswer(options);
+        if (!line || Lower(Trim(*line)) == "q" || InterruptRequested()) {
+            out << "Stopped before converter " << row.number << "." << std::endl;
+            break;
+        }
+        const bool goOn = RunRow(plan, i, options, row);
+        if (options.onRowEnd) {
+            options.onRowEnd(result);
+        }
+        if (!goOn) {
+            out << "Stopped at converter " << row.number << "." << std::endl;
+            break;
+        }
+    }
+    for (const auto& row : result.rows) {
+        if (row.result && !row.result->journalError.empty() &&
+            row.result->journalError != result.journalError) {
+            result.journalError = row.result->journalError;
+        }
+    }
+    return result;
+}
+
+std::string SequenceTable(const SequenceResult& result) {
+    std::vector<std::vector<std::string>> cells{{"row", "ip", "result", "exit", "verdict"}};
+    std::size_t done = 0;
+    for (const auto& row : result.rows) {
+        const bool complete =
+            row.verdict == RowVerdict::Done || row.verdict == RowVerdict::DoneBefore;
+        done += complete ? 1 : 0;
+        std::string verdict;
+        std::string exit = complete ? "0" : "-";
+        if (row.result) {
+            const DownloadResult& r = *row.result;
+            verdict = OneLine(r.verdict);
+            for (const std::string& more : {r.error, r.cause, r.logError}) {
+                if (!more.empty()) {
+                    verdict += (verdict.empty() ? "" : " - ") + OneLine(more);
+                }
+            }
+            if (row.attempts > 1) {
+                verdict += " (" + std::to_string(row.attempts) + " attempts)";
+            }
+            exit = std::to_string(r.exitCode);
+        }
+        cells.push_back({std::to_string(row.number), row.ip, VerdictName(row.verdict), exit,
+                         verdict.empty() ? "-" : verdict});
+    }
+    return AlignedColumns(cells) + std::to_string(done) + " of " +
+           std::to_string(result.rows.size()) + " converters done\n";
+}
+
+nlohmann::json SequenceJson(const config::Plan& plan, const SequenceResult& result) {
+    nlohmann::json rows = nlohmann::json::array();
+    for (const auto& row : result.rows) {
+        rows.push_back({{"row", row.number},
+                        {"ip", row.ip},
+                        {"result", VerdictName(row.verdict)},
+                        {"attempts", row.attempts},
+                        {"download", row.result ? ResultToJson(*row.result) : nlohmann::json()}});
+    }
+    nlohmann::json json{{"plan", plan.name},
+                        {"plan_id", plan.id},
+                        {"rows", rows},
+                        {"exit_code", SequenceExitCode(result)}};
+    json["refused"] = result.refused.empty() ? nlohmann::json() : nlohmann::json(result.refused);
+    json["journal_error"] =
+        result.journalError.empty() ? nlohmann::json() : nlohmann::json(result.journalError);
+    return json;
+}
+
+int SequenceExitCode(const SequenceResult& result) {
+    if (!result.refused.empty()) {
+        return kExitBadArguments;
+    }
+    for (const auto& row : result.rows) {
+        switch (row.verdict) {
+        case RowVerdict::Done:
+        case RowVerdict::DoneBefore:
+            continue;
+        case RowVerdict::Failed:
+            return row.result ? row.result->exitCode : kExitErrorOnSetup;
+        case RowVerdict::NotRun:
+            return kExitCancelled;
+        }
+    }
+    return kExitComplete;
+}
+
+} // namespace comsetup::cli

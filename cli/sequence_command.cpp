@@ -1,0 +1,101 @@
+// Running a plan from the command line.
+#include "cli/sequence_command.h"
+
+#include "cli/exit_codes.h"
+#include "cli/interrupt.h"
+#include "cli/journal_record.h"
+#include "cli/platform.h"
+#include "cli/sequence.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+
+namespace comsetup::cli {
+
+int RunSequenceCommand(const Arguments& arguments, std::ostream& out, std::ostream& err,
+                       const ConsoleInfo& console) {
+    config::Plan plan;
+    try {
+        plan = config::LoadPlanFile(arguments.planPath, arguments.setup);
+        if (std::find(plan.columns.begin(), plan.columns.end(), "port") != plan.columns.end()) {
+            throw ValueError(arguments.planPath + ": the port column: a sequence sets up every "
+                                                  "converter on --port; remove the column");
+        }
+        if (!arguments.logDir.empty() && !std::filesystem::is_directory(arguments.logDir)) {
+            throw ValueError("--log-dir: " + arguments.logDir + " is not a folder");
+        }
+    } catch (const ValueError& error) {
+        std::string text = error.what();
+        for (std::size_t start = 0; start < text.size();) {
+            const auto end = std::min(text.find('\n', start), text.size());
+            err << "comsetup-cli: " << text.substr(start, end - start) << "\n";
+            start = end + 1;
+        }
+        err << "comsetup-cli: nothing was sent" << std::endl;
+        return kExitBadArguments;
+    }
+    for (const auto& row : plan.rows) {
+        if (const std::string warning = BaudRateWarning(row.setup.baud); !warning.empty()) {
+            err << "comsetup-cli: warning: " << plan.name << " line " << row.line << ", " << warning
+                << std::endl;
+        }
+    }
+
+    // With --json the result owns standard output; prompts and progress go to standard error.
+    std::ostream& progress = arguments.json ? err : out;
+    const bool terminal = arguments.json ? console.errIsTerminal : console.outIsTerminal;
+    InterruptHandler interrupts;
+    std::mutex lock;
+    SequenceResult partial; // the rows so far, for a SIGTERM's report
+    TerminationReport terminated([&](const char* signal) {
+        progress << std::endl;
+        err << "comsetup-cli: terminated by " << signal << ": ended at once, port closed."
+            << std::endl;
+        std::lock_guard guard(lock);
+        out << (arguments.json ? SequenceJson(plan, partial).dump(2) + "\n"
+                               : "\n" + SequenceTable(partial));
+    });
+
+    SequenceOptions options;
+    options.readLine = ReadInputLine;
+    options.inputIsTerminal = console.inIsTerminal;
+    options.reuseIp = arguments.reuseIp;
+    options.all = arguments.all;
+    options.progressOut = &progress;
+    options.reporter.live = terminal && !arguments.plain && std::getenv("TERM") != nullptr &&
+                            std::string(std::getenv("TERM")) != "dumb";
+    options.reporter.width = console.width;
+    options.reporter.streamName = arguments.json ? "standard error" : "standard output";
+    options.journalPath = JournalPathFor(arguments.journalPath, arguments.noJournal);
+    options.logDir = arguments.logDir;
+    options.onRowEnd = [&](const SequenceResult& sofar) {
+        std::lock_guard guard(lock);
+        partial = sofar;
+    };
+    progress << "Plan " << plan.name << ": " << plan.rows.size() << " converters on "
+             << arguments.setup.port << "; Ctrl+C cancels." << std::endl;
+    const SequenceResult result = RunSequence(plan, options);
+    terminated.ClaimOutput();
+    if (!result.refused.empty()) {
+        std::string text = result.refused;
+        for (std::size_t start = 0; start < text.size();) {
+            const auto end = std::min(text.find('\n', start), text.size());
+            err << "comsetup-cli: " << text.substr(start, end - start) << "\n";
+            start = end + 1;
+        }
+        err << std::flush;
+    }
+    if (!result.journalError.empty()) {
+        err << "comsetup-cli: journal: " << result.journalError << std::endl;
+    }
+    if (arguments.json) {
+        out << SequenceJson(plan, result).dump(2) << std::endl;
+    } else if (result.refused.empty()) { // nothing ran: the refusal says it all
+        out << "\n" << SequenceTable(result) << std::flush;
+    }
+    return SequenceExitCode(result);
+}
+
+} // namespace comsetup::cli

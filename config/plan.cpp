@@ -1,0 +1,390 @@
+// Reading and checking a plan of converters.
+#include "config/plan.h"
+
+#include "config/config_files.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <utility>
+
+namespace comsetup::config {
+
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string Trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool ParseYesNo(const std::string& text) {
+    const std::string value = Lower(Trim(text));
+    if (value == "true" || value == "yes" || value == "1") {
+        return true;
+    }
+    if (value == "false" || value == "no" || value == "0") {
+        return false;
+    }
+    throw ValueError(QuoteForMessage(text) + " is not accepted; accepted values: true, false");
+}
+
+std::uint32_t AsNumber(const Ipv4& address) {
+    std::uint32_t value = 0;
+    for (const int byte : address) {
+        value = (value << 8) | static_cast<std::uint32_t>(byte & 0xff);
+    }
+    return value;
+}
+
+bool NeedsPeer(const SetupProfile& setup) {
+    return setup.mode == Mode::PointToPoint ||
+           (setup.mode == Mode::PointToMultipoint && !setup.master);
+}
+
+// The problems found so far, each with the file's name and the row's line in front.
+class Problems {
+public:
+    explicit Problems(std::string name) : name_(std::move(name)) {}
+    void Add(int line, const std::string& text) {
+        list_.emplace_back(line, name_ + " line " + std::to_string(line) + ", " + text);
+    }
+    void AddForFile(const std::string& text) { list_.emplace_back(0, name_ + ": " + text); }
+    // In the order of the file, each line's problems in the order they were found.
+    void ThrowIfAny() {
+        if (list_.empty()) {
+            return;
+        }
+        std::stable_sort(list_.begin(), list_.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::string text;
+        for (const auto& problem : list_) {
+            text += (text.empty() ? "" : "\n") + problem.second;
+        }
+        throw ValueError(text);
+    }
+
+private:
+    std::string name_;
+    std::vector<std::pair<int, std::string>> list_;
+};
+
+// The keys a plan's header may name: those of the profile files, and the group of a
+// point-to-multipoint row.
+std::vector<std::string> AcceptedKeys() {
+    std::vector<std::string> keys{"master", "group"};
+    for (const auto& field : SetupFields()) {
+        keys.emplace_back(field.key);
+    }
+    return keys;
+}
+
+// Pairs within each run of consecutive "pair" rows: 1st with 2nd, 3rd with 4th.
+void ResolvePairs(std::vector<PlanRow>& rows, Problems& problems) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].peerCell != "pair") {
+            continue;
+        }
+        if (i + 1 < rows.size() && rows[i + 1].peerCell == "pair") {
+            rows[i].setup.peer = rows[i + 1].setup.ip;
+            rows[i + 1].setup.peer = rows[i].setup.ip;
+            ++i;
+            continue;
+        }
+        problems.Add(rows[i].line,
+                     "peer: pair has no partner (pair rows go two by two: within consecutive "
+                     "pair rows the 1st with the 2nd, the 3rd with the 4th, ...)");
+    }
+}
+
+// A slave's "master" becomes the address of its group's one master row.
+void ResolveMasters(std::vector<PlanRow>& rows, bool hasGroupColumn,
+                    const std::vector<std::string>& groupCells, Problems& problems) {
+    std::vector<std::string> groupOf(rows.size());
+    int run = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].setup.mode != Mode::PointToMultipoint) {
+            continue;
+        }
+        const bool named = hasGroupColumn && !groupCells[i].empty();
+        const bool continuesRun = i > 0 && rows[i - 1].setup.mode == Mode::PointToMultipoint &&
+                                  !(hasGroupColumn && !groupCells[i - 1].empty());
+        if (!named && !continuesRun) {
+            ++run;
+        }
+        groupOf[i] = named ? "named " + groupCells[i] : "run " + std::to_string(run);
+    }
+    std::map<std::string, std::size_t> masterOf; // group -> its first master row
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (groupOf[i].empty() || !rows[i].setup.master) {
+            continue;
+        }
+        const auto [at, first] = masterOf.emplace(groupOf[i], i);
+        if (!first) {
+            problems.Add(rows[i].line, "master: a second master row in one group (the first is "
+                                       "on line " +
+                                           std::to_string(rows[at->second].line) +
+                                           "); start another group with the group column");
+        }
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].peerCell != "master") {
+            continue;
+        }
+        if (rows[i].setup.mode != Mode::PointToMultipoint || rows[i].setup.master) {
+            problems.Add(rows[i].line,
+                         "peer: master is for the slave rows of point-to-multipoint, not for " +
+                             std::string(rows[i].setup.master
+                                             ? "a master row"
+                                             : "a " + ModeName(rows[i].setup.mode) + " row"));
+            continue;
+        }
+        const auto master = masterOf.find(groupOf[i]);
+        if (master == masterOf.end()) {
+            problems.Add(rows[i].line, "peer: master, but the row's group has no master row "
+                                       "(master = true)");
+            continue;
+        }
+        rows[i].setup.peer = rows[master->second].setup.ip;
+    }
+}
+
+// The checks of each row and across rows; rows that could not be read are left out, so that
+// their base values raise no second problem.
+void CheckRows(const std::vector<PlanRow>& rows, const std::vector<bool>& readable,
+               Problems& problems) {
+    std::map<Ipv4, int> lineOfAddress;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!readable[i]) {
+            continue;
+        }
+        const PlanRow& row = rows[i];
+        const SetupProfile& s = row.setup;
+        if (const std::string problem = CheckConsistency(s); !problem.empty()) {
+            problems.Add(row.line, problem);
+        }
+        if (s.gateway &&
+            (AsNumber(*s.gateway) & AsNumber(s.mask)) != (AsNumber(s.ip) & AsNumber(s.mask))) {
+            problems.Add(row.line, "gateway: " + FormatIpv4(*s.gateway) +
+                                       " is outside the row's subnet (" + FormatIpv4(s.ip) +
+                                       " with mask " + FormatIpv4(s.mask) + ")");
+        }
+        if (NeedsPeer(s) && row.peerCell.empty()) {
+            problems.Add(row.line, "peer: " + ModeName(s.mode) +
+                                       " needs a peer here: an address, pair or master");
+        }
+        if (row.peerCell == "pair" && s.mode != Mode::PointToPoint) {
+            problems.Add(row.line,
+                         "peer: pair is for point-to-point rows, not " + ModeName(s.mode));
+        }
+        if (const auto [at, first] = lineOfAddress.emplace(s.ip, row.line); !first) {
+            problems.Add(row.line, "ip: " + FormatIpv4(s.ip) + " is already the address on line " +
+                                       std::to_string(at->second));
+        }
+    }
+}
+
+} // namespace
+
+std::vector<CsvRecord> ReadCsv(const std::string& text, const std::string& name) {
+    std::vector<CsvRecord> records;
+    CsvRecord record;
+    std::string field;
+    bool quoted = false;    // inside a quoted field
+    bool wasQuoted = false; // the current field was quoted (only a separator may follow)
+    bool anything = false;  // the record has a character or a separator
+    int line = 1;
+    std::size_t i = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    record.line = line;
+    const auto endRecord = [&] {
+        record.fields.push_back(field);
+        if (anything || !field.empty()) {
+            records.push_back(record);
+        }
+        record = CsvRecord{};
+        record.line = line;
+        field.clear();
+        wasQuoted = anything = false;
+    };
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+                wasQuoted = true;
+            } else {
+                line += c == '\n' ? 1 : 0;
+                field += c;
+            }
+            continue;
+        }
+        if (c == ',') {
+            record.fields.push_back(field);
+            field.clear();
+            wasQuoted = false;
+            anything = true;
+        } else if (c == '\n' || (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            i += c == '\r' ? 1 : 0;
+            ++line;
+            endRecord();
+        } else if (c == '"' && field.empty() && !wasQuoted) {
+            quoted = true;
+            anything = true;
+        } else if (wasQuoted) {
+            throw ValueError(name + " line " + std::to_string(line) +
+                             ": text after a quoted field's closing quote");
+        } else if (c == '"') {
+            throw ValueError(name + " line " + std::to_string(line) +
+                             ": a quote inside an unquoted field; quote the field and write "
+                             "the quote twice");
+        } else {
+            field += c;
+        }
+    }
+    if (quoted) {
+        throw ValueError(name + " line " + std::to_string(record.line) +
+                         ": a quoted field is not closed before the end of the file");
+    }
+    if (anything || !field.empty()) {
+        endRecord();
+    }
+    return records;
+}
+
+std::string PlanId(const std::string& text, const std::string& name) {
+    std::uint64_t hash = 14695981039346656037ull; // FNV-1a: stable on every platform
+    for (const char c : text) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return std::filesystem::path(name).filename().string() + ":" + hex;
+}
+
+Plan ParsePlan(const std::string& text, const std::string& name, const SetupProfile& base) {
+    const std::vector<CsvRecord> records = ReadCsv(text, name);
+    Plan plan;
+    plan.name = name;
+    plan.id = PlanId(text, name);
+    Problems problems(name);
+    if (records.empty()) {
+        problems.AddForFile("empty: a header row naming the keys, then one row per converter");
+        problems.ThrowIfAny();
+    }
+    if (records.size() - 1 > kMaxPlanRows) {
+        problems.AddForFile(std::to_string(records.size() - 1) + " rows; a plan takes at most " +
+                            std::to_string(kMaxPlanRows));
+        problems.ThrowIfAny();
+    }
+    const std::vector<std::string> accepted = AcceptedKeys();
+    const int headerLine = records[0].line;
+    for (const std::string& cell : records[0].fields) {
+        const std::string key = Lower(Trim(cell));
+        if (key.empty()) {
+            // A spreadsheet saves columns it once touched with no name; they must stay empty.
+        } else if (std::find(accepted.begin(), accepted.end(), key) == accepted.end()) {
+            problems.Add(headerLine, "header: unknown key " + QuoteForMessage(cell) +
+                                         "; accepted keys: " + JoinAccepted(accepted));
+        } else if (std::find(plan.columns.begin(), plan.columns.end(), key) != plan.columns.end()) {
+            problems.Add(headerLine, "header: the key " + key + " is given twice");
+        }
+        plan.columns.push_back(key);
+    }
+    problems.ThrowIfAny(); // rows cannot be read against a header in doubt
+
+    const bool hasGroupColumn =
+        std::find(plan.columns.begin(), plan.columns.end(), "group") != plan.columns.end();
+    std::vector<std::string> groupCells;
+    std::vector<bool> readable;
+    for (std::size_t r = 1; r < records.size(); ++r) {
+        const CsvRecord& record = records[r];
+        // A spreadsheet saves rows it once touched as bare separators.
+        if (std::all_of(record.fields.begin(), record.fields.end(),
+                        [](const std::string& field) { return Trim(field).empty(); })) {
+            continue;
+        }
+        PlanRow row;
+        row.number = static_cast<int>(plan.rows.size()) + 1;
+        row.line = record.line;
+        row.setup = base;
+        std::string group;
+        if (record.fields.size() != plan.columns.size()) {
+            problems.Add(record.line, std::to_string(record.fields.size()) +
+                                          " fields where the header names " +
+                                          std::to_string(plan.columns.size()));
+            plan.rows.push_back(row);
+            groupCells.push_back(group);
+            readable.push_back(false);
+            continue;
+        }
+        bool read = true;
+        for (std::size_t c = 0; c < plan.columns.size(); ++c) {
+            const std::string& key = plan.columns[c];
+            const std::string value = Trim(record.fields[c]);
+            try {
+                if (key.empty()) {
+                    if (!value.empty()) {
+                        throw ValueError(QuoteForMessage(value) +
+                                         " under no key; a column the header does not name "
+                                         "stays empty");
+                    }
+                } else if (key == "group") {
+                    group = value;
+                } else if (key == "peer" && (Lower(value) == "pair" || Lower(value) == "master")) {
+                    row.peerCell = Lower(value);
+                } else if (value.empty()) {
+                    continue; // the base setup's value
+                } else if (key == "master") {
+                    row.setup.master = ParseYesNo(value);
+                } else {
+                    if (key == "peer") {
+                        row.peerCell = value;
+                    }
+                    for (const auto& field : SetupFields()) {
+                        if (key == field.key) {
+                            field.apply(row.setup, value);
+                        }
+                    }
+                }
+            } catch (const ValueError& error) {
+                problems.Add(record.line, (key.empty() ? "column " + std::to_string(c + 1) : key) +
+                                              ": " + error.what());
+                read = false;
+            }
+        }
+        plan.rows.push_back(row);
+        groupCells.push_back(group);
+        readable.push_back(read);
+    }
+    if (plan.rows.empty()) {
+        problems.AddForFile("no converter: a header row naming the keys, then one row per "
+                            "converter");
+    }
+    ResolvePairs(plan.rows, problems);
+    ResolveMasters(plan.rows, hasGroupColumn, groupCells, problems);
+    CheckRows(plan.rows, readable, problems);
+    problems.ThrowIfAny();
+    return plan;
+}
+
+Plan LoadPlanFile(const std::string& path, const SetupProfile& base) {
+    return ParsePlan(ReadConfigurationText(path), path, base);
+}
+
+} // namespace comsetup::config
