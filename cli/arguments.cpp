@@ -10,7 +10,9 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <functional>
 #include <map>
+#include <optional>
 #include <sstream>
 
 namespace comsetup::cli {
@@ -98,12 +100,14 @@ struct ValueOptions {
     }
 };
 
-} // namespace
+// One subcommand of the command line: its CLI11 command, and what it sets in the arguments
+// once it is the one given (throws ValueError for values that do not go together).
+struct Subcommand {
+    CLI::App* command;
+    std::function<void(Arguments&)> finish;
+};
 
-ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
-    CLI::App app{"comsetup-cli: writes a setup into an Ethernet-to-RS232/485 converter "
-                 "through a serial port, without a GUI",
-                 "comsetup-cli"};
+void AddProgramOptions(CLI::App& app) {
     app.require_subcommand(1);
     app.set_help_all_flag("--help-all", "help on every command");
     app.set_version_flag("--version", std::string("comsetup-cli ") + COMSETUP_VERSION,
@@ -113,14 +117,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                "complete but the log not written completely, 8 ended by SIGTERM or SIGHUP, 9 "
                "internal error, 130 ended by a second Ctrl+C.\n" +
                std::string(PortNamesHelp()));
+}
 
-    Arguments parsed;
-
+Subcommand AddDownload(CLI::App& app, Arguments& parsed, ValueOptions& values) {
     auto* download = app.add_subcommand(
         "download", "write the setup into the converter on --port (switch it off and on "
                     "when asked)");
-    ValueOptions downloadValues;
-    downloadValues.AddTo(*download);
+    values.AddTo(*download);
     download
         ->add_option("--save-config", parsed.saveConfigPath,
                      "write the values to this JSON file before the download")
@@ -132,22 +135,40 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                        "standard error)");
     download->add_flag("--plain", parsed.plain, "plain progress lines, no live line");
     AddJournalOptions(*download, parsed);
+    return {download, [&values](Arguments& a) {
+                a.command = Command::Download;
+                a.setup = values.Collect();
+            }};
+}
 
+Subcommand AddDryRun(CLI::App& app, Arguments& parsed, ValueOptions& values) {
     auto* dryRun = app.add_subcommand(
         "dry-run", "print the bytes and pauses a download would send, and the total time, "
                    "without a port");
-    ValueOptions dryRunValues;
-    dryRunValues.AddTo(*dryRun);
+    values.AddTo(*dryRun);
     dryRun->add_option("--firmware", parsed.firmware, "firmware of the converter: 01.8 or V6.5.0.7")
         ->type_name("VERSION")
         ->required();
     dryRun->add_option("--save-config", parsed.saveConfigPath, "write the values to this JSON file")
         ->type_name("FILE");
+    return {dryRun, [&values](Arguments& a) {
+                a.command = Command::DryRun;
+                if (a.firmware != kFirmwareNames[0] && a.firmware != kFirmwareNames[1]) {
+                    throw ValueError("--firmware: \"" + a.firmware +
+                                     "\" is not accepted; accepted values: 01.8, V6.5.0.7");
+                }
+                a.setup = values.Collect();
+            }};
+}
 
+Subcommand AddListPorts(CLI::App& app, Arguments& parsed) {
     auto* listPorts = app.add_subcommand(
         "list-ports", "list the serial devices found and the device each COM name opens");
     listPorts->add_flag("--json", parsed.json, "print the list as JSON");
+    return {listPorts, [](Arguments& a) { a.command = Command::ListPorts; }};
+}
 
+Subcommand AddBatch(CLI::App& app, Arguments& parsed) {
     auto* batch = app.add_subcommand(
         "batch", "run several downloads at once, each on its own port with its own values, "
                  "and print a table of the results");
@@ -162,7 +183,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         ->type_name("DIR");
     batch->add_flag("--json", parsed.json, "print the results as JSON on standard output");
     AddJournalOptions(*batch, parsed);
+    return {batch, [](Arguments& a) { a.command = Command::Batch; }};
+}
 
+Subcommand AddJournal(CLI::App& app, Arguments& parsed) {
     auto* journal = app.add_subcommand(
         "journal", "list the downloads recorded in the journal, newest first (show ID: one "
                    "with its log; export: all of them as CSV or JSON)");
@@ -196,12 +220,24 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                      "write a CSV file with a header row (RFC 4180, opens in a spreadsheet)")
         ->type_name("FILE");
     exportRows->add_flag("--json", parsed.json, "print them as JSON on standard output");
+    return {journal, [show, exportRows](Arguments& a) {
+                a.command = Command::Journal;
+                if (show->parsed()) {
+                    a.journalAction = JournalAction::Show;
+                } else if (exportRows->parsed()) {
+                    a.journalAction = JournalAction::Export;
+                    if (a.csvPath.empty() == !a.json) {
+                        throw ValueError("journal export: give --csv FILE or --json");
+                    }
+                }
+            }};
+}
 
+Subcommand AddSequence(CLI::App& app, Arguments& parsed, ValueOptions& values) {
     auto* sequence = app.add_subcommand(
         "sequence", "set up the converters of a CSV plan one after another on --port, waiting "
                     "for Enter between units; rows done before (journal) are skipped");
-    ValueOptions sequenceValues;
-    sequenceValues.AddTo(*sequence);
+    values.AddTo(*sequence);
     sequence
         ->add_option("--plan", parsed.planPath,
                      "CSV plan: a header row naming the keys of a --config file (and group), "
@@ -222,19 +258,53 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                        "to standard error)");
     sequence->add_flag("--plain", parsed.plain, "plain progress lines, no live line");
     AddJournalOptions(*sequence, parsed);
+    return {sequence, [&values](Arguments& a) {
+                a.command = Command::Sequence;
+                if (values.options.at("port")->count() == 0) {
+                    throw ValueError("sequence: --port is required (every converter of the "
+                                     "plan is set up on it)");
+                }
+                a.setup = values.Collect();
+            }};
+}
 
-    ParsedCommandLine result;
+// A missing or unknown command, said before CLI11 would answer with its whole help.
+std::optional<std::string> CommandError(const std::vector<std::string>& args) {
     const std::string commands = "download, dry-run, list-ports, batch, journal, sequence";
     if (args.empty()) {
-        result.err = "comsetup-cli: a command is required: " + commands + " (--help tells more)\n";
-        result.exitCode = kExitBadArguments;
-        return result;
+        return "comsetup-cli: a command is required: " + commands + " (--help tells more)\n";
     }
     if (!args[0].empty() && args[0][0] != '-' &&
         std::find(std::begin(kCommandNames), std::end(kCommandNames), args[0]) ==
             std::end(kCommandNames)) {
-        result.err = "comsetup-cli: unknown command \"" + args[0] +
-                     "\"; accepted commands: " + commands + "\n";
+        return "comsetup-cli: unknown command \"" + args[0] + "\"; accepted commands: " + commands +
+               "\n";
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    CLI::App app{"comsetup-cli: writes a setup into an Ethernet-to-RS232/485 converter "
+                 "through a serial port, without a GUI",
+                 "comsetup-cli"};
+    AddProgramOptions(app);
+    Arguments parsed;
+    ValueOptions downloadValues;
+    ValueOptions dryRunValues;
+    ValueOptions sequenceValues;
+    // In the order --help lists them.
+    const Subcommand subcommands[] = {AddDownload(app, parsed, downloadValues),
+                                      AddDryRun(app, parsed, dryRunValues),
+                                      AddListPorts(app, parsed),
+                                      AddBatch(app, parsed),
+                                      AddJournal(app, parsed),
+                                      AddSequence(app, parsed, sequenceValues)};
+
+    ParsedCommandLine result;
+    if (auto error = CommandError(args)) {
+        result.err = *error;
         result.exitCode = kExitBadArguments;
         return result;
     }
@@ -250,39 +320,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         result.exitCode = code == 0 ? kExitComplete : kExitBadArguments;
         return result;
     }
-
     try {
-        if (download->parsed()) {
-            parsed.command = Command::Download;
-            parsed.setup = downloadValues.Collect();
-        } else if (dryRun->parsed()) {
-            parsed.command = Command::DryRun;
-            if (parsed.firmware != kFirmwareNames[0] && parsed.firmware != kFirmwareNames[1]) {
-                throw ValueError("--firmware: \"" + parsed.firmware +
-                                 "\" is not accepted; accepted values: 01.8, V6.5.0.7");
+        for (const Subcommand& subcommand : subcommands) {
+            if (subcommand.command->parsed()) {
+                subcommand.finish(parsed);
             }
-            parsed.setup = dryRunValues.Collect();
-        } else if (sequence->parsed()) {
-            parsed.command = Command::Sequence;
-            if (sequenceValues.options.at("port")->count() == 0) {
-                throw ValueError("sequence: --port is required (every converter of the plan is "
-                                 "set up on it)");
-            }
-            parsed.setup = sequenceValues.Collect();
-        } else if (listPorts->parsed()) {
-            parsed.command = Command::ListPorts;
-        } else if (journal->parsed()) {
-            parsed.command = Command::Journal;
-            if (show->parsed()) {
-                parsed.journalAction = JournalAction::Show;
-            } else if (exportRows->parsed()) {
-                parsed.journalAction = JournalAction::Export;
-                if (parsed.csvPath.empty() == !parsed.json) {
-                    throw ValueError("journal export: give --csv FILE or --json");
-                }
-            }
-        } else {
-            parsed.command = Command::Batch;
         }
     } catch (const ValueError& error) {
         result.err = std::string("comsetup-cli: ") + error.what() + "\n";

@@ -92,6 +92,75 @@ std::string FileMonitorLog::Finish() {
     return error_;
 }
 
+namespace {
+
+// The download itself, on the job's line or on a port and pacer of its own: its outcome,
+// cause and what was written go into result. Throws what is no serial error.
+void RunOnLine(const SetupValues& values, const SetupProfile& setup, const JobOptions& options,
+               std::atomic<bool>& cancel, ConsoleReporter& reporter, FileMonitorLog& log,
+               DownloadResult& result) {
+    QueuedOwnerPump pump;
+    std::optional<TComm> ownPort;
+    std::optional<RealPacer> ownPacer;
+    TCustomComm* comm = options.line.port;
+    if (comm == nullptr) {
+        comm = &ownPort.emplace(&pump);
+        comm->SetFlowControl(fcNone); // as the main window's port component is set up
+    }
+    Pacer* pacer = options.line.pacer;
+    if (pacer == nullptr) {
+        pacer = &ownPacer.emplace(&pump);
+    }
+    DownloadContext context{*comm,  reporter, log,       reporter,
+                            *pacer, cancel,   &reporter, options.trace};
+    context.searchPorts = options.line.searchPorts;
+    if (options.line.makePort) {
+        context.makePort = options.line.makePort;
+    }
+    SetupDownload download(context);
+    try {
+        const DownloadOutcome outcome = download.Run(values);
+        result.exitCode = ExitCodeOf(outcome);
+        result.error = download.Cause(); // for a port error, the wizard's words too
+    } catch (const ECommError& error) {
+        // A serial error: the driver has closed the port and shown "ERROR ON SETUP"; the
+        // error's own text and its cause in plain words tell why. Before the first setting
+        // went out (the device vanished during the wake-up wait) the converter holds
+        // nothing new: a port error, not a setup that failed.
+        result.exitCode = download.SettingsSent() ? kExitErrorOnSetup : kExitPortError;
+        result.error = error.what();
+        if (!download.Cause().empty()) {
+            result.error += "- " + download.Cause();
+        }
+    }
+    result.cause = download.Cause();
+    result.written = download.Written();
+    result.firmware = FirmwareName(download.Variant());
+    if (IsAutoPort(setup.port) && !download.PortName().empty()) {
+        result.found = download.PortName();
+        result.device = ResolvePortName(result.found);
+    }
+}
+
+// What the reporter, the log and the journal say once the download has ended.
+void RecordTheEnd(DownloadResult& result, ConsoleReporter& reporter, FileMonitorLog& log,
+                  JournalRecord& journal) {
+    reporter.Finish();
+    result.verdict = reporter.Text();
+    result.message = reporter.LastMessage();
+    result.outputError = reporter.OutputError();
+    result.logLines = log.Count();
+    result.logError = log.Finish();
+    if (!result.logError.empty() && result.exitCode == kExitComplete) {
+        result.exitCode = kExitLogIncomplete; // the setup is in; the record of it is not
+    }
+    journal.End(result, log);
+    result.journalError = journal.Error();
+    result.journalId = journal.Id();
+}
+
+} // namespace
+
 DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& options,
                               std::atomic<bool>& cancel) {
     DownloadResult result;
@@ -117,63 +186,12 @@ DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& optio
     reporterOptions.cancel = &cancel;
     ConsoleReporter reporter(*options.progressOut, reporterOptions);
     try {
-        QueuedOwnerPump pump;
-        std::optional<TComm> ownPort;
-        std::optional<RealPacer> ownPacer;
-        TCustomComm* comm = options.line.port;
-        if (comm == nullptr) {
-            comm = &ownPort.emplace(&pump);
-            comm->SetFlowControl(fcNone); // as the main window's port component is set up
-        }
-        Pacer* pacer = options.line.pacer;
-        if (pacer == nullptr) {
-            pacer = &ownPacer.emplace(&pump);
-        }
-        DownloadContext context{*comm,  reporter, *log,      reporter,
-                                *pacer, cancel,   &reporter, options.trace};
-        context.searchPorts = options.line.searchPorts;
-        if (options.line.makePort) {
-            context.makePort = options.line.makePort;
-        }
-        SetupDownload download(context);
-        try {
-            const DownloadOutcome outcome = download.Run(values);
-            result.exitCode = ExitCodeOf(outcome);
-            result.error = download.Cause(); // for a port error, the wizard's words too
-        } catch (const ECommError& error) {
-            // A serial error: the driver has closed the port and shown "ERROR ON SETUP"; the
-            // error's own text and its cause in plain words tell why. Before the first setting
-            // went out (the device vanished during the wake-up wait) the converter holds
-            // nothing new: a port error, not a setup that failed.
-            result.exitCode = download.SettingsSent() ? kExitErrorOnSetup : kExitPortError;
-            result.error = error.what();
-            if (!download.Cause().empty()) {
-                result.error += "- " + download.Cause();
-            }
-        }
-        result.cause = download.Cause();
-        result.written = download.Written();
-        result.firmware = FirmwareName(download.Variant());
-        if (IsAutoPort(setup.port) && !download.PortName().empty()) {
-            result.found = download.PortName();
-            result.device = ResolvePortName(result.found);
-        }
+        RunOnLine(values, setup, options, cancel, reporter, *log, result);
     } catch (const std::exception& error) {
         result.exitCode = kExitInternalError;
         result.error = error.what();
     }
-    reporter.Finish();
-    result.verdict = reporter.Text();
-    result.message = reporter.LastMessage();
-    result.outputError = reporter.OutputError();
-    result.logLines = log->Count();
-    result.logError = log->Finish();
-    if (!result.logError.empty() && result.exitCode == kExitComplete) {
-        result.exitCode = kExitLogIncomplete; // the setup is in; the record of it is not
-    }
-    journal.End(result, *log);
-    result.journalError = journal.Error();
-    result.journalId = journal.Id();
+    RecordTheEnd(result, reporter, *log, journal);
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return result;
