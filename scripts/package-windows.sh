@@ -13,7 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix googletest >&2
+bash scripts/install-deps.sh test g++-mingw-w64-x86-64-posix googletest >&2
 COMSETUP_QT_MINGW_KIT=$(bash scripts/build-qt-windows.sh | tail -1)
 export COMSETUP_QT_MINGW_KIT
 if [ ! -x build/app/comsetup_picture_generator ]; then # a host program draws the pictures
