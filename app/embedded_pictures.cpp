@@ -11,14 +11,22 @@ namespace comsetup {
 
 namespace {
 
-// The embedded rows of `path`, unpacked, as an image of `size`, 4 bytes a pixel; a null image
-// when the resource is missing or unpacks to another number of bytes.
+// The embedded rows of `path` as an image of `size`, 4 bytes a pixel; a null image when the
+// resource is missing or holds another number of bytes. Raw rows on a 4-byte boundary (which
+// QImage requires) are read in place; others are unpacked or copied.
 QImage EmbeddedRows(const QString& path, QSize size, QImage::Format format) {
     if (size.isEmpty())
         return {};
     const QResource resource(path);
     if (!resource.isValid())
         return {};
+    const int bytesPerLine = size.width() * 4;
+    if (resource.compressionAlgorithm() == QResource::NoCompression &&
+        reinterpret_cast<quintptr>(resource.data()) % 4 == 0) {
+        if (resource.size() != qint64{bytesPerLine} * size.height())
+            return {};
+        return QImage(resource.data(), size.width(), size.height(), bytesPerLine, format);
+    }
     const QByteArray rows = resource.uncompressedData();
     QImage image(size, format);
     // 4 bytes a pixel: the image's rows are exactly width * 4 bytes, with no padding.
@@ -56,7 +64,8 @@ QPixmap ModePicture(const QString& name, qreal devicePixelRatio) {
     const QSize size = doubled ? kModePictureSize * 2 : kModePictureSize;
     QPixmap picture;
     if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
-        // Qt's own pixmap format for opaque pictures: the pixmap takes the image as it is.
+        // Qt's own pixmap format for opaque pictures: the pixmap takes the image as it is
+        // (raw rows where they lie in the program).
         picture = QPixmap::fromImage(EmbeddedRows(path, size, QImage::Format_RGB32));
     } else {
         // The bytes read blue, green, red, 0xff: RGBX with red and blue swapped.
