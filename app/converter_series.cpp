@@ -2,6 +2,7 @@
 #include "app/converter_series.h"
 
 #include "app/comsetup_application.h"
+#include "app/gui_journal.h"
 #include "app/tf_selmode.h"
 #include "app/tfmain.h"
 #include "app/tfprog.h"
@@ -18,14 +19,6 @@ UnitConfirmation& Installed() {
     return installed;
 }
 
-bool Confirm(QWidget* parent, const QString& text) {
-    if (Installed())
-        return Installed()(parent, text);
-    return QMessageBox::question(parent, QStringLiteral("Next converter"), text,
-                                 QMessageBox::Ok | QMessageBox::Cancel,
-                                 QMessageBox::Ok) == QMessageBox::Ok;
-}
-
 // Clears a flag however the download it marks ends (an error goes on to the general report).
 class Marked {
 public:
@@ -39,6 +32,14 @@ private:
 };
 
 } // namespace
+
+bool ConfirmWithTechnician(QWidget* parent, const QString& text) {
+    if (Installed())
+        return Installed()(parent, text);
+    return QMessageBox::question(parent, QStringLiteral("Next converter"), text,
+                                 QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Ok) == QMessageBox::Ok;
+}
 
 ScopedUnitConfirmation::ScopedUnitConfirmation(UnitConfirmation f) : old_(std::move(Installed())) {
     Installed() = std::move(f);
@@ -80,8 +81,11 @@ void ConverterSeries::DownloadEnded() {
         QString::fromStdString(lastFailed_ ? series_->CountText() : series_->DoneText()));
 }
 
-void ConverterSeries::StartPlanned(std::vector<config::SetupProfile> plan) {
+void ConverterSeries::StartPlanned(std::vector<config::SetupProfile> plan, std::string planId,
+                                   std::vector<int> rowNumbers) {
     series_.emplace(std::move(plan));
+    planId_ = std::move(planId);
+    planRows_ = std::move(rowNumbers);
     noNext_.reset();
     lastFailed_ = false;
     WriteCurrent();
@@ -93,6 +97,8 @@ void ConverterSeries::NextClicked() {
     if (!series_) {
         // The unit just written is the series' first.
         series_.emplace(main_.LastSetup());
+        planId_.clear();
+        planRows_.clear();
         noNext_ = series_->CurrentWritten();
     }
     if (!lastFailed_ && noNext_) {
@@ -110,7 +116,7 @@ void ConverterSeries::NextClicked() {
             : QStringLiteral("Connect the next converter to %1. It gets the address %2.\n\nPress "
                              "OK, then switch it off and on.")
                   .arg(port, address);
-    if (!Confirm(&progress_, text))
+    if (!ConfirmWithTechnician(&progress_, text))
         return;
     WriteCurrent();
 }
@@ -118,6 +124,8 @@ void ConverterSeries::NextClicked() {
 void ConverterSeries::WriteCurrent() {
     wizard_.LoadProfile(series_->Current());
     const Marked writing(writingUnit_);
+    const auto unit = static_cast<std::size_t>(series_->Number() - 1);
+    const ScopedJournalPlanRow row(planId_, unit < planRows_.size() ? planRows_[unit] : 0);
     wizard_.Button1Click(nullptr); // returns when the unit's download has ended
 }
 

@@ -24,6 +24,9 @@ namespace comsetup {
 // Asks the technician to connect the next unit; true when confirmed. Replaceable for tests.
 using UnitConfirmation = std::function<bool(QWidget* parent, const QString& text)>;
 
+// Asks the technician through the installed confirmation (OK / Cancel).
+bool ConfirmWithTechnician(QWidget* parent, const QString& text);
+
 class ScopedUnitConfirmation {
 public:
     explicit ScopedUnitConfirmation(UnitConfirmation f);
@@ -42,8 +45,10 @@ public:
 
     bool Started() const { return series_.has_value(); }
     // Starts a series over the given setups (a plan) with the first of them, as the next
-    // download; the count then reads "converter N of M".
-    void StartPlanned(std::vector<config::SetupProfile> plan);
+    // download; the count then reads "converter N of M". With a plan's id, each unit's
+    // download is recorded in the journal as the plan's row of the same place in rowNumbers.
+    void StartPlanned(std::vector<config::SetupProfile> plan, std::string planId = {},
+                      std::vector<int> rowNumbers = {});
 
     // "Next converter" / "Retry".
     void NextClicked();
@@ -58,6 +63,8 @@ private:
     TFmain& main_;
     Tfprog& progress_;
     std::optional<config::UnitSeries> series_;
+    std::string planId_;                // the plan the series writes, "" for none
+    std::vector<int> planRows_;         // the plan's row number of each unit
     std::optional<std::string> noNext_; // why no unit follows the last one written
     bool writingUnit_ = false;          // the running download is the series'
     bool lastFailed_ = false;

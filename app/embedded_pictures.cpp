@@ -5,29 +5,35 @@
 #include <QResource>
 
 #include <cstring>
+#include <utility>
 
 namespace comsetup {
 
 namespace {
 
-// The embedded rows of `path` as an image of `size`, 4 bytes a pixel, that reads them in
-// place; a null image when the resource is missing, compressed or of another size. Rows that
-// do not lie on a 4-byte boundary, which QImage requires, are copied.
+// The embedded rows of `path` as an image of `size`, 4 bytes a pixel; a null image when the
+// resource is missing or holds another number of bytes. Raw rows on a 4-byte boundary (which
+// QImage requires) are read in place; others are unpacked or copied.
 QImage EmbeddedRows(const QString& path, QSize size, QImage::Format format) {
     if (size.isEmpty())
         return {};
     const QResource resource(path);
-    const int bytesPerLine = size.width() * 4;
-    if (!resource.isValid() || resource.compressionAlgorithm() != QResource::NoCompression ||
-        resource.size() != qint64{bytesPerLine} * size.height())
+    if (!resource.isValid())
         return {};
-    const uchar* rows = resource.data();
-    if (reinterpret_cast<quintptr>(rows) % 4 == 0)
-        return QImage(rows, size.width(), size.height(), bytesPerLine, format);
-    QImage copy(size, format);
-    for (int y = 0; y < size.height(); ++y)
-        std::memcpy(copy.scanLine(y), rows + qsizetype{y} * bytesPerLine, bytesPerLine);
-    return copy;
+    const int bytesPerLine = size.width() * 4;
+    if (resource.compressionAlgorithm() == QResource::NoCompression &&
+        reinterpret_cast<quintptr>(resource.data()) % 4 == 0) {
+        if (resource.size() != qint64{bytesPerLine} * size.height())
+            return {};
+        return QImage(resource.data(), size.width(), size.height(), bytesPerLine, format);
+    }
+    const QByteArray rows = resource.uncompressedData();
+    QImage image(size, format);
+    // 4 bytes a pixel: the image's rows are exactly width * 4 bytes, with no padding.
+    if (image.isNull() || rows.size() != image.sizeInBytes())
+        return {};
+    std::memcpy(image.bits(), rows.constData(), static_cast<size_t>(rows.size()));
+    return image;
 }
 
 // The size each picture with alpha was drawn at: raw rows do not tell their width, and rows
@@ -58,7 +64,8 @@ QPixmap ModePicture(const QString& name, qreal devicePixelRatio) {
     const QSize size = doubled ? kModePictureSize * 2 : kModePictureSize;
     QPixmap picture;
     if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
-        // Qt's own pixmap format for opaque pictures: the pixmap shares the rows.
+        // Qt's own pixmap format for opaque pictures: the pixmap takes the image as it is
+        // (raw rows where they lie in the program).
         picture = QPixmap::fromImage(EmbeddedRows(path, size, QImage::Format_RGB32));
     } else {
         // The bytes read blue, green, red, 0xff: RGBX with red and blue swapped.

@@ -1,8 +1,9 @@
-// The program's pictures, embedded as raw rows (drawn at build time by
+// The program's pictures, embedded as compressed raw rows (drawn at build time by
 // pictures/picture_generator.cpp): the wizard's six mode pictures, opaque, in the layout of
 // Qt's RGB32 pixels, and the application icon and the progress dialog's glyphs, with alpha.
-// They are shown without any decoding, and the mode pictures without a copy: a pixmap reads
-// them where they lie in the program.
+// Showing one only unpacks its rows (zstd, zlib where Qt lacks zstd), or, for what the
+// start-up shows (the wizard's first page, the window icon), embedded raw, reads them in
+// place: no image format is decoded and none of Qt's image format plugins is looked for.
 #pragma once
 
 #include <QIcon>

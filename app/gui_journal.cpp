@@ -34,6 +34,28 @@ config::SetupProfile ProfileOfValues(const SetupValues& v, int mode) {
     return p;
 }
 
+namespace {
+
+struct PlanRowTag {
+    std::string planId;
+    int row = 0;
+};
+
+PlanRowTag& CurrentPlanRow() {
+    static PlanRowTag tag;
+    return tag;
+}
+
+} // namespace
+
+ScopedJournalPlanRow::ScopedJournalPlanRow(std::string planId, int row) {
+    CurrentPlanRow() = {std::move(planId), row};
+}
+
+ScopedJournalPlanRow::~ScopedJournalPlanRow() {
+    CurrentPlanRow() = {};
+}
+
 #ifdef COMSETUP_HAVE_JOURNAL
 
 GuiJournalRecord::GuiJournalRecord(const SetupValues& values, int mode, const MonitorLog& log)
@@ -50,6 +72,8 @@ GuiJournalRecord::GuiJournalRecord(const SetupValues& values, int mode, const Mo
     if (values.tunnel) {
         start.peerSent = config::FormatIpv4(values.remote);
     }
+    start.plan = CurrentPlanRow().planId;
+    start.planRow = CurrentPlanRow().row;
     entry_ = std::make_unique<config::JournalEntry>(path, start);
 }
 

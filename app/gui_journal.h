@@ -21,6 +21,16 @@ class JournalEntry;
 // wizard's page (1 to 3), or 0 to tell it from the tunnel and broadcast choices.
 config::SetupProfile ProfileOfValues(const SetupValues& values, int mode);
 
+// While one lives, the downloads recorded are the given row of a plan (config/plan.h PlanId),
+// so that the plan window can tell which rows are done.
+class ScopedJournalPlanRow {
+public:
+    ScopedJournalPlanRow(std::string planId, int row);
+    ~ScopedJournalPlanRow();
+    ScopedJournalPlanRow(const ScopedJournalPlanRow&) = delete;
+    ScopedJournalPlanRow& operator=(const ScopedJournalPlanRow&) = delete;
+};
+
 class GuiJournalRecord {
 public:
     // mode: the wizard's page (1 to 3), or 0 when the main window's values were sent as they

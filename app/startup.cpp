@@ -58,6 +58,7 @@ void AppWindows::BuildHiddenWindows() {
     QObject::connect(main_.get(), &TFmain::downloadEnded, selmode_.get(),
                      &TF_selmode::DownloadEnded);
     series_ = new ConverterSeries(*selmode_, *main_, *progress_); // owned by the dialog
+    selmode_->SetSeries(series_);
 }
 
 ConverterSeries& AppWindows::Series() {

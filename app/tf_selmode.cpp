@@ -6,10 +6,12 @@
 #include "app/address_fields.h"
 #include "app/combo_choice.h"
 #include "app/comsetup_application.h"
+#include "app/converter_series.h"
 #include "app/embedded_pictures.h"
 #include "app/file_choice.h"
 #include "app/gui_views.h"
 #include "app/journal_window.h"
+#include "app/plan_window.h"
 #include "app/tfmain.h"
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
@@ -140,6 +142,8 @@ TF_selmode::TF_selmode(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     connect(ui->BtnSave, &QPushButton::clicked, this,
             [this] { comsetup::RunReporting([this] { BtnSaveClick(ui->BtnSave); }); });
     connect(ui->BtnLog, &QPushButton::clicked, this, [this] { BtnLogClick(ui->BtnLog); });
+    connect(ui->BtnPlan, &QPushButton::clicked, this,
+            [this] { comsetup::RunReporting([this] { BtnPlanClick(ui->BtnPlan); }); });
     connect(ui->BtnJournal, &QPushButton::clicked, this,
             [this] { comsetup::RunReporting([this] { BtnJournalClick(ui->BtnJournal); }); });
 
@@ -156,8 +160,8 @@ void TF_selmode::SetTabOrder() {
     // Tab follows the window from top to bottom: the top band, the mode boxes or the settings
     // (the left column, LAN then gateway, before the right one, serial then tunnel), the
     // bottom band from left to right. Hidden controls are passed over.
-    std::vector<QWidget*> order{ui->BtnOpen, ui->BtnSave, ui->BtnJournal, ui->BtnLog,
-                                ui->cb_m1,   ui->cb_m2,   ui->cb_m3};
+    std::vector<QWidget*> order{ui->BtnPlan, ui->BtnOpen, ui->BtnSave, ui->BtnJournal,
+                                ui->BtnLog,  ui->cb_m1,   ui->cb_m2,   ui->cb_m3};
     if (settingsBuilt_)
         order.insert(order.end(),
                      {ui->cb_broadcast,  ui->re_ipb1,   ui->re_ipb2,  ui->re_ipb3,  ui->re_ipb4,
@@ -286,6 +290,7 @@ void TF_selmode::upd_stat_wiz() {
     }
     for (QWidget* button : {ui->BtnBack, ui->BtnOpen, ui->BtnSave, ui->BtnLog})
         button->setVisible(settings);
+    ui->BtnPlan->setVisible(!settings); // a plan gives each row its own mode
     if (page == 0)
         ui->pan_mode->move(0, 40);
     comsetup::SetOuterSize(this, kWizardOuterSize, kWizardMinimumClient, true);
@@ -408,6 +413,35 @@ void TF_selmode::LoadProfile(const comsetup::config::SetupProfile& profile) {
     stat_wiz = static_cast<int>(profile.mode);
     upd_stat_wiz();
     ui->Button1->setText(QStringLiteral("DownLoad"));
+}
+
+void TF_selmode::BtnPlanClick(QObject* /*Sender*/) {
+    using namespace comsetup;
+    BuildSettingsPages();
+    // Values the plan leaves out are the wizard's, on the page of the mode ticked.
+    const int page = ui->cb_m2->isChecked() ? 2 : ui->cb_m3->isChecked() ? 3 : 1;
+    config::SetupProfile base;
+    try {
+        base = ProfileFromWizard(*ui, page);
+    } catch (const config::ValueError& error) {
+        ShowMessage(QStringLiteral("A plan takes the values it leaves out from the wizard, and "
+                                   "these cannot be used: ") +
+                    QString::fromStdString(error.what()));
+        return;
+    }
+    const QString path = ChooseFile(this, FileChoiceKind::Open, QStringLiteral("Open plan"),
+                                    QStringLiteral("Plans (*.csv);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    PlanWindow* window = OpenPlan(
+        this, path.toStdString(), base,
+        [this](std::vector<config::SetupProfile> units, std::string planId, std::vector<int> rows) {
+            if (Fmain && Fmain->DownloadRunning())
+                return; // the running download's dialog is in front
+            series_->StartPlanned(std::move(units), std::move(planId), std::move(rows));
+        });
+    if (window != nullptr)
+        connect(Fmain, &TFmain::downloadEnded, window, &PlanWindow::Refresh);
 }
 
 void TF_selmode::BtnJournalClick(QObject* /*Sender*/) {

@@ -26,6 +26,10 @@ class TF_selmode;
 class TF_selmodeFrame;
 } // namespace Ui
 
+namespace comsetup {
+class ConverterSeries;
+}
+
 // The wizard's page, which is also the operating mode chosen: 0 the mode page (none chosen
 // yet), 1 Remote COM port, 2 Tunnel Point to Point, 3 Tunnel Point to Multipoint.
 extern int stat_wiz;
@@ -68,6 +72,11 @@ public slots:
     void BtnSaveClick(QObject* Sender);
     // "Journal...": the journal window, whose "Use these values" comes back to LoadProfile.
     void BtnJournalClick(QObject* Sender);
+    // "Open plan..." (on the mode page): a CSV plan read onto the wizard's values, in the plan
+    // window, whose rows are written as a series of the progress dialog.
+    void BtnPlanClick(QObject* Sender);
+    // The progress dialog's series, which a plan drives.
+    void SetSeries(comsetup::ConverterSeries* series) { series_ = series; }
     // Puts a setup into the controls and shows its mode's page.
     void LoadProfile(const comsetup::config::SetupProfile& profile);
     // "Log...": shows the monitor window with the log of every download so far; the progress
@@ -104,6 +113,7 @@ private:
 
     std::unique_ptr<Ui::TF_selmode> ui;
     bool settingsBuilt_ = false;
+    comsetup::ConverterSeries* series_ = nullptr;
     bool closePending_ = false;
 };
 

@@ -18,7 +18,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix dpkg-dev xz-utils perl >&2
+bash scripts/install-deps.sh run g++-mingw-w64-x86-64-posix dpkg-dev xz-utils perl >&2
 
 host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev) # e.g. 6.4.2+dfsg-10
 qt_version=${host_version%%+*}

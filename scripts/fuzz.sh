@@ -26,7 +26,7 @@ if [ ${#targets[@]} -eq 0 ]; then
 fi
 
 if [ -z "${FUZZ_SKIP_BUILD:-}" ]; then
-  bash scripts/install-deps.sh libclang-rt-14-dev   # libFuzzer
+  bash scripts/install-deps.sh run clang libclang-rt-14-dev   # libFuzzer
   cmake --preset fuzz >/dev/null
   cmake --build --preset fuzz
 fi

@@ -1,17 +1,33 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing comsetup needs on Debian 12.
+# Installs what comsetup needs on Debian 12, by set; each set includes the one before:
+#   run    building and running the three programs (scripts/run.sh, the run preset)
+#   test   building and running the tests and benchmarks (scripts/test.sh, developer presets)
+#   dev    working on it: formatting, git, and looking at windows on Xvfb (xdotool, import)
+# Scripts that need more name it after the set (e.g. clang for the clang builds):
+#   scripts/install-deps.sh run|test|dev [package...]
 # Idempotent: does nothing when every package is already there.
-#   scripts/install-deps.sh [package...]   also the packages named (what one script needs more)
 set -euo pipefail
 
-packages=(
-  g++ clang cmake ninja-build pkg-config git
-  libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb-damage0-dev
+run_packages=(
+  g++ cmake ninja-build
+  qt6-base-dev qt6-base-dev-tools libgl-dev libfontconfig-dev
   libcli11-dev nlohmann-json3-dev libsqlite3-dev
-  clang-format xvfb xdotool imagemagick xauth
   fonts-dejavu-core
 )
+test_packages=("${run_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev pkg-config libxcb-damage0-dev)
+dev_packages=("${test_packages[@]}" clang-format git xvfb xdotool imagemagick xauth)
+
+set_name="${1:-}"
+case "$set_name" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${test_packages[@]}") ;;
+  dev) packages=("${dev_packages[@]}") ;;
+  *)
+    echo "usage: $0 run|test|dev [package...] (got '${set_name}')" >&2
+    exit 2
+    ;;
+esac
+shift
 packages+=("$@")
 
 missing=()

@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix googletest >&2
+bash scripts/install-deps.sh test g++-mingw-w64-x86-64-posix googletest >&2
 COMSETUP_QT_MINGW_KIT=$(bash scripts/build-qt-windows.sh | tail -1)
 COMSETUP_SQLITE_AMALGAMATION=$(bash scripts/sqlite-amalgamation.sh | tail -1)
 export COMSETUP_QT_MINGW_KIT COMSETUP_SQLITE_AMALGAMATION

@@ -9,7 +9,7 @@ exec 3>&1 1>&2
 
 # What packing needs beyond building: dpkg-buildflags and dpkg-shlibdeps, and `file`, with
 # which CPack finds the programs whose libraries give the package's Depends.
-bash scripts/install-deps.sh dpkg-dev file
+bash scripts/install-deps.sh run dpkg-dev file
 
 # Debian's flags (optimisation, hardening); CMake's Release adds only -DNDEBUG after them.
 cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"

@@ -6,7 +6,7 @@
 #   <cache>/sqlite3-<version>-amalgamation/{sqlite3.c, sqlite3.h, LICENSE.md}
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh tcl dpkg-dev >&2
+bash scripts/install-deps.sh run tcl dpkg-dev >&2
 version=$(dpkg-query -W -f='${Version}' libsqlite3-dev)
 source_package=$(bash scripts/debian-source.sh sqlite3 "$version")
 out=${source_package%-source}-amalgamation

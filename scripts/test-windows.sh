@@ -19,7 +19,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine wine64 googletest gcc libc6-dev \
+bash scripts/install-deps.sh test xvfb xdotool imagemagick g++-mingw-w64-x86-64-posix wine wine64 googletest gcc libc6-dev \
   tesseract-ocr tesseract-ocr-eng fonts-wine
 COMSETUP_QT_MINGW_KIT=$(bash scripts/build-qt-windows.sh | tail -1)
 COMSETUP_SQLITE_AMALGAMATION=$(bash scripts/sqlite-amalgamation.sh | tail -1)

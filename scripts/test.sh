@@ -9,7 +9,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"
 
-bash scripts/install-deps.sh
+# The clang builds need clang besides what every test build needs.
+case "$preset" in
+  clang-release) bash scripts/install-deps.sh test clang ;;
+  *) bash scripts/install-deps.sh test ;;
+esac
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 

@@ -5,7 +5,7 @@
 # against the converter stand-in attached as COM1, and the log window its "Log" button shows,
 # from the top (the download's header); then "Next converter" writes a second unit (the dialog
 # with its count), and the journal window lists the downloads (with three refused ones
-# recorded by comsetup-cli beforehand).
+# recorded by comsetup-cli beforehand), and "Open plan..." shows a plan of five units.
 # Needs Xvfb, xdotool and ImageMagick's import; run from anywhere after a build:
 #   docs/screenshots/take-screenshots.sh [build directory, default build]
 set -euo pipefail
@@ -155,5 +155,33 @@ for _ in $(seq 50); do
 done
 sleep 0.5
 shot "$journal" journal-window.png
+xdotool windowunmap "$journal"
+
+# "Open plan..." on the mode page: a plan of five units, a pair and a group among them.
+cat >"$work/site.csv" <<'PLAN'
+ip,mode,peer,master,group
+192.168.1.200,remote-com,,,
+192.168.1.10,point-to-point,pair,,
+192.168.1.11,point-to-point,pair,,
+192.168.1.20,point-to-multipoint,,true,hall
+192.168.1.21,point-to-multipoint,master,,hall
+PLAN
+click 116 471 # <-- Back
+click 48 20   # Open plan...
+dialog=""
+for _ in $(seq 50); do
+  dialog=$(xdotool search --onlyvisible --name "^Open plan$" 2>/dev/null | head -1) && [ -n "$dialog" ] && break
+  sleep 0.1
+done
+sleep 0.5
+xdotool type --delay 20 "$work/site.csv"
+xdotool key Return
+plan=""
+for _ in $(seq 50); do
+  plan=$(xdotool search --onlyvisible --name "^Plan site.csv$" 2>/dev/null | head -1) && [ -n "$plan" ] && break
+  sleep 0.1
+done
+sleep 0.5
+shot "$plan" plan-window.png
 stop_program
 echo "screenshots written to $here"

@@ -15,6 +15,8 @@
 #include "ui_tfprog.h"
 
 #include "app/converter_series.h"
+#include "app/file_choice.h"
+#include "app/plan_window.h"
 #include "app/startup.h"
 #include "app/tf_selmode.h"
 #include "app/tfmain.h"
@@ -29,8 +31,12 @@
 #include "sim/session_report.h"
 #include "widgets/range_edit.h"
 
+#include <QLabel>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -518,6 +524,91 @@ TEST_F(DownloadFlowInVirtualTime, PlannedSeriesWritesEachRowAndEndsWithTheList) 
     EXPECT_EQ(messages_,
               QStringList{"No next converter: all 2 converters of the list are written"});
 }
+
+#ifdef COMSETUP_HAVE_JOURNAL
+// "Open plan...": the plan window writes the rows not done as a series, each recorded as its
+// row, marks them done as they end, resumes at the first row not done, and asks before an
+// address already written goes into another unit.
+TEST_F(DownloadFlowInVirtualTime, PlanWindowWritesResumesAndAsksBeforeReusingAnAddress) {
+    StartWith(sim::Firmware::V01_8);
+    const QTemporaryDir folder;
+    const auto writePlan = [&](const QString& name, const QByteArray& text) {
+        QFile file(folder.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        return file.fileName();
+    };
+    QString chosen;
+    ScopedFileChoice choose([&](QWidget*, FileChoiceKind, const QString&, const QString&,
+                                const QString&) { return chosen; });
+    QStringList asked;
+    bool answer = true;
+    ScopedUnitConfirmation confirm([&](QWidget*, const QString& text) {
+        asked << text;
+        ConnectNextUnit(sim::FailMode::Healthy);
+        return answer;
+    });
+    const auto openPlan = [&](const QString& path) {
+        chosen = path;
+        QTest::mouseClick(W().BtnPlan, Qt::LeftButton);
+        auto* window = windows_->Wizard().findChild<PlanWindow*>();
+        EXPECT_TRUE(messages_.isEmpty()) << messages_.join('|').toStdString();
+        return window;
+    };
+
+    PlanWindow* plan = openPlan(writePlan("site.csv", "ip,mode,peer\r\n"
+                                                      "10.2.0.1,point-to-point,pair\r\n"
+                                                      "10.2.0.2,point-to-point,pair\r\n"));
+    ASSERT_NE(plan, nullptr);
+    EXPECT_EQ(plan->Status()->text(), "2 converters: 0 done, 0 failed.");
+    EXPECT_EQ(plan->StartButton()->text(), "Start at row 1");
+    QTest::mouseClick(plan->StartButton(), Qt::LeftButton); // returns when row 1 has ended
+    ExpectEnded("Setup Complete", port_);
+    EXPECT_EQ(CompleteSession()["config"]["remote"], "10.2.0.2"); // its pair's address
+    EXPECT_EQ(plan->Table()->item(0, 5)->text(), "done");
+    EXPECT_EQ(plan->Table()->item(1, 5)->text(), "not tried");
+    EXPECT_EQ(plan->StartButton()->text(), "Start at row 2");
+
+    // The plan opened again later resumes at row 2.
+    fprog->hide();
+    plan = openPlan(chosen);
+    ASSERT_NE(plan, nullptr);
+    EXPECT_EQ(plan->StartButton()->text(), "Start at row 2");
+    ConnectNextUnit(sim::FailMode::Healthy);
+    QTest::mouseClick(plan->StartButton(), Qt::LeftButton);
+    ExpectEnded("Setup Complete", port_);
+    EXPECT_EQ(CompleteSession()["config"]["ip"], "10.2.0.2");
+    EXPECT_EQ(plan->Status()->text(), "2 converters: 2 done, 0 failed.");
+    EXPECT_FALSE(plan->StartButton()->isEnabled());
+    const auto planRows = [] { // the journal's rows of plans, newest first
+        std::vector<config::JournalRow> rows;
+        for (auto& row : config::Journal::Open(config::DefaultJournalPath())->List({}))
+            if (!row.start.plan.empty())
+                rows.push_back(std::move(row));
+        return rows;
+    };
+    const auto rows = planRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].start.planRow, 2);
+    EXPECT_EQ(rows[1].start.planRow, 1);
+    EXPECT_FALSE(rows[0].start.plan.empty());
+    EXPECT_EQ(rows[0].start.plan, rows[1].start.plan);
+
+    // Another plan giving 10.2.0.1 again: asked, declined, nothing written.
+    fprog->hide();
+    plan = openPlan(writePlan("spare.csv", "ip,mode\n10.2.0.1,remote-com\n"));
+    ASSERT_NE(plan, nullptr);
+    asked.clear();
+    answer = false;
+    QTest::mouseClick(plan->StartButton(), Qt::LeftButton);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].startsWith("10.2.0.1 was written to a converter on "));
+    EXPECT_TRUE(asked[0].endsWith("; use it again?")) << asked[0].toStdString();
+    EXPECT_FALSE(fprog->isVisible());
+    EXPECT_EQ(planRows().size(), 2u);
+    EXPECT_TRUE(messages_.isEmpty()) << messages_.join('|').toStdString();
+}
+#endif
 
 // The next address would be the subnet's broadcast address: refused with a message, nothing
 // asked.

@@ -1,0 +1,217 @@
+// The plan window.
+#include "app/plan_window.h"
+
+#include "app/comsetup_application.h"
+#include "app/converter_series.h"
+#include "download/printable_text.h"
+#include "widgets/message_box.h"
+
+#ifdef COMSETUP_HAVE_JOURNAL
+#include "config/journal.h"
+#include "config/plan_journal.h"
+#endif
+
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <set>
+
+namespace comsetup {
+
+namespace {
+
+enum Column { kRow, kIp, kMode, kPeer, kGateway, kState, kColumns };
+
+// The marks of a row.
+constexpr int kNotTried = 0, kDone = 1, kFailed = 2;
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QString PeerText(const config::PlanRow& row) {
+    const auto& s = row.setup;
+    if (s.mode == config::Mode::RemoteCom)
+        return QStringLiteral("-");
+    if (s.mode == config::Mode::PointToMultipoint && s.master)
+        return QStringLiteral("broadcast (master)");
+    QString text = Text(config::FormatIpv4(s.peer));
+    if (row.peerCell == "pair" || row.peerCell == "master")
+        text += QStringLiteral(" (%1)").arg(Text(row.peerCell));
+    return text;
+}
+
+#ifdef COMSETUP_HAVE_JOURNAL
+// The journal, when there is one to read: looking never creates one.
+std::unique_ptr<config::Journal> ExistingJournal() {
+    const std::string path = config::DefaultJournalPath();
+    if (path.empty() || !QFileInfo::exists(Text(path)))
+        return nullptr;
+    return config::Journal::Open(path);
+}
+#endif
+
+} // namespace
+
+PlanWindow::PlanWindow(config::Plan plan, Start start, QWidget* parent)
+    : QDialog(parent), plan_(std::move(plan)), startUnits_(std::move(start)),
+      states_(plan_.rows.size(), kNotTried) {
+    setWindowTitle(
+        QStringLiteral("Plan %1").arg(QFileInfo(Text(PrintableDeviceName(plan_.name))).fileName()));
+    table_ = new QTableWidget(static_cast<int>(plan_.rows.size()), kColumns, this);
+    table_->setHorizontalHeaderLabels({QStringLiteral("Row"), QStringLiteral("IP"),
+                                       QStringLiteral("Mode"), QStringLiteral("Peer"),
+                                       QStringLiteral("Gateway"), QStringLiteral("State")});
+    table_->verticalHeader()->hide();
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    for (int r = 0; r < static_cast<int>(plan_.rows.size()); ++r) {
+        const config::PlanRow& row = plan_.rows[static_cast<std::size_t>(r)];
+        const auto& s = row.setup;
+        const QStringList cells{QString::number(row.number),
+                                Text(config::FormatIpv4(s.ip)),
+                                Text(config::ModeName(s.mode)),
+                                PeerText(row),
+                                s.gateway ? Text(config::FormatIpv4(*s.gateway))
+                                          : QStringLiteral("-"),
+                                QString()};
+        for (int c = 0; c < kColumns; ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            item->setToolTip(QStringLiteral("line %1 of the plan").arg(row.line));
+            table_->setItem(r, c, item);
+        }
+    }
+    table_->resizeColumnsToContents();
+
+    status_ = new QLabel(this);
+    status_->setWordWrap(true);
+    start_ = new QPushButton(this);
+    start_->setDefault(true);
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    connect(start_, &QPushButton::clicked, this,
+            [this] { RunReporting([this] { StartClicked(); }); });
+    connect(close, &QPushButton::clicked, this, &QDialog::close);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(status_, 1);
+    buttons->addWidget(start_);
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(table_);
+    layout->addLayout(buttons);
+    resize(620, 380);
+    Refresh();
+}
+
+void PlanWindow::Refresh() {
+    QString fault;
+#ifdef COMSETUP_HAVE_JOURNAL
+    try {
+        if (const auto journal = ExistingJournal()) {
+            const auto states = config::PlanRowStates(*journal, plan_);
+            for (std::size_t i = 0; i < states.size() && i < states_.size(); ++i)
+                states_[i] = states[i] == config::RowState::Done     ? kDone
+                             : states[i] == config::RowState::Failed ? kFailed
+                                                                     : kNotTried;
+        }
+    } catch (const config::JournalError& error) {
+        fault = QStringLiteral(" The journal cannot be read (%1): the rows show no marks.")
+                    .arg(Text(error.what()));
+    }
+#else
+    fault = QStringLiteral(" This build keeps no journal: the rows show no marks.");
+#endif
+    int done = 0, failed = 0;
+    for (int r = 0; r < table_->rowCount(); ++r) {
+        const int state = states_[static_cast<std::size_t>(r)];
+        done += state == kDone;
+        failed += state == kFailed;
+        QTableWidgetItem* item = table_->item(r, kState);
+        item->setText(state == kDone     ? QStringLiteral("done")
+                      : state == kFailed ? QStringLiteral("failed")
+                                         : QStringLiteral("not tried"));
+        item->setForeground(state == kDone     ? QColor(0, 110, 0)
+                            : state == kFailed ? QColor(170, 0, 0)
+                                               : palette().color(QPalette::Text));
+    }
+    status_->setText(QStringLiteral("%1 converters: %2 done, %3 failed.%4")
+                         .arg(table_->rowCount())
+                         .arg(done)
+                         .arg(failed)
+                         .arg(fault));
+    const auto rows = RowsToWrite();
+    start_->setEnabled(!rows.empty());
+    start_->setText(rows.empty()
+                        ? QStringLiteral("All done")
+                        : QStringLiteral("Start at row %1").arg(plan_.rows[rows.front()].number));
+}
+
+std::vector<std::size_t> PlanWindow::RowsToWrite() const {
+    std::vector<std::size_t> rows;
+    bool started = false;
+    for (std::size_t i = 0; i < states_.size(); ++i) {
+        started = started || states_[i] != kDone;
+        if (started)
+            rows.push_back(i);
+    }
+    return rows;
+}
+
+void PlanWindow::StartClicked() {
+    const auto rows = RowsToWrite();
+    if (rows.empty())
+        return;
+#ifdef COMSETUP_HAVE_JOURNAL
+    // An address already in a converter is written again only when the technician says so.
+    std::vector<config::AddressUsed> used;
+    try {
+        if (const auto journal = ExistingJournal())
+            used = config::AddressesUsedBefore(*journal, plan_, rows);
+    } catch (const config::JournalError& error) {
+        ShowMessage(QStringLiteral("The journal cannot be read, so addresses written before "
+                                   "cannot be checked: %1")
+                        .arg(Text(error.what())));
+        return;
+    }
+    std::set<std::string> asked;
+    for (const auto& address : used) {
+        if (asked.insert(address.ip).second && !ConfirmWithTechnician(this, Text(address.question)))
+            return;
+    }
+#endif
+    std::vector<config::SetupProfile> units;
+    std::vector<int> numbers;
+    for (const std::size_t i : rows) {
+        units.push_back(plan_.rows[i].setup);
+        numbers.push_back(plan_.rows[i].number);
+    }
+    startUnits_(std::move(units), plan_.id, std::move(numbers));
+}
+
+PlanWindow* OpenPlan(QWidget* parent, const std::string& path, const config::SetupProfile& base,
+                     PlanWindow::Start start) {
+    static QPointer<PlanWindow> shown;
+    config::Plan plan;
+    try {
+        plan = config::LoadPlanFile(path, base);
+    } catch (const config::ValueError& error) {
+        ShowMessage(QStringLiteral("This plan cannot be used:\n") + Text(error.what()));
+        return nullptr;
+    }
+    delete shown; // one plan at a time
+    shown = new PlanWindow(std::move(plan), std::move(start), parent);
+    shown->setAttribute(Qt::WA_DeleteOnClose);
+    shown->setWindowFlag(Qt::Window);
+    shown->show();
+    shown->raise();
+    return shown;
+}
+
+} // namespace comsetup
