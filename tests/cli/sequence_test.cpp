@@ -1,8 +1,8 @@
 // Plans run in series against the stand-in's model in virtual time, with a real SQLite journal
 // in a temporary folder: a failing unit offered again, rows done skipped on the next run, the
 // plan's state read back, addresses written before named, and an older journal carried on.
-#include "tests/support/child_process.h"
 #include "model_converter.h"
+#include "tests/support/child_process.h"
 
 #include "cli/exit_codes.h"
 #include "cli/sequence.h"
