@@ -1,6 +1,8 @@
 // The journal of downloads in SQLite.
 #include "config/journal.h"
 
+#include "config/journal_files.h"
+
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
@@ -10,10 +12,6 @@
 #include <filesystem>
 #include <functional>
 #include <thread>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace comsetup::config {
 
@@ -249,31 +247,6 @@ Journal::~Journal() {
     sqlite3_close(db_);
 }
 
-namespace {
-
-// SQLite takes file names in UTF-8; on Windows comsetup's names are in the ANSI code page, as
-// the system gives them (a user folder such as C:\Users\Jürgen).
-std::string SqliteFileName(const std::string& path) {
-#ifdef _WIN32
-    const int wide =
-        MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-    if (wide <= 0) {
-        return path;
-    }
-    std::wstring text(static_cast<std::size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), text.data(), wide);
-    const int bytes =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, utf8.data(), bytes, nullptr, nullptr);
-    return utf8;
-#else
-    return path;
-#endif
-}
-
-} // namespace
-
 std::unique_ptr<Journal> Journal::Open(const std::string& path) {
     std::error_code ignored;
     const auto folder = std::filesystem::path(path).parent_path();
@@ -467,30 +440,12 @@ std::string DefaultJournalPath() {
     if (const char* named = std::getenv("COMSETUP_JOURNAL"); named != nullptr && *named != '\0') {
         return named;
     }
-#ifdef _WIN32
-    if (const char* local = std::getenv("LOCALAPPDATA"); local != nullptr && *local != '\0') {
-        return std::string(local) + "\\comsetup\\journal.sqlite";
-    }
-    return {};
-#else
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data == '/') {
-        return std::string(data) + "/comsetup/journal.sqlite";
-    }
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        return std::string(home) + "/.local/share/comsetup/journal.sqlite";
-    }
-    return {};
-#endif
+    return UserJournalPath();
 }
 
 std::string UtcNow() {
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &now);
-#else
-    gmtime_r(&now, &utc);
-#endif
+    const std::tm utc =
+        UtcTime(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()));
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
