@@ -7,6 +7,7 @@
 #include "cli/progress_line.h"
 #include "cli/text_table.h"
 
+#include "config/plain_text.h"
 #ifdef COMSETUP_HAVE_JOURNAL
 #include "config/plan_journal.h"
 #endif
@@ -28,18 +29,9 @@ std::optional<std::string> ReadAnswer(const SequenceOptions& options) {
     return line;
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
-std::string Trim(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    return first == std::string::npos
-               ? std::string()
-               : text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+// An answer typed or piped: case folded, blanks and a line end's CR cut.
+std::string Answer(const std::string& text) {
+    return config::Lower(config::Trim(text, " \t\r"));
 }
 
 // Rows the journal has as done; all false when there is no journal to ask.
@@ -90,7 +82,7 @@ bool ReuseAllowed(const config::Plan& plan, const std::vector<std::size_t>& rows
         } else if (options.inputIsTerminal) {
             out << address.question << " [y/N] " << std::flush;
             const auto answer = ReadAnswer(options);
-            if (!answer || Lower(Trim(*answer)) != "y") {
+            if (!answer || Answer(*answer) != "y") {
                 result.refused = "row " + std::to_string(address.row) + ": " + address.ip +
                                  " not used again; nothing was sent";
                 return false;
@@ -158,10 +150,10 @@ bool RunRow(const config::Plan& plan, std::size_t i, const SequenceOptions& opti
             << std::endl
             << "Retry? [Y/n] " << std::flush;
         const auto answer = ReadAnswer(options);
-        if (!answer || Lower(Trim(*answer)) == "q") {
+        if (!answer || Answer(*answer) == "q") {
             return false;
         }
-        if (Lower(Trim(*answer)) == "n") {
+        if (Answer(*answer) == "n") {
             return true;
         }
     }

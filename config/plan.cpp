@@ -2,6 +2,7 @@
 #include "config/plan.h"
 
 #include "config/config_files.h"
+#include "config/plain_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -16,20 +17,6 @@
 namespace comsetup::config {
 
 namespace {
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-std::string Trim(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 bool ParseYesNo(const std::string& text) {
     const std::string value = Lower(Trim(text));

@@ -1,6 +1,7 @@
 // Parsing and checking of the setup values of comsetup-cli.
 #include "config/setup_options.h"
 
+#include "config/plain_text.h"
 #include "download/printable_text.h"
 #include "download/setup_rules.h"
 
@@ -11,21 +12,6 @@
 namespace comsetup::config {
 
 namespace {
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-std::string Trim(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
 
 // A whole decimal number of at most nine digits, nothing else (no sign, no blanks inside).
 std::optional<int> ParseDecimal(const std::string& text) {
