@@ -21,8 +21,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The five bases a field can show its number in (values as stored in forms).
-enum class NumberBase : std::uint8_t { Decimal = 0, Binary = 1, Hex = 2, Octal = 3, Bcd = 4 };
+// The five bases a field can show its number in (values as stored in forms): decimal,
+// binary, hexadecimal, octal, BCD. The numeric field's Base property is of this type.
+enum TBase : std::uint8_t { Decimale = 0, Binario = 1, Esadecimale = 2, Ottale = 3, BCD = 4 };
 
 // Binary text of n; n below 2 (including negatives) gives its decimal text.
 std::string IntToBin(std::int64_t n);

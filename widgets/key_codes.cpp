@@ -24,24 +24,24 @@ KeySet CommonKeys() {
 
 } // namespace
 
-KeySet ValidKeysFor(NumberBase b) {
+KeySet ValidKeysFor(TBase b) {
     KeySet set = CommonKeys();
     switch (b) {
-    case NumberBase::Decimal:
+    case Decimale:
         AddRange(set, vk::Key0, vk::Key9);
         AddRange(set, vk::Numpad0, vk::Numpad9);
         break;
-    case NumberBase::Binary:
-    case NumberBase::Bcd:
+    case Binario:
+    case BCD:
         AddRange(set, vk::Key0, vk::Key0 + 1);
         AddRange(set, vk::Numpad0, vk::Numpad0 + 1);
         break;
-    case NumberBase::Hex:
+    case Esadecimale:
         AddRange(set, vk::Key0, vk::Key9);
         AddRange(set, vk::KeyA, vk::KeyF);
         AddRange(set, vk::Numpad0, vk::Numpad9);
         break;
-    case NumberBase::Octal:
+    case Ottale:
         AddRange(set, vk::Key0, vk::Key0 + 7);
         AddRange(set, vk::Numpad0, vk::Numpad0 + 7);
         break;

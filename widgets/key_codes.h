@@ -43,7 +43,7 @@ using KeySet = std::bitset<256>;
 
 // Codes accepted as they are in base b: the editing and function keys of every base plus
 // the digit (and, in hexadecimal, letter) keys of b.
-KeySet ValidKeysFor(NumberBase b);
+KeySet ValidKeysFor(TBase b);
 
 // Whether code is in set (codes above 255 never are).
 inline bool Contains(const KeySet& set, unsigned code) {

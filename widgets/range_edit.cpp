@@ -41,7 +41,7 @@ TRangeEdit::TRangeEdit(QWidget* parent) : QLineEdit(parent) {
     formatMask_ = Q(FormatMaskFor(numDec_));
     connect(this, &QLineEdit::textChanged, this, &TRangeEdit::Change);
     AssignText(lastText_);
-    validKeys_ = ValidKeysFor(NumberBase::Decimal);
+    validKeys_ = ValidKeysFor(Decimale);
 }
 
 void TRangeEdit::AssignText(const QString& t) {
@@ -315,7 +315,7 @@ void TRangeEdit::SetBase(TBase b) {
     }
     base_ = b;
     AssignText(newText);
-    validKeys_ = ValidKeysFor(ToNumberBase(b));
+    validKeys_ = ValidKeysFor(b);
     lastText_ = text();
     noSeparator_ = noMinus_ = b != Decimale;
     setEnabled(true);

@@ -48,8 +48,9 @@ class TRangeEdit : public QLineEdit {
     Q_PROPERTY(bool ConvertiValore READ ConvertiValore WRITE SetConvertiValore)
 
 public:
-    enum TBase : std::uint8_t { Decimale = 0, Binario = 1, Esadecimale = 2, Ottale = 3, BCD = 4 };
-    Q_ENUM(TBase)
+    // The bases of widgets/base_conv.h, also as TRangeEdit::Esadecimale and so on.
+    using TBase = comsetup::TBase;
+    using enum comsetup::TBase;
 
     using ShiftState = comsetup::ShiftState;
 

@@ -58,8 +58,4 @@ inline bool IsSeparatorKey(std::uint16_t key) {
     return key == vk::Decimal || key == vk::OemPeriod || key == vk::OemComma;
 }
 
-inline NumberBase ToNumberBase(TRangeEdit::TBase b) {
-    return static_cast<NumberBase>(b);
-}
-
 } // namespace comsetup::range_edit_detail

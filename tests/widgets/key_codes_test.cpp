@@ -9,8 +9,7 @@
 using namespace comsetup;
 
 TEST(KeySets, EditingKeysInEveryBaseAndSignKeysInNone) {
-    for (auto b : {NumberBase::Decimal, NumberBase::Binary, NumberBase::Hex, NumberBase::Octal,
-                   NumberBase::Bcd}) {
+    for (auto b : {Decimale, Binario, Esadecimale, Ottale, BCD}) {
         const KeySet set = ValidKeysFor(b);
         for (unsigned code :
              {8u, 13u, 16u, 17u, 18u, 20u, 27u, 33u, 36u, 37u, 40u, 45u, 46u, 112u, 123u, 144u})
@@ -23,11 +22,8 @@ TEST(KeySets, EditingKeysInEveryBaseAndSignKeysInNone) {
 // Every digit key, on the main block and the keypad, is taken exactly when the digit is below
 // the base's radix (BCD digits are typed as bits); no letter past F in any base.
 TEST(KeySets, DigitsAndLettersFollowTheBase) {
-    const std::pair<NumberBase, unsigned> radixes[] = {{NumberBase::Decimal, 10},
-                                                       {NumberBase::Binary, 2},
-                                                       {NumberBase::Bcd, 2},
-                                                       {NumberBase::Hex, 16},
-                                                       {NumberBase::Octal, 8}};
+    const std::pair<TBase, unsigned> radixes[] = {
+        {Decimale, 10}, {Binario, 2}, {BCD, 2}, {Esadecimale, 16}, {Ottale, 8}};
     for (const auto& [base, radix] : radixes) {
         const KeySet set = ValidKeysFor(base);
         for (unsigned digit = 0; digit < 16; ++digit) {
