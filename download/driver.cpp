@@ -10,6 +10,7 @@
 #include "serial/port_names.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace comsetup {
 
@@ -98,6 +99,22 @@ void SetupDownload::Delay(int ms) {
     const auto start = ctx_.pacer.Now();
     ctx_.pacer.Delay(ms);
     ctx_.trace->OnDelay(ms, start, ctx_.pacer.Now());
+}
+
+void SetupDownload::CancellablePause(int ms) {
+    // Slices end at the pause's own deadline, so the whole pause lasts as one Delay would.
+    const auto start = ctx_.pacer.Now();
+    const auto end = start + std::chrono::milliseconds(ms);
+    while (!ctx_.cancelSetup.load()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - ctx_.pacer.Now());
+        if (left.count() <= 0) {
+            break;
+        }
+        ctx_.pacer.Delay(static_cast<int>(std::min<std::int64_t>(left.count(), kCancelLookMs)));
+    }
+    if (ctx_.trace != nullptr) {
+        ctx_.trace->OnDelay(ms, start, ctx_.pacer.Now());
+    }
 }
 
 void SetupDownload::SendChar(std::uint8_t byte) {
@@ -310,7 +327,7 @@ void SetupDownload::WakeUpWait() {
             if (!search_) {
                 SendChar(kPollWakeUp);
             }
-            Delay(kPollIntervalMs);
+            CancellablePause(kPollIntervalMs);
             ctx_.pacer.ProcessMessages();
         }
     }
@@ -337,15 +354,23 @@ void SetupDownload::ReadBanner() {
     script_ = BuildScript(*values_, variant_);
     const std::string version = ExtractFirmwareVersion(
         std::span<const std::uint8_t>(banner_.data(), static_cast<std::size_t>(n)));
-    progress_.firmware = version.empty() ? std::string("unknown") : ReadableVersion(version);
+    // Without the key the text after the 16th character is no firmware's name.
+    const bool named =
+        NamesVersionKey(std::span<const std::uint8_t>(banner_.data(), static_cast<std::size_t>(n)));
+    progress_.firmware =
+        version.empty() || !named ? std::string("unknown") : ReadableVersion(version);
     progress_.plannedDoneMs = 0;
     progress_.plannedStepEndMs = kBannerPauseMs;
     progress_.plannedTotalMs =
         kBannerPauseMs + PlannedDurationMs(opening) + PlannedDurationMs(script_);
     Report(DownloadPhase::BannerPause);
-    Delay(kBannerPauseMs);
+    CancellablePause(kBannerPauseMs);
+    if (ctx_.cancelSetup.load()) {
+        // The user's Cancel came before the first setting: nothing is typed.
+        cancelledBeforeOpening_ = true;
+        return;
+    }
     progress_.plannedDoneMs += kBannerPauseMs;
-    NoteCancel();
 
     ctx_.progress.SetText(std::string(kTextSetupInProgress));
     EchoReceived();
@@ -440,15 +465,50 @@ DownloadOutcome SetupDownload::Verdict() {
         return FailWith(kCauseStoppedAnswering);
     }
     if (!confirmed) {
-        return FailWith(kCauseNotConfirmed);
+        bool confirmedEarlier = false;
+        for (int i = std::max(menuEcho_.firstLine, 0); i < count - 2; ++i) {
+            confirmedEarlier =
+                confirmedEarlier || ctx_.monitor.Line(i).find(kVerdictKey) != std::string::npos;
+        }
+        return FailWith(
+            std::string(confirmedEarlier ? kCauseConfirmationNotLast : kCauseNotConfirmed) +
+            ConverterSaid());
     }
     if (!answeredRestart) {
-        return FailWith(kCauseNoRestartAnswer);
+        return FailWith(std::string(kCauseNoRestartAnswer) + ConverterSaid());
     }
     written_ = WrittenSummary(*values_, variant_);
     Finish(kTextComplete);
     ctx_.progress.BringToFront();
     return DownloadOutcome::Complete;
+}
+
+std::string SetupDownload::ConverterSaid() const {
+    // Its answer to "9": the line that says what became of the settings, or else its last
+    // line; the echo of "9" itself says nothing.
+    const int count = ctx_.monitor.Count();
+    std::string said;
+    for (int i = std::max(menuEcho_.firstLine, 0); i < count; ++i) {
+        const std::string line = ctx_.monitor.Line(i);
+        const auto first = line.find_first_not_of(' ');
+        if (first == std::string::npos || line.substr(first) == "9") {
+            continue;
+        }
+        if (line.find("saved") != std::string::npos || line.find("SAVED") != std::string::npos ||
+            line.find(kVerdictKey) != std::string::npos) {
+            said = line;
+            break;
+        }
+        said = line;
+    }
+    if (said.empty()) {
+        return {};
+    }
+    constexpr std::size_t kLongest = 80;
+    if (said.size() > kLongest) {
+        said = said.substr(0, kLongest) + "...";
+    }
+    return "; the converter said \"" + EscapeLogText(said) + "\"";
 }
 
 std::vector<std::string> SetupDownload::PortsPolled() const {
@@ -457,6 +517,9 @@ std::vector<std::string> SetupDownload::PortsPolled() const {
 
 DownloadOutcome SetupDownload::Dispatch() {
     ctx_.progress.BringToFront();
+    if (cancelledBeforeOpening_) {
+        return EndWith(DownloadOutcome::Cancelled, kTextCancelled, kCauseCancelledBeforeSettings);
+    }
     if (waitState_ != 1) {
         if (portError_ == 1) {
             return EndWith(DownloadOutcome::PortError, kTextPortFailed, std::string(cause_));
@@ -488,6 +551,7 @@ DownloadOutcome SetupDownload::Run(const SetupValues& values) {
     variant_ = FirmwareVariant::Unknown;
     restart_ = RestartEnd::NotRun;
     cancelNoted_ = false;
+    cancelledBeforeOpening_ = false;
     settingsSent_ = false;
     lastEcho_ = {};
     menuEcho_ = {};

@@ -53,6 +53,7 @@ inline constexpr int kBannerReadMax = 2000;  // one banner read
 inline constexpr int kBannerPauseMs = 7000;  // after the banner, before the opening
 inline constexpr int kRestartAnswerPauseMs = 3000;
 inline constexpr int kEchoBufferSize = 5001; // most bytes one EchoReceived reads
+inline constexpr int kCancelLookMs = 50;     // a Cancel before the opening is seen this soon
 
 // The texts of the progress dialog and the port message.
 inline constexpr std::string_view kTextCheckConnection =
@@ -80,6 +81,9 @@ inline constexpr std::string_view kTextCancelTooLate =
 inline constexpr std::string_view kCauseStoppedAnswering = "the converter stopped answering";
 inline constexpr std::string_view kCauseNotConfirmed =
     "the converter did not confirm the settings (no \"Exit without\" after \"9\")";
+inline constexpr std::string_view kCauseConfirmationNotLast =
+    "the converter's confirmation was followed by more lines, so it is not the line before the "
+    "last, where the verdict looks";
 inline constexpr std::string_view kCauseNoRestartAnswer = "no answer after the restart";
 inline constexpr std::string_view kCauseLineHeld =
     "the line does not accept data (flow control held, or the device is gone)";
@@ -87,6 +91,8 @@ inline constexpr std::string_view kCauseLineHeld =
 // Causes of a "Setup cancel from user": whether the converter was sent any setting.
 inline constexpr std::string_view kCauseCancelledWaiting =
     "cancelled before the converter answered: no setting was sent";
+inline constexpr std::string_view kCauseCancelledBeforeSettings =
+    "cancelled before any setting was sent";
 inline constexpr std::string_view kCauseCancelledTyped =
     "cancelled after the settings were typed: the converter may hold some or all of them; "
     "download again to be sure";
@@ -119,14 +125,15 @@ public:
     SetupDownload(const SetupDownload&) = delete;
     SetupDownload& operator=(const SetupDownload&) = delete;
 
-    // Runs one whole download. A Cancel after the banner lets the menu script run on to its
-    // restart wait (kTextCancelPending below the text meanwhile) and stops there: the closing
-    // records go only to a converter that answered the restart poll.
-    // A byte the line does not take within the write time limit
-    // ends it at once with ErrorOnSetup (port closed, cause kCauseLineHeld). A serial port
-    // error after the port was opened (the adapter pulled out, say) closes the port, shows
-    // "ERROR ON SETUP" with OK, puts its cause in the log, and is rethrown for the caller's
-    // general error report; so is any other exception raised meanwhile.
+    // Runs one whole download. A Cancel before the opening (during the wake-up wait or the
+    // pause after the banner) ends it within kCancelLookMs with nothing typed. A Cancel once
+    // the opening has gone out lets the menu script run on to its restart wait (kTextCancelPending
+    // below the text meanwhile) and stops there: the closing records go only to a converter that
+    // answered the restart poll. A byte the line does not take within the write time limit ends it
+    // at once with ErrorOnSetup (port closed, cause kCauseLineHeld). A serial port error after the
+    // port was opened (the adapter pulled out, say) closes the port, shows "ERROR ON SETUP" with
+    // OK, puts its cause in the log, and is rethrown for the caller's general error report; so is
+    // any other exception raised meanwhile.
     DownloadOutcome Run(const SetupValues& values);
 
     // Why the last run did not complete, in plain words ("" when it completed): the line
@@ -150,6 +157,8 @@ public:
 
     // The primitives every byte and pause goes through.
     void Delay(int ms);
+    // A pause that a Cancel ends within kCancelLookMs; only where nothing has been typed.
+    void CancellablePause(int ms);
     void SendChar(std::uint8_t byte);
     void SendString(std::string_view text); // each character, then 20 ms
     void EchoReceived();                    // arrived bytes -> monitor lines (at most 5001)
@@ -171,6 +180,9 @@ private:
     void ReadBanner();
     DownloadOutcome Dispatch();
     std::vector<std::string> PortsPolled() const; // for the cause of no answer
+    // What the converter answered to "9", quoted for a cause ("; the converter said ..."), or
+    // "" when it said nothing.
+    std::string ConverterSaid() const;
     DownloadOutcome RunScript();
     void RunSteps(const std::vector<ScriptStep>& steps);
     void RestartWait();
@@ -194,6 +206,7 @@ private:
     FirmwareVariant variant_ = FirmwareVariant::Unknown;
     RestartEnd restart_ = RestartEnd::NotRun;
     bool cancelNoted_ = false;
+    bool cancelledBeforeOpening_ = false;
     bool settingsSent_ = false;
     Echo lastEcho_;
     Echo menuEcho_; // the echo right after "9", which must hold the converter's confirmation
