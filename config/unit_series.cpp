@@ -37,11 +37,18 @@ std::variant<Ipv4, std::string> NextAddressInSubnet(const Ipv4& ip, const Ipv4& 
     return FromWord(next);
 }
 
-UnitSeries::UnitSeries(SetupProfile first) : current_(std::move(first)) {}
+UnitSeries::UnitSeries(SetupProfile first) : current_(std::move(first)) {
+    // A unit paired with the address just below its own is the second of a pair.
+    secondOfPair_ =
+        current_.mode == Mode::PointToPoint && ToWord(current_.peer) + 1 == ToWord(current_.ip);
+}
 
-UnitSeries::UnitSeries(std::vector<SetupProfile> plan) : plan_(std::move(plan)) {
+UnitSeries::UnitSeries(std::vector<SetupProfile> plan, std::vector<int> rowNumbers, int planRows)
+    : plan_(std::move(plan)), rowNumbers_(std::move(rowNumbers)), planRows_(planRows) {
     if (plan_.empty())
         throw std::invalid_argument("a planned series needs at least one setup");
+    if (rowNumbers_.size() != plan_.size() || planRows_ <= 0)
+        rowNumbers_.clear();
     current_ = plan_.front();
 }
 
@@ -58,11 +65,33 @@ std::variant<SetupProfile, std::string> UnitSeries::Next() const {
             return "all " + std::to_string(plan_.size()) + " converters of the list are written";
         return plan_[next];
     }
+    return NextOpen();
+}
+
+std::variant<SetupProfile, std::string> UnitSeries::NextOpen() const {
     auto address = NextAddressInSubnet(current_.ip, current_.mask);
     if (const auto* refusal = std::get_if<std::string>(&address))
         return *refusal;
     SetupProfile next = current_;
     next.ip = std::get<Ipv4>(address);
+    if (current_.mode == Mode::PointToMultipoint && !current_.master && next.ip == current_.peer) {
+        // The master's own address: the slave after it takes the one after that.
+        address = NextAddressInSubnet(next.ip, next.mask);
+        if (const auto* refusal = std::get_if<std::string>(&address))
+            return *refusal + " (" + FormatIpv4(next.ip) + " is the master's)";
+        next.ip = std::get<Ipv4>(address);
+    }
+    if (current_.mode != Mode::PointToPoint)
+        return next;
+    if (!secondOfPair_ && current_.peer == next.ip) {
+        next.peer = current_.ip; // the second of the pair
+    } else if (secondOfPair_) {
+        // A new pair: this unit and the one after it.
+        const auto partner = NextAddressInSubnet(next.ip, next.mask);
+        if (const auto* refusal = std::get_if<std::string>(&partner))
+            return FormatIpv4(next.ip) + " would have no partner: " + *refusal;
+        next.peer = std::get<Ipv4>(partner);
+    }
     return next;
 }
 
@@ -71,13 +100,21 @@ std::optional<std::string> UnitSeries::CurrentWritten() {
     ++done_;
     if (auto* refusal = std::get_if<std::string>(&next))
         return std::move(*refusal);
-    current_ = std::get<SetupProfile>(std::move(next));
+    SetupProfile& unit = std::get<SetupProfile>(next);
+    secondOfPair_ = plan_.empty() && unit.mode == Mode::PointToPoint && !secondOfPair_ &&
+                    unit.peer == current_.ip && current_.peer == unit.ip;
+    current_ = std::move(unit);
     return std::nullopt;
 }
 
 std::string UnitSeries::CountText() const {
     if (plan_.empty())
         return DoneText();
+    if (!rowNumbers_.empty())
+        return "row " +
+               std::to_string(rowNumbers_[std::min<std::size_t>(static_cast<std::size_t>(done_),
+                                                                rowNumbers_.size() - 1)]) +
+               " of " + std::to_string(planRows_);
     return "converter " + std::to_string(std::min(Number(), *Total())) + " of " +
            std::to_string(*Total());
 }
@@ -85,6 +122,9 @@ std::string UnitSeries::CountText() const {
 std::string UnitSeries::DoneText() const {
     if (plan_.empty())
         return std::to_string(done_) + " done";
+    if (!rowNumbers_.empty() && done_ > 0)
+        return "row " + std::to_string(rowNumbers_[static_cast<std::size_t>(done_) - 1]) + " of " +
+               std::to_string(planRows_) + " done";
     return std::to_string(done_) + " of " + std::to_string(*Total()) + " done";
 }
 

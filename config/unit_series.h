@@ -16,10 +16,17 @@ namespace comsetup::config {
 class UnitSeries {
 public:
     // An open series: `first` is the first unit's setup; each next unit gets the address one
-    // higher, every other value kept.
+    // higher, every other value kept but the peer, which never becomes the unit's own
+    // address: point-to-point units go in pairs (a unit whose peer is the next address is the
+    // first of a pair, the next one gets its address as peer, and the unit after that starts
+    // a new pair with the one after it), a point-to-multipoint slave passes over its master's
+    // address and keeps it as peer.
     explicit UnitSeries(SetupProfile first);
-    // A planned series: the units' setups in order (at least one).
-    explicit UnitSeries(std::vector<SetupProfile> plan);
+    // A planned series: the units' setups in order (at least one). With `rowNumbers` (one per
+    // setup) and `planRows`, the units are rows of a plan that long, and the count is the
+    // plan's ("row 4 of 5") however many rows were done before.
+    explicit UnitSeries(std::vector<SetupProfile> plan, std::vector<int> rowNumbers = {},
+                        int planRows = 0);
 
     const SetupProfile& Current() const { return current_; }
     // The current unit's number, from 1.
@@ -35,16 +42,21 @@ public:
     // address that would leave its subnet or be its broadcast address.
     std::variant<SetupProfile, std::string> Next() const;
 
-    // While the current unit is written: "converter 4 of 20" in a planned series, "3 done" in
-    // an open one.
+    // While the current unit is written: "converter 4 of 20" in a planned series ("row 4 of 5"
+    // for a plan's rows), "3 done" in an open one.
     std::string CountText() const;
-    // Once it is written: "4 of 20 done", or "4 done".
+    // Once it is written: "4 of 20 done" ("row 4 of 5 done"), or "4 done".
     std::string DoneText() const;
 
 private:
+    std::variant<SetupProfile, std::string> NextOpen() const;
+
     std::vector<SetupProfile> plan_;
+    std::vector<int> rowNumbers_;
+    int planRows_ = 0;
     SetupProfile current_;
     int done_ = 0;
+    bool secondOfPair_ = false; // point-to-point: the current unit is the second of its pair
 };
 
 // The address one higher within ip/mask, or why there is none.

@@ -96,4 +96,86 @@ TEST(UnitSeries, PlannedSeriesGoesThroughItsRowsAndEnds) {
     EXPECT_THROW(UnitSeries(std::vector<SetupProfile>{}), std::invalid_argument);
 }
 
+// A plan resumed at its 4th row counts the plan's rows, not the ones left.
+TEST(UnitSeries, PlanRowsCountAsThePlanDoes) {
+    UnitSeries series({WithIp("10.0.0.4"), WithIp("10.0.0.5")}, {4, 5}, 5);
+    EXPECT_EQ(series.CountText(), "row 4 of 5");
+    EXPECT_EQ(series.CurrentWritten(), std::nullopt);
+    EXPECT_EQ(series.DoneText(), "row 4 of 5 done");
+    EXPECT_EQ(series.CountText(), "row 5 of 5");
+    EXPECT_TRUE(series.CurrentWritten().has_value()); // the plan's last row
+    EXPECT_EQ(series.DoneText(), "row 5 of 5 done");
+}
+
+// The open series' units never get their own address as peer: point-to-point units go in
+// pairs, point-to-multipoint slaves pass over their master's address, and a fixed peer stays.
+TEST(UnitSeries, NextUnitsKeepTheirTunnelsSane) {
+    struct Case {
+        const char* name;
+        Mode mode;
+        bool master;
+        const char* ip;
+        const char* peer;
+        std::vector<std::string> units; // "ip>peer" of each next unit, or "refused"
+    };
+    const Case cases[] = {
+        {"pairs from the defaults",
+         Mode::PointToPoint,
+         false,
+         "192.168.1.200",
+         "192.168.1.201",
+         {"192.168.1.201>192.168.1.200", "192.168.1.202>192.168.1.203",
+          "192.168.1.203>192.168.1.202", "192.168.1.204>192.168.1.205"}},
+        {"a series starting with a pair's second",
+         Mode::PointToPoint,
+         false,
+         "10.0.0.11",
+         "10.0.0.10",
+         {"10.0.0.12>10.0.0.13", "10.0.0.13>10.0.0.12"}},
+        {"a fixed peer stays; the unit that gets its address pairs back",
+         Mode::PointToPoint,
+         false,
+         "10.0.0.5",
+         "10.0.0.9",
+         {"10.0.0.6>10.0.0.9", "10.0.0.7>10.0.0.9", "10.0.0.8>10.0.0.9", "10.0.0.9>10.0.0.8"}},
+        {"a new pair needs a partner inside the subnet",
+         Mode::PointToPoint,
+         false,
+         "10.0.0.252",
+         "10.0.0.253",
+         {"10.0.0.253>10.0.0.252", "refused"}},
+        {"slaves pass over their master",
+         Mode::PointToMultipoint,
+         false,
+         "192.168.1.200",
+         "192.168.1.201",
+         {"192.168.1.202>192.168.1.201", "192.168.1.203>192.168.1.201"}},
+        {"a slave just below the subnet's end has no address after its master",
+         Mode::PointToMultipoint,
+         false,
+         "10.0.0.253",
+         "10.0.0.254",
+         {"refused"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetupProfile first;
+        first.mode = c.mode;
+        first.master = c.master;
+        first.ip = ParseIpv4(c.ip);
+        first.peer = ParseIpv4(c.peer);
+        UnitSeries series(first);
+        for (const std::string& unit : c.units) {
+            const auto refusal = series.CurrentWritten();
+            if (unit == "refused") {
+                EXPECT_TRUE(refusal.has_value());
+                break;
+            }
+            ASSERT_FALSE(refusal.has_value()) << *refusal;
+            EXPECT_EQ(FormatIpv4(series.Current().ip) + ">" + FormatIpv4(series.Current().peer),
+                      unit);
+        }
+    }
+}
+
 } // namespace
