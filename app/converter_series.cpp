@@ -8,6 +8,8 @@
 #include "app/tfprog.h"
 #include "widgets/message_box.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 
 namespace comsetup {
@@ -31,14 +33,35 @@ private:
     bool& flag_;
 };
 
+// Drops the repeats of a key held down, so that a key held when a question appeared answers it
+// only once released and pressed again.
+class FreshKeysOnly : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
+            if (static_cast<QKeyEvent*>(event)->isAutoRepeat())
+                return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 } // namespace
 
 bool ConfirmWithTechnician(QWidget* parent, const QString& text) {
     if (Installed())
         return Installed()(parent, text);
-    return QMessageBox::question(parent, QStringLiteral("Next converter"), text,
-                                 QMessageBox::Ok | QMessageBox::Cancel,
-                                 QMessageBox::Ok) == QMessageBox::Ok;
+    // The answer starts a download: a key held since the question before (Enter on "Next
+    // converter", say) must not answer this one too.
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Next converter"), text,
+                    QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box.setObjectName(QStringLiteral("unitConfirmation"));
+    box.setDefaultButton(QMessageBox::Ok);
+    FreshKeysOnly fresh;
+    QCoreApplication::instance()->installEventFilter(&fresh);
+    const int answer = box.exec();
+    QCoreApplication::instance()->removeEventFilter(&fresh);
+    return answer == QMessageBox::Ok;
 }
 
 ScopedUnitConfirmation::ScopedUnitConfirmation(UnitConfirmation f) : old_(std::move(Installed())) {
@@ -75,15 +98,20 @@ void ConverterSeries::DownloadEnded() {
     }
     if (!lastFailed_)
         noNext_ = series_->CurrentWritten();
-    progress_.OfferNext(lastFailed_ ? QStringLiteral("Retry") : QStringLiteral("Next converter"),
-                        true);
+    if (!lastFailed_ && noNext_ && series_->Total()) {
+        // The list's last unit is written: nothing follows it.
+        progress_.HideNext();
+    } else {
+        progress_.OfferNext(
+            lastFailed_ ? QStringLiteral("Retry") : QStringLiteral("Next converter"), true);
+    }
     progress_.SetSeriesCount(
         QString::fromStdString(lastFailed_ ? series_->CountText() : series_->DoneText()));
 }
 
 void ConverterSeries::StartPlanned(std::vector<config::SetupProfile> plan, std::string planId,
-                                   std::vector<int> rowNumbers) {
-    series_.emplace(std::move(plan));
+                                   std::vector<int> rowNumbers, int planRows) {
+    series_.emplace(std::move(plan), rowNumbers, planRows);
     planId_ = std::move(planId);
     planRows_ = std::move(rowNumbers);
     noNext_.reset();
@@ -122,11 +150,13 @@ void ConverterSeries::NextClicked() {
 }
 
 void ConverterSeries::WriteCurrent() {
-    wizard_.LoadProfile(series_->Current());
+    // The unit's own setup goes out, whatever the wizard showed before; the wizard shows it.
+    const config::SetupProfile unit = series_->Current();
+    wizard_.LoadProfile(unit);
     const Marked writing(writingUnit_);
-    const auto unit = static_cast<std::size_t>(series_->Number() - 1);
-    const ScopedJournalPlanRow row(planId_, unit < planRows_.size() ? planRows_[unit] : 0);
-    wizard_.Button1Click(nullptr); // returns when the unit's download has ended
+    const auto at = static_cast<std::size_t>(series_->Number() - 1);
+    wizard_.DownloadProfile(unit, {planId_, at < planRows_.size() ? planRows_[at] : 0});
+    // returns when the unit's download has ended
 }
 
 } // namespace comsetup

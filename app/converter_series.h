@@ -45,10 +45,12 @@ public:
 
     bool Started() const { return series_.has_value(); }
     // Starts a series over the given setups (a plan) with the first of them, as the next
-    // download; the count then reads "converter N of M". With a plan's id, each unit's
-    // download is recorded in the journal as the plan's row of the same place in rowNumbers.
+    // download; the count then reads "converter N of M", or for a plan's rows the plan's
+    // count ("row 4 of 5"). With a plan's id, each unit's download is recorded in the journal
+    // as the plan's row of the same place in rowNumbers. After the last one, no "Next
+    // converter" is offered.
     void StartPlanned(std::vector<config::SetupProfile> plan, std::string planId = {},
-                      std::vector<int> rowNumbers = {});
+                      std::vector<int> rowNumbers = {}, int planRows = 0);
 
     // "Next converter" / "Retry".
     void NextClicked();

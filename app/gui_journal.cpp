@@ -34,31 +34,10 @@ config::SetupProfile ProfileOfValues(const SetupValues& v, int mode) {
     return p;
 }
 
-namespace {
-
-struct PlanRowTag {
-    std::string planId;
-    int row = 0;
-};
-
-PlanRowTag& CurrentPlanRow() {
-    static PlanRowTag tag;
-    return tag;
-}
-
-} // namespace
-
-ScopedJournalPlanRow::ScopedJournalPlanRow(std::string planId, int row) {
-    CurrentPlanRow() = {std::move(planId), row};
-}
-
-ScopedJournalPlanRow::~ScopedJournalPlanRow() {
-    CurrentPlanRow() = {};
-}
-
 #ifdef COMSETUP_HAVE_JOURNAL
 
-GuiJournalRecord::GuiJournalRecord(const SetupValues& values, int mode, const MonitorLog& log)
+GuiJournalRecord::GuiJournalRecord(const config::SetupProfile& setup, const SetupValues& values,
+                                   const JournalPlanRow& planRow, const MonitorLog& log)
     : firstLine_(log.Count()) {
     const std::string path = config::DefaultJournalPath();
     if (path.empty()) {
@@ -68,24 +47,28 @@ GuiJournalRecord::GuiJournalRecord(const SetupValues& values, int mode, const Mo
     start.frontEnd = "comsetup";
     start.version = COMSETUP_VERSION;
     start.device = ResolvePortName(values.portName);
-    start.setup = ProfileOfValues(values, mode);
+    start.setup = setup;
     if (values.tunnel) {
         start.peerSent = config::FormatIpv4(values.remote);
     }
-    start.plan = CurrentPlanRow().planId;
-    start.planRow = CurrentPlanRow().row;
+    start.plan = planRow.planId;
+    start.planRow = planRow.row;
     entry_ = std::make_unique<config::JournalEntry>(path, start);
 }
 
 void GuiJournalRecord::End(const SetupDownload& download, std::optional<DownloadOutcome> outcome,
-                           const std::string& verdict, const MonitorLog& log) {
+                           const MonitorLog& log) {
     if (!entry_) {
         return;
     }
     config::JournalEnd end;
     end.firmware = FirmwareName(download.Variant());
-    end.verdict = verdict;
-    end.outcome = outcome ? OutcomeName(*outcome) : "error-on-setup";
+    end.verdict = std::string(VerdictText(outcome.value_or(DownloadOutcome::ErrorOnSetup)));
+    // An error before the first setting went out left the converter as it was: a port error,
+    // as the command line names it.
+    end.outcome = outcome                   ? OutcomeName(*outcome)
+                  : download.SettingsSent() ? OutcomeName(DownloadOutcome::ErrorOnSetup)
+                                            : OutcomeName(DownloadOutcome::PortError);
     end.cause = download.Cause();
     end.written = download.Written();
     // The monitor keeps earlier downloads' lines above this one's (unless it was cleared).
@@ -97,9 +80,10 @@ void GuiJournalRecord::End(const SetupDownload& download, std::optional<Download
 
 #else
 
-GuiJournalRecord::GuiJournalRecord(const SetupValues&, int, const MonitorLog&) {}
+GuiJournalRecord::GuiJournalRecord(const config::SetupProfile&, const SetupValues&,
+                                   const JournalPlanRow&, const MonitorLog&) {}
 
-void GuiJournalRecord::End(const SetupDownload&, std::optional<DownloadOutcome>, const std::string&,
+void GuiJournalRecord::End(const SetupDownload&, std::optional<DownloadOutcome>,
                            const MonitorLog&) {}
 
 #endif

@@ -21,30 +21,27 @@ class JournalEntry;
 // wizard's page (1 to 3), or 0 to tell it from the tunnel and broadcast choices.
 config::SetupProfile ProfileOfValues(const SetupValues& values, int mode);
 
-// While one lives, the downloads recorded are the given row of a plan (config/plan.h PlanId),
-// so that the plan window can tell which rows are done.
-class ScopedJournalPlanRow {
-public:
-    ScopedJournalPlanRow(std::string planId, int row);
-    ~ScopedJournalPlanRow();
-    ScopedJournalPlanRow(const ScopedJournalPlanRow&) = delete;
-    ScopedJournalPlanRow& operator=(const ScopedJournalPlanRow&) = delete;
+// The row of a plan (config/plan.h PlanId) a download writes, so that the plan window can tell
+// which rows are done; an empty id for a download of no plan.
+struct JournalPlanRow {
+    std::string planId;
+    int row = 0;
 };
 
 class GuiJournalRecord {
 public:
-    // mode: the wizard's page (1 to 3), or 0 when the main window's values were sent as they
-    // stand (the mode is then told from the tunnel and broadcast choices).
+    // setup: the profile the download writes; values: what it sends (the peer actually sent);
     // log: the monitor, whose lines from now on are this download's.
-    GuiJournalRecord(const SetupValues& values, int mode, const MonitorLog& log);
+    GuiJournalRecord(const config::SetupProfile& setup, const SetupValues& values,
+                     const JournalPlanRow& planRow, const MonitorLog& log);
     ~GuiJournalRecord();
     GuiJournalRecord(const GuiJournalRecord&) = delete;
     GuiJournalRecord& operator=(const GuiJournalRecord&) = delete;
 
-    // The end of the download: its outcome (nothing when it ended by an error), the dialog's
-    // verdict, and the monitor log.
+    // The end of the download: its outcome (nothing when it ended by an error) and the monitor
+    // log. The verdict is the outcome's own text, whatever the dialog shows meanwhile.
     void End(const SetupDownload& download, std::optional<DownloadOutcome> outcome,
-             const std::string& verdict, const MonitorLog& log);
+             const MonitorLog& log);
 
     // The fault to tell the user, once while the program runs; empty when there is none or it was
     // told.

@@ -21,6 +21,8 @@ void ProgressDialogView::SetDetail(const std::string& text) {
 
 void ProgressDialogView::ShowCancel(bool visible) {
     dialog_.Form().BtnCancel->setVisible(visible);
+    if (visible) // the keyboard's Enter and Space cancel, rather than reach another control
+        dialog_.Form().BtnCancel->setFocus(Qt::OtherFocusReason);
 }
 
 void ProgressDialogView::ShowOk(bool visible) {

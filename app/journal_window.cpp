@@ -19,6 +19,7 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -157,6 +158,12 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
         button->setAutoDefault(true); // Enter presses the focused one
         button->setDefault(false);
     }
+    // Enter in the table uses the selected row's values (as a double click does); in a filter
+    // it applies the filters. Export, which opens a file dialog, is never pressed by default.
+    use_->setDefault(true);
+    for (QWidget* filter :
+         std::initializer_list<QWidget*>{sinceBox_, sinceDate_, ip_, port_, verdict_})
+        filter->installEventFilter(this);
     setTabOrder(sinceBox_, sinceDate_);
     setTabOrder(sinceDate_, ip_);
     setTabOrder(ip_, port_);
@@ -169,6 +176,17 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
 }
 
 JournalWindow::~JournalWindow() = default;
+
+bool JournalWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            Reload();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
 
 void JournalWindow::ShowFault(const QString& text) {
     model_->SetRows({});

@@ -53,6 +53,9 @@ public:
     QPushButton* UseButton() const { return use_; }
     const JournalModel& Model() const { return *model_; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void ShowSelected();
     void ExportCsv();

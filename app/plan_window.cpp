@@ -192,7 +192,8 @@ void PlanWindow::StartClicked() {
         units.push_back(plan_.rows[i].setup);
         numbers.push_back(plan_.rows[i].number);
     }
-    startUnits_(std::move(units), plan_.id, std::move(numbers));
+    startUnits_(std::move(units), plan_.id, std::move(numbers),
+                static_cast<int>(plan_.rows.size()));
 }
 
 PlanWindow* OpenPlan(QWidget* parent, const std::string& path, const config::SetupProfile& base,

@@ -22,9 +22,10 @@ namespace comsetup {
 class PlanWindow : public QDialog {
     Q_OBJECT
 public:
-    // start: writes the given units (the rows' setups and their row numbers) as a series.
+    // start: writes the given units (the rows' setups and their row numbers, of a plan of
+    // planRows rows) as a series.
     using Start = std::function<void(std::vector<config::SetupProfile> units, std::string planId,
-                                     std::vector<int> rowNumbers)>;
+                                     std::vector<int> rowNumbers, int planRows)>;
     PlanWindow(config::Plan plan, Start start, QWidget* parent = nullptr);
 
     // Reads the rows' marks from the journal again.
@@ -47,7 +48,7 @@ private:
     QPushButton* start_ = nullptr;
 };
 
-// Reads the plan at path onto the wizard's current values and shows its window (one at a
+// Reads the plan at path onto `base` (the defaults) and shows its window (one at a
 // time, owned by parent); a plan that cannot be read is said with every problem found, and
 // nothing is returned.
 PlanWindow* OpenPlan(QWidget* parent, const std::string& path, const config::SetupProfile& base,

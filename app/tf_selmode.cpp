@@ -26,11 +26,14 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPalette>
 #include <QPixmap>
+#include <QPointer>
 #include <QShowEvent>
 #include <QTimer>
 
+#include <algorithm>
 #include <vector>
 
 int stat_wiz = 0;
@@ -43,44 +46,51 @@ constexpr QSize kWizardOuterSize{429, 520};
 constexpr QSize kWizardMinimumClient{423, 492};
 constexpr int kBandHeight = 41;
 
-// A chosen position is written only when it differs: Qt empties an editable box's text on
-// every setCurrentIndex(-1), also when no entry was chosen.
-void CopyChoice(QComboBox* from, QComboBox* to) {
-    if (to->currentIndex() != from->currentIndex())
-        to->setCurrentIndex(from->currentIndex());
-}
-
-// An editable box hands over its chosen entry by position, and a text typed instead of
-// picked (a port such as "COM10" or "/dev/ttyUSB3", a baud rate such as 14400) as that text,
-// so that the download uses what the user sees.
-void CopyChoiceOrText(QComboBox* from, QComboBox* to) {
-    CopyChoice(from, to);
-    if (from->currentIndex() < 0)
-        to->setEditText(from->currentText().trimmed());
-}
-
 // While a download runs, "DownLoad" waits for its end and the title names the port written:
 // the progress dialog may be out of sight, and a value edited meanwhile is for the next one.
+// Nothing that opens a modal loop ("Open...", "Save...", "Journal...", "Open plan...", the port
+// list with "Auto", the plan and journal windows, the wizard's message boxes) may run
+// meanwhile: such a loop holds the download's pauses, and the converter, until it closes.
+// Messages wait for the end; the keyboard goes to the dialog's "Cancel", and afterwards back to
+// "DownLoad", so that Enter repeats the download.
 class DownloadUnderway {
 public:
-    DownloadUnderway(QWidget& wizard, QWidget& button, const QString& port)
-        : wizard_(wizard), button_(button), title_(wizard.windowTitle()) {
-        button_.setEnabled(false);
+    DownloadUnderway(TF_selmode& wizard, Ui::TF_selmode& ui, const QString& port)
+        : wizard_(wizard), button_(*ui.Button1), title_(wizard.windowTitle()) {
+        std::vector<QWidget*> controls{ui.Button1,    ui.BtnOpen, ui.BtnSave,
+                                       ui.BtnJournal, ui.BtnPlan, ui.cb_com};
+        for (QWidget* window : wizard.findChildren<comsetup::JournalWindow*>())
+            controls.push_back(window);
+        for (QWidget* window : wizard.findChildren<comsetup::PlanWindow*>())
+            controls.push_back(window);
+        if (QWidget* focused = wizard.focusWidget();
+            focused && std::find(controls.begin(), controls.end(), focused) != controls.end())
+            focused->clearFocus(); // a disabled control would pass it to the next one
+        for (QWidget* control : controls)
+            if (control->isEnabled()) {
+                control->setEnabled(false);
+                disabled_.emplace_back(control);
+            }
         const QString what =
             comsetup::IsAutoPort(port.toStdString()) ? QStringLiteral("the port Auto finds") : port;
         wizard_.setWindowTitle(title_.trimmed() + QStringLiteral(" - writing ") + what);
     }
     ~DownloadUnderway() {
-        button_.setEnabled(true);
+        for (const QPointer<QWidget>& control : disabled_)
+            if (control)
+                control->setEnabled(true);
         wizard_.setWindowTitle(title_);
+        button_.setFocus(Qt::OtherFocusReason);
     }
     DownloadUnderway(const DownloadUnderway&) = delete;
     DownloadUnderway& operator=(const DownloadUnderway&) = delete;
 
 private:
+    comsetup::ScopedHeldMessages held_; // shown once the controls are back
     QWidget& wizard_;
     QWidget& button_;
     QString title_;
+    std::vector<QPointer<QWidget>> disabled_;
 };
 
 // A numeric field whose value reaches the converter, with the range the converter takes.
@@ -254,9 +264,32 @@ void TF_selmode::resizeEvent(QResizeEvent* event) {
 
 void TF_selmode::closeEvent(QCloseEvent* event) {
     if (Fmain && Fmain->DownloadRunning()) {
-        // Ending the event loop now would end the download's waits too: close afterwards.
-        closePending_ = true;
+        // Ending the event loop now would end the download's waits too: the close happens
+        // when the download has ended, once the user has said to cancel it. The question is
+        // not a modal loop, which would hold the download while it is open.
         event->ignore();
+        if (closePending_ || findChild<QMessageBox*>(QStringLiteral("quitQuestion")))
+            return;
+        const QString port = Fmain->Form().cb_com->currentText();
+        auto* question = new QMessageBox(
+            QMessageBox::Question, windowTitle(),
+            QStringLiteral("A download is running on %1. Cancel it and quit?").arg(port),
+            QMessageBox::Yes | QMessageBox::No, this);
+        question->setObjectName(QStringLiteral("quitQuestion"));
+        question->setDefaultButton(QMessageBox::No);
+        question->setAttribute(Qt::WA_DeleteOnClose);
+        connect(question, &QMessageBox::finished, this, [this, question] {
+            if (question->clickedButton() != question->button(QMessageBox::Yes))
+                return;
+            if (!Fmain->DownloadRunning()) {
+                QTimer::singleShot(0, this, [this] { close(); });
+                return;
+            }
+            closePending_ = true;
+            CancelSetup = true;
+        });
+        connect(Fmain, &TFmain::downloadEnded, question, &QMessageBox::reject);
+        question->open();
         return;
     }
     event->accept();
@@ -418,28 +451,26 @@ void TF_selmode::LoadProfile(const comsetup::config::SetupProfile& profile) {
 void TF_selmode::BtnPlanClick(QObject* /*Sender*/) {
     using namespace comsetup;
     BuildSettingsPages();
-    // Values the plan leaves out are the wizard's, on the page of the mode ticked.
-    const int page = ui->cb_m2->isChecked() ? 2 : ui->cb_m3->isChecked() ? 3 : 1;
+    // Values the plan leaves out are the defaults, never what an earlier download or mode left
+    // in the wizard; only the PC's port, when the plan names none, is the one last chosen.
     config::SetupProfile base;
     try {
-        base = ProfileFromWizard(*ui, page);
-    } catch (const config::ValueError& error) {
-        ShowMessage(QStringLiteral("A plan takes the values it leaves out from the wizard, and "
-                                   "these cannot be used: ") +
-                    QString::fromStdString(error.what()));
-        return;
+        base.port = config::ParsePortName(ui->cb_com->currentText().trimmed().toStdString());
+    } catch (const config::ValueError&) {
+        // the default port
     }
     const QString path = ChooseFile(this, FileChoiceKind::Open, QStringLiteral("Open plan"),
                                     QStringLiteral("Plans (*.csv);;All files (*)"));
     if (path.isEmpty())
         return;
-    PlanWindow* window = OpenPlan(
-        this, path.toStdString(), base,
-        [this](std::vector<config::SetupProfile> units, std::string planId, std::vector<int> rows) {
-            if (Fmain && Fmain->DownloadRunning())
-                return; // the running download's dialog is in front
-            series_->StartPlanned(std::move(units), std::move(planId), std::move(rows));
-        });
+    PlanWindow* window = OpenPlan(this, path.toStdString(), base,
+                                  [this](std::vector<config::SetupProfile> units,
+                                         std::string planId, std::vector<int> rows, int planRows) {
+                                      if (Fmain && Fmain->DownloadRunning())
+                                          return; // the running download's dialog is in front
+                                      series_->StartPlanned(std::move(units), std::move(planId),
+                                                            std::move(rows), planRows);
+                                  });
     if (window != nullptr)
         connect(Fmain, &TFmain::downloadEnded, window, &PlanWindow::Refresh);
 }
@@ -451,20 +482,16 @@ void TF_selmode::BtnJournalClick(QObject* /*Sender*/) {
 void TF_selmode::BtnSaveClick(QObject* /*Sender*/) {
     using namespace comsetup;
     BuildSettingsPages();
-    config::SetupProfile profile;
-    try {
-        profile = ProfileFromWizard(*ui, stat_wiz);
-    } catch (const config::ValueError& error) {
-        ShowMessage(QStringLiteral("This setup cannot be saved: ") +
-                    QString::fromStdString(error.what()));
+    // Read as "DownLoad" reads it: a field it would refuse is refused here with its message.
+    const auto profile = SendableProfile();
+    if (!profile)
         return;
-    }
     const QString path =
         ChooseFile(this, FileChoiceKind::Save, QStringLiteral("Save setup"), kProfileFilter);
     if (path.isEmpty())
         return;
     try {
-        config::SaveSetupFile(path.toStdString(), profile);
+        config::SaveSetupFile(path.toStdString(), *profile);
     } catch (const config::ValueError& error) {
         ShowMessage(QString::fromStdString(error.what()));
     }
@@ -542,8 +569,26 @@ bool TF_selmode::ValuesAreSendable() {
     return true;
 }
 
-void TF_selmode::CopyAndDownload() {
+std::optional<comsetup::config::SetupProfile> TF_selmode::SendableProfile() {
     using namespace comsetup;
+    if (!ValuesAreSendable())
+        return std::nullopt;
+    // Every byte must be an allowed mask byte and the ones must be contiguous: a mask such as
+    // 255.0.255.0 would otherwise reach the converter as a different mask.
+    const AddressBytes mask = ReadAddress({ui->re_smb1, ui->re_smb2, ui->re_smb3, ui->re_smb4});
+    if (const auto refusal = CheckSubnetMask(mask)) {
+        ShowMessage(QString::fromStdString(*refusal));
+        return std::nullopt;
+    }
+    try {
+        return ProfileFromWizard(*ui, stat_wiz);
+    } catch (const config::ValueError& error) {
+        ShowMessage(QString::fromStdString(error.what()));
+        return std::nullopt;
+    }
+}
+
+void TF_selmode::CopyAndDownload() {
     if (Fmain->DownloadRunning()) {
         // No second download inside the running one: it would share the port and the dialog.
         comsetup::ProgressDialogView(*fprog).BringToFront();
@@ -551,43 +596,22 @@ void TF_selmode::CopyAndDownload() {
     }
     if (!ValuesAreSendable())
         return;
+    // As the original wizard does, the converter's address reaches the main window before the
+    // mask is checked; every other value only with the download, from its profile.
+    using comsetup::ReadAddress, comsetup::WriteAddress;
     Ui::TFmain& m = Fmain->Form();
-    const AddressBytes ip = ReadAddress({ui->re_ipb1, ui->re_ipb2, ui->re_ipb3, ui->re_ipb4});
-    WriteAddress({m.re_ipb1, m.re_ipb2, m.re_ipb3, m.re_ipb4}, ip);
+    WriteAddress({m.re_ipb1, m.re_ipb2, m.re_ipb3, m.re_ipb4},
+                 ReadAddress({ui->re_ipb1, ui->re_ipb2, ui->re_ipb3, ui->re_ipb4}));
+    if (const auto profile = SendableProfile())
+        DownloadProfile(*profile);
+}
 
-    // Every byte must be an allowed mask byte and the ones must be contiguous: a mask such as
-    // 255.0.255.0 would otherwise reach the converter as a different mask.
-    const AddressBytes mask = ReadAddress({ui->re_smb1, ui->re_smb2, ui->re_smb3, ui->re_smb4});
-    if (const auto refusal = CheckSubnetMask(mask)) {
-        ShowMessage(QString::fromStdString(*refusal));
+void TF_selmode::DownloadProfile(const comsetup::config::SetupProfile& profile,
+                                 const comsetup::JournalPlanRow& planRow) {
+    if (Fmain->DownloadRunning()) {
+        comsetup::ProgressDialogView(*fprog).BringToFront();
         return;
     }
-
-    WriteAddress({m.re_smb1, m.re_smb2, m.re_smb3, m.re_smb4}, mask);
-    m.RangeEdit1->SetValue(ui->RangeEdit1->GetValue());
-    WriteAddress({m.RE_Gat1, m.RE_Gat2, m.RE_Gat3, m.RE_Gat4},
-                 ReadAddress({ui->RE_Gat1, ui->RE_Gat2, ui->RE_Gat3, ui->RE_Gat4}));
-    m.CB_UseGateway->setChecked(ui->CB_UseGateway->isChecked());
-    const AddressFields mainPeer{m.are_ipb1, m.are_ipb2, m.are_ipb3, m.are_ipb4};
-    WriteAddress(mainPeer, ReadAddress({ui->are_ipb1, ui->are_ipb2, ui->are_ipb3, ui->are_ipb4}));
-    CopyChoiceOrText(ui->cb_br, m.cb_br);
-    CopyChoice(ui->cb_pa, m.cb_pa);
-    CopyChoice(ui->cb_sb, m.cb_sb);
-    CopyChoice(ui->cb_fc, m.cb_fc);
-    CopyChoiceOrText(ui->cb_com, m.cb_com);
-    // "MASTER SIDE" belongs to page 3; one kept from there by "<-- Back" does not count.
-    const bool master = stat_wiz == 3 && ui->cb_broadcast->isChecked();
-    m.CB_BRCast->setChecked(master);
-
-    if (stat_wiz == 2 || stat_wiz == 3)
-        m.cb_entunnel->setChecked(true); // runs the main window's tunnel "Enable" handler
-
-    if (master) {
-        // The master answers the whole network: its directed broadcast address, which for a
-        // /24 mask is x.y.z.255.
-        WriteAddress(mainPeer, DirectedBroadcast(ip, mask));
-    }
-
-    DownloadUnderway underway(*this, *ui->Button1, m.cb_com->currentText());
-    Fmain->downClick(nullptr);
+    DownloadUnderway underway(*this, *ui, QString::fromStdString(profile.port));
+    Fmain->DownloadSetup(profile, planRow);
 }

@@ -17,9 +17,11 @@
 
 #include <QWidget>
 
+#include "app/gui_journal.h"
 #include "config/setup_options.h"
 
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class TF_selmode;
@@ -79,6 +81,10 @@ public slots:
     void SetSeries(comsetup::ConverterSeries* series) { series_ = series; }
     // Puts a setup into the controls and shows its mode's page.
     void LoadProfile(const comsetup::config::SetupProfile& profile);
+    // Downloads `profile` itself (a unit of a series, a plan's row): the main window's
+    // controls are set from it alone, whatever the wizard shows.
+    void DownloadProfile(const comsetup::config::SetupProfile& profile,
+                         const comsetup::JournalPlanRow& planRow = {});
     // "Log...": shows the monitor window with the log of every download so far; the progress
     // dialog's "Log" goes with the dialog once its "OK" has hidden it.
     void BtnLogClick(QObject* Sender);
@@ -102,6 +108,9 @@ private:
     // Every field a download would send holds a number within its range, and a typed baud
     // rate is digits; otherwise the first fault is flashed, focused and named in a message.
     bool ValuesAreSendable();
+    // The page's profile as "DownLoad" reads it: refused fields, mask or values are said (the
+    // first fault, focused) and give nothing.
+    std::optional<comsetup::config::SetupProfile> SendableProfile();
     void CopyAndDownload();
     // Shows or hides the settings controls as `page` wants them (all hidden on page 0).
     void ShowSettingsPage(int page);

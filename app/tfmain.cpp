@@ -23,6 +23,7 @@
 #include <QDateTime>
 #include <QShowEvent>
 
+#include <cstdlib>
 #include <optional>
 
 TFmain* Fmain = nullptr;
@@ -149,6 +150,33 @@ comsetup::SetupValues TFmain::ReadSetupValues() {
     return v;
 }
 
+void TFmain::ShowSetupValues(const comsetup::SetupValues& v) {
+    using comsetup::WriteAddress;
+    const auto choose = [](QComboBox* box, const std::string& text) {
+        const int index = box->findText(QString::fromStdString(text));
+        if (index >= 0 && box->currentIndex() != index)
+            box->setCurrentIndex(index);
+        else if (index < 0)
+            comsetup::ShowTextWithoutChoice(box, QString::fromStdString(text));
+    };
+    choose(ui->cb_com, v.portName);
+    WriteAddress({ui->re_ipb1, ui->re_ipb2, ui->re_ipb3, ui->re_ipb4}, v.ip);
+    WriteAddress({ui->re_smb1, ui->re_smb2, ui->re_smb3, ui->re_smb4}, v.mask);
+    ui->CB_UseGateway->setChecked(v.useGateway);
+    WriteAddress({ui->RE_Gat1, ui->RE_Gat2, ui->RE_Gat3, ui->RE_Gat4}, v.gateway);
+    choose(ui->cb_br, v.baudText);
+    choose(ui->cb_db, v.dataBitsText);
+    ui->cb_pa->setCurrentIndex(v.parityIndex);
+    ui->cb_sb->setCurrentIndex(v.stopBitsIndex);
+    ui->cb_fc->setCurrentIndex(v.flowIndex);
+    ui->RangeEdit1->SetValue(std::atoi(v.localPortText.c_str()));
+    ui->cb_entunnel->setChecked(v.tunnel);
+    cb_entunnelClick(ui->cb_entunnel); // also when the box was already as wanted
+    WriteAddress({ui->are_ipb1, ui->are_ipb2, ui->are_ipb3, ui->are_ipb4}, v.remote);
+    ui->port_rem->SetValue(v.remotePort);
+    ui->CB_BRCast->setChecked(v.broadcast);
+}
+
 void TFmain::UseLine(TCustomComm* port, comsetup::Pacer* pacer) {
     port_ = port ? port : &Comport;
     pacer_ = pacer ? pacer : &guiPacer_;
@@ -160,9 +188,25 @@ void TFmain::downClick(QObject* /*Sender*/) {
         comsetup::ProgressDialogView(*fprog).BringToFront();
         return;
     }
+    // This window's own button: the mode is told from the tunnel and broadcast choices.
+    RunDownload(comsetup::ProfileOfValues(ReadSetupValues(), 0), {});
+}
+
+void TFmain::DownloadSetup(const comsetup::config::SetupProfile& setup,
+                           const comsetup::JournalPlanRow& planRow) {
+    if (downloadRunning_) {
+        comsetup::ProgressDialogView(*fprog).BringToFront();
+        return;
+    }
+    ShowSetupValues(comsetup::config::ToSetupValues(setup));
+    RunDownload(setup, planRow);
+}
+
+void TFmain::RunDownload(const comsetup::config::SetupProfile& setup,
+                         const comsetup::JournalPlanRow& planRow) {
     RunningDownload running(downloadRunning_, *this);
     const comsetup::SetupValues values = ReadSetupValues();
-    lastSetup_ = comsetup::ProfileOfValues(values, stat_wiz);
+    lastSetup_ = setup;
     lastComplete_ = false;
     emit downloadStarted();
     // The download's own planned total is whole from the banner on.
@@ -177,7 +221,8 @@ void TFmain::downClick(QObject* /*Sender*/) {
         context.searchPorts.push_back(ui->cb_com->itemText(i).toStdString());
     comsetup::SetupDownload download(context);
     LogHeader header(Fmonitor->Lines(), values);
-    comsetup::GuiJournalRecord journal(values, stat_wiz, monitor); // the lines below the header
+    comsetup::GuiJournalRecord journal(setup, values, planRow,
+                                       monitor); // the lines below the header
     std::optional<comsetup::DownloadOutcome> outcome;
     try {
         outcome = download.Run(values);
@@ -189,10 +234,10 @@ void TFmain::downClick(QObject* /*Sender*/) {
         header.End(comsetup::VerdictText(comsetup::DownloadOutcome::ErrorOnSetup),
                    download.PortName());
         // The row is completed before the error goes on to the general error report.
-        journal.End(download, std::nullopt, fprog->Form().Label2->text().toStdString(), monitor);
+        journal.End(download, std::nullopt, monitor);
         throw;
     }
-    journal.End(download, outcome, fprog->Form().Label2->text().toStdString(), monitor);
+    journal.End(download, outcome, monitor);
     if (const std::string fault = journal.FaultToTell(); !fault.empty()) {
         monitor.Add(fault);
         progress.SetDetail(fprog->Form().LabelDetail->text().toStdString() +

@@ -8,6 +8,7 @@
 // the progress dialog to the front.
 #pragma once
 
+#include "app/gui_journal.h"
 #include "app/gui_pacer.h"
 #include "app/qt_owner_pump.h"
 #include "config/setup_options.h"
@@ -36,6 +37,14 @@ public:
 
     // The values of the controls as the download reads them.
     comsetup::SetupValues ReadSetupValues();
+    // Sets every control the download reads, the tunnel "Enable" and the master side included,
+    // so that nothing an earlier download left in them counts.
+    void ShowSetupValues(const comsetup::SetupValues& values);
+    // Runs one download of `setup`: every control is set from it first (as
+    // config::ToSetupValues maps a profile), and the journal records it as that profile, of
+    // `planRow` when a plan's row is written. Brings the dialog forward while one runs.
+    void DownloadSetup(const comsetup::config::SetupProfile& setup,
+                       const comsetup::JournalPlanRow& planRow = {});
     bool DownloadRunning() const { return downloadRunning_; }
     // The last download's setup, with the port it used (the one "Auto" found), and whether it
     // ended "Setup Complete".
@@ -63,6 +72,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The download of the values in the controls, recorded as `setup`.
+    void RunDownload(const comsetup::config::SetupProfile& setup,
+                     const comsetup::JournalPlanRow& planRow);
+
     std::unique_ptr<Ui::TFmain> ui;
     comsetup::GuiPacer guiPacer_;
     TCustomComm* port_ = &Comport;        // the download's port

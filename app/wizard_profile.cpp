@@ -11,17 +11,31 @@ namespace comsetup {
 
 using config::SetupProfile;
 
+namespace {
+
+// A field's text as shown, never the value model's fallback to its last good value (which
+// would turn 300 into 30): the parser refuses what the field cannot hold.
+std::string ShownAddress(const AddressFields& fields) {
+    std::string text;
+    for (const TRangeEdit* field : fields)
+        text += (text.empty() ? "" : ".") + field->text().trimmed().toStdString();
+    return text;
+}
+
+} // namespace
+
 SetupProfile ProfileFromWizard(Ui::TF_selmode& w, int page) {
-    const auto address = [](const AddressFields& fields) {
-        return config::FormatIpv4(ReadAddress(fields));
-    };
+    const auto address = ShownAddress;
+    // A value the page does not show is the profile's default, whatever a hidden field holds.
+    const bool master = page == 3 && w.cb_broadcast->isChecked();
+    const bool peerShown = (page == 2 || page == 3) && !master;
     // Each value goes through the parser the command line and the files use, as text.
     const std::map<std::string, std::string> texts{
         {"port", w.cb_com->currentText().toStdString()},
         {"mode", config::ModeName(static_cast<config::Mode>(page))},
         {"ip", address({w.re_ipb1, w.re_ipb2, w.re_ipb3, w.re_ipb4})},
         {"mask", address({w.re_smb1, w.re_smb2, w.re_smb3, w.re_smb4})},
-        {"local_port", std::to_string(w.RangeEdit1->GetValue())},
+        {"local_port", w.RangeEdit1->text().trimmed().toStdString()},
         {"gateway", w.CB_UseGateway->isChecked()
                         ? address({w.RE_Gat1, w.RE_Gat2, w.RE_Gat3, w.RE_Gat4})
                         : std::string("none")},
@@ -29,7 +43,8 @@ SetupProfile ProfileFromWizard(Ui::TF_selmode& w, int page) {
         {"parity", config::ParityName(w.cb_pa->currentIndex())},
         {"stop_bits", config::StopBitName(w.cb_sb->currentIndex())},
         {"flow", config::FlowName(w.cb_fc->currentIndex())},
-        {"peer", address({w.are_ipb1, w.are_ipb2, w.are_ipb3, w.are_ipb4})},
+        {"peer", peerShown ? address({w.are_ipb1, w.are_ipb2, w.are_ipb3, w.are_ipb4})
+                           : config::FormatIpv4(SetupProfile{}.peer)},
     };
     SetupProfile profile;
     for (const config::SetupField& field : config::SetupFields()) {
@@ -42,7 +57,7 @@ SetupProfile ProfileFromWizard(Ui::TF_selmode& w, int page) {
             throw config::ValueError(std::string(field.key) + ": " + error.what());
         }
     }
-    profile.master = page == 3 && w.cb_broadcast->isChecked();
+    profile.master = master;
     if (const std::string problem = config::CheckConsistency(profile); !problem.empty())
         throw config::ValueError(problem);
     return profile;

@@ -11,8 +11,10 @@ class TF_selmode;
 
 namespace comsetup {
 
-// The values on the settings page `page` (1..3). Throws config::ValueError naming the key
-// and the value that is refused (a typed baud rate not in the list, say).
+// The values on the settings page `page` (1..3) as its fields show them (a value the page
+// does not show, such as the peer of a Remote COM port, is the profile's default). Throws
+// config::ValueError naming the key and the value that is refused (a typed baud rate not in
+// the list, an address byte of 300).
 config::SetupProfile ProfileFromWizard(Ui::TF_selmode& wizard, int page);
 
 // Fills the wizard's controls from a profile; the caller then shows the profile's mode page.

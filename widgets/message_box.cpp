@@ -10,6 +10,8 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace comsetup {
 namespace {
@@ -115,7 +117,21 @@ MessageFunction& Installed() {
     return function;
 }
 
+struct Held {
+    int depth = 0;
+    std::vector<std::pair<QString, QMessageBox::Icon>> messages;
+};
+
+Held& HeldMessages() {
+    static Held held;
+    return held;
+}
+
 void Show(const QString& text, QMessageBox::Icon icon) {
+    if (HeldMessages().depth > 0) {
+        HeldMessages().messages.emplace_back(text, icon);
+        return;
+    }
     // Copy first: the function may install another one while it runs.
     MessageFunction f = Installed();
     if (f)
@@ -132,6 +148,19 @@ void ShowMessage(const QString& text) {
 
 void ShowErrorMessage(const QString& text) {
     Show(text, QMessageBox::Critical);
+}
+
+ScopedHeldMessages::ScopedHeldMessages() {
+    ++HeldMessages().depth;
+}
+
+ScopedHeldMessages::~ScopedHeldMessages() {
+    if (--HeldMessages().depth > 0)
+        return;
+    const auto messages = std::move(HeldMessages().messages);
+    HeldMessages().messages.clear();
+    for (const auto& [text, icon] : messages)
+        Show(text, icon);
 }
 
 MessageFunction SetMessageFunction(MessageFunction f) {

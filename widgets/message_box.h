@@ -35,4 +35,15 @@ private:
     MessageFunction old_;
 };
 
+// While one lives, messages wait and are shown, in order and with their icons, when the last
+// one ends: a modal box would hold a caller that waits in the event loop (a running download,
+// whose pauses would stretch while the box is open) until the user closed it.
+class ScopedHeldMessages {
+public:
+    ScopedHeldMessages();
+    ~ScopedHeldMessages();
+    ScopedHeldMessages(const ScopedHeldMessages&) = delete;
+    ScopedHeldMessages& operator=(const ScopedHeldMessages&) = delete;
+};
+
 } // namespace comsetup

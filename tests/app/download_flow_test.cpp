@@ -32,6 +32,7 @@
 #include "widgets/range_edit.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -350,6 +351,111 @@ TEST_F(DownloadFlowInVirtualTime, CancelInTheRestartWaitStopsBeforeTheRecordsAnd
     CancelAfterTheBanner(sim::FailMode::NoRestart, "zz", "");
 }
 
+// Cancel in the pause after the banner: nothing is typed, and the download ends at once.
+TEST_F(DownloadFlowInVirtualTime, CancelBeforeTheOpeningTypesNothing) {
+    StartWith(sim::Firmware::V01_8);
+    ChooseMode(2);
+    std::chrono::nanoseconds pressedAt{};
+    std::chrono::nanoseconds endedAt{};
+    OnReceived("\n\r", [&] {
+        At(std::chrono::duration_cast<std::chrono::milliseconds>(pacer_.Now()) + 3000ms, [&] {
+            pressedAt = pacer_.Now();
+            QTest::mouseClick(P().BtnCancel, Qt::LeftButton);
+        });
+    });
+    QObject::connect(Fmain, &TFmain::downloadEnded, [&] { endedAt = pacer_.Now(); });
+    PressButton1();
+    ExpectEnded("Setup cancel from user", port_);
+    EXPECT_EQ(P().LabelDetail->text(), "cancelled before any setting was sent");
+    const std::string received = converter_->Received();
+    EXPECT_TRUE(received.ends_with("\n\r")) << received; // the banner's answer, then nothing
+    EXPECT_GT(pressedAt.count(), 0);
+    EXPECT_LE(endedAt - pressedAt, std::chrono::nanoseconds(100ms));
+}
+
+// While a download runs nothing on the wizard can open a modal loop, which would hold the
+// download's pauses: the buttons that would are off, the wizard's messages wait for the end,
+// and the keyboard is on "Cancel"; afterwards it is back on "DownLoad".
+TEST_F(DownloadFlowInVirtualTime, NothingOnTheWizardCanHoldARunningDownload) {
+    StartWith(sim::Firmware::V01_8);
+    ChooseMode(1);
+    int filesAsked = 0;
+    ScopedFileChoice choose([&](QWidget*, FileChoiceKind, const QString&, const QString&,
+                                const QString&) { return ++filesAsked, QString(); });
+    QStringList enabledMeanwhile;
+    QStringList messagesMeanwhile;
+    QWidget* focusMeanwhile = nullptr;
+    At(5000ms, [&] {
+        for (QWidget* control : std::initializer_list<QWidget*>{
+                 W().BtnOpen, W().BtnSave, W().BtnJournal, W().BtnPlan, W().cb_com, W().Button1})
+            if (control->isEnabled())
+                enabledMeanwhile << control->objectName();
+        for (QAbstractButton* button : {W().BtnOpen, W().BtnSave, W().BtnJournal})
+            QTest::mouseClick(button, Qt::LeftButton);
+        Type(W().RangeEdit1, "-"); // the field's own message
+        ShowMessage(QStringLiteral("said meanwhile"));
+        messagesMeanwhile = messages_;
+        focusMeanwhile = fprog->focusWidget();
+    });
+    PressButton1();
+    ExpectEnded("Setup Complete", port_);
+    EXPECT_TRUE(enabledMeanwhile.isEmpty()) << enabledMeanwhile.join(',').toStdString();
+    EXPECT_EQ(filesAsked, 0);
+    EXPECT_TRUE(messagesMeanwhile.isEmpty()) << messagesMeanwhile.join('|').toStdString();
+    EXPECT_TRUE(messages_.contains("said meanwhile")) << messages_.join('|').toStdString();
+    EXPECT_EQ(focusMeanwhile, P().BtnCancel);
+    EXPECT_EQ(F_selmode->focusWidget(), W().Button1);
+    EXPECT_TRUE(W().BtnOpen->isEnabled());
+    // No pause of the script was stretched: the far end saw the planned timing.
+    EXPECT_EQ(FinishedSession()["anomalies"].size(), 0u);
+}
+
+// A Remote COM port download after a tunnel download sends no tunnel: the main window's
+// tunnel "Enable" is set from each download's own values.
+TEST_F(DownloadFlowInVirtualTime, RemoteComAfterATunnelSendsNoTunnel) {
+    StartWith(sim::Firmware::V01_8);
+    ChooseMode(2);
+    PressButton1();
+    ExpectEnded("Setup Complete", port_);
+    EXPECT_EQ(CompleteSession()["config"]["tunnel"], true);
+    Click(W().BtnBack);
+    ChooseMode(1);
+    ConnectNextUnit(sim::FailMode::Healthy);
+    PressButton1();
+    ExpectEnded("Setup Complete", port_);
+    const nlohmann::json session = CompleteSession();
+    EXPECT_EQ(session["config"]["tunnel"], false) << session.dump();
+    EXPECT_EQ(converter_->Received().find("CC"), std::string::npos);
+    EXPECT_FALSE(M().cb_entunnel->isChecked());
+#ifdef COMSETUP_HAVE_JOURNAL
+    const auto rows = config::Journal::Open(config::DefaultJournalPath())->List({});
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front().start.setup.mode, config::Mode::RemoteCom);
+    EXPECT_EQ(rows.front().start.peerSent, "");
+#endif
+}
+
+// Closing the wizard during a download asks; "Yes" cancels it and quits once it has ended.
+TEST_F(DownloadFlowInVirtualTime, CloseDuringADownloadAsksThenCancelsAndQuits) {
+    StartWith(sim::Firmware::V01_8);
+    ChooseMode(1);
+    QSignalSpy closed(F_selmode, &TF_selmode::closed);
+    QString asked;
+    At(1000ms, [&] { F_selmode->close(); });
+    At(1100ms, [&] {
+        auto* question = F_selmode->findChild<QMessageBox*>("quitQuestion");
+        ASSERT_NE(question, nullptr);
+        asked = question->text();
+        EXPECT_FALSE(CancelSetup.load()); // nothing happens before the answer
+        question->button(QMessageBox::Yes)->click();
+    });
+    PressButton1();
+    EXPECT_EQ(asked, "A download is running on COM1. Cancel it and quit?");
+    EXPECT_EQ(P().Label2->text(), "Setup cancel from user");
+    EXPECT_LT(pacer_.NowMs(), 1200); // no waiting for the converter
+    EXPECT_TRUE(WaitFor([&] { return closed.count() == 1; }, 2000));
+}
+
 TEST_F(DownloadFlowInVirtualTime, SecondDownLoadAndCloseDuringADownloadWaitForItsEnd) {
     StartWith(sim::Firmware::V01_8, sim::FailMode::NoAnswer);
     ChooseMode(1);
@@ -370,8 +476,12 @@ TEST_F(DownloadFlowInVirtualTime, SecondDownLoadAndCloseDuringADownloadWaitForIt
             ended.count() == 0 && Fmain->DownloadRunning() && P().BtnCancel->isVisible();
     });
     At(700ms, [&] {
-        F_selmode->close();
-        wizardStayed = F_selmode->isVisible() && F_selmode->ClosePending();
+        F_selmode->close(); // asked, and answered "No": the download goes on
+        auto* question = F_selmode->findChild<QMessageBox*>("quitQuestion");
+        ASSERT_NE(question, nullptr);
+        question->button(QMessageBox::No)->click();
+        wizardStayed = F_selmode->isVisible() && !F_selmode->ClosePending() &&
+                       Fmain->DownloadRunning() && !CancelSetup.load();
     });
     At(1000ms, [&] {
         fprog->close(); // the dialog's close box: the download's "Cancel"
@@ -386,9 +496,10 @@ TEST_F(DownloadFlowInVirtualTime, SecondDownLoadAndCloseDuringADownloadWaitForIt
     EXPECT_TRUE(W().Button1->isEnabled());
     EXPECT_EQ(ended.count(), 1);
     EXPECT_EQ(P().Label2->text(), "Setup cancel from user");
-    // The close asked for during the download happens once it has ended.
-    EXPECT_TRUE(WaitFor([&] { return closed.count() == 1; }, 2000));
-    EXPECT_FALSE(F_selmode->isVisible());
+    // The close declined during the download does not happen afterwards.
+    QTest::qWait(20);
+    EXPECT_EQ(closed.count(), 0);
+    EXPECT_TRUE(F_selmode->isVisible());
 }
 
 TEST_F(DownloadFlowInVirtualTime, LineVanishingDuringTheScriptReachesTheGeneralErrorReport) {
@@ -520,9 +631,10 @@ TEST_F(DownloadFlowInVirtualTime, PlannedSeriesWritesEachRowAndEndsWithTheList) 
     EXPECT_EQ(CompleteSession()["config"]["ip"], "10.1.0.17"); // the row, not 10.1.0.31
     EXPECT_EQ(stat_wiz, 2);
     EXPECT_EQ(P().LabelSeries->text(), "2 of 2 done");
-    QTest::mouseClick(P().BtnNext, Qt::LeftButton);
-    EXPECT_EQ(messages_,
-              QStringList{"No next converter: all 2 converters of the list are written"});
+    // Nothing follows the list's last unit: no "Next converter" to press.
+    EXPECT_FALSE(P().BtnNext->isVisibleTo(fprog));
+    EXPECT_TRUE(P().btnOK->isDefault());
+    EXPECT_TRUE(messages_.isEmpty()) << messages_.join('|').toStdString();
 }
 
 #ifdef COMSETUP_HAVE_JOURNAL
@@ -575,9 +687,16 @@ TEST_F(DownloadFlowInVirtualTime, PlanWindowWritesResumesAndAsksBeforeReusingAnA
     ASSERT_NE(plan, nullptr);
     EXPECT_EQ(plan->StartButton()->text(), "Start at row 2");
     ConnectNextUnit(sim::FailMode::Healthy);
+    QString countMeanwhile;
+    At(std::chrono::duration_cast<std::chrono::milliseconds>(pacer_.Now()) + 1000ms,
+       [&] { countMeanwhile = P().LabelSeries->text(); });
     QTest::mouseClick(plan->StartButton(), Qt::LeftButton);
     ExpectEnded("Setup Complete", port_);
     EXPECT_EQ(CompleteSession()["config"]["ip"], "10.2.0.2");
+    // Counted as the plan's rows, and nothing offered after its last.
+    EXPECT_EQ(countMeanwhile, "row 2 of 2");
+    EXPECT_EQ(P().LabelSeries->text(), "row 2 of 2 done");
+    EXPECT_FALSE(P().BtnNext->isVisibleTo(fprog));
     EXPECT_EQ(plan->Status()->text(), "2 converters: 2 done, 0 failed.");
     EXPECT_FALSE(plan->StartButton()->isEnabled());
     const auto planRows = [] { // the journal's rows of plans, newest first

@@ -151,16 +151,33 @@ TEST_F(WizardProfile, BadFilesAndUnsavableValuesAreNamedAndChangeNothing) {
         EXPECT_EQ(Screen(), before);
     }
 
-    // A baud rate typed into the box that no front end sends: nothing is written.
-    messages_.clear();
+    // What "DownLoad" refuses is refused with its message, and nothing is written: a baud rate
+    // no front end sends, an address byte the field cannot hold (it would read back as 30).
     W().cb_br->setCurrentIndex(-1);
     W().cb_br->setEditText("1234567");
     Choose(File("unsaved.json"));
+    messages_.clear();
     Click(W().BtnSave);
-    ASSERT_EQ(messages_.size(), 1);
-    EXPECT_TRUE(messages_[0].startsWith("This setup cannot be saved: baud: "))
-        << messages_[0].toStdString();
+    const QStringList savingBaud = messages_;
+    messages_.clear();
+    PressButton1();
+    ASSERT_EQ(savingBaud.size(), 1);
+    EXPECT_EQ(savingBaud, messages_);
     EXPECT_FALSE(QFile::exists(File("unsaved.json")));
+
+    W().cb_br->setCurrentIndex(0);
+    for (const char* text : {"300", "1234", "19212"}) {
+        Type(W().re_ipb1, text);
+        messages_.clear();
+        Click(W().BtnSave);
+        const QStringList savingIp = messages_;
+        messages_.clear();
+        PressButton1();
+        ASSERT_EQ(savingIp.size(), 1) << text;
+        EXPECT_EQ(savingIp, messages_) << text;
+        EXPECT_TRUE(savingIp[0].contains("IP address byte 1")) << savingIp[0].toStdString();
+        EXPECT_FALSE(QFile::exists(File("unsaved.json"))) << text;
+    }
 }
 
 } // namespace
