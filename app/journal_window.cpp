@@ -175,7 +175,15 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
     setTabOrder(use_, close_);
 }
 
-JournalWindow::~JournalWindow() = default;
+JournalWindow::~JournalWindow() {
+    // The window's children outlive this body: hiding them takes the focus out of a filter,
+    // whose "editing finished" would reload into members already gone.
+    for (QWidget* filter :
+         std::initializer_list<QWidget*>{sinceBox_, sinceDate_, ip_, port_, verdict_}) {
+        filter->removeEventFilter(this);
+        disconnect(filter, nullptr, this, nullptr);
+    }
+}
 
 bool JournalWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {

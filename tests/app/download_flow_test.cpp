@@ -31,6 +31,8 @@
 #include "sim/session_report.h"
 #include "widgets/range_edit.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -743,6 +745,26 @@ TEST_F(DownloadFlowInVirtualTime, NextConverterRefusesTheBroadcastAddress) {
     EXPECT_EQ(asked, 0);
     EXPECT_EQ(messages_, QStringList{"No next converter: the address after 192.168.1.254 is the "
                                      "broadcast address of 192.168.1.0/255.255.255.0"});
+}
+
+// The unit confirmation starts a download: the repeats of a key held down do not answer it,
+// a fresh press does.
+TEST(UnitConfirmation, AHeldKeyDoesNotAnswerIt) {
+    bool openAfterRepeats = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        QTimer::singleShot(3000, box, [box] { box->close(); }); // never hang the test
+        QWidget* target = box->focusWidget() ? box->focusWidget() : box;
+        for (int i = 0; i < 3; ++i) {
+            QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r", true);
+            QApplication::sendEvent(target, &repeat);
+        }
+        openAfterRepeats = box->isVisible();
+        QTest::keyClick(target, Qt::Key_Return);
+    });
+    EXPECT_TRUE(ConfirmWithTechnician(nullptr, QStringLiteral("Connect the next converter.")));
+    EXPECT_TRUE(openAfterRepeats);
 }
 
 // The last resort: an error that leaves a handler Qt called (a timer, a queued call) is

@@ -179,6 +179,33 @@ TEST_F(JournalWindowTest, ExportWritesTheListedRowsAsCsvThatReadsBack) {
     EXPECT_TRUE(QFileInfo(refused).isDir());
 }
 
+// Enter in a filter applies the filters; it never presses "Export CSV...", whose file dialog
+// would open instead.
+TEST_F(JournalWindowTest, EnterInAFilterAppliesIt) {
+    {
+        const auto journal = config::Journal::Open(path_.toStdString());
+        Record(*journal, 70, "COM5", "complete");
+        Record(*journal, 71, "COM6", "complete");
+    }
+    int filesAsked = 0;
+    ScopedFileChoice choice([&](QWidget*, FileChoiceKind, const QString&, const QString&,
+                                const QString&) { return ++filesAsked, QString(); });
+    JournalWindow window([](const config::SetupProfile&) {});
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.Reload();
+    window.PortFilter()->setFocus();
+    QTest::keyClicks(window.PortFilter(), "COM6");
+    QTest::keyClick(window.PortFilter(), Qt::Key_Return);
+    EXPECT_EQ(Column(window, JournalModel::Ip), QStringList{"10.0.0.71"});
+    window.IpFilter()->setFocus();
+    QTest::keyClicks(window.IpFilter(), "10.0.0.70");
+    QTest::keyClick(window.IpFilter(), Qt::Key_Enter);
+    EXPECT_EQ(window.Model().rowCount(), 0); // both filters: no row
+    EXPECT_EQ(filesAsked, 0);
+    EXPECT_FALSE(window.ExportButton()->isDefault());
+}
+
 TEST_F(JournalWindowTest, AJournalThatCannotBeReadIsNamedAndNeverCreated) {
     JournalWindow window([](const config::SetupProfile&) {});
     window.Reload();

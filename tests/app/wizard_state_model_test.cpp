@@ -47,7 +47,7 @@ using config::Mode;
 using config::SetupProfile;
 
 // Seeds that once failed, run on every run.
-constexpr unsigned kFixedSeeds[] = {1u, 2u, 3u};
+constexpr unsigned kFixedSeeds[] = {4170948889u, 747295552u, 3424296991u, 1188804987u, 648628930u};
 constexpr int kRandomSequences = 500;
 
 // One download as the converter saw it, and what the screen (or the plan) said it should be.

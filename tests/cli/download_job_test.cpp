@@ -128,7 +128,18 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
          {},
          kExitErrorOnSetup,
          "ERROR ON SETUP",
-         "the converter did not confirm the settings (no \"Exit without\" after \"9\")"},
+         // What the converter did say, its own "Settings saved." included.
+         "the converter did not confirm the settings (no \"Exit without\" after \"9\"); the "
+         "converter said \"Settings saved.\""},
+        // Output after its confirmation: the cause says so, and what the converter said.
+        {"flood",
+         v018,
+         F::Flood,
+         {},
+         kExitErrorOnSetup,
+         "ERROR ON SETUP",
+         "the converter did not confirm the settings (no \"Exit without\" after \"9\"); the "
+         "converter said \"flood 000587 0123456789abcdefghijklmnopqrstuvwxyzABCDEFGH\""},
         {"no-answer",
          v018,
          F::NoAnswer,
@@ -164,7 +175,8 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
          {},
          kExitErrorOnSetup,
          "ERROR ON SETUP",
-         "no answer after the restart"},
+         "no answer after the restart; the converter said \"Exit without errors, settings "
+         "saved.\""},
         {"vanish",
          v018,
          F::Vanish,
