@@ -336,6 +336,7 @@ void TF_selmode::upd_stat_wiz() {
         chosen->setFocus(Qt::OtherFocusReason);
     } else {
         ui->re_ipb1->setFocus(Qt::OtherFocusReason);
+        ui->re_ipb1->selectAll(); // typing replaces the address's first byte
     }
 }
 
@@ -533,7 +534,7 @@ bool TF_selmode::ValuesAreSendable() {
             continue;
         c.field->setFocus(Qt::OtherFocusReason);
         c.field->FlashError();
-        ShowMessage(QString::fromStdString(
+        ShowWarningMessage(QString::fromStdString(
             FieldRangeMessage(c.name.toStdString(), c.field->text().toStdString(), c.min, c.max)));
         return false;
     }
@@ -552,7 +553,7 @@ bool TF_selmode::ValuesAreSendable() {
         }
         if (!refusal.isEmpty()) {
             ui->cb_com->setFocus(Qt::OtherFocusReason);
-            ShowMessage(refusal);
+            ShowWarningMessage(refusal);
             return false;
         }
     }
@@ -562,8 +563,8 @@ bool TF_selmode::ValuesAreSendable() {
         !IsBaudRateText(ui->cb_br->currentText().trimmed().toStdString())) {
         ui->cb_br->setFocus(Qt::OtherFocusReason);
         ui->cb_br->lineEdit()->selectAll();
-        ShowMessage(QString::fromLatin1(kBaudRateMessage.data(),
-                                        static_cast<qsizetype>(kBaudRateMessage.size())));
+        ShowWarningMessage(QString::fromLatin1(kBaudRateMessage.data(),
+                                               static_cast<qsizetype>(kBaudRateMessage.size())));
         return false;
     }
     return true;
@@ -577,13 +578,13 @@ std::optional<comsetup::config::SetupProfile> TF_selmode::SendableProfile() {
     // 255.0.255.0 would otherwise reach the converter as a different mask.
     const AddressBytes mask = ReadAddress({ui->re_smb1, ui->re_smb2, ui->re_smb3, ui->re_smb4});
     if (const auto refusal = CheckSubnetMask(mask)) {
-        ShowMessage(QString::fromStdString(*refusal));
+        ShowWarningMessage(QString::fromStdString(*refusal));
         return std::nullopt;
     }
     try {
         return ProfileFromWizard(*ui, stat_wiz);
     } catch (const config::ValueError& error) {
-        ShowMessage(QString::fromStdString(error.what()));
+        ShowWarningMessage(QString::fromStdString(error.what()));
         return std::nullopt;
     }
 }
@@ -602,8 +603,14 @@ void TF_selmode::CopyAndDownload() {
     Ui::TFmain& m = Fmain->Form();
     WriteAddress({m.re_ipb1, m.re_ipb2, m.re_ipb3, m.re_ipb4},
                  ReadAddress({ui->re_ipb1, ui->re_ipb2, ui->re_ipb3, ui->re_ipb4}));
-    if (const auto profile = SendableProfile())
-        DownloadProfile(*profile);
+    const auto profile = SendableProfile();
+    if (!profile)
+        return;
+    // A rate off the usual list goes out as typed, with the warning the command line gives.
+    if (const std::string warning = comsetup::config::BaudRateWarning(profile->baud);
+        !warning.empty())
+        comsetup::ShowWarningMessage(QString::fromStdString(warning));
+    DownloadProfile(*profile);
 }
 
 void TF_selmode::DownloadProfile(const comsetup::config::SetupProfile& profile,

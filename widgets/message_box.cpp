@@ -150,6 +150,10 @@ void ShowErrorMessage(const QString& text) {
     Show(text, QMessageBox::Critical);
 }
 
+void ShowWarningMessage(const QString& text) {
+    Show(text, QMessageBox::Warning);
+}
+
 ScopedHeldMessages::ScopedHeldMessages() {
     ++HeldMessages().depth;
 }

@@ -19,6 +19,10 @@ void ShowMessage(const QString& text);
 // The same for an error the user must act on: the default box shows the error icon.
 void ShowErrorMessage(const QString& text);
 
+// The same for a value refused or a warning before going on: the default box shows the
+// warning icon.
+void ShowWarningMessage(const QString& text);
+
 // Installs f and returns the function that was installed before. An empty f puts the
 // default modal box back.
 MessageFunction SetMessageFunction(MessageFunction f);

@@ -228,6 +228,9 @@ TEST_F(WizardDownload, FieldOutOfItsRangeIsRefusedByName) {
 
 TEST_F(WizardDownload, TypedComboTextIsCarriedOver) {
     ChooseMode(1);
+    // The page starts on the converter's address, its first byte selected for typing over.
+    EXPECT_EQ(F_selmode->focusWidget(), W().re_ipb1);
+    EXPECT_EQ(W().re_ipb1->selectedText(), "192");
     // Untouched boxes (no entry chosen): their texts are the main window's own.
     PressButton1();
     EXPECT_EQ(M().cb_br->currentText(), "9600");
@@ -237,12 +240,15 @@ TEST_F(WizardDownload, TypedComboTextIsCarriedOver) {
     PressButton1();
     EXPECT_EQ(M().cb_br->currentIndex(), 8);
 
-    // A rate not in the list goes out as typed.
+    // A rate not in the list goes out as typed, with the command line's warning.
     TypeInto(W().cb_br, "14400");
     EXPECT_EQ(W().cb_br->currentIndex(), -1);
+    messages_.clear();
     PressButton1();
     EXPECT_EQ(M().cb_br->currentIndex(), -1);
     EXPECT_EQ(Fmain->ReadSetupValues().baudText, "14400");
+    ASSERT_FALSE(messages_.isEmpty());
+    EXPECT_EQ(messages_[0].toStdString(), config::BaudRateWarning(14400));
 
     // Anything but digits, or a rate no serial line runs at, is refused before anything is
     // copied: the rule of the command line and the files.

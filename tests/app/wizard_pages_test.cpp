@@ -230,6 +230,10 @@ TEST_F(WizardPages, MasterSideHidesThePeerAddressAndRenamesTheLanGroup) {
     ASSERT_TRUE(W().gb_peer_sent->isVisible());
     EXPECT_TRUE(W().ed_peer_sent->isReadOnly());
     EXPECT_EQ(W().ed_peer_sent->text(), "192.168.1.255");
+    // The newer firmware is sent no address for the master side, only its "answer broadcasts".
+    EXPECT_EQ(W().lbl_peer_firmware->text(),
+              "as firmware 01.8 takes it;\nV6.5.0.7 takes no address");
+    EXPECT_TRUE(W().lbl_peer_firmware->isVisible());
     Type(W().re_smb3, "240");
     EXPECT_EQ(W().ed_peer_sent->text(), "192.168.15.255");
     Type(W().re_smb3, "241");

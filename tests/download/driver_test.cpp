@@ -660,6 +660,23 @@ public:
     std::vector<DownloadProgress> seen;
 };
 
+// The firmware the dialog names is the one after "SOFTWARE VERSION"; a banner without that
+// key names none, whatever its 16th character onwards holds.
+TEST(DownloadDriver, ABannerWithoutTheVersionKeyNamesNoFirmware) {
+    for (const auto& [banner, firmware] :
+         {std::pair<std::string, std::string>{"?:B?[?=?KR garbage banner text\r\n", "unknown"},
+          {BannerFor(FirmwareVariant::V01_8), "01.8"}}) {
+        DownloadHarness h;
+        PhaseRecorder recorder;
+        h.observer = &recorder;
+        h.converter.On([](const ScriptedConverter& c) { return c.Count('x') >= 1; },
+                       [banner](ScriptedConverter& c) { c.Say(banner); });
+        h.Run(SetupValues{});
+        ASSERT_FALSE(recorder.seen.empty());
+        EXPECT_EQ(recorder.seen.back().firmware, firmware) << banner;
+    }
+}
+
 TEST(DownloadDriver, ObserverSeesPhasesAndPlannedTimeReachingItsTotal) {
     DownloadHarness h;
     PhaseRecorder recorder;

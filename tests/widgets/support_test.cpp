@@ -40,7 +40,9 @@ TEST(MessageFunction, DefaultIsAModalBoxWithOkAndTheText) {
     };
     for (const Case& c : {Case{ShowMessage, "Codice BCD scorretto", QMessageBox::NoIcon},
                           Case{ShowErrorMessage, "Error opening serial port :COM3\nno such device",
-                               QMessageBox::Critical}}) {
+                               QMessageBox::Critical},
+                          Case{ShowWarningMessage, "IP address byte 1: 300 is not 0 to 255",
+                               QMessageBox::Warning}}) {
         SetMessageFunction(nullptr);
         QString seenText;
         int buttons = -1;
@@ -62,6 +64,24 @@ TEST(MessageFunction, DefaultIsAModalBoxWithOkAndTheText) {
         EXPECT_EQ(buttons, 1);
         EXPECT_EQ(icon, c.icon) << c.text.toStdString();
     }
+}
+
+// Held messages wait, in order and with their icons, for the last hold to end.
+TEST(MessageFunction, HeldMessagesShowWhenTheHoldEnds) {
+    QStringList shown;
+    ScopedMessageFunction record([&](const QString& m) { shown << m; });
+    {
+        ScopedHeldMessages outer;
+        ShowMessage("one");
+        {
+            ScopedHeldMessages inner;
+            ShowErrorMessage("two");
+        }
+        EXPECT_TRUE(shown.isEmpty());
+    }
+    EXPECT_EQ(shown, (QStringList{"one", "two"}));
+    ShowMessage("three");
+    EXPECT_EQ(shown.size(), 3);
 }
 
 TEST(DecimalSeparator, OverrideWinsAndCanBeCleared) {
