@@ -2,13 +2,13 @@
 // Page 0 offers the three operating modes; the settings page of the chosen mode collects the
 // converter's LAN, serial, gateway and peer settings and the PC's port. "DownLoad" checks the
 // numeric fields it would send (each a whole number within its range) and the subnet mask,
-// copies every value into the main setup window's controls of the same names (numbers by
-// value, check boxes by state, combo boxes by the position of the chosen entry, or by their
-// text when it was typed instead of picked) and starts that window's download.
+// reads the page as one setup profile and has the main setup window download it (that window
+// sets every one of its controls from the profile first).
 //
-// Closing the wizard ends the program; while a download runs the close waits until the
-// download has ended (the wizard stays on the screen until then). While a download runs,
-// "DownLoad" is disabled and the title names the port being written.
+// Closing the wizard ends the program; while a download runs it asks whether to cancel the
+// download and quit, and then closes once the download has ended. While a download runs,
+// "DownLoad" and every control that would open a modal loop are disabled, and the title names
+// the port being written.
 //
 // Only the bands and the mode page are built with the window, so that it is drawn sooner; the
 // settings pages follow on the same window (BuildSettingsPages) when the program asks, after
