@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Takes the screenshots of the README under a private X server (Xvfb, no window manager):
-# the mode page, the settings page of each mode, a message box (a mask refused), the port list
+# the mode page, the settings page of each mode ("MASTER SIDE" ticked too), a message box (a mask refused), the port list
 # dropped down, the progress dialog during and at the end of a download with the defaults
 # against the converter stand-in attached as COM1, and the log window its "Log" button shows,
 # from the top (the download's header); then "Next converter" writes a second unit (the dialog
@@ -73,6 +73,11 @@ for mode in 1 2 3; do
   click 256 "${mode_y[$mode]}"
   click 372 462 # Next -->
   shot "$wizard" "settings-${names[$mode]}.png"
+  if [ "$mode" -eq 3 ]; then
+    click 15 196 # MASTER SIDE: the peer sent, and what each firmware takes
+    shot "$wizard" master-side.png
+    click 15 196 # and off again for the downloads below
+  fi
   if [ "$mode" -eq 1 ]; then
     # A mask of 255.0.255.0 refused: the message box, fitted to its text.
     click 80 290 # the mask's second byte
