@@ -520,6 +520,23 @@ TEST_F(DownloadFlowInVirtualTime, LineVanishingDuringTheScriptReachesTheGeneralE
     EXPECT_FALSE(Fmain->DownloadRunning());
 }
 
+#ifdef COMSETUP_HAVE_JOURNAL
+// A device lost before the first setting left the converter as it was: the journal names it
+// a port error, as comsetup-cli does, and its verdict is the dialog's.
+TEST_F(DownloadFlowInVirtualTime, ADeviceLostBeforeAnySettingIsAPortErrorInTheJournal) {
+    StartWith(sim::Firmware::V01_8, sim::FailMode::NoAnswer);
+    ChooseMode(1);
+    At(1000ms, [this] { line_->Vanish(); });
+    PressButton1(); // the error goes on to the general error report
+    line_->Reappear();
+    ASSERT_EQ(messages_.size(), 1) << messages_.join('|').toStdString();
+    const auto rows = config::Journal::Open(config::DefaultJournalPath())->List({});
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front().end.outcome, "port-error");
+    EXPECT_EQ(rows.front().end.verdict, "ERROR ON SETUP");
+}
+#endif
+
 // "Next converter": the next unit on the same port gets the address one higher, once the
 // technician has confirmed it is connected (here: a new model on the line); a unit that fails
 // is offered again, and Enter presses "OK" before a series and the series' button after.
