@@ -126,7 +126,9 @@ std::string ResultsTable(const std::vector<DownloadResult>& results) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f s", r.seconds);
         std::string verdict = OneLine(r.verdict);
-        for (const std::string& more : {r.message, r.error, r.logError, r.outputError, r.written}) {
+        // The message's cause (its second line) is the error's: said once.
+        const std::string message = r.message.substr(0, r.message.find('\n'));
+        for (const std::string& more : {message, r.error, r.logError, r.outputError, r.written}) {
             if (!more.empty()) {
                 verdict += (verdict.empty() ? "" : " - ") + OneLine(more);
             }

@@ -93,12 +93,9 @@ void ConsoleReporter::ShowOk(bool visible) {
 void ConsoleReporter::ShowError(const std::string& text) {
     std::lock_guard lock(mutex_);
     message_ = text;
-    // A message's second line is its cause ("no such device"): keep it apart on one line.
-    std::string joined = text;
-    for (std::size_t at = joined.find('\n'); at != std::string::npos; at = joined.find('\n', at)) {
-        joined.replace(at, 1, " - ");
-    }
-    PlainLocked("Error: " + OneLine(joined));
+    // A message's second line is its cause ("no such device"), which the command's closing
+    // line (or the batch's table) says: the console shows the line that names the port.
+    PlainLocked("Error: " + OneLine(text.substr(0, text.find('\n'))));
 }
 
 void ConsoleReporter::OnProgress(const DownloadProgress& progress) {

@@ -5,18 +5,6 @@
 
 namespace comsetup::config {
 
-const char* RowStateName(RowState state) {
-    switch (state) {
-    case RowState::Done:
-        return "done";
-    case RowState::Failed:
-        return "failed";
-    case RowState::NotTried:
-        break;
-    }
-    return "not tried";
-}
-
 std::vector<RowState> PlanRowStates(const Journal& journal, const Plan& plan) {
     std::vector<RowState> states(plan.rows.size(), RowState::NotTried);
     std::vector<bool> seen(plan.rows.size(), false);

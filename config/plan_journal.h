@@ -17,8 +17,6 @@ enum class RowState {
     Failed,   // its latest download did not complete (or never finished)
 };
 
-const char* RowStateName(RowState state); // "not tried", "done", "failed"
-
 // One state per row of the plan, from the downloads recorded for this plan's id.
 std::vector<RowState> PlanRowStates(const Journal& journal, const Plan& plan);
 

@@ -2,6 +2,7 @@
 #include "download/port_search.h"
 
 #include "serial/comm.h"
+#include "serial/error_causes.h"
 #include "serial/port_names.h"
 
 #include <algorithm>
@@ -20,9 +21,13 @@ void CloseQuietly(TCustomComm& port) {
     }
 }
 
+// Why a port was passed over, in the words every port failure uses ("in use by another
+// program"), not the component's bare number.
 std::string Why(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
+    } catch (const ECommError& e) {
+        return OpenErrorCause(e.ErrorCode);
     } catch (const std::exception& e) {
         return e.what();
     } catch (...) {

@@ -36,8 +36,8 @@ std::string WithCode(const std::string& text, int code) {
 
 } // namespace
 
-ECommError::ECommError(const std::string& message, int code, std::string detail)
-    : std::runtime_error(WithCode(message, code)), ErrorCode(code), detail_(std::move(detail)) {}
+ECommError::ECommError(const std::string& message, int code)
+    : std::runtime_error(WithCode(message, code)), ErrorCode(code) {}
 
 TCustomComm::TCustomComm(comsetup::OwnerThreadPump* pump)
     : EventChars_(std::make_unique<TCommEventChars>(this)), pump_(pump),
@@ -51,10 +51,7 @@ TCustomComm::~TCustomComm() {
 void TCustomComm::RaiseCommError(const std::string& message, int code) const {
     if (comsetup::SerialTraceOn())
         comsetup::SerialTrace(DeviceName_, message + " " + std::to_string(code));
-    std::string detail = DeviceName_;
-    if (code > 0)
-        detail += ": " + comsetup::DescribeOsError(code);
-    throw ECommError(message, code, detail);
+    throw ECommError(message, code);
 }
 
 void TCustomComm::CheckOpen() {

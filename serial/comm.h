@@ -74,13 +74,8 @@ uint8_t DataBitsValue(TDatabits bits);
 class ECommError : public std::runtime_error {
 public:
     // message is the bare text; what() is that text followed by " (Error: <code>) ".
-    ECommError(const std::string& message, int code, std::string detail = {});
+    ECommError(const std::string& message, int code);
     int ErrorCode;
-    // The OS's own text for the code and the device, for logs; not part of the message.
-    const std::string& Detail() const { return detail_; }
-
-private:
-    std::string detail_;
 };
 
 class TCustomComm;

@@ -28,7 +28,7 @@ std::string OpenErrorCause(int code) {
     if (!text.empty()) {
         return std::string(text);
     }
-    return code > 0 ? DescribeOsError(code) : "error " + std::to_string(code);
+    return code > 0 ? SystemErrorText(code) : "error " + std::to_string(code);
 }
 
 } // namespace comsetup

@@ -38,11 +38,6 @@ void TCommEventThread::Join() {
         thread_.join();
 }
 
-bool TCommEventThread::EndedByHandlerError() const {
-    std::lock_guard lock(sync_->mutex);
-    return sync_->handlerFailed;
-}
-
 void TCommEventThread::Execute() {
     comsetup::RaiseEventThreadPriority();
     uint64_t seq = 0;

@@ -35,8 +35,6 @@ public:
     void Stop();
     // Owner thread: wait until the thread has ended. Never waits for the owner thread itself.
     void Join();
-    // True once a handler's exception ended the thread (no more events until reopened).
-    bool EndedByHandlerError() const;
 
 private:
     struct Sync {

@@ -175,11 +175,6 @@ std::string MemoryLine::TakeWritten() {
     return out;
 }
 
-std::size_t MemoryLine::ReceivedWaiting() const {
-    std::lock_guard lock(mutex_);
-    return received_.size();
-}
-
 #define COMSETUP_LINE_FAILURE(Name, Field)                                                         \
     void MemoryLine::Name(int code) {                                                              \
         std::lock_guard lock(mutex_);                                                              \

@@ -35,7 +35,6 @@ public:
     void PushReceived(std::string_view bytes);
     std::string Written() const; // every byte written since creation or the last take
     std::string TakeWritten();   // the same, and forget them
-    std::size_t ReceivedWaiting() const;
 
     // --- failures; a code of 0 removes the failure. Failures stay until removed.
     void FailOpen(int code);

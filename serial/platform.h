@@ -17,9 +17,6 @@ int OsErrorDeviceGone();
 // The system's own text for a code, for any file or device ("system error <code>" where the
 // system has none).
 std::string SystemErrorText(int code);
-// What a technician reads next to a failed call on a port: the system's text for the code,
-// with a hint where the cause is usual (not in the dialout group; port in use).
-std::string DescribeOsError(int code);
 
 // Called by the event thread on itself: one step above normal where the platform lets a
 // process raise its own threads (Windows); nothing elsewhere.

@@ -22,15 +22,6 @@ std::string SystemErrorText(int code) {
     return std::strerror(code);
 }
 
-std::string DescribeOsError(int code) {
-    std::string text = SystemErrorText(code);
-    if (code == EACCES)
-        text += " (is the user in the dialout group?)";
-    if (code == EBUSY)
-        text += " (in use by another program)";
-    return text;
-}
-
 void RaiseEventThreadPriority() {
     // An unprivileged process cannot raise a thread above its peers here; the thread's waits
     // are short and its wake-ups prompt without it.

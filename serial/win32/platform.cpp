@@ -31,13 +31,6 @@ std::string SystemErrorText(int code) {
     return text;
 }
 
-std::string DescribeOsError(int code) {
-    // A port that another program holds is refused with "access denied": say what it means.
-    if (code == ERROR_ACCESS_DENIED)
-        return "the port is in use by another program";
-    return SystemErrorText(code);
-}
-
 void RaiseEventThreadPriority() {
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
 }

@@ -1,6 +1,6 @@
 // Which control blocks a terminal refuses because it could not put them in effect.
+#include "serial/error_causes.h"
 #include "serial/linux/termios_map.h"
-#include "serial/platform.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -56,9 +56,11 @@ TEST(TermiosRefusal, EverySettingIsInEffectOrRefused) {
 }
 
 TEST(PosixErrors, CommonCausesNameWhatToDo) {
-    EXPECT_NE(DescribeOsError(EACCES).find("dialout group"), std::string::npos);
-    EXPECT_NE(DescribeOsError(EBUSY).find("in use"), std::string::npos);
-    EXPECT_EQ(DescribeOsError(ENOENT), "No such file or directory");
+    EXPECT_EQ(OpenErrorCause(EACCES), "permission denied: add yourself to the group dialout");
+    EXPECT_EQ(OpenErrorCause(EBUSY), "in use by another program");
+    EXPECT_EQ(OpenErrorCause(ENOENT), "no such device");
+    EXPECT_EQ(OpenErrorCause(-1), "not a serial device");
+    EXPECT_EQ(OpenErrorCause(EROFS), "Read-only file system"); // the system's own words
 }
 
 } // namespace

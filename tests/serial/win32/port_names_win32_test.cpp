@@ -1,6 +1,6 @@
 // Windows port names: COM1..COM9 as they are, COM10 and above through the device namespace;
 // the port list in COM-number order without duplicates.
-#include "serial/platform.h"
+#include "serial/error_causes.h"
 #include "serial/port_names.h"
 
 #include <gtest/gtest.h>
@@ -40,9 +40,11 @@ TEST(PortNamesWin32, ListIsInComNumberOrderWithoutDuplicates) {
 }
 
 TEST(Win32Errors, AccessDeniedIsThePortInUseAndOthersHaveTheSystemText) {
-    EXPECT_EQ(comsetup::DescribeOsError(5), "the port is in use by another program");
-    EXPECT_FALSE(comsetup::DescribeOsError(2).empty());
-    EXPECT_EQ(comsetup::DescribeOsError(2).back() == '.', false); // trimmed for " (...)" use
+    EXPECT_EQ(comsetup::OpenErrorCause(5), "in use by another program");
+    EXPECT_EQ(comsetup::OpenErrorCause(2), "no such device");
+    const std::string other = comsetup::OpenErrorCause(1117); // ERROR_IO_DEVICE
+    EXPECT_FALSE(other.empty());
+    EXPECT_NE(other.back(), '.'); // trimmed for " (...)" use
 }
 
 } // namespace
