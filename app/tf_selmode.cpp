@@ -562,6 +562,14 @@ void TF_selmode::CopyAndDownload() {
         ShowMessage(QString::fromStdString(*refusal));
         return;
     }
+    // The value rule of every front end (an address the converter cannot use, a gateway off
+    // its subnet...): what the command line and the files refuse is not sent from here either.
+    try {
+        ProfileFromWizard(*ui, stat_wiz);
+    } catch (const config::ValueError& error) {
+        ShowMessage(QString::fromStdString(error.what()));
+        return;
+    }
 
     WriteAddress({m.re_smb1, m.re_smb2, m.re_smb3, m.re_smb4}, mask);
     m.RangeEdit1->SetValue(ui->RangeEdit1->GetValue());

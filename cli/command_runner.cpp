@@ -28,7 +28,7 @@ namespace {
 
 // Values that are sent as given although they are unusual: one warning line each.
 void WarnOfUnusualValues(const SetupProfile& setup, const std::string& where, std::ostream& err) {
-    if (const std::string warning = BaudRateWarning(setup.baud); !warning.empty()) {
+    for (const std::string& warning : CheckSetupValues(setup).warnings) {
         err << "comsetup-cli: warning: " << where << warning << std::endl;
     }
 }

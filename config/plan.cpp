@@ -29,14 +29,6 @@ bool ParseYesNo(const std::string& text) {
     throw ValueError(QuoteForMessage(text) + " is not accepted; accepted values: true, false");
 }
 
-std::uint32_t AsNumber(const Ipv4& address) {
-    std::uint32_t value = 0;
-    for (const int byte : address) {
-        value = (value << 8) | static_cast<std::uint32_t>(byte & 0xff);
-    }
-    return value;
-}
-
 bool NeedsPeer(const SetupProfile& setup) {
     return setup.mode == Mode::PointToPoint ||
            (setup.mode == Mode::PointToMultipoint && !setup.master);
@@ -50,6 +42,12 @@ public:
         list_.emplace_back(line, name_ + " line " + std::to_string(line) + ", " + text);
     }
     void AddForFile(const std::string& text) { list_.emplace_back(0, name_ + ": " + text); }
+    // True when a problem of the line's key is listed already.
+    bool Has(int line, const std::string& key) const {
+        const std::string start = name_ + " line " + std::to_string(line) + ", " + key + ": ";
+        return std::any_of(list_.begin(), list_.end(),
+                           [&](const auto& problem) { return problem.second.starts_with(start); });
+    }
     // In the order of the file, each line's problems in the order they were found.
     void ThrowIfAny() {
         if (list_.empty()) {
@@ -160,16 +158,15 @@ void CheckRows(const std::vector<PlanRow>& rows, const std::vector<bool>& readab
         }
         const PlanRow& row = rows[i];
         const SetupProfile& s = row.setup;
-        if (const std::string problem = CheckConsistency(s); !problem.empty()) {
+        const bool peerMissing = NeedsPeer(s) && row.peerCell.empty();
+        // A row without its peer (none given, a pair or master not found) is told so; the
+        // base setup's peer it still holds says nothing about the row.
+        if (const std::string problem = CheckConsistency(s);
+            !problem.empty() &&
+            !(problem.starts_with("peer: ") && (peerMissing || problems.Has(row.line, "peer")))) {
             problems.Add(row.line, problem);
         }
-        if (s.gateway &&
-            (AsNumber(*s.gateway) & AsNumber(s.mask)) != (AsNumber(s.ip) & AsNumber(s.mask))) {
-            problems.Add(row.line, "gateway: " + FormatIpv4(*s.gateway) +
-                                       " is outside the row's subnet (" + FormatIpv4(s.ip) +
-                                       " with mask " + FormatIpv4(s.mask) + ")");
-        }
-        if (NeedsPeer(s) && row.peerCell.empty()) {
+        if (peerMissing) {
             problems.Add(row.line, "peer: " + ModeName(s.mode) +
                                        " needs a peer here: an address, pair or master");
         }

@@ -6,11 +6,14 @@
 #include "cli/profile.h"
 #include "tests/support/child_process.h"
 #include "tests/support/full_disk.h"
+#include "tests/support/value_rule_rows.h"
 
 #include "download/setup_rules.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -199,4 +202,62 @@ TEST(CommandLine, ListPortsShowsWhereEachComNameLeads) {
         ++arrows;
     }
     EXPECT_EQ(arrows, 9u) << out.str();
+}
+
+// The one value rule through each command that takes setup values: the options of download
+// and dry-run, a batch file and a sequence's plan. A refused row sends nothing (exit 2) with
+// the rule's words; an accepted one is listed, with the rule's warning.
+TEST(CommandLine, EveryCommandAppliesTheOneValueRule) {
+    TempFolder dir;
+    for (const test::ValueRuleRow& row : test::ValueRuleRows()) {
+        SCOPED_TRACE(row.what);
+        std::vector<std::string> options;
+        nlohmann::json entry{{"port", "COM1"}};
+        std::string header = "port", cells = "COM1";
+        for (const auto& [key, text] : row.values) {
+            std::string option = "--" + key;
+            std::replace(option.begin(), option.end(), '_', '-');
+            options.push_back(option);
+            if (key != "master") {
+                options.push_back(text);
+            }
+            entry[key] = key == "master" ? nlohmann::json(true) : nlohmann::json(text);
+            header += "," + key;
+            cells += "," + text;
+        }
+        const auto with = [&](std::vector<std::string> command) {
+            command.insert(command.end(), options.begin(), options.end());
+            return command;
+        };
+        const auto download = Parse(with({"download", "--port", "COM1"}));
+        std::ostringstream listing, dryRunErr;
+        const int dryRun =
+            RunCommandLine(with({"dry-run", "--firmware", "01.8"}), listing, dryRunErr);
+        if (row.refusal == nullptr) {
+            EXPECT_TRUE(download.arguments) << download.err;
+            EXPECT_EQ(dryRun, kExitComplete) << dryRunErr.str();
+            if (row.warning != nullptr) {
+                EXPECT_NE(dryRunErr.str().find(std::string("warning: ") + row.warning),
+                          std::string::npos)
+                    << dryRunErr.str();
+            }
+            continue;
+        }
+        EXPECT_EQ(download.exitCode, kExitBadArguments);
+        EXPECT_NE(download.err.find(row.refusal), std::string::npos) << download.err;
+        EXPECT_EQ(dryRun, kExitBadArguments);
+        EXPECT_NE(dryRunErr.str().find(row.refusal), std::string::npos) << dryRunErr.str();
+        EXPECT_EQ(listing.str(), "");
+
+        const std::string batch = dir.Write("batch.json", nlohmann::json::array({entry}).dump());
+        const std::string plan = dir.Write("plan.csv", header + "\n" + cells + "\n");
+        for (const auto& command : {std::vector<std::string>{"batch", batch, "--no-journal"},
+                                    std::vector<std::string>{"sequence", "--plan", plan, "--port",
+                                                             "COM1", "--no-journal"}}) {
+            std::ostringstream out, err;
+            EXPECT_EQ(RunCommandLine(command, out, err), kExitBadArguments) << command[0];
+            EXPECT_NE(err.str().find(row.refusal), std::string::npos)
+                << command[0] << ": " << err.str();
+        }
+    }
 }

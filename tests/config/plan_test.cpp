@@ -131,8 +131,8 @@ TEST(Plan, ProblemsAreAllListedWithLineAndKey) {
           "p.csv line 6, master: a second master row in one group (the first is on line 5)",
           "p.csv line 7, master: the master side exists only in the point-to-multipoint mode"}},
         {"ip,gateway\n10.0.0.1,10.0.1.1\n10.0.0.2,10.0.0.254\n10.0.0.1,none\n",
-         {"p.csv line 2, gateway: 10.0.1.1 is outside the row's subnet (10.0.0.1 with mask "
-          "255.255.255.0)",
+         {"p.csv line 2, gateway: 10.0.1.1 is outside the converter's subnet "
+          "(10.0.0.0/255.255.255.0)",
           "p.csv line 4, ip: 10.0.0.1 is already the address on line 2"}},
         {"ip,master\n10.0.0.1,maybe\n", {"p.csv line 2, master: \"maybe\" is not accepted"}},
         {"ip,\n10.0.0.1,x\n", {"p.csv line 2, column 2: \"x\" under no key"}},
