@@ -207,7 +207,8 @@ void JournalWindow::Reload() {
     filter.limit = 0;
     std::vector<config::JournalRow> rows;
     try {
-        rows = config::Journal::Open(path_)->List(filter);
+        if (const auto journal = config::Journal::OpenForReading(path_))
+            rows = journal->List(filter);
     } catch (const config::JournalError& error) {
         ShowFault(QStringLiteral("The journal cannot be read: %1").arg(Text(error.what())));
         return;

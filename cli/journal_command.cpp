@@ -102,7 +102,10 @@ int RunJournalCommand(const Arguments& arguments, std::ostream& out, std::ostrea
         return arguments.journalAction == JournalAction::Show ? kExitBadArguments : kExitComplete;
     }
     try {
-        const auto journal = config::Journal::Open(path);
+        const auto journal = config::Journal::OpenForReading(path);
+        if (!journal) {
+            throw config::JournalError(path + ": gone while it was being read");
+        }
         if (arguments.journalAction == JournalAction::Show) {
             const auto row = journal->Get(arguments.showId);
             if (!row) {

@@ -6,8 +6,11 @@
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -188,6 +191,68 @@ void Migrate(sqlite3* db, const std::string& path) {
     });
 }
 
+// A journal path that names something other than a regular file (a folder, a device, a
+// FIFO, a socket, or a link to one) is refused before SQLite opens it: SQLite would block on
+// a FIFO, read a device, or create its -journal beside a folder.
+void RefuseIrregularFile(const std::string& path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (error || !std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) {
+        return;
+    }
+    using std::filesystem::file_type;
+    const char* kind = "not a regular file";
+    switch (status.type()) {
+    case file_type::directory:
+        kind = "a folder";
+        break;
+    case file_type::fifo:
+        kind = "a FIFO (named pipe)";
+        break;
+    case file_type::socket:
+        kind = "a socket";
+        break;
+    case file_type::block:
+    case file_type::character:
+        kind = "a device";
+        break;
+    default:
+        break;
+    }
+    throw JournalError(path + ": " + kind + ", not a journal file; the journal must be a " +
+                       "regular file");
+}
+
+// The URI that opens path for reading alone. A journal whose write-ahead log is gone (every
+// writer closed and checkpointed) is read as immutable: no lock, no -shm or -wal created.
+// One with a log beside it is being written (or its writer was killed): read through the log
+// in read-only mode, which uses the files already there.
+std::string ReadOnlyUri(const std::string& path, bool logBeside) {
+    std::string name = SqliteFileName(path);
+    std::string uri = "file:";
+#ifdef _WIN32
+    std::replace(name.begin(), name.end(), '\\', '/');
+    if (name.size() > 1 && name[1] == ':') {
+        uri += "///"; // a drive letter: file:///C:/...
+    }
+#endif
+    if (!name.empty() && name[0] == '/') {
+        uri += "//"; // an empty authority, then the absolute path
+    }
+    static const char* const kHex = "0123456789ABCDEF";
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || std::strchr("/-._~:", c) != nullptr) {
+            uri += c;
+        } else {
+            uri += '%';
+            uri += kHex[byte >> 4];
+            uri += kHex[byte & 0xf];
+        }
+    }
+    return uri + (logBeside ? "?mode=ro" : "?immutable=1");
+}
+
 JournalRow ReadRow(const Statement& row) {
     JournalRow r;
     int c = 0;
@@ -247,7 +312,40 @@ Journal::~Journal() {
     sqlite3_close(db_);
 }
 
+std::unique_ptr<Journal> Journal::OpenForReading(const std::string& path) {
+    RefuseIrregularFile(path);
+    std::error_code ignored;
+    if (!std::filesystem::exists(path, ignored)) {
+        return nullptr;
+    }
+    const bool logBeside = std::filesystem::file_size(path + "-wal", ignored) > 0 && !ignored;
+    sqlite3* db = nullptr;
+    const int code = sqlite3_open_v2(ReadOnlyUri(path, logBeside).c_str(), &db,
+                                     SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    std::unique_ptr<Journal> journal(new Journal(db, path));
+    if (code != SQLITE_OK) {
+        throw JournalError(path + ": cannot be opened (" +
+                           (db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code)) + ")");
+    }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    journal->version_ = SchemaVersion(db, path);
+    if (journal->version_ > kJournalSchemaVersion) {
+        throw JournalError(path + ": written by a newer comsetup (journal version " +
+                           std::to_string(journal->version_) + "); it was left as it is");
+    }
+    return journal;
+}
+
+std::string Journal::SelectColumns() const {
+    // Schema 3 added the plan's columns; an older file read as it is has none.
+    static const std::string before3 =
+        std::string(kColumns).substr(0, std::string(kColumns).rfind(", plan, plan_row")) +
+        ", NULL, NULL";
+    return version_ >= 3 ? std::string(kColumns) : before3;
+}
+
 std::unique_ptr<Journal> Journal::Open(const std::string& path) {
+    RefuseIrregularFile(path);
     std::error_code ignored;
     const auto folder = std::filesystem::path(path).parent_path();
     if (!folder.empty()) {
@@ -270,9 +368,9 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path) {
                            (db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code)) + ")");
     }
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    // Closing leaves the write-ahead log for the next writer's automatic checkpoint: a
-    // checkpoint (and its disk flush) at every download's end would cost more than its row.
-    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    // The last writer to close checkpoints the write-ahead log into the file and removes it
+    // (SQLite's default), so the file alone is the whole record: copied by itself, or read by
+    // a listing that creates nothing beside it.
     // Read first: a damaged file or one of a newer schema is refused before anything is
     // written to it. Then the log mode (it stays with the file; changing it takes the whole
     // file), then the schema brought up to date.
@@ -356,7 +454,10 @@ void Journal::Finish(std::int64_t id, const JournalEnd& end) {
 }
 
 std::vector<JournalRow> Journal::List(const JournalFilter& filter) const {
-    std::string sql = std::string("SELECT ") + kColumns + " FROM downloads WHERE 1";
+    if (version_ == 0) {
+        return {}; // an empty file: no download recorded
+    }
+    std::string sql = "SELECT " + SelectColumns() + " FROM downloads WHERE 1";
     std::vector<std::string> values;
     if (!filter.since.empty()) {
         sql += " AND started_utc >= ?";
@@ -371,7 +472,7 @@ std::vector<JournalRow> Journal::List(const JournalFilter& filter) const {
         values.push_back(filter.port);
     }
     if (!filter.plan.empty()) {
-        sql += " AND plan = ?";
+        sql += version_ >= 3 ? " AND plan = ?" : " AND NULL = ?";
         values.push_back(filter.plan);
     }
     if (filter.outcome == "unfinished") {
@@ -400,8 +501,10 @@ std::vector<JournalRow> Journal::List(const JournalFilter& filter) const {
 }
 
 std::optional<JournalRow> Journal::Get(std::int64_t id) const {
-    Statement query(db_, std::string("SELECT ") + kColumns + " FROM downloads WHERE id = ?1",
-                    path_);
+    if (version_ == 0) {
+        return std::nullopt;
+    }
+    Statement query(db_, "SELECT " + SelectColumns() + " FROM downloads WHERE id = ?1", path_);
     query.Bind(1, id);
     const int code = query.Step();
     if (code == SQLITE_ROW) {

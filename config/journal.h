@@ -78,6 +78,12 @@ public:
     // Opens the journal at path, creating it (and its folder) when missing, and brings its
     // schema up to date. Throws JournalError naming the path and the cause.
     static std::unique_ptr<Journal> Open(const std::string& path);
+    // Opens the journal at path for reading only, as every listing and look-up does: nothing
+    // is created, migrated or switched to WAL, no -wal, -shm or -journal file appears beside
+    // a whole journal, its bytes stay as they are, and a read-only file or folder is read.
+    // Nothing when no file is there (no download recorded yet). Throws JournalError naming
+    // the path for a path that is no regular file, a damaged file or one of a newer schema.
+    static std::unique_ptr<Journal> OpenForReading(const std::string& path);
     ~Journal();
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
@@ -93,9 +99,11 @@ public:
 
 private:
     Journal(sqlite3* db, std::string path);
+    std::string SelectColumns() const; // the columns this file's schema has, as rows read them
 
     sqlite3* db_;
     std::string path_;
+    int version_ = kJournalSchemaVersion; // a reader's file may be older: it is not migrated
 };
 
 // One download's row as a front end keeps it: begun at construction, completed by End. A
