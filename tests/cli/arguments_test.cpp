@@ -8,6 +8,7 @@
 #include "tests/support/full_disk.h"
 #include "tests/support/value_rule_rows.h"
 
+#include "config/journal_query.h"
 #include "download/setup_rules.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,8 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -259,5 +262,74 @@ TEST(CommandLine, EveryCommandAppliesTheOneValueRule) {
             EXPECT_NE(err.str().find(row.refusal), std::string::npos)
                 << command[0] << ": " << err.str();
         }
+    }
+}
+
+// The journal's filters take what they say and refuse the rest in one sentence naming the
+// option (exit 2, nothing read): dates in ISO form and local time, outcomes from the one
+// table, addresses as downloads read them, row counts and download numbers as whole numbers.
+TEST(CommandLine, JournalFiltersMeanWhatTheySay) {
+    const char* const zone = std::getenv("TZ");
+    const std::string kept = zone != nullptr ? zone : "";
+    ::setenv("TZ", "CET-1", 1); // one hour east of UTC, no summer time
+    ::tzset();
+    struct Row {
+        std::vector<std::string> args;
+        const char* refusal; // nullptr: accepted
+        std::string since = "", ip = "", outcome = "";
+    };
+    const Row rows[] = {
+        {{"--since", "2026-12-07"}, nullptr, "2026-12-06T23:00:00Z"},
+        {{"--since", "2026-12-07T10:00"}, nullptr, "2026-12-07T09:00:00Z"},
+        {{"--since", "2026-12-07 10:00:30"}, nullptr, "2026-12-07T09:00:30Z"},
+        {{"--since", "2026-13-45"}, "journal --since: \"2026-13-45\" is not accepted"},
+        {{"--since", "2026-02-30"}, "journal --since: \"2026-02-30\" is not accepted"},
+        {{"--since", "garbage"}, "journal --since: \"garbage\" is not accepted"},
+        {{"--since", "12/31/2026"}, "journal --since: \"12/31/2026\" is not accepted"},
+        {{"--ip", "192.168.001.077"}, nullptr, "", "192.168.1.77"},
+        {{"--ip", "300.1.1.1"}, "journal --ip: \"300.1.1.1\" is not accepted"},
+        {{"--verdict", "terminated"}, nullptr, "", "", "terminated"},
+        {{"--verdict", "Unfinished"}, nullptr, "", "", "unfinished"},
+        {{"--verdict", "did-not-finish"},
+         "journal --verdict: \"did-not-finish\" is not an outcome; accepted values: complete, "
+         "error-on-setup, port-error, no-answer, cancelled, firmware-unknown, log-incomplete, "
+         "terminated, interrupted, internal-error, unfinished"},
+        {{"--limit", "-1"}, "journal --limit: \"-1\" is not a number of rows"},
+        {{"--limit", "1e308"}, "journal --limit: \"1e308\" is not a number of rows"},
+        {{"show", "0"}, "journal show: \"0\" is not a download's number"},
+        {{"show", "abc"}, "journal show: \"abc\" is not a download's number"},
+        {{"show", std::string(330, '9')}, "journal show: \"999"},
+    };
+    for (const Row& r : rows) {
+        std::vector<std::string> args{"journal"};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        SCOPED_TRACE(r.args.back());
+        const auto parsed = Parse(args);
+        if (r.refusal == nullptr) {
+            ASSERT_TRUE(parsed.arguments) << parsed.err;
+            EXPECT_EQ(parsed.arguments->since, r.since);
+            EXPECT_EQ(parsed.arguments->ip, r.ip);
+            EXPECT_EQ(parsed.arguments->outcome, r.outcome);
+            continue;
+        }
+        EXPECT_EQ(parsed.exitCode, kExitBadArguments);
+        EXPECT_NE(parsed.err.find(r.refusal), std::string::npos) << parsed.err;
+        EXPECT_EQ(std::count(parsed.err.begin(), parsed.err.end(), '\n'), 1) << parsed.err;
+        EXPECT_LT(parsed.err.size(), 300u) << parsed.err;
+    }
+    if (zone != nullptr) {
+        ::setenv("TZ", kept.c_str(), 1);
+    } else {
+        ::unsetenv("TZ");
+    }
+    ::tzset();
+
+    // Every way a download ends is an outcome the filter and its help know.
+    const std::string help = Parse({"journal", "--help"}).out;
+    for (const int code : {0, 1, 3, 4, 5, 6, 7, 8, 9, 130}) {
+        const std::string name = ExitCodeName(code);
+        const auto& outcomes = config::JournalOutcomes();
+        EXPECT_NE(std::find(outcomes.begin(), outcomes.end(), name), outcomes.end()) << name;
+        EXPECT_NE(help.find(name), std::string::npos) << name;
     }
 }

@@ -394,6 +394,11 @@ TEST(Journal, ReadersChangeNothing) {
         EXPECT_EQ(FolderBytes(dir), before);
     }
     ::chmod(folder.File("closed").c_str(), 0755);
+    std::string said;
+    EXPECT_EQ(
+        RunCli({"journal", "export", "--csv", csv, "--limit", "1", "--journal", written}, &said),
+        kExitComplete);
+    EXPECT_NE(said.find("journal: 1 download written to"), std::string::npos) << said;
     EXPECT_EQ(config::Journal::OpenForReading(folder.File("none.sqlite")), nullptr);
     EXPECT_FALSE(std::filesystem::exists(folder.File("none.sqlite")));
 }
