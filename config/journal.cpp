@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -91,9 +92,27 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
-// A failure as the user is told of it: a damaged file is named as such.
+// True when the write failed for want of room: the disk, a quota or a size limit.
+bool NoRoom(sqlite3* db, int code) {
+    if ((code & 0xff) == SQLITE_FULL) {
+        return true;
+    }
+    const int system = sqlite3_system_errno(db);
+#ifdef _WIN32
+    return system == 112 || system == 39; // ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL
+#else
+    return system == ENOSPC || system == EDQUOT || system == EFBIG;
+#endif
+}
+
+// A failure as the user is told of it: a damaged file is named as such, a full disk too.
 [[noreturn]] void Fail(sqlite3* db, const std::string& path, int code) {
-    const std::string what = sqlite3_errmsg(db);
+    // The connection's message is the failure's own only while nothing ran after it.
+    const std::string what =
+        (sqlite3_errcode(db) & 0xff) == (code & 0xff) ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+    if (NoRoom(db, code)) {
+        throw JournalError(path + ": disk full; the journal could not be written (" + what + ")");
+    }
     if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT) {
         throw JournalError(path + ": damaged (" + what +
                            "); it was left as it is, and nothing was recorded");
@@ -152,6 +171,14 @@ void WriteTransaction(sqlite3* db, const std::string& path, const std::function<
             throw;
         }
         code = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        if (code != SQLITE_OK && !IsBusy(code)) {
+            try {
+                Fail(db, path, code); // its own message, before ROLLBACK replaces it
+            } catch (const JournalError&) {
+                sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+                throw;
+            }
+        }
         if (code != SQLITE_OK) {
             sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         }
@@ -359,14 +386,34 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path) {
           std::filesystem::perms::others_write)) == std::filesystem::perms::none) {
         throw JournalError(path + ": read-only; nothing was recorded");
     }
+    const bool created = !std::filesystem::exists(path, ignored);
     sqlite3* db = nullptr;
     const int code = sqlite3_open_v2(SqliteFileName(path).c_str(), &db,
                                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     std::unique_ptr<Journal> journal(new Journal(db, path));
-    if (code != SQLITE_OK) {
-        throw JournalError(path + ": cannot be opened (" +
-                           (db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code)) + ")");
+    try {
+        if (code != SQLITE_OK) {
+            throw JournalError(path + ": cannot be opened (" +
+                               (db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code)) + ")");
+        }
+        journal->Prepare();
+    } catch (const JournalError&) {
+        // A journal this open created and could not set up (a full disk) is no journal: it
+        // goes, so that no empty file stands for a record.
+        journal.reset();
+        if (created) {
+            for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+                std::filesystem::remove(path + suffix, ignored);
+            }
+        }
+        throw;
     }
+    return journal;
+}
+
+void Journal::Prepare() {
+    sqlite3* const db = db_;
+    const std::string& path = path_;
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     // The last writer to close checkpoints the write-ahead log into the file and removes it
     // (SQLite's default), so the file alone is the whole record: copied by itself, or read by
@@ -385,7 +432,6 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path) {
     Execute(db, "PRAGMA synchronous = NORMAL", path); // WAL: durable at each checkpoint
     // A short log: the next program to open the journal reads all of it first.
     Execute(db, "PRAGMA wal_autocheckpoint = 64", path);
-    return journal;
 }
 
 std::int64_t Journal::Begin(const JournalStart& start) {

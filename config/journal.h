@@ -100,6 +100,7 @@ public:
 private:
     Journal(sqlite3* db, std::string path);
     std::string SelectColumns() const; // the columns this file's schema has, as rows read them
+    void Prepare();                    // a writer's settings and schema; throws JournalError
 
     sqlite3* db_;
     std::string path_;

@@ -21,6 +21,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -332,4 +333,40 @@ TEST(CommandLine, JournalFiltersMeanWhatTheySay) {
         EXPECT_NE(std::find(outcomes.begin(), outcomes.end(), name), outcomes.end()) << name;
         EXPECT_NE(help.find(name), std::string::npos) << name;
     }
+}
+
+// A journal named with --journal is not given a folder of its own; with no place for the
+// journal at all, the commands that record say once that nothing is recorded, and why.
+TEST(CommandLine, JournalPlacesAreNamedNotMadeUp) {
+    TempFolder dir;
+    const std::string plan = dir.Write("plan.csv", "ip\n192.168.1.0\n"); // refused: sends nothing
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCommandLine(
+                  {"download", "--port", "COM1", "--journal", dir.File("missing/journal.sqlite")},
+                  out, err),
+              kExitBadArguments);
+    EXPECT_NE(err.str().find("--journal: " + dir.File("missing/journal.sqlite") + ": the folder " +
+                             dir.File("missing") + " does not exist"),
+              std::string::npos)
+        << err.str();
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
+
+    std::map<std::string, std::string> kept;
+    for (const char* name : {"HOME", "XDG_DATA_HOME", "COMSETUP_JOURNAL"}) {
+        if (const char* value = std::getenv(name)) {
+            kept[name] = value;
+        }
+        ::unsetenv(name);
+    }
+    std::ostringstream none, said;
+    EXPECT_EQ(RunCommandLine({"sequence", "--plan", plan, "--port", "COM1"}, none, said),
+              kExitBadArguments);
+    for (const auto& [name, value] : kept) {
+        ::setenv(name.c_str(), value.c_str(), 1);
+    }
+    const std::string text = said.str();
+    const std::string notice = "no place for the journal is known (set HOME, XDG_DATA_HOME or "
+                               "COMSETUP_JOURNAL, or give --journal FILE): nothing is recorded";
+    EXPECT_NE(text.find(notice), std::string::npos) << text;
+    EXPECT_EQ(text.find(notice), text.rfind(notice)) << text;
 }

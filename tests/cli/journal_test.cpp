@@ -222,7 +222,8 @@ TEST(Journal, UnusableJournalsAreNamedAndTheDownloadGoesOn) {
         {damaged, "damaged (file is not a database); it was left as it is"},
         {protectedFile, "read-only; nothing was recorded"},
         {newer, "written by a newer comsetup (journal version 99)"},
-        {folder.File("full.sqlite"), "cannot be", true},
+        {folder.File("full.sqlite"), "full.sqlite: disk full; the journal could not be written",
+         true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.path);
@@ -239,7 +240,9 @@ TEST(Journal, UnusableJournalsAreNamedAndTheDownloadGoesOn) {
         EXPECT_EQ(result.verdict, "Setup Complete");
         EXPECT_NE(result.journalError.find(r.said), std::string::npos) << result.journalError;
         EXPECT_EQ(ResultToJson(result)["journal_error"], result.journalError);
-        if (!r.fullDisk) {
+        if (r.fullDisk) {
+            EXPECT_FALSE(std::filesystem::exists(r.path)); // no empty journal left behind
+        } else {
             EXPECT_EQ(ReadFile(r.path), before);
         }
     }
