@@ -656,9 +656,9 @@ const std::vector<CsvColumn>& Columns() {
 
 std::string CsvField(const std::string& text) {
     // A field that starts like a formula is not run by a spreadsheet: a leading quote mark
-    // keeps it text (a converter's log line could start with '=').
-    const bool formula =
-        !text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@');
+    // keeps it text (a converter's log line could start with '='; a tab or carriage return
+    // in front is skipped by some spreadsheets before they look).
+    const bool formula = !text.empty() && std::strchr("=+-@\t\r", text[0]) != nullptr;
     const std::string value = formula ? "'" + text : text;
     if (value.find_first_of(",\"\r\n") == std::string::npos) {
         return value;

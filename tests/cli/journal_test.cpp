@@ -308,6 +308,18 @@ TEST(Journal, CsvExportReadsBackFieldByField) {
     const auto json = config::JournalJson(rows);
     EXPECT_EQ(json[0]["cause"], end.cause);
     EXPECT_EQ(json[0]["gateway"], nullptr);
+
+    // Every start a spreadsheet could take for a formula is kept as text, and only those.
+    const std::pair<std::string, std::string> fields[] = {
+        {"=1+1", "'=1+1"}, {"+1", "'+1"},         {"-1", "'-1"},  {"@SUM(A1)", "'@SUM(A1)"},
+        {"\t=1", "'\t=1"}, {"\r=1", "\"'\r=1\""}, {"1=1", "1=1"}, {" =1", " =1"},
+    };
+    for (const auto& [cause, expected] : fields) {
+        config::JournalRow row;
+        row.end.cause = cause;
+        const std::string csv = config::JournalCsv({row});
+        EXPECT_NE(csv.find("," + expected + ","), std::string::npos) << cause << "\n" << csv;
+    }
 }
 
 } // namespace
