@@ -92,7 +92,7 @@ void GuiJournalRecord::End(const SetupDownload& download, std::optional<Download
     for (int i = log.Count() >= firstLine_ ? firstLine_ : 0; i < log.Count(); ++i) {
         end.log += log.Line(i) + "\n";
     }
-    entry_->End(end);
+    entry_->End(end, 0); // the window's thread waits no longer than the busy timeout
 }
 
 #else

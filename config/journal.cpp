@@ -21,7 +21,7 @@ namespace comsetup::config {
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 5000;
+constexpr int kBusyTimeoutMs = kJournalBusyTimeoutMs;
 
 // The schema, one step per version: a journal at version n runs the steps after n.
 const char* const kMigrations[] = {
@@ -117,9 +117,8 @@ bool NoRoom(sqlite3* db, int code) {
         throw JournalError(path + ": damaged (" + what +
                            "); it was left as it is, and nothing was recorded");
     }
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
-        throw JournalError(path + ": locked by another program for more than " +
-                           std::to_string(kBusyTimeoutMs / 1000) + " s (" + what + ")");
+    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) {
+        throw JournalBusy(path + ": locked by another program (" + what + ")");
     }
     throw JournalError(path + ": cannot be written (" + what + ")");
 }
@@ -141,9 +140,9 @@ bool IsBusy(int code) {
 // some lock requests busy at once instead of waiting (where waiting could deadlock: another
 // connection changing the journal mode, recovering the log, or writing since this one last
 // read); those are asked for again here.
-void Retrying(sqlite3* db, const std::string& path, const std::function<int()>& attempt) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+void Retrying(sqlite3* db, const std::string& path, const std::function<int()>& attempt,
+              int waitMs = kBusyTimeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     for (;;) {
         const int code = attempt();
         if (code == SQLITE_OK || code == SQLITE_DONE || code == SQLITE_ROW) {
@@ -158,50 +157,57 @@ void Retrying(sqlite3* db, const std::string& path, const std::function<int()>& 
 
 // One write transaction: the write lock first (BEGIN IMMEDIATE), then body, then COMMIT;
 // refused as busy, it starts over.
-void WriteTransaction(sqlite3* db, const std::string& path, const std::function<void()>& body) {
-    Retrying(db, path, [&] {
-        int code = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-        if (code != SQLITE_OK) {
-            return code;
-        }
-        try {
-            body();
-        } catch (...) {
-            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-            throw;
-        }
-        code = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-        if (code != SQLITE_OK && !IsBusy(code)) {
+void WriteTransaction(sqlite3* db, const std::string& path, const std::function<void()>& body,
+                      int waitMs) {
+    Retrying(
+        db, path,
+        [&] {
+            int code = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+            if (code != SQLITE_OK) {
+                return code;
+            }
             try {
-                Fail(db, path, code); // its own message, before ROLLBACK replaces it
-            } catch (const JournalError&) {
+                body();
+            } catch (...) {
                 sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
                 throw;
             }
-        }
-        if (code != SQLITE_OK) {
-            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        }
-        return code;
-    });
+            code = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            if (code != SQLITE_OK && !IsBusy(code)) {
+                try {
+                    Fail(db, path, code); // its own message, before ROLLBACK replaces it
+                } catch (const JournalError&) {
+                    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+                    throw;
+                }
+            }
+            if (code != SQLITE_OK) {
+                sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            }
+            return code;
+        },
+        waitMs);
 }
 
-int SchemaVersion(sqlite3* db, const std::string& path) {
+int SchemaVersion(sqlite3* db, const std::string& path, int waitMs = kBusyTimeoutMs) {
     int version = 0;
-    Retrying(db, path, [&] {
-        Statement query(db, "PRAGMA user_version", path);
-        const int code = query.Step();
-        if (code == SQLITE_ROW) {
-            version = static_cast<int>(query.Int(0));
-        }
-        return code;
-    });
+    Retrying(
+        db, path,
+        [&] {
+            Statement query(db, "PRAGMA user_version", path);
+            const int code = query.Step();
+            if (code == SQLITE_ROW) {
+                version = static_cast<int>(query.Int(0));
+            }
+            return code;
+        },
+        waitMs);
     return version;
 }
 
-void Migrate(sqlite3* db, const std::string& path) {
+void Migrate(sqlite3* db, const std::string& path, int waitMs) {
     // The first query reads the file's header: a damaged file fails here, before any write.
-    int version = SchemaVersion(db, path);
+    int version = SchemaVersion(db, path, waitMs);
     if (version > kJournalSchemaVersion) {
         throw JournalError(path + ": written by a newer comsetup (journal version " +
                            std::to_string(version) + "); it was left as it is");
@@ -209,13 +215,16 @@ void Migrate(sqlite3* db, const std::string& path) {
     if (version == kJournalSchemaVersion) {
         return;
     }
-    WriteTransaction(db, path, [&] {
-        version = SchemaVersion(db, path); // another writer may have migrated meanwhile
-        for (; version < kJournalSchemaVersion; ++version) {
-            Execute(db, kMigrations[version], path);
-        }
-        Execute(db, "PRAGMA user_version = " + std::to_string(kJournalSchemaVersion), path);
-    });
+    WriteTransaction(
+        db, path,
+        [&] {
+            version = SchemaVersion(db, path, waitMs); // another writer may have migrated
+            for (; version < kJournalSchemaVersion; ++version) {
+                Execute(db, kMigrations[version], path);
+            }
+            Execute(db, "PRAGMA user_version = " + std::to_string(kJournalSchemaVersion), path);
+        },
+        waitMs);
 }
 
 // A journal path that names something other than a regular file (a folder, a device, a
@@ -363,6 +372,11 @@ std::unique_ptr<Journal> Journal::OpenForReading(const std::string& path) {
     return journal;
 }
 
+void Journal::SetWait(int waitMs) {
+    waitMs_ = waitMs;
+    sqlite3_busy_timeout(db_, waitMs);
+}
+
 std::string Journal::SelectColumns() const {
     // Schema 3 added the plan's columns; an older file read as it is has none.
     static const std::string before3 =
@@ -371,7 +385,7 @@ std::string Journal::SelectColumns() const {
     return version_ >= 3 ? std::string(kColumns) : before3;
 }
 
-std::unique_ptr<Journal> Journal::Open(const std::string& path) {
+std::unique_ptr<Journal> Journal::Open(const std::string& path, int waitMs) {
     RefuseIrregularFile(path);
     std::error_code ignored;
     const auto folder = std::filesystem::path(path).parent_path();
@@ -391,6 +405,7 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path) {
     const int code = sqlite3_open_v2(SqliteFileName(path).c_str(), &db,
                                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     std::unique_ptr<Journal> journal(new Journal(db, path));
+    journal->waitMs_ = waitMs;
     try {
         if (code != SQLITE_OK) {
             throw JournalError(path + ": cannot be opened (" +
@@ -414,21 +429,22 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path) {
 void Journal::Prepare() {
     sqlite3* const db = db_;
     const std::string& path = path_;
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db, waitMs_);
     // The last writer to close checkpoints the write-ahead log into the file and removes it
     // (SQLite's default), so the file alone is the whole record: copied by itself, or read by
     // a listing that creates nothing beside it.
     // Read first: a damaged file or one of a newer schema is refused before anything is
     // written to it. Then the log mode (it stays with the file; changing it takes the whole
     // file), then the schema brought up to date.
-    if (const int version = SchemaVersion(db, path); version > kJournalSchemaVersion) {
+    if (const int version = SchemaVersion(db, path, waitMs_); version > kJournalSchemaVersion) {
         throw JournalError(path + ": written by a newer comsetup (journal version " +
                            std::to_string(version) + "); it was left as it is");
     }
-    Retrying(db, path, [&] {
-        return sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
-    });
-    Migrate(db, path);
+    Retrying(
+        db, path,
+        [&] { return sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr); },
+        waitMs_);
+    Migrate(db, path, waitMs_);
     Execute(db, "PRAGMA synchronous = NORMAL", path); // WAL: durable at each checkpoint
     // A short log: the next program to open the journal reads all of it first.
     Execute(db, "PRAGMA wal_autocheckpoint = 64", path);
@@ -464,13 +480,16 @@ std::int64_t Journal::Begin(const JournalStart& start) {
         insert.Bind(19, std::int64_t{start.planRow});
     }
     std::int64_t id = 0;
-    WriteTransaction(db_, path_, [&] {
-        insert.Reset();
-        if (const int code = insert.Step(); code != SQLITE_DONE) {
-            Fail(db_, path_, code);
-        }
-        id = sqlite3_last_insert_rowid(db_);
-    });
+    WriteTransaction(
+        db_, path_,
+        [&] {
+            insert.Reset();
+            if (const int code = insert.Step(); code != SQLITE_DONE) {
+                Fail(db_, path_, code);
+            }
+            id = sqlite3_last_insert_rowid(db_);
+        },
+        waitMs_);
     return id;
 }
 
@@ -491,12 +510,15 @@ void Journal::Finish(std::int64_t id, const JournalEnd& end) {
     update.BindOptional(7, end.written);
     update.Bind(8, end.log);
     update.Bind(9, id);
-    WriteTransaction(db_, path_, [&] {
-        update.Reset();
-        if (const int code = update.Step(); code != SQLITE_DONE) {
-            Fail(db_, path_, code);
-        }
-    });
+    WriteTransaction(
+        db_, path_,
+        [&] {
+            update.Reset();
+            if (const int code = update.Step(); code != SQLITE_DONE) {
+                Fail(db_, path_, code);
+            }
+        },
+        waitMs_);
 }
 
 std::vector<JournalRow> Journal::List(const JournalFilter& filter) const {
@@ -562,10 +584,17 @@ std::optional<JournalRow> Journal::Get(std::int64_t id) const {
     return std::nullopt;
 }
 
-JournalEntry::JournalEntry(const std::string& path, const JournalStart& start) {
+JournalEntry::JournalEntry(const std::string& path, const JournalStart& start)
+    : path_(path), start_(start) {
+    // No wait for a lock here: the download's first serial step comes first. A journal
+    // locked now gets its row when the download ends.
     try {
-        journal_ = Journal::Open(path);
+        journal_ = Journal::Open(path, 0);
         id_ = journal_->Begin(start);
+        journal_->SetWait(kJournalBusyTimeoutMs); // the end may wait
+    } catch (const JournalBusy&) {
+        journal_.reset();
+        deferred_ = true;
     } catch (const JournalError& error) {
         journal_.reset();
         error_ = error.what();
@@ -574,14 +603,36 @@ JournalEntry::JournalEntry(const std::string& path, const JournalStart& start) {
 
 JournalEntry::~JournalEntry() = default;
 
-void JournalEntry::End(const JournalEnd& end) {
-    if (!journal_) {
+void JournalEntry::End(const JournalEnd& end, int retryMs) {
+    if (!journal_ && !deferred_) {
         return;
     }
-    try {
-        journal_->Finish(id_, end);
-    } catch (const JournalError& error) {
-        error_ = error.what();
+    // The verdict is out and the port closed by now: a journal locked for a while (another
+    // program reading it, a backup) is waited for with growing pauses, so that a download
+    // that ended is never left as one that did not finish.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(retryMs);
+    constexpr std::chrono::milliseconds kLongestPause(2000);
+    for (std::chrono::milliseconds pause(50);; pause = std::min(pause * 2, kLongestPause)) {
+        try {
+            if (!journal_) {
+                auto journal = Journal::Open(path_);
+                id_ = journal->Begin(start_);
+                journal_ = std::move(journal);
+                deferred_ = false;
+            }
+            journal_->Finish(id_, end);
+            return;
+        } catch (const JournalBusy& error) {
+            if (std::chrono::steady_clock::now() + pause > deadline) {
+                error_ = std::string(error.what()) + "; the download's row could not be " +
+                         (deferred_ ? "written" : "completed");
+                return;
+            }
+        } catch (const JournalError& error) {
+            error_ = error.what();
+            return;
+        }
+        std::this_thread::sleep_for(pause);
     }
 }
 

@@ -25,6 +25,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace comsetup::cli;
@@ -459,4 +460,32 @@ TEST(Journal, PathsThatAreNoFileAreRefusedByName) {
     EXPECT_EQ(FolderBytes(folder.File("paths")), before);
     EXPECT_TRUE(std::filesystem::is_empty(folder.File("paths/folder")));
     ::close(sock);
+}
+
+// A journal another program keeps locked across a download's start and beyond the busy
+// timeout at its end: the download runs at once, and once the lock is gone its row is
+// written as the complete download it was, never as one that did not finish.
+TEST(Journal, LockedJournalStillRecordsTheCompleteDownload) {
+    TempFolder folder;
+    const std::string path = folder.File("journal.sqlite");
+    Download(path, "COM3", "10.0.0.7");
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::thread holder([other] {
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(config::kJournalBusyTimeoutMs + 1000));
+        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+    });
+    const DownloadResult result = Download(path, "COM4", "10.0.0.8");
+    holder.join();
+    EXPECT_EQ(result.exitCode, kExitComplete);
+    EXPECT_EQ(result.journalError, "");
+    const auto rows =
+        config::Journal::OpenForReading(path)->List(Filter([](auto& f) { f.ip = "10.0.0.8"; }));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_NE(rows[0].endedUtc, "");
+    EXPECT_EQ(rows[0].end.outcome, "complete");
+    EXPECT_EQ(rows[0].end.verdict, "Setup Complete");
 }
