@@ -2,6 +2,7 @@
 #include "app/gui_journal.h"
 
 #include "download/banner.h"
+#include "download/port_search.h"
 #include "serial/port_names.h"
 
 #include <cstdlib>
@@ -59,7 +60,7 @@ ScopedJournalPlanRow::~ScopedJournalPlanRow() {
 #ifdef COMSETUP_HAVE_JOURNAL
 
 GuiJournalRecord::GuiJournalRecord(const SetupValues& values, int mode, const MonitorLog& log)
-    : firstLine_(log.Count()) {
+    : firstLine_(log.Count()), portGiven_(values.portName) {
     const std::string path = config::DefaultJournalPath();
     if (path.empty()) {
         return;
@@ -88,6 +89,10 @@ void GuiJournalRecord::End(const SetupDownload& download, std::optional<Download
     end.outcome = outcome ? OutcomeName(*outcome) : "error-on-setup";
     end.cause = download.Cause();
     end.written = download.Written();
+    if (IsAutoPort(portGiven_) && !download.PortName().empty()) {
+        end.portFound = download.PortName(); // the row names the port "Auto" found
+        end.deviceFound = ResolvePortName(end.portFound);
+    }
     // The monitor keeps earlier downloads' lines above this one's (unless it was cleared).
     for (int i = log.Count() >= firstLine_ ? firstLine_ : 0; i < log.Count(); ++i) {
         end.log += log.Line(i) + "\n";

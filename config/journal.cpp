@@ -496,8 +496,8 @@ std::int64_t Journal::Begin(const JournalStart& start) {
 void Journal::Finish(std::int64_t id, const JournalEnd& end) {
     Statement update(db_,
                      "UPDATE downloads SET ended_utc = ?1, firmware = ?2, verdict = ?3, "
-                     "outcome = ?4, exit_code = ?5, cause = ?6, written = ?7, log = ?8 "
-                     "WHERE id = ?9",
+                     "outcome = ?4, exit_code = ?5, cause = ?6, written = ?7, log = ?8, "
+                     "port = coalesce(?10, port), device = coalesce(?11, device) WHERE id = ?9",
                      path_);
     update.Bind(1, UtcNow());
     update.Bind(2, end.firmware);
@@ -510,6 +510,8 @@ void Journal::Finish(std::int64_t id, const JournalEnd& end) {
     update.BindOptional(7, end.written);
     update.Bind(8, end.log);
     update.Bind(9, id);
+    update.BindOptional(10, end.portFound);
+    update.BindOptional(11, end.deviceFound);
     WriteTransaction(
         db_, path_,
         [&] {

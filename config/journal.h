@@ -62,6 +62,9 @@ struct JournalEnd {
     std::string cause;
     std::string written;
     std::string log; // the monitor log, one line per converter line
+    // The port "Auto" found and the device it opened: they replace "Auto" in the row, so the
+    // row says what was written. Empty: the port as the start gave it.
+    std::string portFound, deviceFound;
 };
 
 // One row as read back.
