@@ -111,7 +111,7 @@ bool NoRoom(sqlite3* db, int code) {
     const std::string what =
         (sqlite3_errcode(db) & 0xff) == (code & 0xff) ? sqlite3_errmsg(db) : sqlite3_errstr(code);
     if (NoRoom(db, code)) {
-        throw JournalError(path + ": disk full; the journal could not be written (" + what + ")");
+        throw JournalNoRoom(path + ": disk full; the journal could not be written (" + what + ")");
     }
     if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT) {
         throw JournalError(path + ": damaged (" + what +
@@ -412,11 +412,12 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path, int waitMs) {
                                (db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code)) + ")");
         }
         journal->Prepare();
-    } catch (const JournalError&) {
-        // A journal this open created and could not set up (a full disk) is no journal: it
-        // goes, so that no empty file stands for a record.
+    } catch (const JournalNoRoom&) {
+        // A journal this open created and could not set up for want of room is no journal:
+        // it goes, so that no empty file stands for a record. Any other fault leaves it (the
+        // file may be another writer's by now); so does a file another writer has filled.
         journal.reset();
-        if (created) {
+        if (created && std::filesystem::file_size(path, ignored) == 0 && !ignored) {
             for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
                 std::filesystem::remove(path + suffix, ignored);
             }

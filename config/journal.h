@@ -35,6 +35,12 @@ public:
     using JournalError::JournalError;
 };
 
+// A write found no room: the disk, a quota or a size limit.
+class JournalNoRoom : public JournalError {
+public:
+    using JournalError::JournalError;
+};
+
 // How long one write waits for a lock, and how long a download's end keeps trying (with
 // growing pauses) before its row is given up.
 inline constexpr int kJournalBusyTimeoutMs = 5000;
