@@ -69,10 +69,13 @@ private:
 
 // The keys a plan's header may name: those of the profile files, and the group of a
 // point-to-multipoint row.
+// The keys of a plan's header: those of a setup file but the port, which is the sequence's.
 std::vector<std::string> AcceptedKeys() {
     std::vector<std::string> keys{"master", "group"};
     for (const auto& field : SetupFields()) {
-        keys.emplace_back(field.key);
+        if (std::string(field.key) != "port") {
+            keys.emplace_back(field.key);
+        }
     }
     return keys;
 }
@@ -282,6 +285,10 @@ Plan ParsePlan(const std::string& text, const std::string& name, const SetupProf
         const std::string key = Lower(Trim(cell));
         if (key.empty()) {
             // A spreadsheet saves columns it once touched with no name; they must stay empty.
+        } else if (key == "port") {
+            // A row's own port would write a converter other than the one the sequence names.
+            problems.Add(headerLine, "header: port is not a plan key; every converter of a plan "
+                                     "is set up on the one port the sequence is given");
         } else if (std::find(accepted.begin(), accepted.end(), key) == accepted.end()) {
             problems.Add(headerLine, "header: unknown key " + QuoteForMessage(cell) +
                                          "; accepted keys: " + JoinAccepted(accepted));

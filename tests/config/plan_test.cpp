@@ -106,8 +106,11 @@ TEST(Plan, ProblemsAreAllListedWithLineAndKey) {
     };
     const Row rows[] = {
         {"ip,ipp,ip\n1.2.3.4,5,6\n",
-         {"p.csv line 1, header: unknown key \"ipp\"; accepted keys: master, group, port,",
+         {"p.csv line 1, header: unknown key \"ipp\"; accepted keys: master, group, mode, ip,",
           "p.csv line 1, header: the key ip is given twice"}},
+        {"ip,port\n1.2.3.4,COM2\n",
+         {"p.csv line 1, header: port is not a plan key; every converter of a plan is set up on "
+          "the one port the sequence is given"}},
         {"ip,mask\n10.0.0.1\n10.0.0.2,255.0.255.0\n10.0.0.300,255.255.255.0\n",
          {"p.csv line 2, 1 fields where the header names 2",
           "p.csv line 3, mask: \"255.0.255.0\" is refused.", "p.csv line 4, ip: \"10.0.0.300\""}},
