@@ -217,7 +217,7 @@ TEST(CommandLine, EveryCommandAppliesTheOneValueRule) {
         SCOPED_TRACE(row.what);
         std::vector<std::string> options;
         nlohmann::json entry{{"port", "COM1"}};
-        std::string header = "port", cells = "COM1";
+        std::string header, cells; // a plan's rows take the sequence's --port
         for (const auto& [key, text] : row.values) {
             std::string option = "--" + key;
             std::replace(option.begin(), option.end(), '_', '-');
@@ -226,8 +226,8 @@ TEST(CommandLine, EveryCommandAppliesTheOneValueRule) {
                 options.push_back(text);
             }
             entry[key] = key == "master" ? nlohmann::json(true) : nlohmann::json(text);
-            header += "," + key;
-            cells += "," + text;
+            header += (header.empty() ? "" : ",") + key;
+            cells += (cells.empty() ? "" : ",") + text;
         }
         const auto with = [&](std::vector<std::string> command) {
             command.insert(command.end(), options.begin(), options.end());
