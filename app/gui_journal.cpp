@@ -2,6 +2,7 @@
 #include "app/gui_journal.h"
 
 #include "download/banner.h"
+#include "download/port_search.h"
 #include "serial/port_names.h"
 
 #include <cstdlib>
@@ -38,7 +39,7 @@ config::SetupProfile ProfileOfValues(const SetupValues& v, int mode) {
 
 GuiJournalRecord::GuiJournalRecord(const config::SetupProfile& setup, const SetupValues& values,
                                    const JournalPlanRow& planRow, const MonitorLog& log)
-    : firstLine_(log.Count()) {
+    : firstLine_(log.Count()), portGiven_(values.portName) {
     const std::string path = config::DefaultJournalPath();
     if (path.empty()) {
         return;
@@ -71,11 +72,15 @@ void GuiJournalRecord::End(const SetupDownload& download, std::optional<Download
                                             : OutcomeName(DownloadOutcome::PortError);
     end.cause = download.Cause();
     end.written = download.Written();
+    if (IsAutoPort(portGiven_) && !download.PortName().empty()) {
+        end.portFound = download.PortName(); // the row names the port "Auto" found
+        end.deviceFound = ResolvePortName(end.portFound);
+    }
     // The monitor keeps earlier downloads' lines above this one's (unless it was cleared).
     for (int i = log.Count() >= firstLine_ ? firstLine_ : 0; i < log.Count(); ++i) {
         end.log += log.Line(i) + "\n";
     }
-    entry_->End(end);
+    entry_->End(end, 0); // the window's thread waits no longer than the busy timeout
 }
 
 #else

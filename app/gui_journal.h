@@ -52,6 +52,7 @@ private:
     std::unique_ptr<config::JournalEntry> entry_;
 #endif
     int firstLine_ = 0;
+    std::string portGiven_; // "Auto" is replaced by the port it found
 };
 
 } // namespace comsetup

@@ -9,6 +9,7 @@
 #include "app/journal_model.h"
 #include "config/config_files.h"
 #include "config/journal.h"
+#include "config/journal_query.h"
 #include "download/printable_text.h"
 
 #include <QCheckBox>
@@ -36,10 +37,6 @@ namespace comsetup {
 #ifdef COMSETUP_HAVE_JOURNAL
 
 namespace {
-
-// The outcomes the filter offers, as the command line's --verdict spells them.
-const char* const kOutcomes[] = {"complete",  "error-on-setup",   "port-error",     "no-answer",
-                                 "cancelled", "firmware-unknown", "log-incomplete", "unfinished"};
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
@@ -69,8 +66,8 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
     port_->setClearButtonEnabled(true);
     verdict_ = new QComboBox;
     verdict_->addItem(QStringLiteral("any"));
-    for (const char* outcome : kOutcomes)
-        verdict_->addItem(QString::fromLatin1(outcome));
+    for (const std::string& outcome : config::JournalOutcomes())
+        verdict_->addItem(QString::fromStdString(outcome));
     auto* ipLabel = new QLabel(QStringLiteral("&IP"));
     ipLabel->setBuddy(ip_);
     auto* portLabel = new QLabel(QStringLiteral("&Port"));
@@ -226,14 +223,23 @@ void JournalWindow::Reload() {
                            .toString(QStringLiteral("yyyy-MM-ddThh:mm:ssZ"))
                            .toStdString();
     }
-    filter.ip = ip_->text().trimmed().toStdString();
+    // The address as downloads read it: 192.168.001.077 is 192.168.1.77.
+    if (const std::string ip = ip_->text().trimmed().toStdString(); !ip.empty()) {
+        try {
+            filter.ip = config::FormatIpv4(config::ParseIpv4(ip));
+        } catch (const config::ValueError& error) {
+            ShowFault(QStringLiteral("IP: %1").arg(Text(error.what())));
+            return;
+        }
+    }
     filter.port = port_->text().trimmed().toStdString();
     if (verdict_->currentIndex() > 0)
         filter.outcome = verdict_->currentText().toStdString();
     filter.limit = 0;
     std::vector<config::JournalRow> rows;
     try {
-        rows = config::Journal::Open(path_)->List(filter);
+        if (const auto journal = config::Journal::OpenForReading(path_))
+            rows = journal->List(filter);
     } catch (const config::JournalError& error) {
         ShowFault(QStringLiteral("The journal cannot be read: %1").arg(Text(error.what())));
         return;

@@ -51,9 +51,9 @@ QString PeerText(const config::PlanRow& row) {
 // The journal, when there is one to read: looking never creates one.
 std::unique_ptr<config::Journal> ExistingJournal() {
     const std::string path = config::DefaultJournalPath();
-    if (path.empty() || !QFileInfo::exists(Text(path)))
+    if (path.empty())
         return nullptr;
-    return config::Journal::Open(path);
+    return config::Journal::OpenForReading(path);
 }
 #endif
 

@@ -9,8 +9,13 @@
 
 #include <CLI/CLI.hpp>
 
+#include "config/journal_query.h"
+#include "config/plain_text.h"
+
 #include <algorithm>
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -186,31 +191,47 @@ Subcommand AddBatch(CLI::App& app, Arguments& parsed) {
     return {batch, [](Arguments& a) { a.command = Command::Batch; }};
 }
 
-Subcommand AddJournal(CLI::App& app, Arguments& parsed) {
+// The journal command's texts as given, checked when the command is finished: each refusal is
+// one sentence naming the option.
+struct JournalTexts {
+    std::string since, ip, outcome, limit, showId;
+};
+
+// A whole number within 0..max, digits only; nothing otherwise.
+std::optional<long long> Count(const std::string& text, long long max) {
+    const std::string digits = Trim(text);
+    if (digits.empty() || digits.size() > 18 ||
+        digits.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    const long long value = std::stoll(digits);
+    return value <= max ? std::optional<long long>(value) : std::nullopt;
+}
+
+Subcommand AddJournal(CLI::App& app, Arguments& parsed, JournalTexts& texts) {
     auto* journal = app.add_subcommand(
         "journal", "list the downloads recorded in the journal, newest first (show ID: one "
                    "with its log; export: all of them as CSV or JSON)");
     journal->add_option("--journal", parsed.journalPath, "the journal file to read")
         ->type_name("FILE");
-    journal->add_option("--since", parsed.since,
-                        "only downloads started on or after this UTC "
-                        "date or time (2026-12-07, 2026-12-07T10:00)");
-    journal->add_option("--ip", parsed.ip, "only downloads that wrote this address")
+    journal
+        ->add_option("--since", texts.since,
+                     "only downloads started on or after this date or time, in local time "
+                     "(2026-12-07, 2026-12-07T10:00)")
+        ->type_name("DATE");
+    journal->add_option("--ip", texts.ip, "only downloads that wrote this address")
         ->type_name("A.B.C.D");
     journal->add_option("--port", parsed.port, "only downloads on this port")->type_name("NAME");
     journal
-        ->add_option("--verdict", parsed.outcome,
-                     "only downloads with this outcome: complete, error-on-setup, port-error, "
-                     "no-answer, cancelled, firmware-unknown, log-incomplete, unfinished")
+        ->add_option("--verdict", texts.outcome,
+                     "only downloads with this outcome: " + JoinAccepted(JournalOutcomes()))
         ->type_name("OUTCOME");
-    journal->add_option("--limit", parsed.limit, "at most this many rows (0: all; default 50)")
-        ->check(CLI::NonNegativeNumber);
+    journal->add_option("--limit", texts.limit, "at most this many rows (0: all; default 50)")
+        ->type_name("N");
     journal->add_flag("--json", parsed.json, "print the rows as JSON");
     auto* show = journal->add_subcommand("show", "print one download with its monitor log");
     show->fallthrough(); // the journal's options may follow the action too
-    show->add_option("ID", parsed.showId, "the download's number in the listing")
-        ->required()
-        ->check(CLI::PositiveNumber);
+    show->add_option("ID", texts.showId, "the download's number in the listing")->required();
     show->add_flag("--json", parsed.json, "print it as JSON");
     auto* exportRows = journal->add_subcommand(
         "export", "write the downloads (with the filters above) as CSV or JSON");
@@ -220,10 +241,50 @@ Subcommand AddJournal(CLI::App& app, Arguments& parsed) {
                      "write a CSV file with a header row (RFC 4180, opens in a spreadsheet)")
         ->type_name("FILE");
     exportRows->add_flag("--json", parsed.json, "print them as JSON on standard output");
-    return {journal, [show, exportRows](Arguments& a) {
+    return {journal, [show, exportRows, &texts, journal](Arguments& a) {
                 a.command = Command::Journal;
+                const auto given = [journal](const char* option) {
+                    return journal->get_option(option)->count() > 0;
+                };
+                try {
+                    if (given("--since")) {
+                        a.since = SinceUtc(texts.since);
+                    }
+                } catch (const ValueError& error) {
+                    throw ValueError(std::string("journal --since: ") + error.what());
+                }
+                if (given("--ip")) {
+                    try {
+                        a.ip = FormatIpv4(ParseIpv4(texts.ip));
+                    } catch (const ValueError& error) {
+                        throw ValueError(std::string("journal --ip: ") + error.what());
+                    }
+                }
+                if (given("--verdict")) {
+                    try {
+                        a.outcome = ParseOutcome(texts.outcome);
+                    } catch (const ValueError& error) {
+                        throw ValueError(std::string("journal --verdict: ") + error.what());
+                    }
+                }
+                if (given("--limit")) {
+                    const auto limit = Count(texts.limit, 1000000000);
+                    if (!limit) {
+                        throw ValueError("journal --limit: " + QuoteForMessage(texts.limit) +
+                                         " is not a number of rows; give a whole number, 0 for "
+                                         "all of them");
+                    }
+                    a.limit = static_cast<int>(*limit);
+                }
                 if (show->parsed()) {
                     a.journalAction = JournalAction::Show;
+                    const auto id = Count(texts.showId, std::numeric_limits<std::int64_t>::max());
+                    if (!id || *id == 0) {
+                        throw ValueError("journal show: " + QuoteForMessage(texts.showId) +
+                                         " is not a download's number; give the number the "
+                                         "listing shows in its ID column, such as 12");
+                    }
+                    a.showId = *id;
                 } else if (exportRows->parsed()) {
                     a.journalAction = JournalAction::Export;
                     if (a.csvPath.empty() == !a.json) {
@@ -294,12 +355,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     ValueOptions downloadValues;
     ValueOptions dryRunValues;
     ValueOptions sequenceValues;
+    JournalTexts journalTexts;
     // In the order --help lists them.
     const Subcommand subcommands[] = {AddDownload(app, parsed, downloadValues),
                                       AddDryRun(app, parsed, dryRunValues),
                                       AddListPorts(app, parsed),
                                       AddBatch(app, parsed),
-                                      AddJournal(app, parsed),
+                                      AddJournal(app, parsed, journalTexts),
                                       AddSequence(app, parsed, sequenceValues)};
 
     ParsedCommandLine result;

@@ -28,9 +28,25 @@ namespace {
 
 // Values that are sent as given although they are unusual: one warning line each.
 void WarnOfUnusualValues(const SetupProfile& setup, const std::string& where, std::ostream& err) {
-    if (const std::string warning = BaudRateWarning(setup.baud); !warning.empty()) {
+    for (const std::string& warning : CheckSetupValues(setup).warnings) {
         err << "comsetup-cli: warning: " << where << warning << std::endl;
     }
+}
+
+// A journal named with --journal lives where it is named: its folder is not made up.
+std::string JournalFolderRefusal(const Arguments& arguments) {
+    if (arguments.journalPath.empty() || arguments.noJournal) {
+        return {};
+    }
+    const auto folder = std::filesystem::path(arguments.journalPath).parent_path();
+    std::error_code ignored;
+    if (folder.empty() || std::filesystem::is_directory(folder, ignored)) {
+        return {};
+    }
+    return "--journal: " + PrintableDeviceName(arguments.journalPath) + ": the folder " +
+           PrintableDeviceName(folder.string()) +
+           " does not exist (a journal named here is not given a folder of its own); "
+           "nothing was sent";
 }
 
 // Where the result goes when standard output could not take it: standard error.
@@ -219,6 +235,18 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     }
     if (arguments.command == Command::Download || arguments.command == Command::DryRun) {
         WarnOfUnusualValues(arguments.setup, "", err);
+    }
+    if (const std::string refusal = JournalFolderRefusal(arguments); !refusal.empty()) {
+        err << "comsetup-cli: " << refusal << std::endl;
+        return kExitBadArguments;
+    }
+    const bool records = arguments.command == Command::Download ||
+                         arguments.command == Command::Batch ||
+                         arguments.command == Command::Sequence;
+    if (records && !arguments.noJournal && JournalPathFor(arguments.journalPath, false).empty()) {
+        err << "comsetup-cli: journal: no place for the journal is known (set HOME, "
+               "XDG_DATA_HOME or COMSETUP_JOURNAL, or give --journal FILE): nothing is recorded"
+            << std::endl;
     }
     try {
         switch (arguments.command) {

@@ -102,7 +102,10 @@ int RunJournalCommand(const Arguments& arguments, std::ostream& out, std::ostrea
         return arguments.journalAction == JournalAction::Show ? kExitBadArguments : kExitComplete;
     }
     try {
-        const auto journal = config::Journal::Open(path);
+        const auto journal = config::Journal::OpenForReading(path);
+        if (!journal) {
+            throw config::JournalError(path + ": gone while it was being read");
+        }
         if (arguments.journalAction == JournalAction::Show) {
             const auto row = journal->Get(arguments.showId);
             if (!row) {
@@ -129,7 +132,8 @@ int RunJournalCommand(const Arguments& arguments, std::ostream& out, std::ostrea
         const auto rows = journal->List(filter);
         if (exporting && !arguments.csvPath.empty()) {
             config::WriteFileAtomically(arguments.csvPath, config::JournalCsv(rows));
-            err << "comsetup-cli: journal: " << rows.size() << " downloads written to "
+            err << "comsetup-cli: journal: " << rows.size()
+                << (rows.size() == 1 ? " download" : " downloads") << " written to "
                 << PrintableDeviceName(arguments.csvPath) << std::endl;
         } else if (arguments.json) {
             out << config::JournalJson(rows).dump(2, ' ', false,

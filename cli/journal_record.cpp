@@ -49,6 +49,10 @@ void JournalRecord::End(const DownloadResult& result, const MonitorLog& log) {
     end.exitCode = result.exitCode;
     end.cause = result.cause.empty() ? result.error : result.cause;
     end.written = result.written;
+    if (!result.found.empty()) {
+        end.portFound = result.found; // "auto" found this port: the row names it
+        end.deviceFound = result.device;
+    }
     for (int i = 0; i < log.Count(); ++i) {
         end.log += log.Line(i) + "\n";
     }

@@ -4,6 +4,7 @@
 
 #include "config/config_json.h"
 #include "config/setup_options.h"
+#include "config/value_rules.h"
 
 namespace comsetup::cli {
 using namespace comsetup::config;

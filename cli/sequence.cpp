@@ -34,6 +34,14 @@ std::string Answer(const std::string& text) {
     return config::Lower(config::Trim(text, " \t\r"));
 }
 
+// A guard that cannot look is no pass: without the journal, an address written to another
+// converter before would go out again unasked.
+std::string UnreadableJournalRefusal(const std::string& error) {
+    return "the journal cannot be read (" + error +
+           "), so addresses written before cannot be checked: --reuse-ip runs the plan "
+           "without that check; nothing was sent";
+}
+
 // Rows the journal has as done; all false when there is no journal to ask.
 std::vector<bool> RowsDone(const config::Plan& plan, const SequenceOptions& options,
                            SequenceResult& result) {
@@ -43,7 +51,10 @@ std::vector<bool> RowsDone(const config::Plan& plan, const SequenceOptions& opti
         return done;
     }
     try {
-        const auto journal = config::Journal::Open(options.journalPath);
+        const auto journal = config::Journal::OpenForReading(options.journalPath);
+        if (!journal) {
+            return done; // nothing recorded there yet
+        }
         const auto states = config::PlanRowStates(*journal, plan);
         for (std::size_t i = 0; i < states.size(); ++i) {
             done[i] = states[i] == config::RowState::Done;
@@ -69,10 +80,16 @@ bool ReuseAllowed(const config::Plan& plan, const std::vector<std::size_t>& rows
     }
     std::vector<config::AddressUsed> used;
     try {
-        used = config::AddressesUsedBefore(*config::Journal::Open(options.journalPath), plan, rows);
+        if (const auto journal = config::Journal::OpenForReading(options.journalPath)) {
+            used = config::AddressesUsedBefore(*journal, plan, rows);
+        }
     } catch (const config::JournalError& error) {
-        result.journalError = error.what();
-        return true;
+        if (options.reuseIp) {
+            result.journalError = error.what();
+            return true;
+        }
+        result.refused = UnreadableJournalRefusal(error.what());
+        return false;
     }
     std::ostream& out = *options.progressOut;
     std::string refused;
@@ -185,6 +202,11 @@ SequenceResult RunSequence(const config::Plan& plan, const SequenceOptions& opti
         result.rows.push_back(row);
     }
     const std::vector<bool> done = RowsDone(plan, options, result);
+    if (!result.journalError.empty() && !options.reuseIp) {
+        result.refused = UnreadableJournalRefusal(result.journalError);
+        result.journalError.clear(); // said in the refusal
+        return result;
+    }
     if (!result.journalError.empty()) {
         out << "Journal: " << result.journalError << "; rows done before cannot be told, every "
             << "row is run." << std::endl;

@@ -6,6 +6,7 @@
 #include "cli/journal_record.h"
 #include "cli/platform.h"
 #include "cli/sequence.h"
+#include "config/value_rules.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -37,7 +38,7 @@ int RunSequenceCommand(const Arguments& arguments, std::ostream& out, std::ostre
         return kExitBadArguments;
     }
     for (const auto& row : plan.rows) {
-        if (const std::string warning = BaudRateWarning(row.setup.baud); !warning.empty()) {
+        for (const std::string& warning : CheckSetupValues(row.setup).warnings) {
             err << "comsetup-cli: warning: " << plan.name << " line " << row.line << ", " << warning
                 << std::endl;
         }

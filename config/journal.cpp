@@ -6,8 +6,12 @@
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -17,7 +21,7 @@ namespace comsetup::config {
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 5000;
+constexpr int kBusyTimeoutMs = kJournalBusyTimeoutMs;
 
 // The schema, one step per version: a journal at version n runs the steps after n.
 const char* const kMigrations[] = {
@@ -88,16 +92,33 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
-// A failure as the user is told of it: a damaged file is named as such.
+// True when the write failed for want of room: the disk, a quota or a size limit.
+bool NoRoom(sqlite3* db, int code) {
+    if ((code & 0xff) == SQLITE_FULL) {
+        return true;
+    }
+    const int system = sqlite3_system_errno(db);
+#ifdef _WIN32
+    return system == 112 || system == 39; // ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL
+#else
+    return system == ENOSPC || system == EDQUOT || system == EFBIG;
+#endif
+}
+
+// A failure as the user is told of it: a damaged file is named as such, a full disk too.
 [[noreturn]] void Fail(sqlite3* db, const std::string& path, int code) {
-    const std::string what = sqlite3_errmsg(db);
+    // The connection's message is the failure's own only while nothing ran after it.
+    const std::string what =
+        (sqlite3_errcode(db) & 0xff) == (code & 0xff) ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+    if (NoRoom(db, code)) {
+        throw JournalNoRoom(path + ": disk full; the journal could not be written (" + what + ")");
+    }
     if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT) {
         throw JournalError(path + ": damaged (" + what +
                            "); it was left as it is, and nothing was recorded");
     }
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
-        throw JournalError(path + ": locked by another program for more than " +
-                           std::to_string(kBusyTimeoutMs / 1000) + " s (" + what + ")");
+    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) {
+        throw JournalBusy(path + ": locked by another program (" + what + ")");
     }
     throw JournalError(path + ": cannot be written (" + what + ")");
 }
@@ -119,9 +140,9 @@ bool IsBusy(int code) {
 // some lock requests busy at once instead of waiting (where waiting could deadlock: another
 // connection changing the journal mode, recovering the log, or writing since this one last
 // read); those are asked for again here.
-void Retrying(sqlite3* db, const std::string& path, const std::function<int()>& attempt) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+void Retrying(sqlite3* db, const std::string& path, const std::function<int()>& attempt,
+              int waitMs = kBusyTimeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     for (;;) {
         const int code = attempt();
         if (code == SQLITE_OK || code == SQLITE_DONE || code == SQLITE_ROW) {
@@ -136,42 +157,57 @@ void Retrying(sqlite3* db, const std::string& path, const std::function<int()>& 
 
 // One write transaction: the write lock first (BEGIN IMMEDIATE), then body, then COMMIT;
 // refused as busy, it starts over.
-void WriteTransaction(sqlite3* db, const std::string& path, const std::function<void()>& body) {
-    Retrying(db, path, [&] {
-        int code = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-        if (code != SQLITE_OK) {
+void WriteTransaction(sqlite3* db, const std::string& path, const std::function<void()>& body,
+                      int waitMs) {
+    Retrying(
+        db, path,
+        [&] {
+            int code = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+            if (code != SQLITE_OK) {
+                return code;
+            }
+            try {
+                body();
+            } catch (...) {
+                sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+                throw;
+            }
+            code = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            if (code != SQLITE_OK && !IsBusy(code)) {
+                try {
+                    Fail(db, path, code); // its own message, before ROLLBACK replaces it
+                } catch (const JournalError&) {
+                    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+                    throw;
+                }
+            }
+            if (code != SQLITE_OK) {
+                sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            }
             return code;
-        }
-        try {
-            body();
-        } catch (...) {
-            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-            throw;
-        }
-        code = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-        if (code != SQLITE_OK) {
-            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        }
-        return code;
-    });
+        },
+        waitMs);
 }
 
-int SchemaVersion(sqlite3* db, const std::string& path) {
+int SchemaVersion(sqlite3* db, const std::string& path, int waitMs = kBusyTimeoutMs) {
     int version = 0;
-    Retrying(db, path, [&] {
-        Statement query(db, "PRAGMA user_version", path);
-        const int code = query.Step();
-        if (code == SQLITE_ROW) {
-            version = static_cast<int>(query.Int(0));
-        }
-        return code;
-    });
+    Retrying(
+        db, path,
+        [&] {
+            Statement query(db, "PRAGMA user_version", path);
+            const int code = query.Step();
+            if (code == SQLITE_ROW) {
+                version = static_cast<int>(query.Int(0));
+            }
+            return code;
+        },
+        waitMs);
     return version;
 }
 
-void Migrate(sqlite3* db, const std::string& path) {
+void Migrate(sqlite3* db, const std::string& path, int waitMs) {
     // The first query reads the file's header: a damaged file fails here, before any write.
-    int version = SchemaVersion(db, path);
+    int version = SchemaVersion(db, path, waitMs);
     if (version > kJournalSchemaVersion) {
         throw JournalError(path + ": written by a newer comsetup (journal version " +
                            std::to_string(version) + "); it was left as it is");
@@ -179,13 +215,78 @@ void Migrate(sqlite3* db, const std::string& path) {
     if (version == kJournalSchemaVersion) {
         return;
     }
-    WriteTransaction(db, path, [&] {
-        version = SchemaVersion(db, path); // another writer may have migrated meanwhile
-        for (; version < kJournalSchemaVersion; ++version) {
-            Execute(db, kMigrations[version], path);
+    WriteTransaction(
+        db, path,
+        [&] {
+            version = SchemaVersion(db, path, waitMs); // another writer may have migrated
+            for (; version < kJournalSchemaVersion; ++version) {
+                Execute(db, kMigrations[version], path);
+            }
+            Execute(db, "PRAGMA user_version = " + std::to_string(kJournalSchemaVersion), path);
+        },
+        waitMs);
+}
+
+// A journal path that names something other than a regular file (a folder, a device, a
+// FIFO, a socket, or a link to one) is refused before SQLite opens it: SQLite would block on
+// a FIFO, read a device, or create its -journal beside a folder.
+void RefuseIrregularFile(const std::string& path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (error || !std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) {
+        return;
+    }
+    using std::filesystem::file_type;
+    const char* kind = "not a regular file";
+    switch (status.type()) {
+    case file_type::directory:
+        kind = "a folder";
+        break;
+    case file_type::fifo:
+        kind = "a FIFO (named pipe)";
+        break;
+    case file_type::socket:
+        kind = "a socket";
+        break;
+    case file_type::block:
+    case file_type::character:
+        kind = "a device";
+        break;
+    default:
+        break;
+    }
+    throw JournalError(path + ": " + kind + ", not a journal file; the journal must be a " +
+                       "regular file");
+}
+
+// The URI that opens path for reading alone. A journal whose write-ahead log is gone (every
+// writer closed and checkpointed) is read as immutable: no lock, no -shm or -wal created.
+// One with a log beside it is being written (or its writer was killed): read through the log
+// in read-only mode, which uses the files already there.
+std::string ReadOnlyUri(const std::string& path, bool logBeside) {
+    std::string name = SqliteFileName(path);
+    std::string uri = "file:";
+#ifdef _WIN32
+    std::replace(name.begin(), name.end(), '\\', '/');
+    if (name.size() > 1 && name[1] == ':') {
+        uri += "///"; // a drive letter: file:///C:/...
+    }
+#endif
+    if (!name.empty() && name[0] == '/') {
+        uri += "//"; // an empty authority, then the absolute path
+    }
+    static const char* const kHex = "0123456789ABCDEF";
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || std::strchr("/-._~:", c) != nullptr) {
+            uri += c;
+        } else {
+            uri += '%';
+            uri += kHex[byte >> 4];
+            uri += kHex[byte & 0xf];
         }
-        Execute(db, "PRAGMA user_version = " + std::to_string(kJournalSchemaVersion), path);
-    });
+    }
+    return uri + (logBeside ? "?mode=ro" : "?immutable=1");
 }
 
 JournalRow ReadRow(const Statement& row) {
@@ -247,7 +348,45 @@ Journal::~Journal() {
     sqlite3_close(db_);
 }
 
-std::unique_ptr<Journal> Journal::Open(const std::string& path) {
+std::unique_ptr<Journal> Journal::OpenForReading(const std::string& path) {
+    RefuseIrregularFile(path);
+    std::error_code ignored;
+    if (!std::filesystem::exists(path, ignored)) {
+        return nullptr;
+    }
+    const bool logBeside = std::filesystem::file_size(path + "-wal", ignored) > 0 && !ignored;
+    sqlite3* db = nullptr;
+    const int code = sqlite3_open_v2(ReadOnlyUri(path, logBeside).c_str(), &db,
+                                     SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    std::unique_ptr<Journal> journal(new Journal(db, path));
+    if (code != SQLITE_OK) {
+        throw JournalError(path + ": cannot be opened (" +
+                           (db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code)) + ")");
+    }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    journal->version_ = SchemaVersion(db, path);
+    if (journal->version_ > kJournalSchemaVersion) {
+        throw JournalError(path + ": written by a newer comsetup (journal version " +
+                           std::to_string(journal->version_) + "); it was left as it is");
+    }
+    return journal;
+}
+
+void Journal::SetWait(int waitMs) {
+    waitMs_ = waitMs;
+    sqlite3_busy_timeout(db_, waitMs);
+}
+
+std::string Journal::SelectColumns() const {
+    // Schema 3 added the plan's columns; an older file read as it is has none.
+    static const std::string before3 =
+        std::string(kColumns).substr(0, std::string(kColumns).rfind(", plan, plan_row")) +
+        ", NULL, NULL";
+    return version_ >= 3 ? std::string(kColumns) : before3;
+}
+
+std::unique_ptr<Journal> Journal::Open(const std::string& path, int waitMs) {
+    RefuseIrregularFile(path);
     std::error_code ignored;
     const auto folder = std::filesystem::path(path).parent_path();
     if (!folder.empty()) {
@@ -261,33 +400,55 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path) {
           std::filesystem::perms::others_write)) == std::filesystem::perms::none) {
         throw JournalError(path + ": read-only; nothing was recorded");
     }
+    const bool created = !std::filesystem::exists(path, ignored);
     sqlite3* db = nullptr;
     const int code = sqlite3_open_v2(SqliteFileName(path).c_str(), &db,
                                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     std::unique_ptr<Journal> journal(new Journal(db, path));
-    if (code != SQLITE_OK) {
-        throw JournalError(path + ": cannot be opened (" +
-                           (db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code)) + ")");
+    journal->waitMs_ = waitMs;
+    try {
+        if (code != SQLITE_OK) {
+            throw JournalError(path + ": cannot be opened (" +
+                               (db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code)) + ")");
+        }
+        journal->Prepare();
+    } catch (const JournalNoRoom&) {
+        // A journal this open created and could not set up for want of room is no journal:
+        // it goes, so that no empty file stands for a record. Any other fault leaves it (the
+        // file may be another writer's by now); so does a file another writer has filled.
+        journal.reset();
+        if (created && std::filesystem::file_size(path, ignored) == 0 && !ignored) {
+            for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+                std::filesystem::remove(path + suffix, ignored);
+            }
+        }
+        throw;
     }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    // Closing leaves the write-ahead log for the next writer's automatic checkpoint: a
-    // checkpoint (and its disk flush) at every download's end would cost more than its row.
-    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    return journal;
+}
+
+void Journal::Prepare() {
+    sqlite3* const db = db_;
+    const std::string& path = path_;
+    sqlite3_busy_timeout(db, waitMs_);
+    // The last writer to close checkpoints the write-ahead log into the file and removes it
+    // (SQLite's default), so the file alone is the whole record: copied by itself, or read by
+    // a listing that creates nothing beside it.
     // Read first: a damaged file or one of a newer schema is refused before anything is
     // written to it. Then the log mode (it stays with the file; changing it takes the whole
     // file), then the schema brought up to date.
-    if (const int version = SchemaVersion(db, path); version > kJournalSchemaVersion) {
+    if (const int version = SchemaVersion(db, path, waitMs_); version > kJournalSchemaVersion) {
         throw JournalError(path + ": written by a newer comsetup (journal version " +
                            std::to_string(version) + "); it was left as it is");
     }
-    Retrying(db, path, [&] {
-        return sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
-    });
-    Migrate(db, path);
+    Retrying(
+        db, path,
+        [&] { return sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr); },
+        waitMs_);
+    Migrate(db, path, waitMs_);
     Execute(db, "PRAGMA synchronous = NORMAL", path); // WAL: durable at each checkpoint
     // A short log: the next program to open the journal reads all of it first.
     Execute(db, "PRAGMA wal_autocheckpoint = 64", path);
-    return journal;
 }
 
 std::int64_t Journal::Begin(const JournalStart& start) {
@@ -320,21 +481,24 @@ std::int64_t Journal::Begin(const JournalStart& start) {
         insert.Bind(19, std::int64_t{start.planRow});
     }
     std::int64_t id = 0;
-    WriteTransaction(db_, path_, [&] {
-        insert.Reset();
-        if (const int code = insert.Step(); code != SQLITE_DONE) {
-            Fail(db_, path_, code);
-        }
-        id = sqlite3_last_insert_rowid(db_);
-    });
+    WriteTransaction(
+        db_, path_,
+        [&] {
+            insert.Reset();
+            if (const int code = insert.Step(); code != SQLITE_DONE) {
+                Fail(db_, path_, code);
+            }
+            id = sqlite3_last_insert_rowid(db_);
+        },
+        waitMs_);
     return id;
 }
 
 void Journal::Finish(std::int64_t id, const JournalEnd& end) {
     Statement update(db_,
                      "UPDATE downloads SET ended_utc = ?1, firmware = ?2, verdict = ?3, "
-                     "outcome = ?4, exit_code = ?5, cause = ?6, written = ?7, log = ?8 "
-                     "WHERE id = ?9",
+                     "outcome = ?4, exit_code = ?5, cause = ?6, written = ?7, log = ?8, "
+                     "port = coalesce(?10, port), device = coalesce(?11, device) WHERE id = ?9",
                      path_);
     update.Bind(1, UtcNow());
     update.Bind(2, end.firmware);
@@ -347,16 +511,24 @@ void Journal::Finish(std::int64_t id, const JournalEnd& end) {
     update.BindOptional(7, end.written);
     update.Bind(8, end.log);
     update.Bind(9, id);
-    WriteTransaction(db_, path_, [&] {
-        update.Reset();
-        if (const int code = update.Step(); code != SQLITE_DONE) {
-            Fail(db_, path_, code);
-        }
-    });
+    update.BindOptional(10, end.portFound);
+    update.BindOptional(11, end.deviceFound);
+    WriteTransaction(
+        db_, path_,
+        [&] {
+            update.Reset();
+            if (const int code = update.Step(); code != SQLITE_DONE) {
+                Fail(db_, path_, code);
+            }
+        },
+        waitMs_);
 }
 
 std::vector<JournalRow> Journal::List(const JournalFilter& filter) const {
-    std::string sql = std::string("SELECT ") + kColumns + " FROM downloads WHERE 1";
+    if (version_ == 0) {
+        return {}; // an empty file: no download recorded
+    }
+    std::string sql = "SELECT " + SelectColumns() + " FROM downloads WHERE 1";
     std::vector<std::string> values;
     if (!filter.since.empty()) {
         sql += " AND started_utc >= ?";
@@ -371,7 +543,7 @@ std::vector<JournalRow> Journal::List(const JournalFilter& filter) const {
         values.push_back(filter.port);
     }
     if (!filter.plan.empty()) {
-        sql += " AND plan = ?";
+        sql += version_ >= 3 ? " AND plan = ?" : " AND NULL = ?";
         values.push_back(filter.plan);
     }
     if (filter.outcome == "unfinished") {
@@ -400,8 +572,10 @@ std::vector<JournalRow> Journal::List(const JournalFilter& filter) const {
 }
 
 std::optional<JournalRow> Journal::Get(std::int64_t id) const {
-    Statement query(db_, std::string("SELECT ") + kColumns + " FROM downloads WHERE id = ?1",
-                    path_);
+    if (version_ == 0) {
+        return std::nullopt;
+    }
+    Statement query(db_, "SELECT " + SelectColumns() + " FROM downloads WHERE id = ?1", path_);
     query.Bind(1, id);
     const int code = query.Step();
     if (code == SQLITE_ROW) {
@@ -413,10 +587,17 @@ std::optional<JournalRow> Journal::Get(std::int64_t id) const {
     return std::nullopt;
 }
 
-JournalEntry::JournalEntry(const std::string& path, const JournalStart& start) {
+JournalEntry::JournalEntry(const std::string& path, const JournalStart& start)
+    : path_(path), start_(start) {
+    // No wait for a lock here: the download's first serial step comes first. A journal
+    // locked now gets its row when the download ends.
     try {
-        journal_ = Journal::Open(path);
+        journal_ = Journal::Open(path, 0);
         id_ = journal_->Begin(start);
+        journal_->SetWait(kJournalBusyTimeoutMs); // the end may wait
+    } catch (const JournalBusy&) {
+        journal_.reset();
+        deferred_ = true;
     } catch (const JournalError& error) {
         journal_.reset();
         error_ = error.what();
@@ -425,14 +606,36 @@ JournalEntry::JournalEntry(const std::string& path, const JournalStart& start) {
 
 JournalEntry::~JournalEntry() = default;
 
-void JournalEntry::End(const JournalEnd& end) {
-    if (!journal_) {
+void JournalEntry::End(const JournalEnd& end, int retryMs) {
+    if (!journal_ && !deferred_) {
         return;
     }
-    try {
-        journal_->Finish(id_, end);
-    } catch (const JournalError& error) {
-        error_ = error.what();
+    // The verdict is out and the port closed by now: a journal locked for a while (another
+    // program reading it, a backup) is waited for with growing pauses, so that a download
+    // that ended is never left as one that did not finish.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(retryMs);
+    constexpr std::chrono::milliseconds kLongestPause(2000);
+    for (std::chrono::milliseconds pause(50);; pause = std::min(pause * 2, kLongestPause)) {
+        try {
+            if (!journal_) {
+                auto journal = Journal::Open(path_);
+                id_ = journal->Begin(start_);
+                journal_ = std::move(journal);
+                deferred_ = false;
+            }
+            journal_->Finish(id_, end);
+            return;
+        } catch (const JournalBusy& error) {
+            if (std::chrono::steady_clock::now() + pause > deadline) {
+                error_ = std::string(error.what()) + "; the download's row could not be " +
+                         (deferred_ ? "written" : "completed");
+                return;
+            }
+        } catch (const JournalError& error) {
+            error_ = error.what();
+            return;
+        }
+        std::this_thread::sleep_for(pause);
     }
 }
 
@@ -507,9 +710,9 @@ const std::vector<CsvColumn>& Columns() {
 
 std::string CsvField(const std::string& text) {
     // A field that starts like a formula is not run by a spreadsheet: a leading quote mark
-    // keeps it text (a converter's log line could start with '=').
-    const bool formula =
-        !text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@');
+    // keeps it text (a converter's log line could start with '='; a tab or carriage return
+    // in front is skipped by some spreadsheets before they look).
+    const bool formula = !text.empty() && std::strchr("=+-@\t\r", text[0]) != nullptr;
     const std::string value = formula ? "'" + text : text;
     if (value.find_first_of(",\"\r\n") == std::string::npos) {
         return value;

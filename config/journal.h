@@ -29,6 +29,23 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The journal stayed locked by another connection for the whole wait.
+class JournalBusy : public JournalError {
+public:
+    using JournalError::JournalError;
+};
+
+// A write found no room: the disk, a quota or a size limit.
+class JournalNoRoom : public JournalError {
+public:
+    using JournalError::JournalError;
+};
+
+// How long one write waits for a lock, and how long a download's end keeps trying (with
+// growing pauses) before its row is given up.
+inline constexpr int kJournalBusyTimeoutMs = 5000;
+inline constexpr int kJournalEndRetryMs = 60000;
+
 // What is known when a download starts.
 struct JournalStart {
     std::string frontEnd; // "comsetup", "comsetup-cli", "comsetup-cli batch"
@@ -51,6 +68,9 @@ struct JournalEnd {
     std::string cause;
     std::string written;
     std::string log; // the monitor log, one line per converter line
+    // The port "Auto" found and the device it opened: they replace "Auto" in the row, so the
+    // row says what was written. Empty: the port as the start gave it.
+    std::string portFound, deviceFound;
 };
 
 // One row as read back.
@@ -77,7 +97,15 @@ class Journal {
 public:
     // Opens the journal at path, creating it (and its folder) when missing, and brings its
     // schema up to date. Throws JournalError naming the path and the cause.
-    static std::unique_ptr<Journal> Open(const std::string& path);
+    // waitMs: how long a lock is waited for (0: refused at once as JournalBusy).
+    static std::unique_ptr<Journal> Open(const std::string& path,
+                                         int waitMs = kJournalBusyTimeoutMs);
+    // Opens the journal at path for reading only, as every listing and look-up does: nothing
+    // is created, migrated or switched to WAL, no -wal, -shm or -journal file appears beside
+    // a whole journal, its bytes stay as they are, and a read-only file or folder is read.
+    // Nothing when no file is there (no download recorded yet). Throws JournalError naming
+    // the path for a path that is no regular file, a damaged file or one of a newer schema.
+    static std::unique_ptr<Journal> OpenForReading(const std::string& path);
     ~Journal();
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
@@ -87,15 +115,21 @@ public:
     // Completes the row. Throws JournalError.
     void Finish(std::int64_t id, const JournalEnd& end);
 
+    void SetWait(int waitMs); // how long the next writes wait for a lock
+
     std::vector<JournalRow> List(const JournalFilter& filter) const;
     std::optional<JournalRow> Get(std::int64_t id) const;
     const std::string& Path() const { return path_; }
 
 private:
     Journal(sqlite3* db, std::string path);
+    std::string SelectColumns() const; // the columns this file's schema has, as rows read them
+    void Prepare();                    // a writer's settings and schema; throws JournalError
 
     sqlite3* db_;
     std::string path_;
+    int version_ = kJournalSchemaVersion; // a reader's file may be older: it is not migrated
+    int waitMs_ = kJournalBusyTimeoutMs;
 };
 
 // One download's row as a front end keeps it: begun at construction, completed by End. A
@@ -107,12 +141,18 @@ public:
     JournalEntry(const JournalEntry&) = delete;
     JournalEntry& operator=(const JournalEntry&) = delete;
 
-    void End(const JournalEnd& end);
+    // Completes the row; a journal still locked is tried again with growing pauses for
+    // retryMs beyond the busy timeout (0: the busy timeout alone, for a caller that must not
+    // wait longer, such as a window's thread).
+    void End(const JournalEnd& end, int retryMs = kJournalEndRetryMs);
     const std::string& Error() const { return error_; }
     std::int64_t Id() const { return id_; }
 
 private:
     std::unique_ptr<Journal> journal_;
+    std::string path_;
+    JournalStart start_;
+    bool deferred_ = false; // locked at the start: the row is written at the end
     std::int64_t id_ = 0;
     std::string error_;
 };

@@ -29,14 +29,6 @@ bool ParseYesNo(const std::string& text) {
     throw ValueError(QuoteForMessage(text) + " is not accepted; accepted values: true, false");
 }
 
-std::uint32_t AsNumber(const Ipv4& address) {
-    std::uint32_t value = 0;
-    for (const int byte : address) {
-        value = (value << 8) | static_cast<std::uint32_t>(byte & 0xff);
-    }
-    return value;
-}
-
 bool NeedsPeer(const SetupProfile& setup) {
     return setup.mode == Mode::PointToPoint ||
            (setup.mode == Mode::PointToMultipoint && !setup.master);
@@ -50,6 +42,12 @@ public:
         list_.emplace_back(line, name_ + " line " + std::to_string(line) + ", " + text);
     }
     void AddForFile(const std::string& text) { list_.emplace_back(0, name_ + ": " + text); }
+    // True when a problem of the line's key is listed already.
+    bool Has(int line, const std::string& key) const {
+        const std::string start = name_ + " line " + std::to_string(line) + ", " + key + ": ";
+        return std::any_of(list_.begin(), list_.end(),
+                           [&](const auto& problem) { return problem.second.starts_with(start); });
+    }
     // In the order of the file, each line's problems in the order they were found.
     void ThrowIfAny() {
         if (list_.empty()) {
@@ -71,10 +69,13 @@ private:
 
 // The keys a plan's header may name: those of the profile files, and the group of a
 // point-to-multipoint row.
+// The keys of a plan's header: those of a setup file but the port, which is the sequence's.
 std::vector<std::string> AcceptedKeys() {
     std::vector<std::string> keys{"master", "group"};
     for (const auto& field : SetupFields()) {
-        keys.emplace_back(field.key);
+        if (std::string(field.key) != "port") {
+            keys.emplace_back(field.key);
+        }
     }
     return keys;
 }
@@ -160,16 +161,15 @@ void CheckRows(const std::vector<PlanRow>& rows, const std::vector<bool>& readab
         }
         const PlanRow& row = rows[i];
         const SetupProfile& s = row.setup;
-        if (const std::string problem = CheckConsistency(s); !problem.empty()) {
+        const bool peerMissing = NeedsPeer(s) && row.peerCell.empty();
+        // A row without its peer (none given, a pair or master not found) is told so; the
+        // base setup's peer it still holds says nothing about the row.
+        if (const std::string problem = CheckConsistency(s);
+            !problem.empty() &&
+            !(problem.starts_with("peer: ") && (peerMissing || problems.Has(row.line, "peer")))) {
             problems.Add(row.line, problem);
         }
-        if (s.gateway &&
-            (AsNumber(*s.gateway) & AsNumber(s.mask)) != (AsNumber(s.ip) & AsNumber(s.mask))) {
-            problems.Add(row.line, "gateway: " + FormatIpv4(*s.gateway) +
-                                       " is outside the row's subnet (" + FormatIpv4(s.ip) +
-                                       " with mask " + FormatIpv4(s.mask) + ")");
-        }
-        if (NeedsPeer(s) && row.peerCell.empty()) {
+        if (peerMissing) {
             problems.Add(row.line, "peer: " + ModeName(s.mode) +
                                        " needs a peer here: an address, pair or master");
         }
@@ -285,6 +285,10 @@ Plan ParsePlan(const std::string& text, const std::string& name, const SetupProf
         const std::string key = Lower(Trim(cell));
         if (key.empty()) {
             // A spreadsheet saves columns it once touched with no name; they must stay empty.
+        } else if (key == "port") {
+            // A row's own port would write a converter other than the one the sequence names.
+            problems.Add(headerLine, "header: port is not a plan key; every converter of a plan "
+                                     "is set up on the one port the sequence is given");
         } else if (std::find(accepted.begin(), accepted.end(), key) == accepted.end()) {
             problems.Add(headerLine, "header: unknown key " + QuoteForMessage(cell) +
                                          "; accepted keys: " + JoinAccepted(accepted));

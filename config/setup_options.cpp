@@ -2,6 +2,7 @@
 #include "config/setup_options.h"
 
 #include "config/plain_text.h"
+#include "config/value_rules.h"
 #include "download/printable_text.h"
 #include "download/setup_rules.h"
 
@@ -323,14 +324,7 @@ SetupValues ToSetupValues(const SetupProfile& setup) {
 }
 
 std::string CheckConsistency(const SetupProfile& setup) {
-    if (setup.master && setup.mode != Mode::PointToMultipoint) {
-        return "master: the master side exists only in the point-to-multipoint mode, not in " +
-               ModeName(setup.mode);
-    }
-    if (const auto message = CheckSubnetMask(setup.mask)) {
-        return "mask: " + FormatIpv4(setup.mask) + " is refused. " + *message;
-    }
-    return {};
+    return CheckSetupValues(setup).refusal;
 }
 
 } // namespace comsetup::config

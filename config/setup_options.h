@@ -74,8 +74,8 @@ std::string ParityName(int index);
 std::string StopBitName(int index);
 std::string FlowName(int index);
 
-// Checks that concern more than one value; returns the message of the first problem, or an
-// empty text when the setup is sound.
+// Checks that concern more than one value (config/value_rules.h, CheckSetupValues); returns
+// the message of the first problem, or an empty text when the setup may be sent.
 std::string CheckConsistency(const SetupProfile& setup);
 
 // One value of the setup as both the command line (--option) and JSON files ("key") name it.

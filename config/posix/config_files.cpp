@@ -36,10 +36,11 @@ std::string ReadConfigurationText(const std::string& path) {
         ~Closer() { ::close(fd); }
     } closer{fd};
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    const bool known = ::fstat(fd, &info) == 0;
+    if (known && S_ISDIR(info.st_mode)) {
         throw ValueError(path + ": is a directory, not a configuration file");
     }
-    return ReadWithinLimit(path, [&](char* buffer, std::size_t size) {
+    std::string text = ReadWithinLimit(path, [&](char* buffer, std::size_t size) {
         for (;;) {
             const ssize_t got = ::read(fd, buffer, size);
             if (got >= 0) {
@@ -50,6 +51,11 @@ std::string ReadConfigurationText(const std::string& path) {
             }
         }
     });
+    // Said as what it is: an empty file and a pipe nobody wrote to are different mistakes.
+    if (text.empty() && known && S_ISFIFO(info.st_mode)) {
+        throw ValueError(path + ": is a named pipe that nothing was written to");
+    }
+    return text;
 }
 
 // What tells two devices apart: the device numbers of a device node, so that links, other

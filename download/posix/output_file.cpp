@@ -20,9 +20,15 @@ AppendFile OpenForAppending(const std::string& path, bool terminalAllowed) {
                     0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-        result.error = errno == ENXIO    ? "is a named pipe that nobody reads, not a regular file"
-                       : errno == EISDIR ? "is a folder, not a regular file"
-                                         : std::strerror(errno);
+        const int error = errno;
+        struct stat named {};
+        // open() says ENXIO for a socket as for a pipe nobody reads: the file tells them apart.
+        const bool socket =
+            error == ENXIO && ::stat(path.c_str(), &named) == 0 && S_ISSOCK(named.st_mode);
+        result.error = socket            ? "is a socket, not a regular file"
+                       : error == ENXIO  ? "is a named pipe that nobody reads, not a regular file"
+                       : error == EISDIR ? "is a folder, not a regular file"
+                                         : std::strerror(error);
         return result;
     }
     struct stat info {};

@@ -9,6 +9,7 @@
 #include "app/tf_selmode.h"
 #include "app/wizard_form.h"
 #include "config/journal.h"
+#include "config/journal_query.h"
 #include "widgets/range_edit.h"
 
 #include <QCheckBox>
@@ -107,6 +108,7 @@ TEST_F(JournalWindowTest, ListsFiltersShowsTheLogAndUsesTheValues) {
     };
     for (const Case& c :
          {Case{"", "COM1", 0, {"10.0.0.52", "10.0.0.50"}}, Case{"10.0.0.51", "", 0, {"10.0.0.51"}},
+          Case{"010.000.000.051", "", 0, {"10.0.0.51"}}, Case{"10.0.0.300", "", 0, {}},
           Case{"", "", 2, {"10.0.0.51"}}, Case{"", "COM2", 1, {}},
           Case{"", "", 0, {"10.0.0.52", "10.0.0.51", "10.0.0.50"}}}) {
         window.IpFilter()->setText(c.ip);
@@ -116,6 +118,15 @@ TEST_F(JournalWindowTest, ListsFiltersShowsTheLogAndUsesTheValues) {
         EXPECT_EQ(Column(window, JournalModel::Ip), c.ips)
             << c.ip.toStdString() << c.port.toStdString();
     }
+    // The outcomes offered are the command line's, after "any".
+    QStringList outcomes;
+    for (const std::string& outcome : config::JournalOutcomes())
+        outcomes << QString::fromStdString(outcome);
+    QStringList offered;
+    for (int i = 1; i < window.VerdictFilter()->count(); ++i)
+        offered << window.VerdictFilter()->itemText(i);
+    EXPECT_EQ(offered, outcomes);
+
     // Since today (local): all of them; since tomorrow: none.
     window.SinceBox()->setChecked(true);
     EXPECT_EQ(window.Model().rowCount(), 3);

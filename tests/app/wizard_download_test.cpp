@@ -89,6 +89,7 @@ TEST_F(WizardDownload, MaskOfAllowedContiguousBytesStartsTheDownload) {
         messages_.clear();
         StartProgram();
         ChooseMode(1);
+        TypeAddress(WizardIp(), {192, 168, 1, 201}); // a host address under every mask
         TypeAddress(WizardMask(), mask);
         PressButton1();
         EXPECT_EQ(messages_, QStringList{kPortMessage});
@@ -322,9 +323,9 @@ TEST_F(WizardDownload, MasterSideSendsTheDirectedBroadcastAddressOfTheConverterN
 
 TEST_F(WizardDownload, WithoutMasterSideThePeerAddressIsTheTypedOne) {
     ChooseMode(3);
-    TypeAddress({W().are_ipb1, W().are_ipb2, W().are_ipb3, W().are_ipb4}, {10, 9, 8, 7});
+    TypeAddress({W().are_ipb1, W().are_ipb2, W().are_ipb3, W().are_ipb4}, {192, 168, 1, 7});
     PressButton1();
-    EXPECT_EQ(MainRemote(), (QStringList{"10", "9", "8", "7"}));
+    EXPECT_EQ(MainRemote(), (QStringList{"192", "168", "1", "7"}));
     EXPECT_FALSE(M().CB_BRCast->isChecked());
     EXPECT_TRUE(M().cb_entunnel->isChecked());
 }

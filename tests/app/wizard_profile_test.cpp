@@ -5,9 +5,12 @@
 
 #include "app/file_choice.h"
 #include "app/tf_selmode.h"
+#include "app/tfmonitor.h"
+#include "app/tfprog.h"
 #include "app/wizard_form.h"
 #include "app/wizard_profile.h"
 #include "config/config_json.h"
+#include "tests/support/value_rule_rows.h"
 #include "widgets/range_edit.h"
 
 #include <QCheckBox>
@@ -17,11 +20,14 @@
 #include <QTemporaryDir>
 
 #include <fstream>
+#include <nlohmann/json.hpp>
 
 namespace comsetup::test {
 namespace {
 
 using config::SetupProfile;
+using test::ValueRuleRow;
+using test::ValueRuleRows;
 
 class WizardProfile : public AppFixture {
 protected:
@@ -61,6 +67,7 @@ TEST_F(WizardProfile, SavedSetupReadsBackInBothFrontEnds) {
     Type(W().re_ipb1, "10");
     Type(W().re_smb4, "128");
     W().CB_UseGateway->setChecked(true);
+    Type(W().RE_Gat1, "10"); // a gateway within the converter's subnet
     Type(W().RE_Gat4, "254");
     W().cb_br->setCurrentIndex(W().cb_br->findText("115200"));
     W().cb_fc->setCurrentIndex(2);
@@ -76,7 +83,7 @@ TEST_F(WizardProfile, SavedSetupReadsBackInBothFrontEnds) {
     EXPECT_TRUE(read.master);
     EXPECT_EQ(read.ip, (config::Ipv4{10, 168, 1, 200}));
     EXPECT_EQ(read.mask, (config::Ipv4{255, 255, 255, 128}));
-    EXPECT_EQ(read.gateway, (config::Ipv4{192, 168, 1, 254}));
+    EXPECT_EQ(read.gateway, (config::Ipv4{10, 168, 1, 254}));
     EXPECT_EQ(read.baud, 115200);
     EXPECT_EQ(read.flowIndex, 2);
     EXPECT_EQ(read.port, "/dev/ttyUSB0");
@@ -177,6 +184,55 @@ TEST_F(WizardProfile, BadFilesAndUnsavableValuesAreNamedAndChangeNothing) {
         EXPECT_EQ(savingIp, messages_) << text;
         EXPECT_TRUE(savingIp[0].contains("IP address byte 1")) << savingIp[0].toStdString();
         EXPECT_FALSE(QFile::exists(File("unsaved.json"))) << text;
+    }
+}
+
+// The one value rule in the wizard: "Open..." refuses a file the rule refuses, and values the
+// rule refuses (however they reached the fields) are neither saved nor sent, each with the
+// rule's words; accepted ones open and save.
+TEST_F(WizardProfile, OpenSaveAndDownLoadApplyTheOneValueRule) {
+    ChooseMode(1);
+    for (const ValueRuleRow& row : ValueRuleRows()) {
+        SCOPED_TRACE(row.what);
+        SetupProfile profile;
+        nlohmann::json file;
+        for (const auto& [key, text] : row.values) {
+            file[key] = key == "master" ? nlohmann::json(true) : nlohmann::json(text);
+            for (const config::SetupField& field : config::SetupFields())
+                if (key == field.key)
+                    field.apply(profile, text);
+        }
+        profile.master = row.values.contains("master");
+        std::ofstream(File("row.json").toStdString()) << file.dump();
+        QFile::remove(File("saved.json"));
+        messages_.clear();
+        Choose(File("row.json"));
+        Click(W().BtnOpen);
+        if (row.refusal == nullptr) {
+            EXPECT_EQ(messages_, QStringList{});
+            EXPECT_EQ(ProfileFromWizardPage(), profile);
+            Choose(File("saved.json"));
+            Click(W().BtnSave);
+            EXPECT_EQ(messages_, QStringList{});
+            EXPECT_EQ(config::LoadWholeSetupFile(File("saved.json").toStdString()), profile);
+            continue;
+        }
+        ASSERT_EQ(messages_.size(), 1);
+        EXPECT_TRUE(messages_[0].contains(row.refusal)) << messages_[0].toStdString();
+
+        F_selmode->LoadProfile(profile); // as typed into the fields
+        messages_.clear();
+        Choose(File("saved.json"));
+        Click(W().BtnSave);
+        PressButton1();
+        ASSERT_EQ(messages_.size(), 2);
+        EXPECT_TRUE(messages_[0].startsWith("This setup cannot be saved: ") &&
+                    messages_[0].contains(row.refusal))
+            << messages_[0].toStdString();
+        EXPECT_TRUE(messages_[1].contains(row.refusal)) << messages_[1].toStdString();
+        EXPECT_FALSE(QFile::exists(File("saved.json")));
+        EXPECT_FALSE(fprog->isVisible());
+        EXPECT_EQ(Fmonitor->Lines().Count(), 0);
     }
 }
 

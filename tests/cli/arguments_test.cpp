@@ -6,15 +6,22 @@
 #include "cli/profile.h"
 #include "tests/support/child_process.h"
 #include "tests/support/full_disk.h"
+#include "tests/support/value_rule_rows.h"
 
+#include "config/journal_query.h"
 #include "download/setup_rules.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -199,4 +206,167 @@ TEST(CommandLine, ListPortsShowsWhereEachComNameLeads) {
         ++arrows;
     }
     EXPECT_EQ(arrows, 9u) << out.str();
+}
+
+// The one value rule through each command that takes setup values: the options of download
+// and dry-run, a batch file and a sequence's plan. A refused row sends nothing (exit 2) with
+// the rule's words; an accepted one is listed, with the rule's warning.
+TEST(CommandLine, EveryCommandAppliesTheOneValueRule) {
+    TempFolder dir;
+    for (const test::ValueRuleRow& row : test::ValueRuleRows()) {
+        SCOPED_TRACE(row.what);
+        std::vector<std::string> options;
+        nlohmann::json entry{{"port", "COM1"}};
+        std::string header, cells; // a plan's rows take the sequence's --port
+        for (const auto& [key, text] : row.values) {
+            std::string option = "--" + key;
+            std::replace(option.begin(), option.end(), '_', '-');
+            options.push_back(option);
+            if (key != "master") {
+                options.push_back(text);
+            }
+            entry[key] = key == "master" ? nlohmann::json(true) : nlohmann::json(text);
+            header += (header.empty() ? "" : ",") + key;
+            cells += (cells.empty() ? "" : ",") + text;
+        }
+        const auto with = [&](std::vector<std::string> command) {
+            command.insert(command.end(), options.begin(), options.end());
+            return command;
+        };
+        const auto download = Parse(with({"download", "--port", "COM1"}));
+        std::ostringstream listing, dryRunErr;
+        const int dryRun =
+            RunCommandLine(with({"dry-run", "--firmware", "01.8"}), listing, dryRunErr);
+        if (row.refusal == nullptr) {
+            EXPECT_TRUE(download.arguments) << download.err;
+            EXPECT_EQ(dryRun, kExitComplete) << dryRunErr.str();
+            if (row.warning != nullptr) {
+                EXPECT_NE(dryRunErr.str().find(std::string("warning: ") + row.warning),
+                          std::string::npos)
+                    << dryRunErr.str();
+            }
+            continue;
+        }
+        EXPECT_EQ(download.exitCode, kExitBadArguments);
+        EXPECT_NE(download.err.find(row.refusal), std::string::npos) << download.err;
+        EXPECT_EQ(dryRun, kExitBadArguments);
+        EXPECT_NE(dryRunErr.str().find(row.refusal), std::string::npos) << dryRunErr.str();
+        EXPECT_EQ(listing.str(), "");
+
+        const std::string batch = dir.Write("batch.json", nlohmann::json::array({entry}).dump());
+        const std::string plan = dir.Write("plan.csv", header + "\n" + cells + "\n");
+        for (const auto& command : {std::vector<std::string>{"batch", batch, "--no-journal"},
+                                    std::vector<std::string>{"sequence", "--plan", plan, "--port",
+                                                             "COM1", "--no-journal"}}) {
+            std::ostringstream out, err;
+            EXPECT_EQ(RunCommandLine(command, out, err), kExitBadArguments) << command[0];
+            EXPECT_NE(err.str().find(row.refusal), std::string::npos)
+                << command[0] << ": " << err.str();
+        }
+    }
+}
+
+// The journal's filters take what they say and refuse the rest in one sentence naming the
+// option (exit 2, nothing read): dates in ISO form and local time, outcomes from the one
+// table, addresses as downloads read them, row counts and download numbers as whole numbers.
+TEST(CommandLine, JournalFiltersMeanWhatTheySay) {
+    const char* const zone = std::getenv("TZ");
+    const std::string kept = zone != nullptr ? zone : "";
+    ::setenv("TZ", "CET-1", 1); // one hour east of UTC, no summer time
+    ::tzset();
+    struct Row {
+        std::vector<std::string> args;
+        const char* refusal; // nullptr: accepted
+        std::string since = "", ip = "", outcome = "";
+    };
+    const Row rows[] = {
+        {{"--since", "2026-12-07"}, nullptr, "2026-12-06T23:00:00Z"},
+        {{"--since", "2026-12-07T10:00"}, nullptr, "2026-12-07T09:00:00Z"},
+        {{"--since", "2026-12-07 10:00:30"}, nullptr, "2026-12-07T09:00:30Z"},
+        {{"--since", "2026-13-45"}, "journal --since: \"2026-13-45\" is not accepted"},
+        {{"--since", "2026-02-30"}, "journal --since: \"2026-02-30\" is not accepted"},
+        {{"--since", "garbage"}, "journal --since: \"garbage\" is not accepted"},
+        {{"--since", "12/31/2026"}, "journal --since: \"12/31/2026\" is not accepted"},
+        {{"--ip", "192.168.001.077"}, nullptr, "", "192.168.1.77"},
+        {{"--ip", "300.1.1.1"}, "journal --ip: \"300.1.1.1\" is not accepted"},
+        {{"--verdict", "terminated"}, nullptr, "", "", "terminated"},
+        {{"--verdict", "Unfinished"}, nullptr, "", "", "unfinished"},
+        {{"--verdict", "did-not-finish"},
+         "journal --verdict: \"did-not-finish\" is not an outcome; accepted values: complete, "
+         "error-on-setup, port-error, no-answer, cancelled, firmware-unknown, log-incomplete, "
+         "terminated, interrupted, internal-error, unfinished"},
+        {{"--limit", "-1"}, "journal --limit: \"-1\" is not a number of rows"},
+        {{"--limit", "1e308"}, "journal --limit: \"1e308\" is not a number of rows"},
+        {{"show", "0"}, "journal show: \"0\" is not a download's number"},
+        {{"show", "abc"}, "journal show: \"abc\" is not a download's number"},
+        {{"show", std::string(330, '9')}, "journal show: \"999"},
+    };
+    for (const Row& r : rows) {
+        std::vector<std::string> args{"journal"};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        SCOPED_TRACE(r.args.back());
+        const auto parsed = Parse(args);
+        if (r.refusal == nullptr) {
+            ASSERT_TRUE(parsed.arguments) << parsed.err;
+            EXPECT_EQ(parsed.arguments->since, r.since);
+            EXPECT_EQ(parsed.arguments->ip, r.ip);
+            EXPECT_EQ(parsed.arguments->outcome, r.outcome);
+            continue;
+        }
+        EXPECT_EQ(parsed.exitCode, kExitBadArguments);
+        EXPECT_NE(parsed.err.find(r.refusal), std::string::npos) << parsed.err;
+        EXPECT_EQ(std::count(parsed.err.begin(), parsed.err.end(), '\n'), 1) << parsed.err;
+        EXPECT_LT(parsed.err.size(), 300u) << parsed.err;
+    }
+    if (zone != nullptr) {
+        ::setenv("TZ", kept.c_str(), 1);
+    } else {
+        ::unsetenv("TZ");
+    }
+    ::tzset();
+
+    // Every way a download ends is an outcome the filter and its help know.
+    const std::string help = Parse({"journal", "--help"}).out;
+    for (const int code : {0, 1, 3, 4, 5, 6, 7, 8, 9, 130}) {
+        const std::string name = ExitCodeName(code);
+        const auto& outcomes = config::JournalOutcomes();
+        EXPECT_NE(std::find(outcomes.begin(), outcomes.end(), name), outcomes.end()) << name;
+        EXPECT_NE(help.find(name), std::string::npos) << name;
+    }
+}
+
+// A journal named with --journal is not given a folder of its own; with no place for the
+// journal at all, the commands that record say once that nothing is recorded, and why.
+TEST(CommandLine, JournalPlacesAreNamedNotMadeUp) {
+    TempFolder dir;
+    const std::string plan = dir.Write("plan.csv", "ip\n192.168.1.0\n"); // refused: sends nothing
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCommandLine(
+                  {"download", "--port", "COM1", "--journal", dir.File("missing/journal.sqlite")},
+                  out, err),
+              kExitBadArguments);
+    EXPECT_NE(err.str().find("--journal: " + dir.File("missing/journal.sqlite") + ": the folder " +
+                             dir.File("missing") + " does not exist"),
+              std::string::npos)
+        << err.str();
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
+
+    std::map<std::string, std::string> kept;
+    for (const char* name : {"HOME", "XDG_DATA_HOME", "COMSETUP_JOURNAL"}) {
+        if (const char* value = std::getenv(name)) {
+            kept[name] = value;
+        }
+        ::unsetenv(name);
+    }
+    std::ostringstream none, said;
+    EXPECT_EQ(RunCommandLine({"sequence", "--plan", plan, "--port", "COM1"}, none, said),
+              kExitBadArguments);
+    for (const auto& [name, value] : kept) {
+        ::setenv(name.c_str(), value.c_str(), 1);
+    }
+    const std::string text = said.str();
+    const std::string notice = "no place for the journal is known (set HOME, XDG_DATA_HOME or "
+                               "COMSETUP_JOURNAL, or give --journal FILE): nothing is recorded";
+    EXPECT_NE(text.find(notice), std::string::npos) << text;
+    EXPECT_EQ(text.find(notice), text.rfind(notice)) << text;
 }

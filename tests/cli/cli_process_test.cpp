@@ -14,12 +14,15 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <pty.h>
 #include <sstream>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace comsetup::cli;
@@ -368,6 +371,13 @@ TEST(CliProcess, OutputFilesThatAreNoRegularFileAreRefused) {
     std::filesystem::create_directory(logDir);
     const std::string fifo = folder.File("fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string socketPath = folder.File("socket");
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, socketPath.c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     // The port is missing: a refusal that came after opening it would be a port error (3).
     const std::string port = folder.File("tty");
     struct Case {
@@ -378,6 +388,7 @@ TEST(CliProcess, OutputFilesThatAreNoRegularFileAreRefused) {
     const std::vector<Case> cases{
         {"device", "/dev/full", "/dev/full: is a device, not a regular file; nothing was sent"},
         {"pipe", fifo, "is a named pipe that nobody reads, not a regular file; nothing was sent"},
+        {"socket", socketPath, "is a socket, not a regular file; nothing was sent"},
         {"dir", "", "is a device, not a regular file; nothing was sent"},
     };
     std::vector<std::unique_ptr<ChildProcess>> runs;
@@ -408,4 +419,5 @@ TEST(CliProcess, OutputFilesThatAreNoRegularFileAreRefused) {
     struct stat info {};
     ASSERT_EQ(::lstat("/dev/full", &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode)); // left as it was
+    ::close(sock);
 }

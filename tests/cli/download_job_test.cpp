@@ -14,6 +14,10 @@
 #include "cli/exit_codes.h"
 
 #include "download/pacer.h"
+#include "serial/port_names.h"
+#ifdef COMSETUP_HAVE_JOURNAL
+#include "config/journal.h"
+#endif
 #include "serial/memory_device.h"
 #include "sim/session_report.h"
 
@@ -38,6 +42,7 @@ using comsetup::test::ModelLine;
 using comsetup::test::ReadFile;
 using comsetup::test::TempFolder;
 namespace sim = comsetup::sim;
+namespace config = comsetup::config;
 
 namespace {
 
@@ -403,9 +408,20 @@ TEST(DownloadJob, PortAutoFindsTheOneConverterThatAnswers) {
     JobOptions options;
     options.progressOut = &progress;
     options.line = line;
+    TempFolder folder;
+    options.journalPath = folder.File("journal.sqlite");
     std::atomic<bool> cancel{false};
     const DownloadResult result =
         RunDownloadJob(Profile({"--port", "auto", "--ip", "10.9.0.7"}), options, cancel);
+#ifdef COMSETUP_HAVE_JOURNAL
+    // The journal names the port written, not "auto": a look-up by that port finds it.
+    config::JournalFilter byPort;
+    byPort.port = "COM2";
+    const auto rows = config::Journal::OpenForReading(options.journalPath)->List(byPort);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].start.device, comsetup::ResolvePortName("COM2"));
+    EXPECT_EQ(rows[0].end.outcome, "complete");
+#endif
 
     ASSERT_EQ(result.exitCode, kExitComplete) << result.error;
     EXPECT_EQ(result.found, "COM2");

@@ -6,17 +6,26 @@
 #include "tests/support/full_disk.h"
 
 #include "cli/batch.h"
+#include "cli/command_runner.h"
 #include "cli/download_job.h"
 #include "cli/exit_codes.h"
 #include "config/journal.h"
+#include "config/plan.h"
+#include "config/plan_journal.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace comsetup::cli;
@@ -214,7 +223,8 @@ TEST(Journal, UnusableJournalsAreNamedAndTheDownloadGoesOn) {
         {damaged, "damaged (file is not a database); it was left as it is"},
         {protectedFile, "read-only; nothing was recorded"},
         {newer, "written by a newer comsetup (journal version 99)"},
-        {folder.File("full.sqlite"), "cannot be", true},
+        {folder.File("full.sqlite"), "full.sqlite: disk full; the journal could not be written",
+         true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.path);
@@ -231,7 +241,9 @@ TEST(Journal, UnusableJournalsAreNamedAndTheDownloadGoesOn) {
         EXPECT_EQ(result.verdict, "Setup Complete");
         EXPECT_NE(result.journalError.find(r.said), std::string::npos) << result.journalError;
         EXPECT_EQ(ResultToJson(result)["journal_error"], result.journalError);
-        if (!r.fullDisk) {
+        if (r.fullDisk) {
+            EXPECT_FALSE(std::filesystem::exists(r.path)); // no empty journal left behind
+        } else {
             EXPECT_EQ(ReadFile(r.path), before);
         }
     }
@@ -297,6 +309,183 @@ TEST(Journal, CsvExportReadsBackFieldByField) {
     const auto json = config::JournalJson(rows);
     EXPECT_EQ(json[0]["cause"], end.cause);
     EXPECT_EQ(json[0]["gateway"], nullptr);
+
+    // Every start a spreadsheet could take for a formula is kept as text, and only those.
+    const std::pair<std::string, std::string> fields[] = {
+        {"=1+1", "'=1+1"}, {"+1", "'+1"},         {"-1", "'-1"},  {"@SUM(A1)", "'@SUM(A1)"},
+        {"\t=1", "'\t=1"}, {"\r=1", "\"'\r=1\""}, {"1=1", "1=1"}, {" =1", " =1"},
+    };
+    for (const auto& [cause, expected] : fields) {
+        config::JournalRow row;
+        row.end.cause = cause;
+        const std::string csv = config::JournalCsv({row});
+        EXPECT_NE(csv.find("," + expected + ","), std::string::npos) << cause << "\n" << csv;
+    }
 }
 
 } // namespace
+
+namespace {
+
+// Every file of a folder with its bytes.
+std::map<std::string, std::string> FolderBytes(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        files[entry.path().filename().string()] =
+            entry.is_regular_file() ? ReadFile(entry.path().string()) : "(not a file)";
+    }
+    return files;
+}
+
+int RunCli(std::vector<std::string> args, std::string* said = nullptr) {
+    std::ostringstream out, err;
+    const int code = comsetup::cli::RunCommandLine(args, out, err);
+    if (said != nullptr) {
+        *said = out.str() + err.str();
+    }
+    return code;
+}
+
+} // namespace
+
+// Reading never writes: every reader (listing, show, both exports, the look-ups of a sequence
+// and of the plan window) leaves the journal's bytes as they were and creates nothing beside
+// it, for a journal of this schema or an older one, a read-only file or a read-only folder.
+// A download's writer leaves the file whole by itself, so a copy of it alone has every row.
+TEST(Journal, ReadersChangeNothing) {
+    TempFolder folder;
+    const std::string written = folder.File("written/journal.sqlite");
+    Download(written, "COM3", "10.0.0.7");
+    Download(written, "COM4", "10.0.0.8");
+    EXPECT_FALSE(std::filesystem::exists(written + "-wal"));
+    std::filesystem::create_directories(folder.File("copy"));
+    std::filesystem::copy_file(written, folder.File("copy/journal.sqlite"));
+    EXPECT_EQ(
+        config::Journal::OpenForReading(folder.File("copy/journal.sqlite"))->List(kAll).size(), 2u);
+
+    std::filesystem::create_directories(folder.File("old"));
+    std::filesystem::copy_file(written, folder.File("old/journal.sqlite"));
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(folder.File("old/journal.sqlite").c_str(), &db);
+        sqlite3_exec(db,
+                     "PRAGMA journal_mode = DELETE; DROP INDEX downloads_plan; "
+                     "ALTER TABLE downloads DROP COLUMN plan; "
+                     "ALTER TABLE downloads DROP COLUMN plan_row; PRAGMA user_version = 2",
+                     nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    std::filesystem::create_directories(folder.File("protected"));
+    std::filesystem::copy_file(written, folder.File("protected/journal.sqlite"));
+    ::chmod(folder.File("protected/journal.sqlite").c_str(), 0444);
+    std::filesystem::create_directories(folder.File("closed"));
+    std::filesystem::copy_file(written, folder.File("closed/journal.sqlite"));
+    ::chmod(folder.File("closed").c_str(), 0555);
+
+    const std::string plan = folder.Write("plan.csv", "ip\n10.0.0.7\n");
+    const std::string csv = folder.File("rows.csv");
+    for (const char* name : {"written", "old", "protected", "closed"}) {
+        SCOPED_TRACE(name);
+        const std::string dir = folder.File(name);
+        const std::string path = dir + "/journal.sqlite";
+        const auto before = FolderBytes(dir);
+        std::string said;
+        EXPECT_EQ(RunCli({"journal", "--journal", path}, &said), kExitComplete) << said;
+        EXPECT_NE(said.find("10.0.0.8"), std::string::npos) << said;
+        EXPECT_EQ(RunCli({"journal", "show", "1", "--journal", path}, &said), kExitComplete)
+            << said;
+        EXPECT_EQ(RunCli({"journal", "export", "--json", "--journal", path}, &said), kExitComplete)
+            << said;
+        EXPECT_EQ(RunCli({"journal", "export", "--csv", csv, "--journal", path}, &said),
+                  kExitComplete)
+            << said;
+        // No terminal to ask on: refused once the look-ups found 10.0.0.7 written before.
+        EXPECT_EQ(RunCli({"sequence", "--plan", plan, "--port", "COM9", "--journal", path}, &said),
+                  kExitBadArguments);
+        EXPECT_NE(said.find("10.0.0.7 was written to a converter on"), std::string::npos) << said;
+        const auto journal = config::Journal::OpenForReading(path);
+        ASSERT_NE(journal, nullptr);
+        const config::Plan parsed = config::LoadPlanFile(plan, SetupProfile{});
+        EXPECT_EQ(config::PlanRowStates(*journal, parsed).size(), 1u);
+        EXPECT_EQ(FolderBytes(dir), before);
+    }
+    ::chmod(folder.File("closed").c_str(), 0755);
+    std::string said;
+    EXPECT_EQ(
+        RunCli({"journal", "export", "--csv", csv, "--limit", "1", "--journal", written}, &said),
+        kExitComplete);
+    EXPECT_NE(said.find("journal: 1 download written to"), std::string::npos) << said;
+    EXPECT_EQ(config::Journal::OpenForReading(folder.File("none.sqlite")), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(folder.File("none.sqlite")));
+}
+
+// A journal path that is no regular file is refused by name before SQLite opens it, by the
+// writer and by every reader, and nothing is created beside it.
+TEST(Journal, PathsThatAreNoFileAreRefusedByName) {
+    TempFolder folder;
+    std::filesystem::create_directories(folder.File("paths/folder"));
+    ASSERT_EQ(::mkfifo(folder.File("paths/fifo").c_str(), 0600), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = folder.File("paths/socket");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, socketPath.c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    std::filesystem::create_symlink("/dev/null", folder.File("paths/device-link"));
+    std::filesystem::create_directory_symlink(folder.File("paths/folder"),
+                                              folder.File("paths/folder-link"));
+    const std::pair<const char*, const char*> rows[] = {
+        {"folder", "a folder"},      {"fifo", "a FIFO (named pipe)"}, {"socket", "a socket"},
+        {"device-link", "a device"}, {"folder-link", "a folder"},
+    };
+    const auto before = FolderBytes(folder.File("paths"));
+    for (const auto& [name, kind] : rows) {
+        SCOPED_TRACE(name);
+        const std::string path = folder.File("paths/") + name;
+        const std::string said = path + ": " + kind + ", not a journal file";
+        const DownloadResult result = Download(path, "COM3", "10.0.0.7");
+        EXPECT_EQ(result.exitCode, kExitComplete);
+        EXPECT_NE(result.journalError.find(said), std::string::npos) << result.journalError;
+        std::string text;
+        EXPECT_EQ(RunCli({"journal", "--journal", path}, &text), kExitBadArguments);
+        EXPECT_NE(text.find(said), std::string::npos) << text;
+        try {
+            config::Journal::OpenForReading(path);
+            ADD_FAILURE() << "read";
+        } catch (const config::JournalError& error) {
+            EXPECT_NE(std::string(error.what()).find(said), std::string::npos) << error.what();
+        }
+    }
+    EXPECT_EQ(FolderBytes(folder.File("paths")), before);
+    EXPECT_TRUE(std::filesystem::is_empty(folder.File("paths/folder")));
+    ::close(sock);
+}
+
+// A journal another program keeps locked across a download's start and beyond the busy
+// timeout at its end: the download runs at once, and once the lock is gone its row is
+// written as the complete download it was, never as one that did not finish.
+TEST(Journal, LockedJournalStillRecordsTheCompleteDownload) {
+    TempFolder folder;
+    const std::string path = folder.File("journal.sqlite");
+    Download(path, "COM3", "10.0.0.7");
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::thread holder([other] {
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(config::kJournalBusyTimeoutMs + 1000));
+        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+    });
+    const DownloadResult result = Download(path, "COM4", "10.0.0.8");
+    holder.join();
+    EXPECT_EQ(result.exitCode, kExitComplete);
+    EXPECT_EQ(result.journalError, "");
+    const auto rows =
+        config::Journal::OpenForReading(path)->List(Filter([](auto& f) { f.ip = "10.0.0.8"; }));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_NE(rows[0].endedUtc, "");
+    EXPECT_EQ(rows[0].end.outcome, "complete");
+    EXPECT_EQ(rows[0].end.verdict, "Setup Complete");
+}

@@ -13,6 +13,7 @@
 #include <sqlite3.h>
 
 #include <deque>
+#include <fstream>
 #include <map>
 #include <memory>
 
@@ -163,18 +164,27 @@ TEST(Sequence, AddressesWrittenBeforeAreAskedAboutOrRefused) {
         bool reuseIp;
         std::deque<std::string> input;
         bool runs;
+        bool unreadable = false; // a journal that cannot be read: the guard cannot look
     };
     const Case cases[] = {
         {false, false, {"", "", ""}, false},
         {false, true, {"", "", ""}, true},
         {true, false, {"N"}, false},
         {true, false, {"y", "", "", ""}, true},
+        {true, false, {"y", "", "", ""}, false, true},
+        {false, true, {"", "", ""}, true, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.terminal) + std::to_string(c.reuseIp));
+        SCOPED_TRACE(std::to_string(c.terminal) + std::to_string(c.reuseIp) +
+                     std::to_string(c.unreadable));
         TempFolder folder;
         const std::string journal = folder.File("journal.sqlite");
-        const std::string question = seed(journal);
+        std::string question = "journal.sqlite: damaged";
+        if (c.unreadable) {
+            std::ofstream(journal) << std::string(8192, 'x');
+        } else {
+            question = seed(journal);
+        }
         PipedRun run(journal, c.input);
         run.options.inputIsTerminal = c.terminal;
         run.options.reuseIp = c.reuseIp;

@@ -106,8 +106,11 @@ TEST(Plan, ProblemsAreAllListedWithLineAndKey) {
     };
     const Row rows[] = {
         {"ip,ipp,ip\n1.2.3.4,5,6\n",
-         {"p.csv line 1, header: unknown key \"ipp\"; accepted keys: master, group, port,",
+         {"p.csv line 1, header: unknown key \"ipp\"; accepted keys: master, group, mode, ip,",
           "p.csv line 1, header: the key ip is given twice"}},
+        {"ip,port\n1.2.3.4,COM2\n",
+         {"p.csv line 1, header: port is not a plan key; every converter of a plan is set up on "
+          "the one port the sequence is given"}},
         {"ip,mask\n10.0.0.1\n10.0.0.2,255.0.255.0\n10.0.0.300,255.255.255.0\n",
          {"p.csv line 2, 1 fields where the header names 2",
           "p.csv line 3, mask: \"255.0.255.0\" is refused.", "p.csv line 4, ip: \"10.0.0.300\""}},
@@ -131,8 +134,8 @@ TEST(Plan, ProblemsAreAllListedWithLineAndKey) {
           "p.csv line 6, master: a second master row in one group (the first is on line 5)",
           "p.csv line 7, master: the master side exists only in the point-to-multipoint mode"}},
         {"ip,gateway\n10.0.0.1,10.0.1.1\n10.0.0.2,10.0.0.254\n10.0.0.1,none\n",
-         {"p.csv line 2, gateway: 10.0.1.1 is outside the row's subnet (10.0.0.1 with mask "
-          "255.255.255.0)",
+         {"p.csv line 2, gateway: 10.0.1.1 is outside the converter's subnet "
+          "(10.0.0.0/255.255.255.0)",
           "p.csv line 4, ip: 10.0.0.1 is already the address on line 2"}},
         {"ip,master\n10.0.0.1,maybe\n", {"p.csv line 2, master: \"maybe\" is not accepted"}},
         {"ip,\n10.0.0.1,x\n", {"p.csv line 2, column 2: \"x\" under no key"}},

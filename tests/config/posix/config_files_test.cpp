@@ -2,6 +2,7 @@
 // whole, targets other than a regular file are refused and left as they were, a named pipe
 // reads without a hang, and two names of one device are one port in a batch.
 #include "config/config_json.h"
+#include "config/plan.h"
 #include "tests/support/files.h"
 #include "tests/support/full_disk.h"
 
@@ -100,16 +101,24 @@ TEST(ConfigFiles, SaveTargetsOtherThanARegularFileAreRefused) {
     EXPECT_NE(ReadFile(dir.File("new.json")).find("\"port\""), std::string::npos);
 }
 
-TEST(ConfigFiles, NamedPipeNobodyWritesToReadsAsEmpty) {
+// A named pipe nobody writes to is not waited for, and is named as what it is (not as an
+// empty or malformed file), for a configuration and a plan alike.
+TEST(ConfigFiles, NamedPipeNobodyWritesToIsNamedAsSuch) {
     TempFolder dir;
     ASSERT_EQ(::mkfifo(dir.File("pipe").c_str(), 0600), 0);
+    const std::string said = dir.File("pipe") + ": is a named pipe that nothing was written to";
     SetupProfile setup;
     try {
         LoadSetupFile(dir.File("pipe"), setup);
         ADD_FAILURE() << "an empty pipe was read as a configuration";
     } catch (const ValueError& error) {
-        EXPECT_NE(std::string(error.what()).find("not valid JSON"), std::string::npos)
-            << error.what();
+        EXPECT_NE(std::string(error.what()).find(said), std::string::npos) << error.what();
+    }
+    try {
+        LoadPlanFile(dir.File("pipe"), SetupProfile{});
+        ADD_FAILURE() << "an empty pipe was read as a plan";
+    } catch (const ValueError& error) {
+        EXPECT_NE(std::string(error.what()).find(said), std::string::npos) << error.what();
     }
 }
 
