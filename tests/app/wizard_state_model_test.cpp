@@ -24,6 +24,7 @@
 #include "app/tfprog.h"
 #include "app/wizard_form.h"
 #include "config/plan.h"
+#include "config/value_rules.h"
 #include "download/pacer.h"
 #include "download/script.h"
 #include "download/setup_rules.h"
@@ -171,6 +172,10 @@ protected:
                 return std::nullopt;
             p.peer = *peer;
         }
+        // Fields that parse but make a setup no converter can use (a gateway off the subnet,
+        // a peer that is the converter itself) are refused by the one value rule.
+        if (!config::CheckSetupValues(p).refusal.empty())
+            return std::nullopt;
         return p;
     }
 
