@@ -145,7 +145,7 @@ void SetupDownload::SendString(std::string_view text) {
 }
 
 void SetupDownload::EchoReceived() {
-    lastEcho_ = {ctx_.monitor.Count(), 0};
+    run_.lastEcho = {ctx_.monitor.Count(), 0};
     const int waiting = comm_->InQueCount();
     if (waiting <= 0) {
         return;
@@ -153,7 +153,7 @@ void SetupDownload::EchoReceived() {
     // Never more than the buffer holds; the rest stays queued for the next call.
     const int count = std::min(waiting, kEchoBufferSize);
     const int n = ReadInto(echo_.data(), count);
-    lastEcho_.bytes = std::max(n, 0);
+    run_.lastEcho.bytes = std::max(n, 0);
     std::string line;
     for (int i = 0; i < n; ++i) {
         const std::uint8_t byte = echo_[static_cast<std::size_t>(i)];
@@ -171,15 +171,17 @@ void SetupDownload::EchoReceived() {
 }
 
 void SetupDownload::Report(DownloadPhase phase) {
-    progress_.phase = phase;
-    progress_.plannedStepEndMs = std::max(progress_.plannedStepEndMs, progress_.plannedDoneMs);
+    run_.progress.phase = phase;
+    run_.progress.plannedStepEndMs =
+        std::max(run_.progress.plannedStepEndMs, run_.progress.plannedDoneMs);
     if (ctx_.observer != nullptr) {
-        ctx_.observer->OnProgress(progress_);
+        ctx_.observer->OnProgress(run_.progress);
     }
 }
 
 bool SetupDownload::KeepWaiting() const {
-    return waitState_ == 0 && !ctx_.cancelSetup.load() && portError_ == 0;
+    return run_.wait == WaitState::Waiting && !ctx_.cancelSetup.load() &&
+           run_.port == PortState::Usable;
 }
 
 bool SetupDownload::LimitPassed(std::chrono::nanoseconds start) {
@@ -198,15 +200,15 @@ void SetupDownload::Finish(std::string_view text) {
     ctx_.progress.SetText(std::string(text));
     ctx_.progress.ShowCancel(false);
     ctx_.progress.ShowOk(true);
-    ctx_.progress.SetDetail(cause_.empty() ? written_ : cause_);
+    ctx_.progress.SetDetail(run_.cause.empty() ? run_.written : run_.cause);
 }
 
 DownloadOutcome SetupDownload::EndWith(DownloadOutcome outcome, std::string_view text,
                                        std::string_view cause) {
-    cause_ = std::string(cause);
+    run_.cause = std::string(cause);
     Finish(text);
-    if (!cause_.empty()) {
-        ctx_.monitor.Add(cause_);
+    if (!run_.cause.empty()) {
+        ctx_.monitor.Add(run_.cause);
     }
     return outcome;
 }
@@ -218,16 +220,16 @@ DownloadOutcome SetupDownload::FailWith(std::string_view cause) {
 }
 
 void SetupDownload::NoteCancel() {
-    if (cancelNoted_ || !ctx_.cancelSetup.load()) {
+    if (run_.cancelNoted || !ctx_.cancelSetup.load()) {
         return;
     }
-    cancelNoted_ = true;
-    ctx_.progress.SetDetail(
-        std::string(restart_ == RestartEnd::Answered ? kTextCancelTooLate : kTextCancelPending));
+    run_.cancelNoted = true;
+    ctx_.progress.SetDetail(std::string(run_.restart == RestartEnd::Answered ? kTextCancelTooLate
+                                                                             : kTextCancelPending));
 }
 
 void SetupDownload::PreparePort(const std::string& portName) {
-    progress_.port = portName;
+    run_.progress.port = portName;
     Report(DownloadPhase::OpeningPort);
     if (IsAutoPort(portName)) {
         OpenSearch();
@@ -243,19 +245,19 @@ void SetupDownload::PreparePort(const std::string& portName) {
         Delay(kReopenPauseMs);
         comm_->Open();
     } catch (const ECommError& error) {
-        portError_ = 1;
-        cause_ = PortOpenCause(portName, error.ErrorCode);
+        run_.port = PortState::OpenFailed;
+        run_.cause = PortOpenCause(portName, error.ErrorCode);
     } catch (const std::exception& error) {
-        portError_ = 1;
-        cause_ = error.what();
+        run_.port = PortState::OpenFailed;
+        run_.cause = error.what();
     } catch (...) {
-        portError_ = 1;
+        run_.port = PortState::OpenFailed;
     }
-    if (portError_ == 1) {
+    if (run_.port == PortState::OpenFailed) {
         // The line that names the port stays as it is; what went wrong goes below it.
         std::string message = std::string(kTextOpenErrorPrefix) + portName;
-        if (!cause_.empty()) {
-            message += "\n" + cause_;
+        if (!run_.cause.empty()) {
+            message += "\n" + run_.cause;
         }
         ctx_.messages.ShowError(message);
     }
@@ -277,17 +279,17 @@ void SetupDownload::OpenSearch() {
         ctx_.monitor.Add(line);
     }
     if (open == 0) {
-        portError_ = 1;
+        run_.port = PortState::OpenFailed;
         search_.reset();
-        progress_.port.clear();
-        cause_ = "no free serial port could be opened (the log names each)";
+        run_.progress.port.clear();
+        run_.cause = "no free serial port could be opened (the log names each)";
         ctx_.messages.ShowError(std::string(kTextOpenErrorPrefix) + std::string(kAutoPortName) +
-                                "\n" + cause_);
+                                "\n" + run_.cause);
         return;
     }
     std::string names;
-    searched_ = search_->OpenNames();
-    for (const std::string& name : searched_) {
+    run_.searched = search_->OpenNames();
+    for (const std::string& name : run_.searched) {
         names += (names.empty() ? "" : ", ") + name;
     }
     ctx_.monitor.Add("Auto: searching " + names);
@@ -299,7 +301,7 @@ bool SetupDownload::SearchPass() {
         search_.reset();
         found_ = std::move(found.port);
         comm_ = found_.get();
-        progress_.port = found.name;
+        run_.progress.port = found.name;
         ctx_.monitor.Add("Auto: converter found on " + found.name);
         Report(DownloadPhase::WakeUp);
         return true;
@@ -318,7 +320,7 @@ void SetupDownload::WakeUpWait() {
     const auto start = ctx_.pacer.Now();
     while (KeepWaiting()) {
         if (LimitPassed(start)) {
-            waitState_ = -1; // the pass goes on: a banner in this pass still counts
+            run_.wait = WaitState::TimedOut; // the pass goes on: a banner in this pass still counts
         }
         const bool answered = search_ ? SearchPass() : comm_->InQueCount() >= kBannerMinBytes;
         if (answered) {
@@ -333,7 +335,7 @@ void SetupDownload::WakeUpWait() {
     }
     if (search_) {
         search_.reset(); // no answer on any port: free them all
-        progress_.port.clear();
+        run_.progress.port.clear();
     }
 }
 
@@ -342,57 +344,57 @@ void SetupDownload::ReadBanner() {
     if (n < 0) {
         n = 0; // timed out: no bytes
     }
-    bannerBytes_ = n;
+    run_.bannerBytes = n;
     SendChar(kLF);
     SendChar(kCR);
-    variant_ = RecogniseFirmware(
+    run_.variant = RecogniseFirmware(
         std::span<const std::uint8_t>(banner_.data(), static_cast<std::size_t>(n)));
 
     // The script is built once, here: it gives the planned total from the banner on, and
     // then runs as it is.
     const auto opening = BuildOpening();
-    script_ = BuildScript(*values_, variant_);
+    run_.script = BuildScript(*values_, run_.variant);
     const std::string version = ExtractFirmwareVersion(
         std::span<const std::uint8_t>(banner_.data(), static_cast<std::size_t>(n)));
     // Without the key the text after the 16th character is no firmware's name.
     const bool named =
         NamesVersionKey(std::span<const std::uint8_t>(banner_.data(), static_cast<std::size_t>(n)));
-    progress_.firmware =
+    run_.progress.firmware =
         version.empty() || !named ? std::string("unknown") : ReadableVersion(version);
-    progress_.plannedDoneMs = 0;
-    progress_.plannedStepEndMs = kBannerPauseMs;
-    progress_.plannedTotalMs =
-        kBannerPauseMs + PlannedDurationMs(opening) + PlannedDurationMs(script_);
+    run_.progress.plannedDoneMs = 0;
+    run_.progress.plannedStepEndMs = kBannerPauseMs;
+    run_.progress.plannedTotalMs =
+        kBannerPauseMs + PlannedDurationMs(opening) + PlannedDurationMs(run_.script);
     Report(DownloadPhase::BannerPause);
     CancellablePause(kBannerPauseMs);
     if (ctx_.cancelSetup.load()) {
         // The user's Cancel came before the first setting: nothing is typed.
-        cancelledBeforeOpening_ = true;
+        run_.cancelledBeforeOpening = true;
         return;
     }
-    progress_.plannedDoneMs += kBannerPauseMs;
+    run_.progress.plannedDoneMs += kBannerPauseMs;
 
     ctx_.progress.SetText(std::string(kTextSetupInProgress));
     EchoReceived();
     Report(DownloadPhase::Script);
     RunSteps(opening); // goes out whatever the variant
-    waitState_ = 1;
+    run_.wait = WaitState::Answered;
 }
 
 void SetupDownload::RestartWait() {
-    menuEcho_ = lastEcho_; // the script echoes right after "9", then waits here
+    run_.menuEcho = run_.lastEcho; // the script echoes right after "9", then waits here
     comm_->PurgeIn();
-    waitState_ = 0;
+    run_.wait = WaitState::Waiting;
     const auto start = ctx_.pacer.Now();
     while (KeepWaiting()) {
         if (LimitPassed(start)) {
-            waitState_ = -1;
+            run_.wait = WaitState::TimedOut;
         }
         if (comm_->InQueCount() != 0) {
             SendString("G7");
             SendChar(kLF);
             Delay(kRestartAnswerPauseMs);
-            waitState_ = 1;
+            run_.wait = WaitState::Answered;
         } else {
             SendChar(kPollRestart);
             Delay(kPollIntervalMs);
@@ -400,26 +402,26 @@ void SetupDownload::RestartWait() {
         }
     }
     // A Cancel in the pass that also passed the limit still counts as the user's.
-    restart_ = waitState_ == 1           ? RestartEnd::Answered
-               : ctx_.cancelSetup.load() ? RestartEnd::Cancelled
-                                         : RestartEnd::TimedOut;
+    run_.restart = run_.wait == WaitState::Answered ? RestartEnd::Answered
+                   : ctx_.cancelSetup.load()        ? RestartEnd::Cancelled
+                                                    : RestartEnd::TimedOut;
 }
 
 void SetupDownload::RunSteps(const std::vector<ScriptStep>& steps) {
     for (const ScriptStep& step : steps) {
         // Reported before the step, with where it ends: the figures move on during it.
         if (const auto planned = StepDurationMs(step); planned > 0) {
-            progress_.plannedStepEndMs = progress_.plannedDoneMs + planned;
+            run_.progress.plannedStepEndMs = run_.progress.plannedDoneMs + planned;
             Report(step.kind == StepKind::RestartWait ? DownloadPhase::RestartWait
                                                       : DownloadPhase::Script);
         }
         switch (step.kind) {
         case StepKind::SendByte:
-            settingsSent_ = true;
+            run_.settingsSent = true;
             SendChar(step.byte);
             break;
         case StepKind::TypeText:
-            settingsSent_ = true;
+            run_.settingsSent = true;
             SendString(step.text);
             break;
         case StepKind::Wait:
@@ -430,24 +432,24 @@ void SetupDownload::RunSteps(const std::vector<ScriptStep>& steps) {
             break;
         case StepKind::RestartWait:
             RestartWait();
-            if (restart_ == RestartEnd::Cancelled) {
+            if (run_.restart == RestartEnd::Cancelled) {
                 // The converter is restarting or gone: the rest would reach nobody.
                 return;
             }
             break;
         }
-        progress_.plannedDoneMs += StepDurationMs(step);
+        run_.progress.plannedDoneMs += StepDurationMs(step);
         NoteCancel();
     }
 }
 
 DownloadOutcome SetupDownload::RunScript() {
-    RunSteps(script_);
+    RunSteps(run_.script);
     return Verdict();
 }
 
 DownloadOutcome SetupDownload::Verdict() {
-    if (restart_ == RestartEnd::Cancelled) {
+    if (run_.restart == RestartEnd::Cancelled) {
         // The menu answers went out, the records did not: nothing is sure.
         EndWith(DownloadOutcome::Cancelled, kTextCancelled, kCauseCancelledTyped);
         ctx_.progress.BringToFront();
@@ -459,14 +461,14 @@ DownloadOutcome SetupDownload::Verdict() {
     const int count = ctx_.monitor.Count();
     const std::string line = count >= 2 ? ctx_.monitor.Line(count - 2) : std::string();
     const bool confirmed =
-        line.find(kVerdictKey) != std::string::npos && count - 2 >= menuEcho_.firstLine;
-    const bool answeredRestart = restart_ == RestartEnd::Answered;
-    if (menuEcho_.bytes == 0 && !answeredRestart) {
+        line.find(kVerdictKey) != std::string::npos && count - 2 >= run_.menuEcho.firstLine;
+    const bool answeredRestart = run_.restart == RestartEnd::Answered;
+    if (run_.menuEcho.bytes == 0 && !answeredRestart) {
         return FailWith(kCauseStoppedAnswering);
     }
     if (!confirmed) {
         bool confirmedEarlier = false;
-        for (int i = std::max(menuEcho_.firstLine, 0); i < count - 2; ++i) {
+        for (int i = std::max(run_.menuEcho.firstLine, 0); i < count - 2; ++i) {
             confirmedEarlier =
                 confirmedEarlier || ctx_.monitor.Line(i).find(kVerdictKey) != std::string::npos;
         }
@@ -477,7 +479,7 @@ DownloadOutcome SetupDownload::Verdict() {
     if (!answeredRestart) {
         return FailWith(std::string(kCauseNoRestartAnswer) + ConverterSaid());
     }
-    written_ = WrittenSummary(*values_, variant_);
+    run_.written = WrittenSummary(*values_, run_.variant);
     Finish(kTextComplete);
     ctx_.progress.BringToFront();
     return DownloadOutcome::Complete;
@@ -488,7 +490,7 @@ std::string SetupDownload::ConverterSaid() const {
     // line; the echo of "9" itself says nothing.
     const int count = ctx_.monitor.Count();
     std::string said;
-    for (int i = std::max(menuEcho_.firstLine, 0); i < count; ++i) {
+    for (int i = std::max(run_.menuEcho.firstLine, 0); i < count; ++i) {
         const std::string line = ctx_.monitor.Line(i);
         const auto first = line.find_first_not_of(' ');
         if (first == std::string::npos || line.substr(first) == "9") {
@@ -512,19 +514,19 @@ std::string SetupDownload::ConverterSaid() const {
 }
 
 std::vector<std::string> SetupDownload::PortsPolled() const {
-    return searched_.empty() ? std::vector<std::string>{progress_.port} : searched_;
+    return run_.searched.empty() ? std::vector<std::string>{run_.progress.port} : run_.searched;
 }
 
 DownloadOutcome SetupDownload::Dispatch() {
     ctx_.progress.BringToFront();
-    if (cancelledBeforeOpening_) {
+    if (run_.cancelledBeforeOpening) {
         return EndWith(DownloadOutcome::Cancelled, kTextCancelled, kCauseCancelledBeforeSettings);
     }
-    if (waitState_ != 1) {
-        if (portError_ == 1) {
-            return EndWith(DownloadOutcome::PortError, kTextPortFailed, std::string(cause_));
+    if (run_.wait != WaitState::Answered) {
+        if (run_.port == PortState::OpenFailed) {
+            return EndWith(DownloadOutcome::PortError, kTextPortFailed, std::string(run_.cause));
         }
-        if (waitState_ == -1) {
+        if (run_.wait == WaitState::TimedOut) {
             // An answer too short for a banner, or none; another program on the port may
             // have read it first.
             const int waiting = std::max(comm_->InQueCount(), 0);
@@ -535,9 +537,9 @@ DownloadOutcome SetupDownload::Dispatch() {
         }
         return EndWith(DownloadOutcome::Cancelled, kTextCancelled, kCauseCancelledWaiting);
     }
-    if (variant_ == FirmwareVariant::Unknown) {
-        const auto banner =
-            std::span<const std::uint8_t>(banner_.data(), static_cast<std::size_t>(bannerBytes_));
+    if (run_.variant == FirmwareVariant::Unknown) {
+        const auto banner = std::span<const std::uint8_t>(
+            banner_.data(), static_cast<std::size_t>(run_.bannerBytes));
         return EndWith(DownloadOutcome::FirmwareUnknown, kTextFirmwareUnknown,
                        FirmwareCause(banner, comm_->OtherUsers()));
     }
@@ -545,23 +547,9 @@ DownloadOutcome SetupDownload::Dispatch() {
 }
 
 DownloadOutcome SetupDownload::Run(const SetupValues& values) {
-    waitState_ = 0;
+    run_ = {};
     ctx_.cancelSetup.store(false);
-    portError_ = 0;
-    variant_ = FirmwareVariant::Unknown;
-    restart_ = RestartEnd::NotRun;
-    cancelNoted_ = false;
-    cancelledBeforeOpening_ = false;
-    settingsSent_ = false;
-    lastEcho_ = {};
-    menuEcho_ = {};
-    cause_.clear();
-    written_.clear();
-    searched_.clear();
-    bannerBytes_ = 0;
     values_ = &values;
-    script_.clear();
-    progress_ = {};
     search_.reset();
     found_.reset();
     comm_ = &ctx_.comm;

@@ -139,21 +139,17 @@ public:
     // Why the last run did not complete, in plain words ("" when it completed): the line
     // below the verdict, also the monitor log's last line (verdict_lines.h); for a port that
     // could not be opened, also the cause under the port message.
-    const std::string& Cause() const { return cause_; }
+    const std::string& Cause() const { return run_.cause; }
     // What the last run wrote, when it completed ("" otherwise): the line below "Setup
     // Complete" ("192.168.1.200/24, 9600 8N1, port 10001, saved by firmware 01.8").
-    const std::string& Written() const { return written_; }
+    const std::string& Written() const { return run_.written; }
 
-    // The download's flags as the last run left them: WaitState 0 waiting, 1 answered,
-    // -1 time-out; PortError 1 when opening failed.
-    int WaitState() const { return waitState_; }
-    int PortError() const { return portError_; }
-    FirmwareVariant Variant() const { return variant_; }
+    FirmwareVariant Variant() const { return run_.variant; }
     // Whether any byte of the menu script went out (an answer, not a wake-up poll).
-    bool SettingsSent() const { return settingsSent_; }
+    bool SettingsSent() const { return run_.settingsSent; }
     // The port the last run used: the name given, or the one "Auto" found ("" when the
     // search found none).
-    const std::string& PortName() const { return progress_.port; }
+    const std::string& PortName() const { return run_.progress.port; }
 
     // The primitives every byte and pause goes through.
     void Delay(int ms);
@@ -164,12 +160,37 @@ public:
     void EchoReceived();                    // arrived bytes -> monitor lines (at most 5001)
 
 private:
+    // Where the current wait for the converter (the wake-up wait, then the restart wait)
+    // stands. A wait that passed its limit runs its last pass, so a TimedOut wait can still
+    // end Answered.
+    enum class WaitState { Waiting, Answered, TimedOut };
+    // Whether the port (for "Auto", any searched port) could be opened.
+    enum class PortState { Usable, OpenFailed };
     // How the restart wait ended.
     enum class RestartEnd { NotRun, Answered, TimedOut, Cancelled };
     // What one EchoReceived brought: the monitor's line count before it, and bytes read.
     struct Echo {
         int firstLine = 0;
         int bytes = 0;
+    };
+    // Everything one run learns; each run starts from a fresh one, so nothing of the last
+    // run's answers, cause or progress carries over.
+    struct RunState {
+        WaitState wait = WaitState::Waiting;
+        PortState port = PortState::Usable;
+        FirmwareVariant variant = FirmwareVariant::Unknown;
+        RestartEnd restart = RestartEnd::NotRun;
+        bool cancelNoted = false;
+        bool cancelledBeforeOpening = false;
+        bool settingsSent = false;
+        Echo lastEcho;
+        Echo menuEcho; // the echo right after "9", which must hold the converter's confirmation
+        std::string cause;
+        std::string written;
+        std::vector<std::string> searched; // the ports "Auto" polled
+        int bannerBytes = 0;
+        std::vector<ScriptStep> script; // built once, when the banner names the firmware
+        DownloadProgress progress;
     };
 
     int ReadInto(std::uint8_t* buffer, int count);
@@ -201,24 +222,10 @@ private:
     TCustomComm* comm_;                  // ctx_.comm, or the port a search found
     std::unique_ptr<TCustomComm> found_; // the port a search found, owned here
     std::unique_ptr<PortSearch> search_; // while "Auto" searches
-    int waitState_ = 0;
-    int portError_ = 0;
-    FirmwareVariant variant_ = FirmwareVariant::Unknown;
-    RestartEnd restart_ = RestartEnd::NotRun;
-    bool cancelNoted_ = false;
-    bool cancelledBeforeOpening_ = false;
-    bool settingsSent_ = false;
-    Echo lastEcho_;
-    Echo menuEcho_; // the echo right after "9", which must hold the converter's confirmation
-    std::string cause_;
-    std::string written_;
-    std::vector<std::string> searched_; // the ports "Auto" polled
-    int bannerBytes_ = 0;
+    RunState run_;
     const SetupValues* values_ = nullptr; // during Run
-    std::vector<ScriptStep> script_;      // built once, when the banner names the firmware
     std::array<std::uint8_t, kBannerReadMax + 1> banner_{};
     std::array<std::uint8_t, kEchoBufferSize> echo_{};
-    DownloadProgress progress_;
 };
 
 // One download with a fresh SetupDownload.

@@ -44,7 +44,6 @@ TEST(DownloadDriver, WorkedExampleGoesOutByteForByteAndCompletes) {
     EXPECT_TRUE(h.progress.okVisible);
     EXPECT_FALSE(h.line->IsOpen());
     EXPECT_TRUE(h.messages.shown.empty());
-    EXPECT_EQ(h.download->WaitState(), 1);
     EXPECT_EQ(h.download->Variant(), FirmwareVariant::V01_8);
     EXPECT_EQ(h.comm.DeviceName(), "COM3");
     EXPECT_EQ(h.comm.BaudRate(), br9600);
@@ -190,7 +189,6 @@ TEST(DownloadDriver, PortThatCannotBeOpenedSendsNothingAndSaysWhy) {
         EXPECT_EQ(h.pacer.Delays(), std::vector<int>{300});
         EXPECT_TRUE(h.progress.okVisible);
         EXPECT_FALSE(h.progress.cancelVisible);
-        EXPECT_EQ(h.download->PortError(), 1);
     }
 }
 
@@ -202,7 +200,6 @@ TEST(DownloadDriver, NoAnswerGivesUpAfterFifteenSecondsWithAboutThirtyPolls) {
     EXPECT_LE(polls, 32);
     EXPECT_EQ(h.Sent(), std::string(static_cast<std::size_t>(polls), 'x'));
     EXPECT_EQ(h.progress.label, "IMPOSSIBLE TO COMPLETE THE SETUP ");
-    EXPECT_EQ(h.download->WaitState(), -1);
     EXPECT_FALSE(h.line->IsOpen());
     EXPECT_TRUE(h.progress.okVisible);
 }
@@ -230,7 +227,6 @@ TEST(DownloadDriver, BannerInThePassThatPassesTheLimitStillCounts) {
     EXPECT_EQ(h.Run(SetupValues{}), DownloadOutcome::ErrorOnSetup);
     EXPECT_EQ(h.converter.Count('x'), 31);
     EXPECT_EQ(h.download->Variant(), FirmwareVariant::V6_5_0_7);
-    EXPECT_EQ(h.download->WaitState(), -1);
     EXPECT_EQ(h.download->Cause(), std::string(kCauseNoRestartAnswer) + kSaidClosing);
 }
 
@@ -334,7 +330,6 @@ TEST(DownloadDriver, RestartWaitTimeOutStillSendsTheRecords) {
     EXPECT_LE(zs, 32);
     EXPECT_EQ(h.SentAfterBanner(),
               ExpectedAfterBanner(SetupValues{}, FirmwareVariant::V6_5_0_7, zs, false));
-    EXPECT_EQ(h.download->WaitState(), -1);
 }
 
 TEST(DownloadDriver, RestartWaitDropsWhatArrivedBeforeIt) {
