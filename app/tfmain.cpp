@@ -9,6 +9,7 @@
 #include "ui_tfprog.h"
 
 #include "app/gui_journal.h"
+#include "app/gui_lan_check.h"
 #include "app/gui_views.h"
 #include "app/journal_window.h"
 #include "app/tf_selmode.h"
@@ -162,6 +163,9 @@ void TFmain::downClick(QObject* /*Sender*/) {
     }
     RunningDownload running(downloadRunning_, *this);
     const comsetup::SetupValues values = ReadSetupValues();
+    comsetup::GuiLanCheck lanCheck(values, *pacer_);
+    if (!lanCheck.Before(this))
+        return; // a taken address the technician chose not to write: nothing sent
     lastSetup_ = comsetup::ProfileOfValues(values, stat_wiz);
     lastComplete_ = false;
     emit downloadStarted();
@@ -192,6 +196,7 @@ void TFmain::downClick(QObject* /*Sender*/) {
         journal.End(download, std::nullopt, fprog->Form().Label2->text().toStdString(), monitor);
         throw;
     }
+    lanCheck.After(*fprog, lastComplete_, CancelSetup);
     journal.End(download, outcome, fprog->Form().Label2->text().toStdString(), monitor);
     if (const std::string fault = journal.FaultToTell(); !fault.empty()) {
         monitor.Add(fault);
