@@ -181,9 +181,9 @@ void LanPresence::Run(LanAddress target) {
         }
         return;
     }
-    AnnounceAddress(options_.interface, index, target.address);
     Say("on the LAN: " + where + " on " + options_.interface + ", TCP port " +
         std::to_string(target.port));
+    AnnounceAddress(options_.interface, index, target.address);
     for (;;) {
         {
             std::lock_guard lock(lock_);

@@ -155,12 +155,21 @@ LanNamespaces::Entered::~Entered() {
 }
 
 std::unique_ptr<LanNamespaces::Entered> LanNamespaces::EnterPc(std::string& whyNot) const {
+    return EnterNamespaceOf(pc_->Pid(), whyNot);
+}
+
+std::unique_ptr<LanNamespaces::Entered> LanNamespaces::EnterLan(std::string& whyNot) const {
+    return EnterNamespaceOf(lan_->Pid(), whyNot);
+}
+
+std::unique_ptr<LanNamespaces::Entered> LanNamespaces::EnterNamespaceOf(int pid,
+                                                                        std::string& whyNot) const {
     if (userNamespace_) {
         whyNot = "entering the namespace from within the test needs root";
         return nullptr;
     }
     const int original = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-    const std::string target = "/proc/" + std::to_string(pc_->Pid()) + "/ns/net";
+    const std::string target = "/proc/" + std::to_string(pid) + "/ns/net";
     const int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
     const bool entered = original >= 0 && fd >= 0 && ::setns(fd, CLONE_NEWNET) == 0 &&
                          NamespaceOf("/proc/thread-self/ns/net") == NamespaceOf(target);
@@ -168,7 +177,7 @@ std::unique_ptr<LanNamespaces::Entered> LanNamespaces::EnterPc(std::string& whyN
         ::close(fd);
     }
     if (!entered) {
-        whyNot = "could not enter the PC namespace";
+        whyNot = "could not enter the test's namespace";
         if (original >= 0) {
             ::setns(original, CLONE_NEWNET);
             ::close(original);

@@ -59,11 +59,14 @@ public:
         int original_;
     };
     std::unique_ptr<Entered> EnterPc(std::string& whyNot) const;
+    // The same for the LAN namespace (a benchmark's device played in-process).
+    std::unique_ptr<Entered> EnterLan(std::string& whyNot) const;
 
 private:
     LanNamespaces() = default;
     std::vector<std::string> Enter(int pid, const std::vector<std::string>& argv) const;
     bool Run(int pid, const std::string& command) const;
+    std::unique_ptr<Entered> EnterNamespaceOf(int pid, std::string& whyNot) const;
 
     bool userNamespace_ = false;
     std::unique_ptr<ChildProcess> pc_;
