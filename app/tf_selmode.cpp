@@ -170,6 +170,8 @@ void TF_selmode::SetTabOrder() {
                       ui->CB_UseGateway, ui->RE_Gat1,   ui->RE_Gat2,  ui->RE_Gat3,  ui->RE_Gat4,
                       ui->cb_br,         ui->ComboBox3, ui->cb_pa,    ui->cb_sb,    ui->cb_fc,
                       ui->are_ipb1,      ui->are_ipb2,  ui->are_ipb3, ui->are_ipb4, ui->port_rem});
+    if (lanCheckBox_)
+        order.insert(order.begin() + 9, lanCheckBox_); // beside "MASTER SIDE", above the groups
     order.insert(order.end(), {ui->BtnBack, ui->cb_com, ui->Button1});
     for (std::size_t i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
