@@ -77,6 +77,11 @@ GuiJournalRecord::GuiJournalRecord(const SetupValues& values, int mode, const Mo
     entry_ = std::make_unique<config::JournalEntry>(path, start);
 }
 
+void GuiJournalRecord::SetLan(bool answered, const std::string& mac, const std::string& tcp,
+                              int waitedMs) {
+    lan_ = config::JournalLan{answered, mac, tcp, waitedMs};
+}
+
 void GuiJournalRecord::End(const SetupDownload& download, std::optional<DownloadOutcome> outcome,
                            const std::string& verdict, const MonitorLog& log) {
     if (!entry_) {
@@ -88,6 +93,7 @@ void GuiJournalRecord::End(const SetupDownload& download, std::optional<Download
     end.outcome = outcome ? OutcomeName(*outcome) : "error-on-setup";
     end.cause = download.Cause();
     end.written = download.Written();
+    end.lan = lan_;
     // The monitor keeps earlier downloads' lines above this one's (unless it was cleared).
     for (int i = log.Count() >= firstLine_ ? firstLine_ : 0; i < log.Count(); ++i) {
         end.log += log.Line(i) + "\n";
@@ -96,6 +102,8 @@ void GuiJournalRecord::End(const SetupDownload& download, std::optional<Download
 }
 
 #else
+
+void GuiJournalRecord::SetLan(bool, const std::string&, const std::string&, int) {}
 
 GuiJournalRecord::GuiJournalRecord(const SetupValues&, int, const MonitorLog&) {}
 

@@ -197,6 +197,12 @@ void TFmain::downClick(QObject* /*Sender*/) {
         throw;
     }
     lanCheck.After(*fprog, lastComplete_, CancelSetup);
+    if (lanCheck.On()) {
+        const auto& found = lanCheck.AfterResult().probe;
+        journal.SetLan(lanCheck.AfterResult().Found(),
+                       found.mac ? comsetup::lan::FormatMac(*found.mac) : std::string(),
+                       comsetup::config::TcpStateName(found.tcp), lanCheck.AfterResult().waitedMs);
+    }
     journal.End(download, outcome, fprog->Form().Label2->text().toStdString(), monitor);
     if (const std::string fault = journal.FaultToTell(); !fault.empty()) {
         monitor.Add(fault);

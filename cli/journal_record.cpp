@@ -49,6 +49,16 @@ void JournalRecord::End(const DownloadResult& result, const MonitorLog& log) {
     end.exitCode = result.exitCode;
     end.cause = result.cause.empty() ? result.error : result.cause;
     end.written = result.written;
+    if (result.lan.checked) {
+        config::JournalLan lan;
+        lan.answered = result.lan.after.Found();
+        if (result.lan.after.probe.mac) {
+            lan.mac = lan::FormatMac(*result.lan.after.probe.mac);
+        }
+        lan.tcp = config::TcpStateName(result.lan.after.probe.tcp);
+        lan.waitedMs = result.lan.after.waitedMs;
+        end.lan = lan;
+    }
     for (int i = 0; i < log.Count(); ++i) {
         end.log += log.Line(i) + "\n";
     }

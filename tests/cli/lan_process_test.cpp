@@ -55,10 +55,10 @@ protected:
         return process;
     }
 
-    // comsetup-cli in the PC namespace.
+    // comsetup-cli in the PC namespace, recording in the test's journal.
     std::unique_ptr<ChildProcess> Cli(std::vector<std::string> args) {
         args.insert(args.begin(), COMSETUP_CLI_PATH);
-        args.push_back("--no-journal");
+        args.insert(args.end(), {"--journal", folder_.File("journal.sqlite")});
         return std::make_unique<ChildProcess>(net_->InPc(args));
     }
 
@@ -96,6 +96,12 @@ TEST_F(CliLan, ConverterIsFoundAtItsNewAddressAfterTheWrite) {
     EXPECT_GE(lan["waited_ms"].get<int>(), 1000); // the stand-in's boot time, after "RS"
     EXPECT_EQ(lan["before"]["answered"], false);
     EXPECT_EQ(lan["before"]["mac"], nullptr);
+    // The journal lists the MAC beside the address.
+    ChildProcess listing(
+        {COMSETUP_CLI_PATH, "journal", "--journal", folder_.File("journal.sqlite")});
+    ASSERT_EQ(listing.Wait(30s), 0) << listing.Err();
+    EXPECT_NE(listing.Out().find("192.168.1.200  02:00:5e:10:00:01  01.8"), std::string::npos)
+        << listing.Out();
 }
 
 // A converter that never comes up: the report says so with the PC's networks; strict ends
