@@ -93,7 +93,7 @@ std::optional<Neighbour> LookUpNeighbour(Ipv4 address, unsigned interfaceIndex) 
         if (n <= 0) {
             return found;
         }
-        int left = static_cast<int>(n);
+        auto left = static_cast<unsigned>(n);
         for (const auto* h = reinterpret_cast<const nlmsghdr*>(buffer); NLMSG_OK(h, left);
              h = NLMSG_NEXT(h, left)) {
             if (h->nlmsg_type == NLMSG_DONE || h->nlmsg_type == NLMSG_ERROR) {
