@@ -57,6 +57,11 @@ GuiJournalRecord::GuiJournalRecord(const config::SetupProfile& setup, const Setu
     entry_ = std::make_unique<config::JournalEntry>(path, start);
 }
 
+void GuiJournalRecord::SetLan(bool answered, const std::string& mac, const std::string& tcp,
+                              int waitedMs) {
+    lan_ = config::JournalLan{answered, mac, tcp, waitedMs};
+}
+
 void GuiJournalRecord::End(const SetupDownload& download, std::optional<DownloadOutcome> outcome,
                            const MonitorLog& log) {
     if (!entry_) {
@@ -76,6 +81,7 @@ void GuiJournalRecord::End(const SetupDownload& download, std::optional<Download
         end.portFound = download.PortName(); // the row names the port "Auto" found
         end.deviceFound = ResolvePortName(end.portFound);
     }
+    end.lan = lan_;
     // The monitor keeps earlier downloads' lines above this one's (unless it was cleared).
     for (int i = log.Count() >= firstLine_ ? firstLine_ : 0; i < log.Count(); ++i) {
         end.log += log.Line(i) + "\n";
@@ -84,6 +90,8 @@ void GuiJournalRecord::End(const SetupDownload& download, std::optional<Download
 }
 
 #else
+
+void GuiJournalRecord::SetLan(bool, const std::string&, const std::string&, int) {}
 
 GuiJournalRecord::GuiJournalRecord(const config::SetupProfile&, const SetupValues&,
                                    const JournalPlanRow&, const MonitorLog&) {}

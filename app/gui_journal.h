@@ -5,6 +5,9 @@
 #pragma once
 
 #include "config/setup_options.h"
+#ifdef COMSETUP_HAVE_JOURNAL
+#include "config/journal.h"
+#endif
 #include "download/driver.h"
 
 #include <memory>
@@ -43,6 +46,9 @@ public:
     void End(const SetupDownload& download, std::optional<DownloadOutcome> outcome,
              const MonitorLog& log);
 
+    // The LAN check after the write, recorded with the end (the wizard's box was ticked).
+    void SetLan(bool answered, const std::string& mac, const std::string& tcp, int waitedMs);
+
     // The fault to tell the user, once while the program runs; empty when there is none or it was
     // told.
     std::string FaultToTell();
@@ -50,6 +56,7 @@ public:
 private:
 #ifdef COMSETUP_HAVE_JOURNAL
     std::unique_ptr<config::JournalEntry> entry_;
+    std::optional<config::JournalLan> lan_;
 #endif
     int firstLine_ = 0;
     std::string portGiven_; // "Auto" is replaced by the port it found

@@ -48,6 +48,9 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
         return text(PrintableDeviceName(row.start.setup.port));
     case Ip:
         return text(config::FormatIpv4(row.start.setup.ip));
+    case Mac: // the converter's, as the LAN check found it after the write
+        return row.end.lan && !row.end.lan->mac.empty() ? text(row.end.lan->mac)
+                                                        : QStringLiteral("-");
     case Mode:
         return text(config::ModeName(row.start.setup.mode) +
                     (row.start.setup.master ? ", master" : ""));
@@ -66,8 +69,8 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
 QVariant JournalModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char* const kNames[] = {"Started",  "Port",    "IP",       "Mode",
-                                         "Firmware", "Verdict", "Exit code"};
+    static const char* const kNames[] = {"Started", "Port",     "IP",      "MAC",
+                                         "Mode",    "Firmware", "Verdict", "Exit code"};
     return section >= 0 && section < ColumnCount ? QString::fromLatin1(kNames[section])
                                                  : QVariant();
 }

@@ -15,7 +15,7 @@ namespace comsetup {
 class JournalModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Started, Port, Ip, Mode, Firmware, Verdict, ExitCode, ColumnCount };
+    enum Column { Started, Port, Ip, Mac, Mode, Firmware, Verdict, ExitCode, ColumnCount };
 
     using QAbstractTableModel::QAbstractTableModel;
 

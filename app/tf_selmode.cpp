@@ -9,6 +9,7 @@
 #include "app/converter_series.h"
 #include "app/embedded_pictures.h"
 #include "app/file_choice.h"
+#include "app/gui_lan_check.h"
 #include "app/gui_views.h"
 #include "app/journal_window.h"
 #include "app/plan_window.h"
@@ -179,6 +180,8 @@ void TF_selmode::SetTabOrder() {
                       ui->CB_UseGateway, ui->RE_Gat1,   ui->RE_Gat2,  ui->RE_Gat3,  ui->RE_Gat4,
                       ui->cb_br,         ui->ComboBox3, ui->cb_pa,    ui->cb_sb,    ui->cb_fc,
                       ui->are_ipb1,      ui->are_ipb2,  ui->are_ipb3, ui->are_ipb4, ui->port_rem});
+    if (lanCheckBox_)
+        order.insert(order.begin() + 9, lanCheckBox_); // beside "MASTER SIDE", above the groups
     order.insert(order.end(), {ui->BtnBack, ui->cb_com, ui->Button1});
     for (std::size_t i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
@@ -218,6 +221,7 @@ void TF_selmode::BuildSettingsPages() {
         comsetup::ForgetChoiceWhenTyped(box);
     connect(ui->cb_broadcast, &QCheckBox::toggled, this,
             [this] { cb_broadcastClick(ui->cb_broadcast); });
+    lanCheckBox_ = comsetup::MakeLanCheckBox(this);
     // The gateway's address counts only when the gateway is used.
     const auto gatewayInUse = [this](bool used) {
         for (TRangeEdit* field : {ui->RE_Gat1, ui->RE_Gat2, ui->RE_Gat3, ui->RE_Gat4})
@@ -348,6 +352,8 @@ void TF_selmode::ShowSettingsPage(int page) {
     for (QWidget* group : std::initializer_list<QWidget*>{ui->gb_lan, ui->gb_ser, ui->GB_Gateway})
         group->setVisible(settings);
     ui->gb_tun->setVisible(page >= 2);
+    if (lanCheckBox_)
+        lanCheckBox_->setVisible(settings);
     // "MASTER SIDE" belongs to the multipoint page only, also after "<-- Back" from there.
     ui->cb_broadcast->setVisible(page == 3);
     ShowPeerSent();

@@ -15,6 +15,8 @@
 // the first drawing, or when a page, a button or Form() needs them.
 #pragma once
 
+class QCheckBox;
+
 #include <QWidget>
 
 #include "app/gui_journal.h"
@@ -122,6 +124,7 @@ private:
 
     std::unique_ptr<Ui::TF_selmode> ui;
     bool settingsBuilt_ = false;
+    QCheckBox* lanCheckBox_ = nullptr; // "Check the address on this PC's network"
     comsetup::ConverterSeries* series_ = nullptr;
     bool closePending_ = false;
 };

@@ -9,6 +9,7 @@
 #include "ui_tfprog.h"
 
 #include "app/gui_journal.h"
+#include "app/gui_lan_check.h"
 #include "app/gui_views.h"
 #include "app/journal_window.h"
 #include "app/tf_selmode.h"
@@ -206,6 +207,9 @@ void TFmain::RunDownload(const comsetup::config::SetupProfile& setup,
                          const comsetup::JournalPlanRow& planRow) {
     RunningDownload running(downloadRunning_, *this);
     const comsetup::SetupValues values = ReadSetupValues();
+    comsetup::GuiLanCheck lanCheck(values, *pacer_);
+    if (!lanCheck.Before(this))
+        return; // a taken address the technician chose not to write: nothing sent
     lastSetup_ = setup;
     lastComplete_ = false;
     emit downloadStarted();
@@ -236,6 +240,13 @@ void TFmain::RunDownload(const comsetup::config::SetupProfile& setup,
         // The row is completed before the error goes on to the general error report.
         journal.End(download, std::nullopt, monitor);
         throw;
+    }
+    lanCheck.After(*fprog, lastComplete_, CancelSetup);
+    if (lanCheck.On()) {
+        const auto& found = lanCheck.AfterResult().probe;
+        journal.SetLan(lanCheck.AfterResult().Found(),
+                       found.mac ? comsetup::lan::FormatMac(*found.mac) : std::string(),
+                       comsetup::config::TcpStateName(found.tcp), lanCheck.AfterResult().waitedMs);
     }
     journal.End(download, outcome, monitor);
     if (const std::string fault = journal.FaultToTell(); !fault.empty()) {

@@ -13,6 +13,7 @@
 #include "config/plain_text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -37,6 +38,53 @@ void AddJournalOptions(CLI::App& command, Arguments& parsed) {
         ->type_name("FILE");
     command.add_flag("--no-journal", parsed.noJournal, "record nothing in the journal");
 }
+
+// --lan-check[=MODE] and --lan-wait SECONDS of the commands that download. One set of texts
+// serves them all: only one command is parsed.
+struct LanOptionTexts {
+    std::string mode; // "" when not given
+    std::string wait;
+
+    void AddTo(CLI::App& command) {
+        command.add_flag("--lan-check{on}", mode,
+                         "check the converter's address on this PC's network: before the "
+                         "write, is it on a local subnet and does something answer there "
+                         "already; after \"Setup Complete\", wait for the converter to answer "
+                         "at it. --lan-check=strict refuses an address off this PC's networks or "
+                         "already answering (exit 2, nothing sent) and ends with exit 10 when "
+                         "the converter is not found. Sends packets only with this option, and "
+                         "only to an address on one of this PC's subnets");
+        command
+            .add_option("--lan-wait", wait,
+                        "with --lan-check: how long to wait for the converter after the write "
+                        "[default: 30]")
+            ->type_name("SECONDS");
+    }
+
+    // Throws ValueError.
+    void Apply(config::LanCheckOptions& lan) const {
+        if (mode == "on" || mode == "strict") {
+            lan.on = true;
+            lan.strict = mode == "strict";
+        } else if (!mode.empty() && mode != "off") {
+            throw ValueError("--lan-check: \"" + mode +
+                             "\" is not accepted; accepted values: on, strict, off");
+        }
+        if (!wait.empty()) {
+            int seconds = -1;
+            const auto [end, ec] = std::from_chars(wait.data(), wait.data() + wait.size(), seconds);
+            if (ec != std::errc() || end != wait.data() + wait.size() || seconds < 1 ||
+                seconds > 3600) {
+                throw ValueError("--lan-wait: \"" + wait +
+                                 "\" is not accepted; give whole seconds from 1 to 3600");
+            }
+            if (!lan.on) {
+                throw ValueError("--lan-wait needs --lan-check");
+            }
+            lan.wait = std::chrono::seconds(seconds);
+        }
+    }
+};
 
 const char* TypeName(const std::string& option) {
     if (option == "ip" || option == "mask" || option == "peer" || option == "gateway") {
@@ -120,11 +168,13 @@ void AddProgramOptions(CLI::App& app) {
     app.footer("Exit codes: 0 setup complete, 1 error on setup, 2 bad arguments (nothing sent), "
                "3 port error, 4 no answer, 5 cancelled, 6 firmware not recognised, 7 setup "
                "complete but the log not written completely, 8 ended by SIGTERM or SIGHUP, 9 "
-               "internal error, 130 ended by a second Ctrl+C.\n" +
+               "internal error, 10 setup complete, converter not found on the LAN "
+               "(--lan-check=strict), 130 ended by a second Ctrl+C.\n" +
                std::string(PortNamesHelp()));
 }
 
-Subcommand AddDownload(CLI::App& app, Arguments& parsed, ValueOptions& values) {
+Subcommand AddDownload(CLI::App& app, Arguments& parsed, ValueOptions& values,
+                       LanOptionTexts& lan) {
     auto* download = app.add_subcommand(
         "download", "write the setup into the converter on --port (switch it off and on "
                     "when asked)");
@@ -140,9 +190,11 @@ Subcommand AddDownload(CLI::App& app, Arguments& parsed, ValueOptions& values) {
                        "standard error)");
     download->add_flag("--plain", parsed.plain, "plain progress lines, no live line");
     AddJournalOptions(*download, parsed);
-    return {download, [&values](Arguments& a) {
+    lan.AddTo(*download);
+    return {download, [&values, &lan](Arguments& a) {
                 a.command = Command::Download;
                 a.setup = values.Collect();
+                lan.Apply(a.lan);
             }};
 }
 
@@ -173,7 +225,7 @@ Subcommand AddListPorts(CLI::App& app, Arguments& parsed) {
     return {listPorts, [](Arguments& a) { a.command = Command::ListPorts; }};
 }
 
-Subcommand AddBatch(CLI::App& app, Arguments& parsed) {
+Subcommand AddBatch(CLI::App& app, Arguments& parsed, LanOptionTexts& lan) {
     auto* batch = app.add_subcommand(
         "batch", "run several downloads at once, each on its own port with its own values, "
                  "and print a table of the results");
@@ -188,7 +240,11 @@ Subcommand AddBatch(CLI::App& app, Arguments& parsed) {
         ->type_name("DIR");
     batch->add_flag("--json", parsed.json, "print the results as JSON on standard output");
     AddJournalOptions(*batch, parsed);
-    return {batch, [](Arguments& a) { a.command = Command::Batch; }};
+    lan.AddTo(*batch);
+    return {batch, [&lan](Arguments& a) {
+                a.command = Command::Batch;
+                lan.Apply(a.lan);
+            }};
 }
 
 // The journal command's texts as given, checked when the command is finished: each refusal is
@@ -294,7 +350,8 @@ Subcommand AddJournal(CLI::App& app, Arguments& parsed, JournalTexts& texts) {
             }};
 }
 
-Subcommand AddSequence(CLI::App& app, Arguments& parsed, ValueOptions& values) {
+Subcommand AddSequence(CLI::App& app, Arguments& parsed, ValueOptions& values,
+                       LanOptionTexts& lan) {
     auto* sequence = app.add_subcommand(
         "sequence", "set up the converters of a CSV plan one after another on --port, waiting "
                     "for Enter between units; rows done before (journal) are skipped");
@@ -319,7 +376,9 @@ Subcommand AddSequence(CLI::App& app, Arguments& parsed, ValueOptions& values) {
                        "to standard error)");
     sequence->add_flag("--plain", parsed.plain, "plain progress lines, no live line");
     AddJournalOptions(*sequence, parsed);
-    return {sequence, [&values](Arguments& a) {
+    lan.AddTo(*sequence);
+    return {sequence, [&values, &lan](Arguments& a) {
+                lan.Apply(a.lan);
                 a.command = Command::Sequence;
                 if (values.options.at("port")->count() == 0) {
                     throw ValueError("sequence: --port is required (every converter of the "
@@ -356,13 +415,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     ValueOptions dryRunValues;
     ValueOptions sequenceValues;
     JournalTexts journalTexts;
+    LanOptionTexts lan;
     // In the order --help lists them.
-    const Subcommand subcommands[] = {AddDownload(app, parsed, downloadValues),
+    const Subcommand subcommands[] = {AddDownload(app, parsed, downloadValues, lan),
                                       AddDryRun(app, parsed, dryRunValues),
                                       AddListPorts(app, parsed),
-                                      AddBatch(app, parsed),
+                                      AddBatch(app, parsed, lan),
                                       AddJournal(app, parsed, journalTexts),
-                                      AddSequence(app, parsed, sequenceValues)};
+                                      AddSequence(app, parsed, sequenceValues, lan)};
 
     ParsedCommandLine result;
     if (auto error = CommandError(args)) {

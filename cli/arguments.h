@@ -5,6 +5,7 @@
 #pragma once
 
 #include "cli/profile.h"
+#include "config/lan_check.h"
 
 #include <optional>
 #include <string>
@@ -37,6 +38,8 @@ struct Arguments {
     std::string csvPath;  // journal export --csv
     bool json = false;    // machine-readable result on standard output
     bool plain = false;   // plain progress lines even on a terminal
+
+    config::LanCheckOptions lan; // download, batch, sequence: --lan-check, --lan-wait
 };
 
 // Result of parsing: either arguments to run, or an exit code with text to print (help,

@@ -42,6 +42,7 @@ std::vector<DownloadResult> RunBatch(const std::vector<SetupProfile>& setups,
             job.journalPath = options.journalPath;
             job.frontEnd = "comsetup-cli batch";
             job.reporter.streamName = options.progressName;
+            job.lan = options.lan;
             if (!options.logDir.empty()) {
                 // Numbered: two port names may share a file name once sanitised.
                 char number[16];
@@ -122,6 +123,11 @@ std::string LogFileName(const std::string& port) {
 std::string ResultsTable(const std::vector<DownloadResult>& results) {
     std::vector<std::vector<std::string>> rows{
         {"port", "device", "result", "exit", "time", "firmware", "verdict"}};
+    const bool lanChecked =
+        std::any_of(results.begin(), results.end(), [](const auto& r) { return r.lan.checked; });
+    if (lanChecked) {
+        rows[0].insert(rows[0].begin() + 6, "LAN");
+    }
     for (const auto& r : results) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f s", r.seconds);
@@ -135,6 +141,9 @@ std::string ResultsTable(const std::vector<DownloadResult>& results) {
         }
         rows.push_back({r.port, r.device, ExitCodeName(r.exitCode), std::to_string(r.exitCode),
                         seconds, r.firmware, verdict});
+        if (lanChecked) {
+            rows.back().insert(rows.back().begin() + 6, LanCell(r.lan));
+        }
     }
     std::string table = AlignedColumns(rows);
     std::size_t complete = 0;

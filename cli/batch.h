@@ -50,6 +50,7 @@ struct BatchOptions {
     // download's own port component and real-time pacer.
     std::function<JobLine(std::size_t i)> lineFor;
     ResultBoard* board = nullptr; // told of each result as it comes, when set
+    config::LanCheckOptions lan;  // the LAN check of every download
 };
 
 // Runs every download to its end; results in the order of setups.

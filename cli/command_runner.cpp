@@ -107,12 +107,13 @@ int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err
     // COMSETUP_TRACE=FILE ("-": standard error) records every byte and pause with its time.
     const std::unique_ptr<DownloadTrace> trace = TraceFromEnvironment();
     job.trace = trace.get();
+    job.lan = arguments.lan;
     if (!arguments.json) {
         progress << "Download to " << arguments.setup.port << ": switch the converter off and "
                  << "on when asked; Ctrl+C cancels." << std::endl;
     }
     const DownloadResult result = RunDownloadJob(arguments.setup, job, cancel);
-    if (!result.written.empty()) {
+    if (!result.written.empty() && !result.writtenShown) {
         progress << "  " << result.written << std::endl; // below "Setup Complete"
     }
     if (!result.found.empty() && !arguments.json) {
@@ -181,6 +182,7 @@ int RunBatchCommand(const Arguments& arguments, std::ostream& out, std::ostream&
     options.logDir = arguments.logDir;
     options.journalPath = JournalPathFor(arguments.journalPath, arguments.noJournal);
     options.board = &board;
+    options.lan = arguments.lan;
     const auto results = RunBatch(setups, options);
     terminated.ClaimOutput();
     // A progress output that failed is in the table, which goes to standard error if standard

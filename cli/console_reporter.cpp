@@ -141,6 +141,20 @@ void ConsoleReporter::Finish() {
     }
 }
 
+void ConsoleReporter::Note(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    Emit((lineOpen_ ? "\r\x1b[K" : "") + options_.prefix + OneLine(text) + "\n");
+    lineOpen_ = false;
+}
+
+void ConsoleReporter::NoteInPlace(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    if (options_.live && finished_) {
+        Emit(Framed(options_.prefix + OneLine(text), "\x1b[K"));
+        lineOpen_ = true;
+    }
+}
+
 void ConsoleReporter::PlainLocked(const std::string& line) {
     Emit((lineOpen_ ? "\r\x1b[K" : "") + options_.prefix + line + "\n");
     if (lineOpen_) {

@@ -57,6 +57,12 @@ public:
     // Ends the live line (so that what follows starts on a fresh line); nothing more is drawn.
     void Finish();
 
+    // A line of the command's own before the download or after its verdict (the LAN check):
+    // plain, with the prefix, ending a line redrawn in place.
+    void Note(const std::string& text);
+    // A line redrawn in place, on a terminal only ("looking for ... 6 s").
+    void NoteInPlace(const std::string& text);
+
     const std::string& Text() const { return text_; }
     // The last message box text ("Error opening serial port :COM3"), or "".
     const std::string& LastMessage() const { return message_; }

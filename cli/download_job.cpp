@@ -11,6 +11,7 @@
 #include "download/port_search.h"
 #include "download/printable_text.h"
 #include "download/progress_estimate.h"
+#include "lan/interfaces.h"
 #include "serial/comm.h"
 #include "serial/owner_pump.h"
 #include "serial/port_names.h"
@@ -142,10 +143,71 @@ void RunOnLine(const SetupValues& values, const SetupProfile& setup, const JobOp
     }
 }
 
+// Before the port opens: is the converter's address on this PC's networks, and does
+// something answer there already? Returns false when the download must not go on (strict).
+bool CheckLanBefore(const SetupProfile& setup, const JobOptions& options, ConsoleReporter& reporter,
+                    DownloadResult& result) {
+    LanReport& lan = result.lan;
+    lan.checked = true;
+    const lan::Ipv4 address = config::LanAddressOf(setup.ip);
+    RealPacer pacer(nullptr, RealPacerOptions{.realTimePriority = false});
+    lan.before = config::CheckBeforeWrite(address, static_cast<std::uint16_t>(setup.localPort),
+                                          options.lan, pacer);
+    if (!lan.before.OnLink()) {
+        lan.warning = config::OffLinkText(address, lan.before.interfaces);
+    } else if (lan.before.Answered()) {
+        lan.warning = config::AlreadyAnswersText(address, lan.before);
+    }
+    if (lan.warning.empty()) {
+        return true;
+    }
+    if (options.lan.strict) {
+        result.exitCode = kExitBadArguments;
+        result.error = "--lan-check=strict: " + lan.warning + "; nothing was sent";
+        return false;
+    }
+    reporter.Note("warning: " + lan.warning);
+    return true;
+}
+
+// After "Setup Complete": waits for the converter at its new address and says what it found.
+void CheckLanAfter(const SetupProfile& setup, const JobOptions& options, std::atomic<bool>& cancel,
+                   ConsoleReporter& reporter, DownloadResult& result) {
+    LanReport& lan = result.lan;
+    if (!lan.before.OnLink()) {
+        return; // nothing can be looked for where this PC cannot reach
+    }
+    if (!result.written.empty()) {
+        reporter.Note("  " + result.written); // the result goes under the written line
+        result.writtenShown = true;
+    }
+    const lan::Ipv4 address = config::LanAddressOf(setup.ip);
+    const auto port = static_cast<std::uint16_t>(setup.localPort);
+    RealPacer pacer(nullptr, RealPacerOptions{.realTimePriority = false});
+    reporter.Note(config::LookingText(address, *lan.before.via, 0));
+    cancel.store(false); // a Ctrl+C from now on ends the wait only
+    int shown = 0;
+    lan.after =
+        config::WaitForConverter(address, port, options.lan, pacer, cancel, [&](int elapsedMs) {
+            if (elapsedMs / 1000 != shown) {
+                shown = elapsedMs / 1000;
+                reporter.NoteInPlace(config::LookingText(address, *lan.before.via, elapsedMs));
+            }
+        });
+    lan.text = config::AfterText(address, port, lan.after, options.lan);
+    reporter.Note(lan.text);
+    if (!lan.after.Found()) {
+        lan.facts = config::InterfaceFacts(lan::ListInterfaces());
+        reporter.Note("  " + lan.facts);
+        if (options.lan.strict && result.exitCode == kExitComplete) {
+            result.exitCode = kExitNotOnLan;
+        }
+    }
+}
+
 // What the reporter, the log and the journal say once the download has ended.
 void RecordTheEnd(DownloadResult& result, ConsoleReporter& reporter, FileMonitorLog& log,
                   JournalRecord& journal) {
-    reporter.Finish();
     result.verdict = reporter.Text();
     result.message = reporter.LastMessage();
     result.outputError = reporter.OutputError();
@@ -178,23 +240,86 @@ DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& optio
         return result;
     }
 
-    JournalRecord journal(options.journalPath, options.frontEnd, setup, result.device,
-                          {options.plan, options.planRow});
     const SetupValues values = ToSetupValues(setup);
     CancelRegistration registration(cancel);
     ReporterOptions reporterOptions = options.reporter;
     reporterOptions.cancel = &cancel;
     ConsoleReporter reporter(*options.progressOut, reporterOptions);
+    if (options.lan.on && !CheckLanBefore(setup, options, reporter, result)) {
+        reporter.Finish();
+        return result; // refused before the port was opened: nothing sent, nothing recorded
+    }
+    JournalRecord journal(options.journalPath, options.frontEnd, setup, result.device,
+                          {options.plan, options.planRow});
     try {
         RunOnLine(values, setup, options, cancel, reporter, *log, result);
     } catch (const std::exception& error) {
         result.exitCode = kExitInternalError;
         result.error = error.what();
     }
+    reporter.Finish();
+    if (options.lan.on && result.exitCode == kExitComplete) {
+        CheckLanAfter(setup, options, cancel, reporter, result);
+    }
     RecordTheEnd(result, reporter, *log, journal);
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return result;
+}
+
+std::string LanCell(const LanReport& lan) {
+    if (!lan.checked) {
+        return "-";
+    }
+    if (!lan.before.OnLink()) {
+        return "off-link";
+    }
+    const auto mac = [](const lan::ProbeResult& p) {
+        return p.mac ? " " + lan::FormatMac(*p.mac) : std::string();
+    };
+    if (lan.after.tried) {
+        if (lan.after.Found()) {
+            char seconds[32];
+            std::snprintf(seconds, sizeof seconds, " %.1f s", lan.after.waitedMs / 1000.0);
+            return "found" + mac(lan.after.probe) + seconds;
+        }
+        return lan.after.cancelled ? "cancelled" : "not found";
+    }
+    if (lan.before.Answered()) {
+        return "taken" + mac(lan.before.probe);
+    }
+    return "not looked for";
+}
+
+nlohmann::json LanToJson(const LanReport& lan) {
+    if (!lan.checked) {
+        return nullptr;
+    }
+    const auto mac = [](const std::optional<lan::Mac>& m) {
+        return m ? nlohmann::json(lan::FormatMac(*m)) : nlohmann::json(nullptr);
+    };
+    nlohmann::json object;
+    object["on_link"] = lan.before.OnLink();
+    object["interface"] =
+        lan.before.via ? nlohmann::json(lan.before.via->name) : nlohmann::json(nullptr);
+    if (lan.after.tried) {
+        object["answered"] = lan.after.Found();
+        object["mac"] = mac(lan.after.probe.mac);
+        object["tcp"] = config::TcpStateName(lan.after.probe.tcp);
+        object["waited_ms"] = lan.after.waitedMs;
+        object["cancelled"] = lan.after.cancelled;
+    } else {
+        object["answered"] = nullptr;
+        object["mac"] = nullptr;
+        object["tcp"] = nullptr;
+        object["waited_ms"] = nullptr;
+        object["cancelled"] = false;
+    }
+    object["before"] = {{"answered", lan.before.OnLink() && lan.before.Answered()},
+                        {"mac", mac(lan.before.probe.mac)}};
+    object["warning"] = lan.warning.empty() ? nlohmann::json(nullptr) : nlohmann::json(lan.warning);
+    object["text"] = lan.text.empty() ? nlohmann::json(nullptr) : nlohmann::json(lan.text);
+    return object;
 }
 
 nlohmann::json ResultToJson(const DownloadResult& result) {
@@ -223,6 +348,7 @@ nlohmann::json ResultToJson(const DownloadResult& result) {
         result.journalId == 0 ? nlohmann::json(nullptr) : nlohmann::json(result.journalId);
     object["journal_error"] =
         result.journalError.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.journalError);
+    object["lan"] = LanToJson(result.lan);
     return object;
 }
 

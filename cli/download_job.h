@@ -7,6 +7,7 @@
 #include "cli/console_reporter.h"
 #include "cli/profile.h"
 
+#include "config/lan_check.h"
 #include "download/pacer.h"
 #include "download/port_search.h"
 #include "download/trace.h"
@@ -20,6 +21,16 @@
 #include <string>
 
 namespace comsetup::cli {
+
+// The LAN check of one download (--lan-check).
+struct LanReport {
+    bool checked = false;     // the check was on
+    config::LanBefore before; // before the port was opened
+    config::LanAfter after;   // after "Setup Complete" (tried only when on-link)
+    std::string warning;      // off-link or already answering, as said before the write
+    std::string text;         // "answers at ..." / "no answer from ..." after the verdict
+    std::string facts;        // the PC's interfaces, when the converter was not found
+};
 
 struct DownloadResult {
     std::string port;         // as given
@@ -40,6 +51,8 @@ struct DownloadResult {
     // Why the progress could not be shown ("standard output could not be written (Broken
     // pipe)"; the download was cancelled if it still ran), or empty.
     std::string outputError;
+    LanReport lan;
+    bool writtenShown = false; // the written line was printed already (above the LAN result)
 };
 
 // A monitor log that also appends each line to a file as it comes, so that the file holds
@@ -88,6 +101,7 @@ struct JobOptions {
     std::string plan;                      // the plan's id when the download is a plan's row
     int planRow = 0;                       // and that row's number
     DownloadTrace* trace = nullptr;        // every byte and pause with its time, when set
+    config::LanCheckOptions lan;           // --lan-check, --lan-wait
     JobLine line;
 };
 
@@ -97,6 +111,12 @@ struct JobOptions {
 DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& options,
                               std::atomic<bool>& cancel);
 
+// The LAN check in a table cell: "-" (off), "off-link", "taken 02:00:5e:10:00:01" (and
+// refused), "found 02:00:5e:10:00:01 4.2 s", "not found", "cancelled", "not looked for".
+std::string LanCell(const LanReport& lan);
+
+// The JSON of a LAN check: null when it was off.
+nlohmann::json LanToJson(const LanReport& lan);
 nlohmann::json ResultToJson(const DownloadResult& result);
 
 } // namespace comsetup::cli

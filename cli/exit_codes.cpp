@@ -23,6 +23,8 @@ const char* ExitCodeName(int code) {
         return "log-incomplete";
     case kExitTerminated:
         return "terminated";
+    case kExitNotOnLan:
+        return "not-on-lan";
     case kExitInterrupted:
         return "interrupted";
     default:

@@ -17,6 +17,8 @@ enum ExitCode : int {
                               // not be written completely
     kExitTerminated = 8,      // SIGTERM or SIGHUP: ended at once, port closed, result printed
     kExitInternalError = 9,   // an unexpected failure of the tool itself
+    kExitNotOnLan = 10,       // --lan-check=strict: setup complete, converter not found on the
+                              // LAN at its new address
     kExitInterrupted = 130,   // second Ctrl+C: ended at once, port closed
 };
 

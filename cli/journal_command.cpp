@@ -32,11 +32,12 @@ std::string Outcome(const config::JournalRow& row) {
 // One line per download, newest first, columns as wide as their widest entry.
 std::string RowsTable(const std::vector<config::JournalRow>& rows) {
     std::vector<std::vector<std::string>> cells{
-        {"ID", "STARTED (UTC)", "PORT", "MODE", "IP", "FIRMWARE", "OUTCOME"}};
+        {"ID", "STARTED (UTC)", "PORT", "MODE", "IP", "MAC", "FIRMWARE", "OUTCOME"}};
     for (const auto& row : rows) {
         cells.push_back(
             {std::to_string(row.id), row.startedUtc, PrintableDeviceName(row.start.setup.port),
              config::ModeName(row.start.setup.mode), config::FormatIpv4(row.start.setup.ip),
+             row.end.lan && !row.end.lan->mac.empty() ? row.end.lan->mac : "-",
              row.end.firmware.empty() ? "-" : row.end.firmware, Outcome(row)});
     }
     return AlignedColumns(cells);

@@ -53,6 +53,16 @@ void JournalRecord::End(const DownloadResult& result, const MonitorLog& log) {
         end.portFound = result.found; // "auto" found this port: the row names it
         end.deviceFound = result.device;
     }
+    if (result.lan.checked) {
+        config::JournalLan lan;
+        lan.answered = result.lan.after.Found();
+        if (result.lan.after.probe.mac) {
+            lan.mac = lan::FormatMac(*result.lan.after.probe.mac);
+        }
+        lan.tcp = config::TcpStateName(result.lan.after.probe.tcp);
+        lan.waitedMs = result.lan.after.waitedMs;
+        end.lan = lan;
+    }
     for (int i = 0; i < log.Count(); ++i) {
         end.log += log.Line(i) + "\n";
     }

@@ -136,6 +136,7 @@ bool RunRow(const config::Plan& plan, std::size_t i, const SequenceOptions& opti
         job.frontEnd = "comsetup-cli sequence";
         job.plan = plan.id;
         job.planRow = planRow.number;
+        job.lan = options.lan;
         if (!options.logDir.empty()) {
             char name[32];
             std::snprintf(name, sizeof name, "row%03d-%d.log", planRow.number, row.attempts + 1);
@@ -148,7 +149,7 @@ bool RunRow(const config::Plan& plan, std::size_t i, const SequenceOptions& opti
         row.result = RunDownloadJob(planRow.setup, job, cancel);
         ++row.attempts;
         const DownloadResult& r = *row.result;
-        if (!r.written.empty()) {
+        if (!r.written.empty() && !r.writtenShown) {
             out << "  " << r.written << std::endl;
         }
         // Set up but its log not written completely: the converter holds its setup, so it is
@@ -254,6 +255,13 @@ SequenceResult RunSequence(const config::Plan& plan, const SequenceOptions& opti
 
 std::string SequenceTable(const SequenceResult& result) {
     std::vector<std::vector<std::string>> cells{{"row", "ip", "result", "exit", "verdict"}};
+    bool lanChecked = false;
+    for (const auto& row : result.rows) {
+        lanChecked = lanChecked || (row.result && row.result->lan.checked);
+    }
+    if (lanChecked) {
+        cells[0].insert(cells[0].begin() + 4, "LAN");
+    }
     std::size_t done = 0;
     for (const auto& row : result.rows) {
         const bool complete =
@@ -276,6 +284,10 @@ std::string SequenceTable(const SequenceResult& result) {
         }
         cells.push_back({std::to_string(row.number), row.ip, VerdictName(row.verdict), exit,
                          verdict.empty() ? "-" : verdict});
+        if (lanChecked) {
+            cells.back().insert(cells.back().begin() + 4,
+                                row.result ? LanCell(row.result->lan) : "-");
+        }
     }
     return AlignedColumns(cells) + std::to_string(done) + " of " +
            std::to_string(result.rows.size()) + " converters done\n";

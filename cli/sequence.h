@@ -30,6 +30,8 @@ struct SequenceOptions {
     ReporterOptions reporter;
     std::string journalPath; // where the rows' downloads are recorded and looked up, or ""
     std::string logDir;      // one monitor log per attempt, or ""
+
+    config::LanCheckOptions lan; // the LAN check of every unit
     // The line of each attempt (tests); unset: the port component and real-time pacer.
     std::function<JobLine(std::size_t row, int attempt)> lineFor;
     // Told the results so far after each row (for the report of a SIGTERM), when set.

@@ -71,6 +71,7 @@ int RunSequenceCommand(const Arguments& arguments, std::ostream& out, std::ostre
     options.reporter.streamName = arguments.json ? "standard error" : "standard output";
     options.journalPath = JournalPathFor(arguments.journalPath, arguments.noJournal);
     options.logDir = arguments.logDir;
+    options.lan = arguments.lan;
     options.onRowEnd = [&](const SequenceResult& sofar) {
         std::lock_guard guard(lock);
         partial = sofar;

@@ -44,13 +44,19 @@ const char* const kMigrations[] = {
     "ALTER TABLE downloads ADD COLUMN plan TEXT;"
     "ALTER TABLE downloads ADD COLUMN plan_row INTEGER;"
     "CREATE INDEX downloads_plan ON downloads (plan, plan_row);",
+    // 4: the LAN check after the write (null where it was off).
+    "ALTER TABLE downloads ADD COLUMN lan_answered INTEGER;"
+    "ALTER TABLE downloads ADD COLUMN lan_mac TEXT;"
+    "ALTER TABLE downloads ADD COLUMN lan_tcp TEXT;"
+    "ALTER TABLE downloads ADD COLUMN lan_waited_ms INTEGER;",
 };
 static_assert(std::size(kMigrations) == kJournalSchemaVersion);
 
 const char* const kColumns =
     "id, started_utc, ended_utc, front_end, version, port, device, mode, master, ip, mask, "
     "local_port, gateway, baud, parity, stop_bits, flow, peer, peer_sent, firmware, verdict, "
-    "outcome, exit_code, cause, written, log, plan, plan_row";
+    "outcome, exit_code, cause, written, log, plan, plan_row, lan_answered, lan_mac, lan_tcp, "
+    "lan_waited_ms";
 
 // A prepared statement, finalised when it goes away.
 class Statement {
@@ -337,6 +343,14 @@ JournalRow ReadRow(const Statement& row) {
     r.end.log = row.Text(c++);
     r.start.plan = row.Text(c++);
     r.start.planRow = static_cast<int>(row.Int(c++));
+    if (!row.IsNull(c)) {
+        JournalLan lan;
+        lan.answered = row.Int(c) != 0;
+        lan.mac = row.Text(c + 1);
+        lan.tcp = row.Text(c + 2);
+        lan.waitedMs = static_cast<int>(row.Int(c + 3));
+        r.end.lan = lan;
+    }
     return r;
 }
 
@@ -513,12 +527,29 @@ void Journal::Finish(std::int64_t id, const JournalEnd& end) {
     update.Bind(9, id);
     update.BindOptional(10, end.portFound);
     update.BindOptional(11, end.deviceFound);
+    Statement lan(db_,
+                  "UPDATE downloads SET lan_answered = ?1, lan_mac = ?2, lan_tcp = ?3, "
+                  "lan_waited_ms = ?4 WHERE id = ?5",
+                  path_);
+    if (end.lan) {
+        lan.Bind(1, std::int64_t{end.lan->answered ? 1 : 0});
+        lan.BindOptional(2, end.lan->mac);
+        lan.Bind(3, end.lan->tcp);
+        lan.Bind(4, std::int64_t{end.lan->waitedMs});
+        lan.Bind(5, id);
+    }
     WriteTransaction(
         db_, path_,
         [&] {
             update.Reset();
             if (const int code = update.Step(); code != SQLITE_DONE) {
                 Fail(db_, path_, code);
+            }
+            if (end.lan) {
+                lan.Reset();
+                if (const int code = lan.Step(); code != SQLITE_DONE) {
+                    Fail(db_, path_, code);
+                }
             }
         },
         waitMs_);
@@ -704,6 +735,16 @@ const std::vector<CsvColumn>& Columns() {
          [](const JournalRow& r) {
              return r.start.planRow > 0 ? std::to_string(r.start.planRow) : std::string();
          }},
+        {"lan_answered",
+         [](const JournalRow& r) {
+             return r.end.lan ? std::string(r.end.lan->answered ? "1" : "0") : std::string();
+         }},
+        {"lan_mac", [](const JournalRow& r) { return r.end.lan ? r.end.lan->mac : ""; }},
+        {"lan_tcp", [](const JournalRow& r) { return r.end.lan ? r.end.lan->tcp : ""; }},
+        {"lan_waited_ms",
+         [](const JournalRow& r) {
+             return r.end.lan ? std::to_string(r.end.lan->waitedMs) : std::string();
+         }},
     };
     return columns;
 }
@@ -750,9 +791,10 @@ nlohmann::json JournalJson(const std::vector<JournalRow>& rows) {
             const std::string value = column.value(row);
             const std::string name = column.name;
             if (name == "id" || name == "local_port" || name == "baud" ||
-                ((name == "exit_code" || name == "plan_row") && !value.empty())) {
+                ((name == "exit_code" || name == "plan_row" || name == "lan_waited_ms") &&
+                 !value.empty())) {
                 object[name] = std::stoll(value);
-            } else if (name == "master") {
+            } else if (name == "master" || (name == "lan_answered" && !value.empty())) {
                 object[name] = value == "1";
             } else if (value.empty() && name != "log") {
                 object[name] = nullptr;

@@ -59,6 +59,14 @@ struct JournalStart {
     int planRow = 0;      // that row's number (1: the plan's first converter), or 0
 };
 
+// The LAN check of a download (--lan-check, the wizard's box).
+struct JournalLan {
+    bool answered = false; // the converter answered at its new address after the write
+    std::string mac;       // its MAC address then, or ""
+    std::string tcp;       // its local port: "open", "refused", "no answer", "not tried"
+    int waitedMs = 0;      // how long the wait took
+};
+
 // What is known when it ends.
 struct JournalEnd {
     std::string firmware;        // "01.8", "V6.5.0.7", "unknown"
@@ -71,6 +79,8 @@ struct JournalEnd {
     // The port "Auto" found and the device it opened: they replace "Auto" in the row, so the
     // row says what was written. Empty: the port as the start gave it.
     std::string portFound, deviceFound;
+
+    std::optional<JournalLan> lan; // the LAN check, when it was on
 };
 
 // One row as read back.
@@ -91,7 +101,7 @@ struct JournalFilter {
     int limit = 50;      // newest first; 0: all
 };
 
-inline constexpr int kJournalSchemaVersion = 3;
+inline constexpr int kJournalSchemaVersion = 4;
 
 class Journal {
 public:

@@ -14,7 +14,9 @@ run_packages=(
   libcli11-dev nlohmann-json3-dev libsqlite3-dev
   fonts-dejavu-core
 )
-test_packages=("${run_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev pkg-config libxcb-damage0-dev)
+# iproute2 (ip) and util-linux (unshare, nsenter): the LAN tests' network namespaces.
+test_packages=("${run_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev pkg-config libxcb-damage0-dev
+  iproute2 util-linux)
 dev_packages=("${test_packages[@]}" clang-format git xvfb xdotool imagemagick xauth)
 
 set_name="${1:-}"

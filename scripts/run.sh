@@ -24,6 +24,9 @@ trap 'kill $sim_pid 2>/dev/null || true; rm -rf "$run_dir"' EXIT
 for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
 
 export COMSETUP_COM1="$link"
+# The demo's own settings: the LAN check stays off (nothing sent to any network) whatever the
+# wizard remembers elsewhere.
+export COMSETUP_SETTINGS="$run_dir/comsetup.ini"
 if [ -n "${DISPLAY:-}" ]; then
   ./build-run/app/comsetup
 else

@@ -23,7 +23,7 @@ std::optional<std::int64_t> ParseMs(const std::string& text) {
 
 // The texts as given; empty where an option was not given.
 struct GivenTexts {
-    std::string firmware, fail, link, json, offTime, restartTime, idleTime;
+    std::string firmware, fail, link, json, offTime, restartTime, idleTime, lan, bootTime, lanFail;
 };
 
 // The check of a value: an error text, or "" when it is taken.
@@ -68,6 +68,26 @@ std::string Apply(const CLI::App& app, const GivenTexts& given, SimOptions& o) {
         else
             o.model.idleTimeUs = *ms * 1000;
     }
+    if (app.count("--lan") > 0 && given.lan.empty())
+        return "--lan needs an interface name";
+    o.lan.interface = given.lan;
+    if (app.count("--boot-time") > 0) {
+        const auto ms = ParseMs(given.bootTime);
+        if (!ms)
+            return "--boot-time needs milliseconds from 0 to " + std::to_string(kMaxMs) +
+                   ", not \"" + given.bootTime + "\"";
+        o.lan.bootTime = std::chrono::milliseconds(*ms);
+    }
+    if (app.count("--lan-fail") > 0) {
+        if (given.lanFail == "silent")
+            o.lan.fail = LanFail::Silent;
+        else if (given.lanFail == "wrong-subnet")
+            o.lan.fail = LanFail::WrongSubnet;
+        else
+            return "unknown LAN failure \"" + given.lanFail + "\" (silent or wrong-subnet)";
+    }
+    if ((app.count("--boot-time") > 0 || app.count("--lan-fail") > 0) && o.lan.interface.empty())
+        return "--boot-time and --lan-fail need --lan IFACE";
     if (o.spin)
         o.realtime = false; // a spinning real-time task would starve the kernel's pty work
     return {};
@@ -79,6 +99,7 @@ std::string SimUsage() {
     return "usage: comsetup-sim --firmware 01.8|V6.5.0.7 [--link PATH] [--off-time MS]\n"
            "                    [--json FILE] [--fail MODE] [--once] [--quiet]\n"
            "                    [--restart-time MS] [--idle-time MS] [--no-realtime] [--spin]\n"
+           "                    [--lan IFACE [--boot-time MS] [--lan-fail MODE]]\n"
            "       comsetup-sim --help | --version\n"
            "Serves a converter stand-in on a pseudo-terminal and prints its path first.\n"
            "  --firmware V     firmware version shown in the banner (01.8 or V6.5.0.7)\n"
@@ -95,7 +116,14 @@ std::string SimUsage() {
            "                   that received bytes are timestamped as they arrive)\n"
            "  --spin           watch the line without sleeping: each byte is stamped\n"
            "                   within microseconds of its arrival, at the cost of a core\n"
-           "                   (for measuring pauses; implies --no-realtime)\n";
+           "                   (for measuring pauses; implies --no-realtime)\n"
+           "  --lan IFACE      after a complete download, come up on the network interface\n"
+           "                   IFACE at the address and prefix written, listening on the\n"
+           "                   local port written (needs CAP_NET_ADMIN: run it only in a\n"
+           "                   network namespace of its own)\n"
+           "  --boot-time MS   time from the download's end to the address (default 1000)\n"
+           "  --lan-fail MODE  silent (never comes up) | wrong-subnet (comes up in the\n"
+           "                   neighbouring subnet)\n";
 }
 
 ParseResult ParseSimOptions(const std::vector<std::string>& args) {
@@ -119,6 +147,9 @@ ParseResult ParseSimOptions(const std::vector<std::string>& args) {
     app.add_option("--off-time", given.offTime);
     app.add_option("--restart-time", given.restartTime);
     app.add_option("--idle-time", given.idleTime);
+    app.add_option("--lan", given.lan);
+    app.add_option("--boot-time", given.bootTime);
+    app.add_option("--lan-fail", given.lanFail);
     std::vector<std::string> reversed(args.rbegin(), args.rend()); // CLI11 takes them so
     try {
         app.parse(reversed);

@@ -1,11 +1,12 @@
 // Command line of comsetup-sim:
 //   comsetup-sim --firmware 01.8|V6.5.0.7 [--link PATH] [--off-time MS] [--json FILE]
 //                [--fail MODE] [--once] [--quiet] [--restart-time MS] [--idle-time MS]
-//                [--no-realtime] [--spin]
+//                [--no-realtime] [--spin] [--lan IFACE [--boot-time MS] [--lan-fail MODE]]
 //   comsetup-sim --help | --version
 #pragma once
 
 #include "sim/converter_model.h"
+#include "sim/lan_presence.h"
 
 #include <optional>
 #include <string>
@@ -21,6 +22,7 @@ struct SimOptions {
     bool quiet = false;   // no event log on stderr
     bool realtime = true; // ask for a real-time priority, so timestamps are taken on arrival
     bool spin = false;    // watch the line without sleeping (pause measurements)
+    LanOptions lan;       // --lan IFACE: the converter comes up there after a download
     bool help = false;
     bool version = false; // print the version and exit
 };

@@ -2,6 +2,7 @@
 
 #include "config/config_files.h"
 
+#include "sim/lan_presence.h"
 #include "sim/pty_endpoint.h"
 #include "sim/session_report.h"
 
@@ -50,6 +51,9 @@ private:
     void AfterModel();
     void Publish(std::vector<SessionReport> sessions);
     void WriteJson();
+    static void LogLan(void* self, const std::string& text) {
+        static_cast<Server*>(self)->Log("%s%s", text);
+    }
 
     SimOptions opt_;
     std::FILE* out_;
@@ -65,6 +69,7 @@ private:
     bool hungUp_ = true; // until a program opens the line
     bool finishedOne_ = false;
     std::int64_t t0_ = NowUs();
+    std::unique_ptr<LanPresence> lan_; // last: it leaves the LAN before the rest goes
 };
 
 void Server::Log(const char* fmt, const std::string& a, const std::string& b) {
@@ -169,6 +174,8 @@ void Server::Publish(std::vector<SessionReport> sessions) {
     for (std::size_t i = first; i < done_.size(); ++i) {
         const SessionReport& r = done_[i];
         Log("session %s ended: %s", std::to_string(r.number), SessionEndName(r.end));
+        if (lan_ && r.end == SessionEnd::Complete)
+            lan_->Restart(r.settings);
         std::fputs(FormatReport(r).c_str(), out_);
         std::fflush(out_);
     }
@@ -197,6 +204,8 @@ int Server::Run() {
         std::fprintf(stderr, "comsetup-sim: %s\n", e.what());
         return 1;
     }
+    if (!opt_.lan.interface.empty())
+        lan_ = std::make_unique<LanPresence>(opt_.lan, &Server::LogLan, this);
     std::fprintf(out_, "%s\n", pty_->SlavePath().c_str());
     std::fflush(out_);
     Log("serving firmware %s on %s", FirmwareName(opt_.model.firmware), pty_->SlavePath());
@@ -279,6 +288,7 @@ int Server::Run() {
         Log("stopped by signal %s", std::to_string(gStopSignal));
     if (link_)
         link_->Remove();
+    lan_.reset(); // off the LAN before the process ends
     return 0;
 }
 

@@ -1,7 +1,8 @@
 // Test entry of the program's tests: the application object of the program (its event
 // delivery is the general error report) on the offscreen platform, and port names that can
 // never reach real hardware ("COM1".."COM9" name a path that does not exist); the downloads
-// are recorded in a journal of the tests' own, never the user's.
+// are recorded in a journal of the tests' own, never the user's, and the wizard's remembered
+// choices are the tests' own too.
 #include "app/comsetup_application.h"
 #include "app/form_look.h"
 
@@ -22,6 +23,8 @@ int main(int argc, char** argv) {
     }
     const QTemporaryDir journalFolder;
     qputenv("COMSETUP_JOURNAL", journalFolder.filePath(QStringLiteral("journal.sqlite")).toUtf8());
+    // The wizard's remembered choices (the LAN check among them) are the tests' own too.
+    qputenv("COMSETUP_SETTINGS", journalFolder.filePath(QStringLiteral("comsetup.ini")).toUtf8());
     comsetup::ComsetupApplication app(argc, argv);
     comsetup::ApplyApplicationLook(app);
     ::testing::InitGoogleTest(&argc, argv);

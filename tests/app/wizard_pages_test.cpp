@@ -401,11 +401,14 @@ TEST_F(WizardPages, KeyboardStartsOnTheFirstModeAndTabFollowsTheForm) {
     const QStringList tunnel = {"are_ipb1", "are_ipb2", "are_ipb3", "are_ipb4"};
     const QStringList bands = {"BtnBack", "cb_com",     "Button1", "BtnOpen",
                                "BtnSave", "BtnJournal", "BtnLog"};
-    EXPECT_EQ(tabbed(1), lan + gatewayAndSerial + bands);
-    EXPECT_EQ(tabbed(2), lan + gatewayAndSerial + tunnel + bands);
-    EXPECT_EQ(tabbed(3), lan + gatewayAndSerial + tunnel + bands + QStringList{"cb_broadcast"});
-    EXPECT_EQ(tabbed(1, true),
-              lan + QStringList{"CB_UseGateway"} + gatewayFields + gatewayAndSerial.mid(1) + bands);
+    // "Check the address on this PC's network", right of "MASTER SIDE" above the groups.
+    const QStringList lanCheck = {"cb_lancheck"};
+    EXPECT_EQ(tabbed(1), lan + gatewayAndSerial + bands + lanCheck);
+    EXPECT_EQ(tabbed(2), lan + gatewayAndSerial + tunnel + bands + lanCheck);
+    EXPECT_EQ(tabbed(3),
+              lan + gatewayAndSerial + tunnel + bands + QStringList{"cb_broadcast"} + lanCheck);
+    EXPECT_EQ(tabbed(1, true), lan + QStringList{"CB_UseGateway"} + gatewayFields +
+                                   gatewayAndSerial.mid(1) + bands + lanCheck);
 }
 
 // Every caption of the wizard's pages must fit its control: clipped texts are what a user of

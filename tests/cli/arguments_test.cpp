@@ -77,6 +77,30 @@ TEST(Arguments, EveryValueOptionReachesTheSetup) {
     EXPECT_TRUE(parsed.arguments->plain);
 }
 
+// The LAN check is off unless asked for, and each command that downloads takes it.
+TEST(Arguments, LanCheckIsOffUnlessAskedFor) {
+    struct Case {
+        std::vector<std::string> args;
+        bool on, strict;
+        int waitSeconds;
+    };
+    const std::vector<Case> cases{
+        {{"download"}, false, false, 30},
+        {{"download", "--lan-check"}, true, false, 30},
+        {{"download", "--lan-check=strict", "--lan-wait", "5"}, true, true, 5},
+        {{"download", "--lan-check=off"}, false, false, 30},
+        {{"batch", "b.json", "--lan-check=on"}, true, false, 30},
+        {{"sequence", "--plan", "p.csv", "--port", "COM3", "--lan-check=strict"}, true, true, 30},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = Parse(c.args);
+        ASSERT_TRUE(parsed.arguments) << c.args[0] << ": " << parsed.err;
+        EXPECT_EQ(parsed.arguments->lan.on, c.on) << c.args.back();
+        EXPECT_EQ(parsed.arguments->lan.strict, c.strict) << c.args.back();
+        EXPECT_EQ(parsed.arguments->lan.wait, std::chrono::seconds(c.waitSeconds));
+    }
+}
+
 TEST(Arguments, BadValuesAreRefusedNamingTheOptionAndTheAcceptedValues) {
     struct Case {
         std::vector<std::string> args;
@@ -102,6 +126,10 @@ TEST(Arguments, BadValuesAreRefusedNamingTheOptionAndTheAcceptedValues) {
         {{"upload"}, "upload"},
         {{"load"}, "unknown command \"load\""},
         {{"batch"}, "FILE"},
+        {{"download", "--lan-check=loose"}, "on, strict, off"},
+        {{"download", "--lan-check", "--lan-wait", "0"}, "--lan-wait: \"0\""},
+        {{"download", "--lan-check", "--lan-wait", "2m"}, "whole seconds from 1 to 3600"},
+        {{"download", "--lan-wait", "5"}, "--lan-wait needs --lan-check"},
         // The port name checks of the configuration files.
         {{"download", "--port", "COM1\x1b[2J"}, "--port: \"COM1\\x1b[2J\" holds a control"},
     };

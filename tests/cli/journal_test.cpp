@@ -261,7 +261,11 @@ TEST(Journal, OlderSchemaIsMigratedKeepingItsRows) {
         sqlite3_exec(db,
                      "DROP INDEX downloads_ip; DROP INDEX downloads_started; "
                      "DROP INDEX downloads_plan; ALTER TABLE downloads DROP COLUMN plan; "
-                     "ALTER TABLE downloads DROP COLUMN plan_row; PRAGMA user_version = 1",
+                     "ALTER TABLE downloads DROP COLUMN plan_row; "
+                     "ALTER TABLE downloads DROP COLUMN lan_answered; "
+                     "ALTER TABLE downloads DROP COLUMN lan_mac; "
+                     "ALTER TABLE downloads DROP COLUMN lan_tcp; "
+                     "ALTER TABLE downloads DROP COLUMN lan_waited_ms; PRAGMA user_version = 1",
                      nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }
@@ -309,6 +313,8 @@ TEST(Journal, CsvExportReadsBackFieldByField) {
     const auto json = config::JournalJson(rows);
     EXPECT_EQ(json[0]["cause"], end.cause);
     EXPECT_EQ(json[0]["gateway"], nullptr);
+    EXPECT_EQ(json[0]["lan_answered"], nullptr); // the check was off
+    EXPECT_EQ(column("lan_mac"), "");
 
     // Every start a spreadsheet could take for a formula is kept as text, and only those.
     const std::pair<std::string, std::string> fields[] = {
@@ -321,6 +327,41 @@ TEST(Journal, CsvExportReadsBackFieldByField) {
         const std::string csv = config::JournalCsv({row});
         EXPECT_NE(csv.find("," + expected + ","), std::string::npos) << cause << "\n" << csv;
     }
+}
+
+// The LAN check's findings go with the row's end, read back and exported: the MAC beside the
+// address, whether it answered, its port, the wait.
+TEST(Journal, LanCheckIsRecordedReadBackAndExported) {
+    TempFolder folder;
+    const auto journal = config::Journal::Open(folder.File("j.sqlite"));
+    const std::int64_t found =
+        journal->Begin({"comsetup", "3", "/dev/ttyS0", SetupProfile{}, "", "", 0});
+    config::JournalEnd end;
+    end.outcome = "complete";
+    end.lan = config::JournalLan{true, "02:00:5e:10:00:01", "open", 4200};
+    journal->Finish(found, end);
+    const std::int64_t missing =
+        journal->Begin({"comsetup", "3", "/dev/ttyS0", SetupProfile{}, "", "", 0});
+    end.outcome = "not-on-lan";
+    end.lan = config::JournalLan{false, "", "no answer", 30000};
+    journal->Finish(missing, end);
+
+    const auto row = journal->Get(found);
+    ASSERT_TRUE(row && row->end.lan);
+    EXPECT_TRUE(row->end.lan->answered);
+    EXPECT_EQ(row->end.lan->mac, "02:00:5e:10:00:01");
+    EXPECT_EQ(row->end.lan->tcp, "open");
+    EXPECT_EQ(row->end.lan->waitedMs, 4200);
+    const auto json = config::JournalJson(journal->List({}));
+    ASSERT_EQ(json.size(), 2u);
+    EXPECT_EQ(json[0]["lan_answered"], false); // newest first
+    EXPECT_EQ(json[0]["lan_mac"], nullptr);
+    EXPECT_EQ(json[0]["lan_waited_ms"], 30000);
+    EXPECT_EQ(json[1]["lan_answered"], true);
+    EXPECT_EQ(json[1]["lan_mac"], "02:00:5e:10:00:01");
+    EXPECT_EQ(json[1]["lan_tcp"], "open");
+    EXPECT_NE(config::JournalCsv(journal->List({})).find(",02:00:5e:10:00:01,open,4200"),
+              std::string::npos);
 }
 
 } // namespace

@@ -8,10 +8,11 @@ using namespace comsetup::sim;
 namespace {
 
 TEST(SimOptions, EveryOptionIsTaken) {
-    const auto r =
-        ParseSimOptions({"--firmware", "V6.5.0.7", "--link", "/tmp/com1", "--off-time", "0",
-                         "--json", "out.json", "--fail", "flood", "--once", "--quiet",
-                         "--restart-time", "150", "--idle-time", "3000", "--no-realtime"});
+    const auto r = ParseSimOptions(
+        {"--firmware",     "V6.5.0.7",    "--link",      "/tmp/com1",  "--off-time",    "0",
+         "--json",         "out.json",    "--fail",      "flood",      "--once",        "--quiet",
+         "--restart-time", "150",         "--idle-time", "3000",       "--no-realtime", "--lan",
+         "lan0",           "--boot-time", "250",         "--lan-fail", "wrong-subnet"});
     ASSERT_TRUE(r.options) << r.error;
     const SimOptions& o = *r.options;
     EXPECT_EQ(o.model.firmware, Firmware::V6_5_0_7);
@@ -24,6 +25,9 @@ TEST(SimOptions, EveryOptionIsTaken) {
     EXPECT_EQ(o.model.restartTimeUs, 150'000);
     EXPECT_EQ(o.model.idleTimeUs, 3'000'000);
     EXPECT_FALSE(o.realtime);
+    EXPECT_EQ(o.lan.interface, "lan0");
+    EXPECT_EQ(o.lan.bootTime, std::chrono::milliseconds(250));
+    EXPECT_EQ(o.lan.fail, LanFail::WrongSubnet);
 }
 
 TEST(SimOptions, SpinningGivesUpTheRealTimePriority) {
@@ -73,6 +77,10 @@ TEST(SimOptions, FaultsAreNamed) {
         {{"--firmware", "01.8", "--json", ""}, "--json needs a file name"},
         {{"--firmware", "01.8", "--restart-time"}, "--restart-time needs a value"},
         {{"--firmware", "01.8", "--verbose"}, "unknown argument \"--verbose\""},
+        {{"--firmware", "01.8", "--lan", ""}, "--lan needs an interface name"},
+        {{"--firmware", "01.8", "--lan", "x", "--boot-time", "1s"}, "--boot-time needs"},
+        {{"--firmware", "01.8", "--lan", "x", "--lan-fail", "late"}, "unknown LAN failure"},
+        {{"--firmware", "01.8", "--boot-time", "5"}, "need --lan IFACE"},
     };
     for (const Case& c : cases) {
         const auto r = ParseSimOptions(c.args);
@@ -103,3 +111,31 @@ TEST(SimOptions, HelpAndVersionNeedNoFirmware) {
 }
 
 } // namespace
+
+// Where the stand-in comes up on the LAN: the address and host bits written (the class's
+// default for 0), the local port written; wrong-subnet moves it to the neighbouring subnet.
+TEST(SimOptions, TheLanAddressIsTheOneWritten) {
+    struct Case {
+        Address ip;
+        int hostBits;
+        LanFail fail;
+        std::uint32_t address;
+        int prefix;
+    } cases[] = {
+        {{192, 168, 1, 200}, 0, LanFail::None, 0xC0A801C8u, 24},
+        {{10, 0, 0, 5}, 16, LanFail::None, 0x0A000005u, 16},
+        {{172, 16, 3, 4}, 0, LanFail::None, 0xAC100304u, 16},
+        {{10, 1, 2, 3}, 0, LanFail::None, 0x0A010203u, 8},
+        {{192, 168, 1, 200}, 0, LanFail::WrongSubnet, 0xC0A800C8u, 24},
+    };
+    for (const Case& c : cases) {
+        ConverterSettings s;
+        s.ip = c.ip;
+        s.hostBits = c.hostBits;
+        s.localPort = "10002";
+        const LanAddress lan = AddressOf(s, c.fail);
+        EXPECT_EQ(lan.address, c.address) << FormatAddress(c.ip);
+        EXPECT_EQ(lan.prefix, c.prefix) << FormatAddress(c.ip);
+        EXPECT_EQ(lan.port, 10002);
+    }
+}
