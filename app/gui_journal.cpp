@@ -7,9 +7,7 @@
 
 #include <cstdlib>
 
-#ifdef COMSETUP_HAVE_JOURNAL
 #include "config/journal.h"
-#endif
 
 namespace comsetup {
 
@@ -34,8 +32,6 @@ config::SetupProfile ProfileOfValues(const SetupValues& v, int mode) {
     p.peer = v.remote;
     return p;
 }
-
-#ifdef COMSETUP_HAVE_JOURNAL
 
 GuiJournalRecord::GuiJournalRecord(const config::SetupProfile& setup, const SetupValues& values,
                                    const JournalPlanRow& planRow, const MonitorLog& log)
@@ -89,22 +85,9 @@ void GuiJournalRecord::End(const SetupDownload& download, std::optional<Download
     entry_->End(end, 0); // the window's thread waits no longer than the busy timeout
 }
 
-#else
-
-void GuiJournalRecord::SetLan(bool, const std::string&, const std::string&, int) {}
-
-GuiJournalRecord::GuiJournalRecord(const config::SetupProfile&, const SetupValues&,
-                                   const JournalPlanRow&, const MonitorLog&) {}
-
-void GuiJournalRecord::End(const SetupDownload&, std::optional<DownloadOutcome>,
-                           const MonitorLog&) {}
-
-#endif
-
 GuiJournalRecord::~GuiJournalRecord() = default;
 
 std::string GuiJournalRecord::FaultToTell() {
-#ifdef COMSETUP_HAVE_JOURNAL
     static bool told =
         false; // once while the program runs: the same fault would repeat at every download
     if (!entry_ || entry_->Error().empty() || told) {
@@ -112,9 +95,6 @@ std::string GuiJournalRecord::FaultToTell() {
     }
     told = true;
     return "Not recorded in the journal: " + entry_->Error();
-#else
-    return {};
-#endif
 }
 
 } // namespace comsetup

@@ -4,10 +4,8 @@
 // runs.
 #pragma once
 
-#include "config/setup_options.h"
-#ifdef COMSETUP_HAVE_JOURNAL
 #include "config/journal.h"
-#endif
+#include "config/setup_options.h"
 #include "download/driver.h"
 
 #include <memory>
@@ -54,10 +52,8 @@ public:
     std::string FaultToTell();
 
 private:
-#ifdef COMSETUP_HAVE_JOURNAL
     std::unique_ptr<config::JournalEntry> entry_;
     std::optional<config::JournalLan> lan_;
-#endif
     int firstLine_ = 0;
     std::string portGiven_; // "Auto" is replaced by the port it found
 };

@@ -1,8 +1,6 @@
 // The journal's rows as a table model.
 #include "app/journal_model.h"
 
-#ifdef COMSETUP_HAVE_JOURNAL
-
 #include "download/printable_text.h"
 
 #include <QDateTime>
@@ -76,5 +74,3 @@ QVariant JournalModel::headerData(int section, Qt::Orientation orientation, int 
 }
 
 } // namespace comsetup
-
-#endif

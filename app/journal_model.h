@@ -2,8 +2,6 @@
 // listing of 10,000 downloads is one vector, not 10,000 widgets.
 #pragma once
 
-#ifdef COMSETUP_HAVE_JOURNAL
-
 #include "config/journal.h"
 
 #include <QAbstractTableModel>
@@ -37,5 +35,3 @@ private:
 };
 
 } // namespace comsetup
-
-#endif

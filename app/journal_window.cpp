@@ -5,7 +5,6 @@
 #include "app/tf_selmode.h"
 #include "widgets/message_box.h"
 
-#ifdef COMSETUP_HAVE_JOURNAL
 #include "app/journal_model.h"
 #include "config/config_files.h"
 #include "config/journal.h"
@@ -30,11 +29,8 @@
 #include <QStandardPaths>
 #include <QTableView>
 #include <QVBoxLayout>
-#endif
 
 namespace comsetup {
-
-#ifdef COMSETUP_HAVE_JOURNAL
 
 namespace {
 
@@ -323,14 +319,5 @@ void ShowJournalWindow(QWidget* parent) {
     window->raise();
     window->activateWindow();
 }
-
-#else
-
-void ShowJournalWindow(QWidget*) {
-    ShowMessage(QStringLiteral("This comsetup was built without the journal (SQLite): no "
-                               "download was recorded."));
-}
-
-#endif
 
 } // namespace comsetup

@@ -6,10 +6,8 @@
 #include "download/printable_text.h"
 #include "widgets/message_box.h"
 
-#ifdef COMSETUP_HAVE_JOURNAL
 #include "config/journal.h"
 #include "config/plan_journal.h"
-#endif
 
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -47,7 +45,6 @@ QString PeerText(const config::PlanRow& row) {
     return text;
 }
 
-#ifdef COMSETUP_HAVE_JOURNAL
 // The journal, when there is one to read: looking never creates one.
 std::unique_ptr<config::Journal> ExistingJournal() {
     const std::string path = config::DefaultJournalPath();
@@ -55,7 +52,6 @@ std::unique_ptr<config::Journal> ExistingJournal() {
         return nullptr;
     return config::Journal::OpenForReading(path);
 }
-#endif
 
 } // namespace
 
@@ -112,7 +108,6 @@ PlanWindow::PlanWindow(config::Plan plan, Start start, QWidget* parent)
 
 void PlanWindow::Refresh() {
     QString fault;
-#ifdef COMSETUP_HAVE_JOURNAL
     try {
         if (const auto journal = ExistingJournal()) {
             const auto states = config::PlanRowStates(*journal, plan_);
@@ -125,9 +120,6 @@ void PlanWindow::Refresh() {
         fault = QStringLiteral(" The journal cannot be read (%1): the rows show no marks.")
                     .arg(Text(error.what()));
     }
-#else
-    fault = QStringLiteral(" This build keeps no journal: the rows show no marks.");
-#endif
     int done = 0, failed = 0;
     for (int r = 0; r < table_->rowCount(); ++r) {
         const int state = states_[static_cast<std::size_t>(r)];
@@ -168,7 +160,6 @@ void PlanWindow::StartClicked() {
     const auto rows = RowsToWrite();
     if (rows.empty())
         return;
-#ifdef COMSETUP_HAVE_JOURNAL
     // An address already in a converter is written again only when the technician says so.
     std::vector<config::AddressUsed> used;
     try {
@@ -185,7 +176,6 @@ void PlanWindow::StartClicked() {
         if (asked.insert(address.ip).second && !ConfirmWithTechnician(this, Text(address.question)))
             return;
     }
-#endif
     std::vector<config::SetupProfile> units;
     std::vector<int> numbers;
     for (const std::size_t i : rows) {

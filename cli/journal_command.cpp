@@ -7,7 +7,6 @@
 
 #include "download/printable_text.h"
 
-#ifdef COMSETUP_HAVE_JOURNAL
 #include "config/config_files.h"
 #include "config/journal.h"
 
@@ -17,11 +16,8 @@
 #include <filesystem>
 #include <iomanip>
 #include <sstream>
-#endif
 
 namespace comsetup::cli {
-
-#ifdef COMSETUP_HAVE_JOURNAL
 
 namespace {
 
@@ -155,15 +151,5 @@ int RunJournalCommand(const Arguments& arguments, std::ostream& out, std::ostrea
     }
     return kExitBadArguments;
 }
-
-#else
-
-int RunJournalCommand(const Arguments&, std::ostream&, std::ostream& err) {
-    err << "comsetup-cli: journal: this comsetup-cli was built without the journal (SQLite)"
-        << std::endl;
-    return kExitBadArguments;
-}
-
-#endif
 
 } // namespace comsetup::cli

@@ -6,15 +6,11 @@
 
 #include "download/setup_rules.h"
 
-#ifdef COMSETUP_HAVE_JOURNAL
 #include "config/journal.h"
-#endif
 
 #include <cstdlib>
 
 namespace comsetup::cli {
-
-#ifdef COMSETUP_HAVE_JOURNAL
 
 JournalRecord::JournalRecord(const std::string& path, const std::string& frontEnd,
                              const SetupProfile& setup, const std::string& device,
@@ -83,40 +79,5 @@ std::string JournalPathFor(const std::string& named, bool none) {
     }
     return named.empty() ? config::DefaultJournalPath() : named;
 }
-
-#else
-
-JournalRecord::JournalRecord(const std::string& path, const std::string&, const SetupProfile&,
-                             const std::string&, const PlanRowRef&) {
-    if (!path.empty()) {
-        error_ = path + ": this comsetup-cli was built without the journal (SQLite); nothing "
-                        "was recorded";
-    }
-}
-
-JournalRecord::~JournalRecord() = default;
-
-void JournalRecord::End(const DownloadResult&, const MonitorLog&) {}
-
-const std::string& JournalRecord::Error() const {
-    return error_;
-}
-
-std::int64_t JournalRecord::Id() const {
-    return 0;
-}
-
-std::string JournalPathFor(const std::string& named, bool none) {
-    if (none) {
-        return {};
-    }
-    if (!named.empty()) {
-        return named;
-    }
-    const char* variable = std::getenv("COMSETUP_JOURNAL");
-    return variable != nullptr ? variable : "";
-}
-
-#endif
 
 } // namespace comsetup::cli

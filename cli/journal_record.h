@@ -42,9 +42,7 @@ public:
     std::int64_t Id() const;
 
 private:
-#ifdef COMSETUP_HAVE_JOURNAL
     std::unique_ptr<config::JournalEntry> entry_;
-#endif
     std::string error_; // a journal named where this build has none
 };
 

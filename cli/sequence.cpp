@@ -8,9 +8,7 @@
 #include "cli/text_table.h"
 
 #include "config/plain_text.h"
-#ifdef COMSETUP_HAVE_JOURNAL
 #include "config/plan_journal.h"
-#endif
 
 #include <cctype>
 #include <cstdio>
@@ -46,7 +44,6 @@ std::string UnreadableJournalRefusal(const std::string& error) {
 std::vector<bool> RowsDone(const config::Plan& plan, const SequenceOptions& options,
                            SequenceResult& result) {
     std::vector<bool> done(plan.rows.size(), false);
-#ifdef COMSETUP_HAVE_JOURNAL
     if (options.journalPath.empty()) {
         return done;
     }
@@ -62,11 +59,6 @@ std::vector<bool> RowsDone(const config::Plan& plan, const SequenceOptions& opti
     } catch (const config::JournalError& error) {
         result.journalError = error.what();
     }
-#else
-    (void)plan;
-    (void)options;
-    (void)result;
-#endif
     return done;
 }
 
@@ -74,7 +66,6 @@ std::vector<bool> RowsDone(const config::Plan& plan, const SequenceOptions& opti
 // refused otherwise. False when the sequence must not start.
 bool ReuseAllowed(const config::Plan& plan, const std::vector<std::size_t>& rows,
                   const SequenceOptions& options, SequenceResult& result) {
-#ifdef COMSETUP_HAVE_JOURNAL
     if (options.journalPath.empty() || !result.journalError.empty()) {
         return true;
     }
@@ -113,12 +104,6 @@ bool ReuseAllowed(const config::Plan& plan, const std::vector<std::size_t>& rows
                                    "again; nothing was sent";
         return false;
     }
-#else
-    (void)plan;
-    (void)rows;
-    (void)options;
-    (void)result;
-#endif
     return true;
 }
 

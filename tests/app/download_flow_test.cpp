@@ -23,9 +23,7 @@
 #include "app/tfmonitor.h"
 #include "app/tfprog.h"
 #include "app/wizard_form.h"
-#ifdef COMSETUP_HAVE_JOURNAL
 #include "config/journal.h"
-#endif
 #include "download/pacer.h"
 #include "serial/memory_device.h"
 #include "sim/session_report.h"
@@ -240,7 +238,6 @@ TEST_F(DownloadFlowInVirtualTime, MasterSideOnTheNewerFirmwareAnswersBroadcasts)
     EXPECT_EQ(P().LabelDetail->text(), "192.168.7.20/24, 9600 8N1, port 10001, answers "
                                        "broadcasts, saved by firmware V6.5.0.7");
     EXPECT_TRUE(P().LabelDetail->isVisibleTo(fprog));
-#ifdef COMSETUP_HAVE_JOURNAL
     // The journal holds what went in: the mode, the address, the peer actually sent.
     const auto rows = config::Journal::Open(config::DefaultJournalPath())->List({});
     ASSERT_FALSE(rows.empty());
@@ -255,7 +252,6 @@ TEST_F(DownloadFlowInVirtualTime, MasterSideOnTheNewerFirmwareAnswersBroadcasts)
     EXPECT_EQ(row.end.firmware, "V6.5.0.7");
     EXPECT_EQ(row.end.exitCode, std::nullopt);
     EXPECT_NE(row.end.log.find("Exit without"), std::string::npos) << row.end.log;
-#endif
 
     // The next download shows nothing of this verdict beside its "Cancel".
     QString textAtStart = "(not reached)";
@@ -429,12 +425,10 @@ TEST_F(DownloadFlowInVirtualTime, RemoteComAfterATunnelSendsNoTunnel) {
     EXPECT_EQ(session["config"]["tunnel"], false) << session.dump();
     EXPECT_EQ(converter_->Received().find("CC"), std::string::npos);
     EXPECT_FALSE(M().cb_entunnel->isChecked());
-#ifdef COMSETUP_HAVE_JOURNAL
     const auto rows = config::Journal::Open(config::DefaultJournalPath())->List({});
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows.front().start.setup.mode, config::Mode::RemoteCom);
     EXPECT_EQ(rows.front().start.peerSent, "");
-#endif
 }
 
 // Closing the wizard during a download asks; "Yes" cancels it and quits once it has ended.
@@ -520,7 +514,6 @@ TEST_F(DownloadFlowInVirtualTime, LineVanishingDuringTheScriptReachesTheGeneralE
     EXPECT_FALSE(Fmain->DownloadRunning());
 }
 
-#ifdef COMSETUP_HAVE_JOURNAL
 // A device lost before the first setting left the converter as it was: the journal names it
 // a port error, as comsetup-cli does, and its verdict is the dialog's.
 TEST_F(DownloadFlowInVirtualTime, ADeviceLostBeforeAnySettingIsAPortErrorInTheJournal) {
@@ -535,7 +528,6 @@ TEST_F(DownloadFlowInVirtualTime, ADeviceLostBeforeAnySettingIsAPortErrorInTheJo
     EXPECT_EQ(rows.front().end.outcome, "port-error");
     EXPECT_EQ(rows.front().end.verdict, "ERROR ON SETUP");
 }
-#endif
 
 // "Next converter": the next unit on the same port gets the address one higher, once the
 // technician has confirmed it is connected (here: a new model on the line); a unit that fails
@@ -607,7 +599,6 @@ TEST_F(DownloadFlowInVirtualTime, NextConverterWritesTheNextAddressAndRetriesAFa
     EXPECT_EQ(asked.size(), 4);
     EXPECT_EQ(P().LabelSeries->text(), "3 done");
     EXPECT_TRUE(messages_.isEmpty()) << messages_.join('|').toStdString();
-#ifdef COMSETUP_HAVE_JOURNAL
     // Each unit is a download of its own in the journal.
     const auto rows = config::Journal::Open(config::DefaultJournalPath())->List({});
     ASSERT_GE(rows.size(), 4u);
@@ -619,7 +610,6 @@ TEST_F(DownloadFlowInVirtualTime, NextConverterWritesTheNextAddressAndRetriesAFa
         EXPECT_EQ(config::FormatIpv4(rows[i].start.setup.ip), expected[i].first) << i;
         EXPECT_EQ(rows[i].end.outcome, expected[i].second) << i;
     }
-#endif
 
     // "DownLoad" in the wizard ends the series.
     PressButton1();
@@ -656,7 +646,6 @@ TEST_F(DownloadFlowInVirtualTime, PlannedSeriesWritesEachRowAndEndsWithTheList) 
     EXPECT_TRUE(messages_.isEmpty()) << messages_.join('|').toStdString();
 }
 
-#ifdef COMSETUP_HAVE_JOURNAL
 // "Open plan...": the plan window writes the rows not done as a series, each recorded as its
 // row, marks them done as they end, resumes at the first row not done, and asks before an
 // address already written goes into another unit.
@@ -746,7 +735,6 @@ TEST_F(DownloadFlowInVirtualTime, PlanWindowWritesResumesAndAsksBeforeReusingAnA
     EXPECT_EQ(planRows().size(), 2u);
     EXPECT_TRUE(messages_.isEmpty()) << messages_.join('|').toStdString();
 }
-#endif
 
 // The next address would be the subnet's broadcast address: refused with a message, nothing
 // asked.

@@ -13,12 +13,10 @@
 #include "cli/download_job.h"
 #include "cli/exit_codes.h"
 
-#include "download/pacer.h"
-#include "serial/port_names.h"
-#ifdef COMSETUP_HAVE_JOURNAL
 #include "config/journal.h"
-#endif
+#include "download/pacer.h"
 #include "serial/memory_device.h"
+#include "serial/port_names.h"
 #include "sim/session_report.h"
 
 #include <gtest/gtest.h>
@@ -413,7 +411,6 @@ TEST(DownloadJob, PortAutoFindsTheOneConverterThatAnswers) {
     std::atomic<bool> cancel{false};
     const DownloadResult result =
         RunDownloadJob(Profile({"--port", "auto", "--ip", "10.9.0.7"}), options, cancel);
-#ifdef COMSETUP_HAVE_JOURNAL
     // The journal names the port written, not "auto": a look-up by that port finds it.
     config::JournalFilter byPort;
     byPort.port = "COM2";
@@ -421,7 +418,6 @@ TEST(DownloadJob, PortAutoFindsTheOneConverterThatAnswers) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].start.device, comsetup::ResolvePortName("COM2"));
     EXPECT_EQ(rows[0].end.outcome, "complete");
-#endif
 
     ASSERT_EQ(result.exitCode, kExitComplete) << result.error;
     EXPECT_EQ(result.found, "COM2");
