@@ -10,7 +10,9 @@
 #      must end "Setup Complete" with the stand-in's decoded configuration as given;
 #   3. the failures: a missing port, and a line that vanishes mid-download;
 #   4. a full download by the wizard, comsetup.exe on Xvfb driven by real clicks and key
-#      presses (tests/windows/wizard_download.sh).
+#      presses (tests/windows/wizard_download.sh);
+#   5. the Windows Installer package of scripts/package-windows.sh: silent install, the
+#      installed programs at work, an upgrade, a silent uninstall (tests/windows/msi_install.sh).
 # The machine's own serial devices, which Wine maps to COM names by itself, are unmapped in
 # the test prefix; COM1 is a plain file there. Wine lacks modem lines on a pseudo-terminal:
 # tests/windows/ptymodem.c (LD_PRELOAD, this harness only) answers them. Installs what is
@@ -21,7 +23,7 @@ root=$PWD
 stage_start=$(date +%s)
 
 bash scripts/install-deps.sh test xvfb xdotool imagemagick g++-mingw-w64-x86-64-posix wine wine64 googletest gcc libc6-dev \
-  tesseract-ocr tesseract-ocr-eng fonts-wine
+  tesseract-ocr tesseract-ocr-eng fonts-wine wixl msitools
 COMSETUP_QT_MINGW_KIT=$(bash scripts/build-qt-windows.sh | tail -1)
 COMSETUP_SQLITE_AMALGAMATION=$(bash scripts/sqlite-amalgamation.sh | tail -1)
 export COMSETUP_QT_MINGW_KIT COMSETUP_SQLITE_AMALGAMATION
@@ -181,5 +183,11 @@ rc=$(cli journal export --csv "Z:${harness//\//\\}\\journal.csv")
 grep ',comsetup,' "$harness/journal.csv" | grep ',COM9,' | grep -q ',complete,' ||
   fail "the wizard's download is not in the journal"
 echo "The wizard's download is in the journal too"
+
+package=$(bash scripts/package-windows.sh 2>"$harness/package.log" | tail -1) ||
+  { tail -30 "$harness/package.log"; echo "FAILED: scripts/package-windows.sh"; exit 1; }
+msi=$(dirname "$package")/comsetup-$(sed -n 's/^project(comsetup VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)-x64.msi
+# shellcheck source=../tests/windows/msi_install.sh
+source tests/windows/msi_install.sh
 
 echo "Windows build: every test passed under Wine ($(($(date +%s) - stage_start)) s)"
