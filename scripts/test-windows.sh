@@ -101,11 +101,12 @@ rm -f "$journal" "$journal-wal" "$journal-shm"
 
 echo "== Windows tests under Wine"
 # Qt's offscreen platform on Windows reads its fonts from one folder: there, the family that
-# the windows get on Linux (DejaVu Sans, its condensed faces too), so captions measure alike.
+# the windows get on Linux (DejaVu Sans, its condensed faces too), so captions measure alike,
+# and its fixed-pitch face for the logs.
 mkdir -p "$harness/fonts"
 ln -s /usr/share/fonts/truetype/dejavu/DejaVuSans{,-Bold,-Oblique,-BoldOblique}.ttf \
   /usr/share/fonts/truetype/dejavu/DejaVuSansCondensed{,-Bold,-Oblique,-BoldOblique}.ttf \
-  "$harness/fonts/"
+  /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf "$harness/fonts/"
 # Each test program runs once, all its tests in one Wine process (tests/windows/
 # run_gtest_program.sh); one that exits before printing anything is started once more and
 # named in $retries. One at a time: the COM port tests share their ports, and Wine does not
