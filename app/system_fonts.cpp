@@ -14,6 +14,23 @@ QString FirstFamilyOffered(const QStringList& wanted, const QStringList& offered
     return {};
 }
 
+QFont WithOfferedFamily(QFont font) {
+    const QStringList offered = QFontDatabase::families();
+    if (!FirstFamilyOffered({font.family()}, offered).isEmpty())
+        return font;
+    // Windows' dialog faces first, then those of Linux systems (which Wine offers).
+    const QString family =
+        FirstFamilyOffered({QStringLiteral("Segoe UI"), QStringLiteral("Tahoma"),
+                            QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                            QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
+                            QStringLiteral("Noto Sans")},
+                           offered);
+    if (!family.isEmpty())
+        font.setFamily(family);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
 QFont MonospaceFont(const QFont& base) {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     if (base.pointSizeF() > 0)
