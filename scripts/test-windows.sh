@@ -116,6 +116,10 @@ retries=$harness/test-retries.txt
 COMSETUP_TEST_RETRIES=$retries WINEQT_QPA_PLATFORM=offscreen \
   WINEQT_QPA_FONTDIR="Z:${harness//\//\\}\\fonts" LD_PRELOAD=$harness/ptymodem.so \
   ctest --preset mingw -j1
+reports=$(find build-mingw -name '*.xml' -newer "$retries" -exec grep -l '<testsuites ' {} +)
+# shellcheck disable=SC2086 # file names without blanks
+echo "$(grep -ho '<testsuites tests="[0-9]*"' $reports | grep -o '[0-9]*' |
+  awk '{ n += $1 } END { print n }') GoogleTest tests passed in $(wc -w <<<"$reports") programs under Wine"
 if [ -s "$retries" ]; then
   echo "Started once more after exiting without a word (then passed):"
   sed 's/^/  /' "$retries"
