@@ -7,7 +7,7 @@
 # a few hundred Wine starts on a busy machine, and never again on a rerun): it is started once
 # more, which this run's output says, and so does the file $COMSETUP_TEST_RETRIES when set.
 # Everything else (a failed test, a crash, an exit code other than 0, no report, a report
-# without tests) fails at once.
+# without tests although no filter chose them) fails at once.
 set -uo pipefail
 wine=${1:?wine} program=${2:?program} report=${3:?report}
 shift 3
@@ -42,6 +42,10 @@ count() { sed -n "s/.* $1=\"\([0-9]*\)\".*/\1/p" <<<"$counts"; }
 tests=$(count tests) failures=$(count failures) errors=$(count errors) disabled=$(count disabled)
 skipped=$(grep -c '<skipped' "$report")
 [ -n "$tests" ] && [ -n "$failures" ] && [ -n "$errors" ] || fail "the report holds no counts"
-[ "$tests" -gt 0 ] || fail "the report counts no tests"
+if [ "$tests" = 0 ]; then # a filter may match none on Windows (tests of POSIX parts only)
+  [[ " $* " == *" --gtest_filter="* ]] || fail "the report counts no tests"
+  echo "$name: no test matches $*"
+  exit 0
+fi
 [ "$failures" = 0 ] && [ "$errors" = 0 ] || fail "$failures failed, $errors errors of $tests tests"
 echo "$name: $((tests - skipped)) of $tests tests passed, $skipped skipped, ${disabled:-0} disabled (one Wine process)"
