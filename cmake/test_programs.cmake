@@ -12,9 +12,10 @@ function(comsetup_discover_tests target)
   set(name ${target})
   set(report ${target})
   set(filter)
-  if(arg_TEST_FILTER) # e.g. app_tests[-DownloadFlow.*], its report app_tests_DownloadFlow_.xml
+  if(arg_TEST_FILTER) # e.g. app_tests[-DownloadFlow.*], its report app_tests_not_DownloadFlow_.xml
     set(name "${target}[${arg_TEST_FILTER}]")
-    string(REGEX REPLACE "[^A-Za-z0-9]+" "_" report "${target}_${arg_TEST_FILTER}")
+    string(REPLACE "-" "not-" report "${target}_${arg_TEST_FILTER}")
+    string(REGEX REPLACE "[^A-Za-z0-9]+" "_" report "${report}")
     set(filter --gtest_filter=${arg_TEST_FILTER})
   endif()
   add_test(NAME ${name}

@@ -113,10 +113,11 @@ ln -s /usr/share/fonts/truetype/dejavu/DejaVuSans{,-Bold,-Oblique,-BoldOblique}.
 # open them exclusively.
 retries=$harness/test-retries.txt
 : >"$retries"
+find build-mingw/tests -name '*.xml' -delete # the programs' reports of this run only
 COMSETUP_TEST_RETRIES=$retries WINEQT_QPA_PLATFORM=offscreen \
   WINEQT_QPA_FONTDIR="Z:${harness//\//\\}\\fonts" LD_PRELOAD=$harness/ptymodem.so \
   ctest --preset mingw -j1
-reports=$(find build-mingw -name '*.xml' -newer "$retries" -exec grep -l '<testsuites ' {} +)
+reports=$(find build-mingw/tests -name '*.xml' -exec grep -l '<testsuites ' {} +)
 # shellcheck disable=SC2086 # file names without blanks
 echo "$(grep -ho '<testsuites tests="[0-9]*"' $reports | grep -o '[0-9]*' |
   awk '{ n += $1 } END { print n }') GoogleTest tests passed in $(wc -w <<<"$reports") programs under Wine"
