@@ -120,7 +120,7 @@ COMSETUP_TEST_RETRIES=$retries WINEQT_QPA_PLATFORM=offscreen \
 reports=$(find build-mingw/tests -name '*.xml' -exec grep -l '<testsuites ' {} +)
 # shellcheck disable=SC2086 # file names without blanks
 echo "$(grep -ho '<testsuites tests="[0-9]*"' $reports | grep -o '[0-9]*' |
-  awk '{ n += $1 } END { print n }') GoogleTest tests passed in $(wc -w <<<"$reports") programs under Wine"
+  awk '{ n += $1 } END { print n }') GoogleTest tests passed in $(wc -w <<<"$reports") program runs under Wine"
 if [ -s "$retries" ]; then
   echo "Started once more after exiting without a word (then passed):"
   sed 's/^/  /' "$retries"
