@@ -1,10 +1,13 @@
 // The look the forms were laid out for.
 #include "app/form_look.h"
 
+#include "app/system_fonts.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFont>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
@@ -15,6 +18,9 @@ namespace comsetup {
 
 void ApplyApplicationLook(QApplication& app) {
     QFont font = QApplication::font();
+    // On Windows the system names its dialog font; under Wine that family may be missing.
+    if (QGuiApplication::platformName() == QLatin1String("windows"))
+        font = WithOfferedFamily(font);
     font.setPointSize(8);
     font.setStretch(QFont::SemiCondensed);
     app.setFont(font);

@@ -7,9 +7,10 @@ class QWidget;
 
 namespace comsetup {
 
-// Application-wide: the forms' 8-point font, narrowed where the platform's font family has a
-// narrower face, so that captions drawn for a narrow dialog font fit their controls. (Style
-// sheets would do more, but they slow every widget's start-up several times over.)
+// Application-wide: the forms' 8-point font (on Windows in a family the system has), narrowed
+// where the platform's font family has a narrower face, so that captions drawn for a narrow
+// dialog font fit their controls. (Style sheets would do more, but they slow every widget's
+// start-up several times over.)
 void ApplyApplicationLook(QApplication& app);
 
 // Labels and check boxes laid out at the top of a group box start below the frame line the

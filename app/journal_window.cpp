@@ -2,6 +2,7 @@
 #include "app/journal_window.h"
 
 #include "app/file_choice.h"
+#include "app/system_fonts.h"
 #include "app/tf_selmode.h"
 #include "widgets/message_box.h"
 
@@ -104,7 +105,7 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
     log_ = new QPlainTextEdit;
     log_->setReadOnly(true);
     log_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    log_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    log_->setFont(MonospaceFont(QFontDatabase::systemFont(QFontDatabase::FixedFont)));
     log_->setPlaceholderText(QStringLiteral("The selected download's log"));
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->addWidget(table_);

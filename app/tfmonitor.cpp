@@ -4,6 +4,7 @@
 #include "ui_tfmonitor.h"
 
 #include "app/file_choice.h"
+#include "app/system_fonts.h"
 #include "app/window_geometry.h"
 #include "config/config_files.h"
 #include "config/setup_options.h"
@@ -12,6 +13,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QKeyEvent>
 #include <QStandardPaths>
 
 TFmonitor* Fmonitor = nullptr;
@@ -19,6 +21,8 @@ TFmonitor* Fmonitor = nullptr;
 TFmonitor::TFmonitor(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TFmonitor>()) {
     ui->setupUi(this);
     lines_ = std::make_unique<comsetup::MemoLines>(*ui->Memo1);
+    // The converter's menus line up in columns only in a fixed-pitch face.
+    ui->Memo1->setFont(comsetup::MonospaceFont(ui->Memo1->font()));
     comsetup::SetOuterSize(this, {423, 509}, {200, 150}, false);
     move(264, 230);
     connect(ui->Button1, &QPushButton::clicked, this, [this] { Button1Click(ui->Button1); });
@@ -32,6 +36,16 @@ void TFmonitor::ShowLog() {
     show();
     raise();
     activateWindow();
+}
+
+void TFmonitor::keyPressEvent(QKeyEvent* event) {
+    // Esc closes the window as it closes a dialog (the log goes nowhere: "Log..." shows it
+    // again); the text field passes on the keys it does not use.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 QString TFmonitor::ProposedLogName(const QDateTime& now) {

@@ -2,7 +2,7 @@
 // and with lines of its own, each download's part under a header (when, port, values,
 // verdict). Created hidden; the progress dialog's "Log" shows it during a download, the
 // wizard's "Log..." at any time, and it follows the lines as they come. "Save log..." writes
-// the log to a file, proposing a dated text file.
+// the log to a file, proposing a dated text file. Esc closes it, as it closes a dialog.
 #pragma once
 
 #include "app/memo_lines.h"
@@ -10,6 +10,7 @@
 #include <QWidget>
 
 class QDateTime;
+class QKeyEvent;
 
 #include <memory>
 
@@ -36,6 +37,9 @@ public slots:
     void Button1Click(QObject* Sender);
     // "Save log...": asks for a file and writes every line to it (replacing it whole).
     void BtnSaveLogClick(QObject* Sender);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::unique_ptr<Ui::TFmonitor> ui;

@@ -20,6 +20,9 @@
 std::atomic<bool> CancelSetup{false};
 Tfprog* fprog = nullptr;
 
+// Label2's height in the form: two lines of its 8-point font.
+static constexpr int kFormTextHeight = 28;
+
 static QIcon Glyph(const QString& name) {
     using comsetup::AlphaPicture, comsetup::kGlyphSize;
     QIcon icon;
@@ -146,17 +149,22 @@ void Tfprog::SetDetail(const QString& text) {
 }
 
 void Tfprog::LayOutDetail() {
-    // The detail starts on the line after the progress text's last one; what lies below it
-    // moves down only as far as a long detail needs, so an empty one leaves the form's layout.
+    // The progress text takes as many lines as it has, in the font it is drawn with (a larger
+    // one than the form's needs more room than the form gives it), and the detail starts on
+    // the line after its last one; what lies below both moves down only as far as they need,
+    // so that texts that fit leave the form's layout.
+    QLabel* text = ui->Label2;
+    const int textLines = static_cast<int>(text->text().count('\n')) + 1;
+    const int textHeight = textLines * text->fontMetrics().lineSpacing();
+    text->resize(text->width(), std::max(kFormTextHeight, textHeight));
     QLabel* detail = ui->LabelDetail;
-    const QString text = detail->text();
-    const int textLines = static_cast<int>(ui->Label2->text().count('\n')) + 1;
-    const int top = ui->Label2->y() + textLines * ui->Label2->fontMetrics().lineSpacing() + 1;
-    const int height = text.isEmpty() ? 0 : detail->heightForWidth(detail->width());
+    const int top = text->y() + textHeight + 1;
+    const int height = detail->text().isEmpty() ? 0 : detail->heightForWidth(detail->width());
     detail->setGeometry(detail->x(), top, detail->width(), height);
     detail->setVisible(height > 0);
     const int firstBelow = belowDetail_.front().second;
-    const int shift = height > 0 ? std::max(0, top + height + 2 - firstBelow) : 0;
+    const int shift = height > 0 ? std::max(0, top + height + 2 - firstBelow)
+                                 : std::max(0, textHeight - kFormTextHeight);
     for (const auto& [widget, formTop] : belowDetail_)
         widget->move(widget->x(), formTop + shift);
     setFixedSize(formSize_.width(), formSize_.height() + shift);

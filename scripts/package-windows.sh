@@ -4,6 +4,12 @@
 #   comsetup-<version>-windows-x64.zip   comsetup.exe (the wizard), comsetup-cli.exe, a README
 #                                        for Windows, comsetup's licence and Qt's (LGPL v3),
 #                                        the notices of what is built in (SQLite among them);
+#   comsetup-<version>-x64.msi           the same files as a Windows Installer package
+#                                        (packaging/windows/comsetup.wxs);
+#   comsetup-<version>-windows-x64-debug.zip
+#                                        the programs' debug information, which the shipped
+#                                        programs leave out (each names its file: a debugger
+#                                        finds it when it lies beside the program);
 #   comsetup-<version>-source.zip        the source the programs were built from, with the
 #                                        script and patches that build the Qt kit;
 #   qt6-base-source/                     Debian's Qt source package that the kit is built from.
@@ -14,7 +20,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-bash scripts/install-deps.sh test g++-mingw-w64-x86-64-posix googletest >&2
+bash scripts/install-deps.sh test g++-mingw-w64-x86-64-posix googletest wixl >&2
 COMSETUP_QT_MINGW_KIT=$(bash scripts/build-qt-windows.sh | tail -1)
 COMSETUP_SQLITE_AMALGAMATION=$(bash scripts/sqlite-amalgamation.sh | tail -1)
 export COMSETUP_QT_MINGW_KIT COMSETUP_SQLITE_AMALGAMATION
@@ -32,10 +38,18 @@ out=$root/build-mingw/package
 stage=$out/$name
 rm -rf "$stage"
 mkdir -p "$stage"
+debug_name=$name-debug
+rm -rf "${out:?}/$debug_name"
+mkdir -p "$out/$debug_name"
 for exe in app/comsetup.exe cli/comsetup-cli.exe; do
+  base=$(basename "$exe")
   cp "build-mingw/$exe" "$stage/"
-  x86_64-w64-mingw32-strip "$stage/$(basename "$exe")"
+  x86_64-w64-mingw32-objcopy --only-keep-debug "$stage/$base" "$out/$debug_name/$base.debug"
+  x86_64-w64-mingw32-strip "$stage/$base"
+  (cd "$out/$debug_name" && x86_64-w64-mingw32-objcopy --add-gnu-debuglink="$base.debug" "$stage/$base")
 done
+(cd "$out" && rm -f "$debug_name.zip" && cmake -E tar cf "$debug_name.zip" --format=zip "$debug_name")
+rm -rf "${out:?}/$debug_name"
 crlf() { sed 's/\r*$/\r/' "$1" >"$2"; } # Notepad's line ends
 sed -e "s/@VERSION@/$version/g" -e "s/@QT_SOURCE@/$qt_source/g" docs/windows/README.txt >"$stage/README.txt.lf"
 crlf "$stage/README.txt.lf" "$stage/README.txt"
@@ -68,6 +82,8 @@ tar -xJf "$source_package"/qt6-base_*.orig.tar.xz -C "$third" --wildcards '*/src
 crlf "$third/notices.txt" "$stage/LICENSE-third-party.txt"
 rm -rf "$third"
 (cd "$out" && rm -f "$name.zip" && cmake -E tar cf "$name.zip" --format=zip "$name")
+bash scripts/windows-msi.sh "$stage" "$version" build-mingw/app/pictures/comsetup.ico \
+  "$out/comsetup-$version-x64.msi"
 
 # Qt's source, as the LGPL asks: Debian's source package the kit was built from.
 rm -rf "$out/qt6-base-source"

@@ -10,7 +10,9 @@
 #      must end "Setup Complete" with the stand-in's decoded configuration as given;
 #   3. the failures: a missing port, and a line that vanishes mid-download;
 #   4. a full download by the wizard, comsetup.exe on Xvfb driven by real clicks and key
-#      presses (tests/windows/wizard_download.sh).
+#      presses (tests/windows/wizard_download.sh);
+#   5. the Windows Installer package of scripts/package-windows.sh: silent install, the
+#      installed programs at work, an upgrade, a silent uninstall (tests/windows/msi_install.sh).
 # The machine's own serial devices, which Wine maps to COM names by itself, are unmapped in
 # the test prefix; COM1 is a plain file there. Wine lacks modem lines on a pseudo-terminal:
 # tests/windows/ptymodem.c (LD_PRELOAD, this harness only) answers them. Installs what is
@@ -18,9 +20,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+stage_start=$(date +%s)
 
 bash scripts/install-deps.sh test xvfb xdotool imagemagick g++-mingw-w64-x86-64-posix wine wine64 googletest gcc libc6-dev \
-  tesseract-ocr tesseract-ocr-eng fonts-wine
+  tesseract-ocr tesseract-ocr-eng fonts-wine wixl msitools
 COMSETUP_QT_MINGW_KIT=$(bash scripts/build-qt-windows.sh | tail -1)
 COMSETUP_SQLITE_AMALGAMATION=$(bash scripts/sqlite-amalgamation.sh | tail -1)
 export COMSETUP_QT_MINGW_KIT COMSETUP_SQLITE_AMALGAMATION
@@ -98,14 +101,30 @@ rm -f "$journal" "$journal-wal" "$journal-shm"
 
 echo "== Windows tests under Wine"
 # Qt's offscreen platform on Windows reads its fonts from one folder: there, the family that
-# the windows get on Linux (DejaVu Sans, its condensed faces too), so captions measure alike.
+# the windows get on Linux (DejaVu Sans, its condensed faces too), so captions measure alike,
+# and its fixed-pitch face for the logs.
 mkdir -p "$harness/fonts"
 ln -s /usr/share/fonts/truetype/dejavu/DejaVuSans{,-Bold,-Oblique,-BoldOblique}.ttf \
   /usr/share/fonts/truetype/dejavu/DejaVuSansCondensed{,-Bold,-Oblique,-BoldOblique}.ttf \
-  "$harness/fonts/"
-# One at a time: the COM port tests share their ports, and Wine does not open them exclusively.
-WINEQT_QPA_PLATFORM=offscreen WINEQT_QPA_FONTDIR="Z:${harness//\//\\}\\fonts" \
-  LD_PRELOAD=$harness/ptymodem.so ctest --preset mingw -j1
+  /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf "$harness/fonts/"
+# Each test program runs once, all its tests in one Wine process (tests/windows/
+# run_gtest_program.sh); one that exits before printing anything is started once more and
+# named in $retries. One at a time: the COM port tests share their ports, and Wine does not
+# open them exclusively.
+retries=$harness/test-retries.txt
+: >"$retries"
+find build-mingw/tests -name '*.xml' -delete # the programs' reports of this run only
+COMSETUP_TEST_RETRIES=$retries WINEQT_QPA_PLATFORM=offscreen \
+  WINEQT_QPA_FONTDIR="Z:${harness//\//\\}\\fonts" LD_PRELOAD=$harness/ptymodem.so \
+  ctest --preset mingw -j1
+reports=$(find build-mingw/tests -name '*.xml' -exec grep -l '<testsuites ' {} +)
+# shellcheck disable=SC2086 # file names without blanks
+echo "$(grep -ho '<testsuites tests="[0-9]*"' $reports | grep -o '[0-9]*' |
+  awk '{ n += $1 } END { print n }') GoogleTest tests passed in $(wc -w <<<"$reports") program runs under Wine"
+if [ -s "$retries" ]; then
+  echo "Started once more after exiting without a word (then passed):"
+  sed 's/^/  /' "$retries"
+fi
 
 cli() {  # runs comsetup-cli.exe under Wine with the shim; prints its exit code last
   local rc=0
@@ -171,4 +190,10 @@ grep ',comsetup,' "$harness/journal.csv" | grep ',COM9,' | grep -q ',complete,' 
   fail "the wizard's download is not in the journal"
 echo "The wizard's download is in the journal too"
 
-echo "Windows build: every test passed under Wine"
+package=$(bash scripts/package-windows.sh 2>"$harness/package.log" | tail -1) ||
+  { tail -30 "$harness/package.log"; echo "FAILED: scripts/package-windows.sh"; exit 1; }
+msi=$(dirname "$package")/comsetup-$(sed -n 's/^project(comsetup VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)-x64.msi
+# shellcheck source=../tests/windows/msi_install.sh
+source tests/windows/msi_install.sh
+
+echo "Windows build: every test passed under Wine ($(($(date +%s) - stage_start)) s)"

@@ -18,6 +18,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -143,6 +144,39 @@ TEST_F(Windows, ProgressDialogButtonsAndKeys) {
     EXPECT_EQ(P().Label2->text(), "Setup Complete"); // the dialog keeps its state for later
     EXPECT_FALSE(P().BtnCancel->icon().isNull());
     EXPECT_FALSE(P().btnOK->icon().isNull());
+}
+
+// Drawn in a larger font than the form's (Windows' own, or a user's setting), the progress
+// text keeps all its lines: the buttons and figures below move down and the dialog grows.
+TEST_F(Windows, ProgressTextInALargerFontPushesWhatIsBelowDown) {
+    QFont larger = P().Label2->font();
+    larger.setPointSize(larger.pointSize() * 2);
+    P().Label2->setFont(larger);
+    ProgressDialogView view(*fprog);
+    for (const QString& detail : {QString(), QStringLiteral("cancel pending")}) {
+        view.SetText(
+            "Check the connection with device in progress\n(Turn off and then turn on the device)");
+        fprog->SetDetail(detail);
+        const QRect text = P().Label2->geometry();
+        EXPECT_GE(text.height(), 2 * P().Label2->fontMetrics().lineSpacing());
+        for (QWidget* below : std::initializer_list<QWidget*>{
+                 P().BtnCancel, P().btnOK, P().BtnLog, P().LabelPort, P().LabelWakeUp,
+                 P().LabelConverter, P().ProgressBar1, P().LabelTimeLeft}) {
+            EXPECT_GT(below->y(), text.bottom()) << below->objectName().toStdString();
+            EXPECT_TRUE(fprog->rect().contains(below->geometry()))
+                << below->objectName().toStdString();
+        }
+        if (!detail.isEmpty()) {
+            EXPECT_GT(P().LabelDetail->y(), text.y() + 2 * P().Label2->fontMetrics().lineSpacing());
+            EXPECT_LT(P().LabelDetail->geometry().bottom(), P().BtnCancel->y());
+        }
+    }
+    // Back in the form's font, the form's layout.
+    P().Label2->setFont(fprog->font());
+    view.SetText("Setup Complete");
+    fprog->SetDetail({});
+    EXPECT_EQ(fprog->size(), QSize(265, 146));
+    EXPECT_EQ(P().BtnCancel->geometry(), QRect(88, 48, 75, 25));
 }
 
 // The figures under the buttons in virtual time: the wake-up countdown with the port, then
@@ -330,6 +364,20 @@ TEST_F(Windows, MonitorLogCountsAddedLinesAndKeepsEveryByte) {
 
     Fmonitor->Form().Button1->click(); // the window is hidden; its handler still clears
     EXPECT_EQ(log.Count(), 0);
+}
+
+// The converter's menus keep their columns in the log; Esc closes the window like a dialog's.
+TEST_F(Windows, MonitorLogIsFixedPitchAndEscClosesIt) {
+    EXPECT_TRUE(QFontInfo(Fmonitor->Form().Memo1->font()).fixedPitch())
+        << QFontInfo(Fmonitor->Form().Memo1->font()).family().toStdString();
+    Fmonitor->ShowLog();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Fmonitor));
+    MonitorWindowLog(*Fmonitor).Add("x");
+    QTest::keyClick(Fmonitor->Form().Memo1, Qt::Key_X); // typing stays typing
+    EXPECT_TRUE(Fmonitor->isVisible());
+    QTest::keyClick(Fmonitor->Form().Memo1, Qt::Key_Escape);
+    EXPECT_FALSE(Fmonitor->isVisible());
+    EXPECT_TRUE(Fmonitor->Form().Memo1->toPlainText().startsWith("x")); // kept for "Log..."
 }
 
 TEST_F(Windows, MonitorWindowHasItsPlaceAndClearButton) {

@@ -1,0 +1,35 @@
+// Fonts picked from the families the system offers: a family the system lacks becomes one it
+// has (a sans face), one it has stays, names match whatever their case.
+#include "app/system_fonts.h"
+
+#include <gtest/gtest.h>
+
+#include <QFontDatabase>
+#include <QFontInfo>
+
+namespace comsetup::test {
+namespace {
+
+TEST(SystemFonts, FirstFamilyOfferedIsTheFirstWantedAsTheSystemSpellsIt) {
+    const QStringList offered{"DejaVu Sans", "Tahoma", "DejaVu Sans Mono"};
+    EXPECT_EQ(FirstFamilyOffered({"Segoe UI", "tahoma", "DejaVu Sans"}, offered), "Tahoma");
+    EXPECT_EQ(FirstFamilyOffered({"dejavu sans mono"}, offered), "DejaVu Sans Mono");
+    EXPECT_EQ(FirstFamilyOffered({"DejaVu"}, offered), ""); // whole names only
+    EXPECT_EQ(FirstFamilyOffered({"Consolas"}, offered), "");
+    EXPECT_EQ(FirstFamilyOffered({"Tahoma"}, {}), "");
+}
+
+TEST(SystemFonts, AMissingFamilyBecomesAnOfferedSansFaceAndAnOfferedOneStays) {
+    const QStringList offered = QFontDatabase::families();
+    ASSERT_FALSE(offered.isEmpty());
+    QFont missing(QStringLiteral("No Such Family 7f3a"), 8);
+    const QFont picked = WithOfferedFamily(missing);
+    EXPECT_TRUE(offered.contains(picked.family())) << picked.family().toStdString();
+    EXPECT_FALSE(QFontInfo(picked).fixedPitch());
+    EXPECT_EQ(picked.pointSize(), 8);
+    for (const QString& family : {offered.front(), offered.back()})
+        EXPECT_EQ(WithOfferedFamily(QFont(family)).family(), family);
+}
+
+} // namespace
+} // namespace comsetup::test
