@@ -23,9 +23,13 @@
 #include "download/port_search.h"
 #include "download/setup_rules.h"
 #include "widgets/message_box.h"
+#include "widgets/range_edit.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QImage>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPalette>
@@ -130,6 +134,25 @@ void SetPictures(std::initializer_list<std::pair<QLabel*, const char*>> pictures
         image->setPixmap(comsetup::ModePicture(QLatin1String(name), ratio));
 }
 
+// A mode box lies on its picture, whose colours are the same under every theme: its caption
+// takes a colour that reads on the picture under it (the theme's own where that one does), so
+// that a dark theme's light text is not drawn on the picture's light panel.
+void ReadOnPicture(QCheckBox* box, const QLabel* image) {
+    const QPixmap pixmap = image->pixmap();
+    const QImage picture = pixmap.toImage();
+    if (picture.isNull())
+        return;
+    const QPointF under =
+        QPointF(box->geometry().center() - image->geometry().topLeft()) * pixmap.devicePixelRatio();
+    const QPoint at(std::clamp(int(under.x()), 0, picture.width() - 1),
+                    std::clamp(int(under.y()), 0, picture.height() - 1));
+    QPalette p = box->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        p.setColor(group, QPalette::WindowText,
+                   ReadableTextColor(picture.pixelColor(at), p.color(group, QPalette::WindowText)));
+    box->setPalette(p);
+}
+
 } // namespace
 
 TF_selmode::TF_selmode(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TF_selmode>()) {
@@ -142,6 +165,9 @@ TF_selmode::TF_selmode(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
                  {ui->Image2, "mode_point_to_point"},
                  {ui->Image3, "mode_point_to_multipoint"}},
                 devicePixelRatioF());
+    ReadOnPicture(ui->cb_m1, ui->Image1);
+    ReadOnPicture(ui->cb_m2, ui->Image2);
+    ReadOnPicture(ui->cb_m3, ui->Image3);
 
     connect(ui->Button1, &QPushButton::clicked, this,
             [this] { comsetup::RunReporting([this] { Button1Click(ui->Button1); }); });

@@ -22,6 +22,10 @@ Tfprog* fprog = nullptr;
 
 // Label2's height in the form: two lines of its 8-point font.
 static constexpr int kFormTextHeight = 28;
+// The button row of the form: "Next converter", then "OK" (or "Cancel") and "Log".
+static constexpr int kFormNextWidth = 80;
+static constexpr int kFormOkLeft = 88;
+static constexpr int kFormLogLeft = 176;
 
 static QIcon Glyph(const QString& name) {
     using comsetup::AlphaPicture, comsetup::kGlyphSize;
@@ -119,6 +123,7 @@ Tfprog::~Tfprog() = default;
 void Tfprog::OfferNext(const QString& text, bool asDefault) {
     ui->BtnNext->setText(text);
     ui->BtnNext->show();
+    FitButtonRow();
     // A focused auto-default button takes Enter for itself: only the default one may be one.
     ui->btnOK->setAutoDefault(!asDefault);
     ui->BtnNext->setAutoDefault(asDefault);
@@ -130,6 +135,7 @@ void Tfprog::OfferNext(const QString& text, bool asDefault) {
 void Tfprog::HideNext() {
     ui->BtnNext->hide();
     ui->BtnNext->setDefault(false);
+    FitButtonRow();
     ui->btnOK->setAutoDefault(true);
     ui->btnOK->setDefault(true);
 }
@@ -167,7 +173,25 @@ void Tfprog::LayOutDetail() {
                                  : std::max(0, textHeight - kFormTextHeight);
     for (const auto& [widget, formTop] : belowDetail_)
         widget->move(widget->x(), formTop + shift);
-    setFixedSize(formSize_.width(), formSize_.height() + shift);
+    setFixedSize(formSize_.width() + buttonRowGrowth_, formSize_.height() + shift);
+}
+
+void Tfprog::FitButtonRow() {
+    // The form's row while "Next converter" fits its place; a caption that does not (a larger
+    // system font, another platform's button margins) widens its button, and "OK", "Cancel"
+    // and "Log" move right as far as needed, the dialog growing with them.
+    QPushButton* next = ui->BtnNext;
+    const int nextWidth = next->isVisibleTo(this)
+                              ? std::max(kFormNextWidth, next->sizeHint().width())
+                              : kFormNextWidth;
+    next->resize(nextWidth, next->height());
+    const int okShift = std::max(0, next->x() + nextWidth + 2 - kFormOkLeft);
+    ui->btnOK->move(kFormOkLeft + okShift, ui->btnOK->y());
+    ui->BtnCancel->move(kFormOkLeft + okShift, ui->BtnCancel->y());
+    const int logLeft = std::max(kFormLogLeft, ui->btnOK->x() + ui->btnOK->width() + 2);
+    ui->BtnLog->move(logLeft, ui->BtnLog->y());
+    buttonRowGrowth_ = logLeft - kFormLogLeft;
+    LayOutDetail();
 }
 
 void Tfprog::btnOKClick(QObject* /*Sender*/) {

@@ -85,9 +85,11 @@ protected:
 
 private:
     void LayOutDetail();
+    void FitButtonRow();
 
     std::unique_ptr<Ui::Tfprog> ui;
     QSize formSize_;
+    int buttonRowGrowth_ = 0; // how far a longer "Next converter" pushed the buttons right of it
     std::vector<std::pair<QWidget*, int>> belowDetail_; // and their tops in the form
     Clock clock_;
     QTimer* ticker_;

@@ -27,6 +27,7 @@
 
 #include <QTest>
 #include <functional>
+#include <string>
 
 namespace comsetup::test {
 namespace {
@@ -177,6 +178,39 @@ TEST_F(Windows, ProgressTextInALargerFontPushesWhatIsBelowDown) {
     fprog->SetDetail({});
     EXPECT_EQ(fprog->size(), QSize(265, 146));
     EXPECT_EQ(P().BtnCancel->geometry(), QRect(88, 48, 75, 25));
+}
+
+// "Next converter" (or "Retry") at the end of a download fits its button, in the form's font
+// and in one 2 pt larger; the buttons right of it move along, inside the dialog, and with it
+// gone the form's row is back.
+TEST_F(Windows, NextConverterFitsItsButtonAndPushesTheRowRight) {
+    ProgressDialogView view(*fprog);
+    view.ShowCancel(false);
+    view.ShowOk(true);
+    const QFont formFont = fprog->font();
+    QFont larger = formFont;
+    larger.setPointSize(formFont.pointSize() + 2);
+    for (const QFont& font : {formFont, larger}) {
+        fprog->setFont(font);
+        for (const QString& caption : {QStringLiteral("Next converter"), QStringLiteral("Retry")}) {
+            fprog->OfferNext(caption, true);
+            SCOPED_TRACE(caption.toStdString() + " at " + std::to_string(font.pointSize()) + " pt");
+            EXPECT_GE(P().BtnNext->width(), P().BtnNext->sizeHint().width());
+            EXPECT_LT(P().BtnNext->geometry().right(), P().btnOK->x());
+            EXPECT_LT(P().btnOK->geometry().right(), P().BtnLog->x());
+            for (QWidget* button :
+                 std::initializer_list<QWidget*>{P().BtnNext, P().btnOK, P().BtnLog})
+                EXPECT_TRUE(fprog->rect().contains(button->geometry()))
+                    << button->objectName().toStdString();
+        }
+        fprog->HideNext();
+        if (font == formFont) {
+            EXPECT_EQ(fprog->size(), QSize(265, 146));
+            EXPECT_EQ(P().btnOK->geometry(), QRect(88, 48, 75, 25));
+        }
+    }
+    fprog->setFont(formFont);
+    fprog->HideNext();
 }
 
 // The figures under the buttons in virtual time: the wake-up countdown with the port, then

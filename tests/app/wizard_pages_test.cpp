@@ -16,7 +16,10 @@
 #include "widgets/range_edit.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QFontMetrics>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QStyleOptionGroupBox>
 #include <QTest>
@@ -409,6 +412,48 @@ TEST_F(WizardPages, KeyboardStartsOnTheFirstModeAndTabFollowsTheForm) {
               lan + gatewayAndSerial + tunnel + bands + QStringList{"cb_broadcast"} + lanCheck);
     EXPECT_EQ(tabbed(1, true), lan + QStringList{"CB_UseGateway"} + gatewayFields +
                                    gatewayAndSerial.mid(1) + bands + lanCheck);
+}
+
+// Under a dark theme the mode boxes' captions, drawn on their pictures (which keep their own
+// light colours), must still read: their text colour stands apart from the picture under
+// each letter's cell, as much as black text on the light theme's window does.
+TEST_F(WizardPages, ModeCaptionsReadOnTheirPicturesUnderADarkTheme) {
+    const QPalette saved = QApplication::palette();
+    QPalette dark = saved;
+    for (const auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+        dark.setColor(role, QColor(0x30, 0x30, 0x30));
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        dark.setColor(role, QColor(0xEE, 0xEE, 0xEE));
+    const auto luma = [](const QColor& c) {
+        return (299 * c.red() + 587 * c.green() + 114 * c.blue()) / 1000;
+    };
+    for (const bool darkTheme : {false, true}) {
+        QApplication::setPalette(darkTheme ? dark : saved);
+        windows_.reset();
+        StartProgram();
+        const std::pair<QCheckBox*, QLabel*> boxes[] = {
+            {W().cb_m1, W().Image1}, {W().cb_m2, W().Image2}, {W().cb_m3, W().Image3}};
+        for (const auto& [box, image] : boxes) {
+            const QImage picture = image->pixmap().toImage();
+            const qreal ratio = image->pixmap().devicePixelRatio();
+            const QColor text = box->palette().color(QPalette::Active, box->foregroundRole());
+            // Along the caption's middle line, after the indicator.
+            const QPoint origin = box->pos() - image->pos();
+            const int y = origin.y() + box->height() / 2;
+            const int textWidth = QFontMetrics(box->font()).horizontalAdvance(box->text());
+            const int textLeft = box->style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                                 box->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+            for (int x = textLeft; x < textLeft + textWidth; x += 4) {
+                const QColor under =
+                    picture.pixelColor(QPointF((origin.x() + x) * ratio, y * ratio).toPoint());
+                EXPECT_GE(std::abs(luma(text) - luma(under)), 96)
+                    << box->text().toStdString() << " at " << x
+                    << (darkTheme ? ", dark" : ", light") << " theme: text "
+                    << text.name().toStdString() << " on " << under.name().toStdString();
+            }
+        }
+    }
+    QApplication::setPalette(saved);
 }
 
 // Every caption of the wizard's pages must fit its control: clipped texts are what a user of
