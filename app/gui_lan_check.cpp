@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSettings>
 
+#include <algorithm>
 #include <memory>
 
 namespace comsetup {
@@ -50,8 +51,13 @@ QCheckBox* MakeLanCheckBox(QWidget* wizard) {
         "Before the write: is the address on one of this PC's networks, and does something "
         "answer there already? After \"Setup Complete\": wait for the converter to answer at "
         "it. Sends packets only when ticked, and only to an address on this PC's subnets."));
-    // Right of "MASTER SIDE", above the settings groups: free on every settings page.
-    box->setGeometry(196, 188, 222, 17);
+    // Right of "MASTER SIDE", above the settings groups: free on every settings page. A
+    // caption wider than its place (a wider face or style) grows leftwards into the free
+    // space, its right edge where the form has it.
+    constexpr int kRight = 418, kFormLeft = 196, kLeftmost = 126; // past "MASTER SIDE"
+    const int width = std::max(kRight - kFormLeft, box->sizeHint().width());
+    const int left = std::max(kLeftmost, std::min(kFormLeft, kRight - width));
+    box->setGeometry(left, 188, kRight - left, 17);
     box->setChecked(LanCheckWanted());
     box->setVisible(false);
     QObject::connect(box, &QCheckBox::toggled, box, [](bool on) { SetLanCheckWanted(on); });
