@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPalette>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
@@ -51,6 +52,16 @@ std::unique_ptr<config::Journal> ExistingJournal() {
     if (path.empty())
         return nullptr;
     return config::Journal::OpenForReading(path);
+}
+
+QColor StateColour(int state, const QPalette& palette) {
+    // Green and red deep enough for a light table, light enough for a dark one.
+    const bool darkTable = palette.color(QPalette::Base).lightness() < 128;
+    if (state == kDone)
+        return darkTable ? QColor(110, 210, 110) : QColor(0, 110, 0);
+    if (state == kFailed)
+        return darkTable ? QColor(255, 120, 120) : QColor(170, 0, 0);
+    return palette.color(QPalette::Text);
 }
 
 } // namespace
@@ -129,9 +140,7 @@ void PlanWindow::Refresh() {
         item->setText(state == kDone     ? QStringLiteral("done")
                       : state == kFailed ? QStringLiteral("failed")
                                          : QStringLiteral("not tried"));
-        item->setForeground(state == kDone     ? QColor(0, 110, 0)
-                            : state == kFailed ? QColor(170, 0, 0)
-                                               : palette().color(QPalette::Text));
+        item->setForeground(StateColour(state, table_->palette()));
     }
     status_->setText(QStringLiteral("%1 converters: %2 done, %3 failed.%4")
                          .arg(table_->rowCount())

@@ -707,6 +707,21 @@ TEST_F(DownloadFlowInVirtualTime, PlanWindowWritesResumesAndAsksBeforeReusingAnA
     EXPECT_FALSE(P().BtnNext->isVisibleTo(fprog));
     EXPECT_EQ(plan->Status()->text(), "2 converters: 2 done, 0 failed.");
     EXPECT_FALSE(plan->StartButton()->isEnabled());
+    // The marks read on the table under a light and a dark theme alike.
+    const QPalette light = plan->palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+    dark.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
+    for (const bool darkTheme : {false, true}) {
+        plan->setPalette(darkTheme ? dark : light);
+        plan->Refresh();
+        const QColor base = plan->Table()->palette().color(QPalette::Base);
+        const QColor mark = plan->Table()->item(0, 5)->foreground().color();
+        EXPECT_GE(std::abs(base.lightness() - mark.lightness()), 96)
+            << (darkTheme ? "dark" : "light") << ": " << mark.name().toStdString() << " on "
+            << base.name().toStdString();
+    }
+    plan->setPalette(light);
     const auto planRows = [] { // the journal's rows of plans, newest first
         std::vector<config::JournalRow> rows;
         for (auto& row : config::Journal::Open(config::DefaultJournalPath())->List({}))
