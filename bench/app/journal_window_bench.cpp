@@ -86,8 +86,8 @@ void BM_JournalWindowCloseAfterTypedFilter10000(benchmark::State& state) {
         window.Reload();
         window.show();
         window.activateWindow();
-        if (!QTest::qWaitForWindowActive(&window))
-            state.SkipWithError("window never active");
+        if (!QTest::qWaitForWindowExposed(&window))
+            state.SkipWithError("window never shown");
         window.PortFilter()->clear();
         window.PortFilter()->setFocus();
         QTest::keyClicks(window.PortFilter(), QStringLiteral("COM1"));
