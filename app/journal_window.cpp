@@ -28,8 +28,13 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionSpinBox>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace comsetup {
 
@@ -55,6 +60,7 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
     sinceDate_->setCalendarPopup(true);
     sinceDate_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     sinceDate_->setEnabled(false);
+    FitDateEdit();
     ip_ = new QLineEdit;
     ip_->setPlaceholderText(QStringLiteral("A.B.C.D"));
     ip_->setClearButtonEnabled(true);
@@ -89,6 +95,12 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setAlternatingRowColors(true);
+    // The selected row stays marked while a filter has the focus or another window is active
+    // (the Windows palette draws an inactive selection in the window's grey).
+    QPalette marked = table_->palette();
+    for (const auto role : {QPalette::Highlight, QPalette::HighlightedText})
+        marked.setColor(QPalette::Inactive, role, marked.color(QPalette::Active, role));
+    table_->setPalette(marked);
     table_->setWordWrap(false);
     table_->verticalHeader()->hide();
     // Rows of one height need no measuring: 10,000 rows list as fast as 10.
@@ -122,6 +134,8 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
     use_->setToolTip(
         QStringLiteral("Load the selected download's setup into the wizard, on its mode's page"));
     close_ = new QPushButton(QStringLiteral("Close"));
+    // A click leaves the focus where it is: a filter losing it would be read on the way out.
+    close_->setFocusPolicy(Qt::TabFocus);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(status_, 1);
     buttons->addWidget(export_);
@@ -139,8 +153,8 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
         Reload();
     });
     connect(sinceDate_, &QDateEdit::dateChanged, this, [this] { Reload(); });
-    connect(ip_, &QLineEdit::editingFinished, this, [this] { Reload(); });
-    connect(port_, &QLineEdit::editingFinished, this, [this] { Reload(); });
+    connect(ip_, &QLineEdit::editingFinished, this, [this] { ApplyEditedFilter(); });
+    connect(port_, &QLineEdit::editingFinished, this, [this] { ApplyEditedFilter(); });
     connect(verdict_, &QComboBox::currentIndexChanged, this, [this] { Reload(); });
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { ShowSelected(); });
@@ -179,7 +193,51 @@ JournalWindow::~JournalWindow() {
     }
 }
 
+// Wide enough for the longest date it shows in its own face (each digit as wide as the widest)
+// beside the style's room for its buttons, whether the style lays it out as a spin box or, for
+// the calendar's arrow, as a combo box: the toolkit's own hint clips a digit with some styles.
+void JournalWindow::FitDateEdit() {
+    const QFontMetrics metrics(sinceDate_->font());
+    int digit = 0;
+    for (char c = '0'; c <= '9'; ++c)
+        digit = std::max(digit, metrics.horizontalAdvance(QLatin1Char(c)));
+    int text = 0;
+    for (const QChar c : sinceDate_->displayFormat())
+        text += c.isLetter() ? digit : metrics.horizontalAdvance(c);
+    const int probe = 40 * digit + 200;
+    const QRect rect(0, 0, probe, sinceDate_->sizeHint().height());
+    QStyleOptionSpinBox spin;
+    spin.initFrom(sinceDate_);
+    spin.rect = rect;
+    spin.frame = true;
+    spin.buttonSymbols = sinceDate_->buttonSymbols();
+    spin.subControls = QStyle::SC_SpinBoxFrame | QStyle::SC_SpinBoxEditField |
+                       QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown;
+    QStyleOptionComboBox combo;
+    combo.initFrom(sinceDate_);
+    combo.rect = rect;
+    combo.editable = true;
+    combo.frame = true;
+    combo.subControls =
+        QStyle::SC_ComboBoxFrame | QStyle::SC_ComboBoxEditField | QStyle::SC_ComboBoxArrow;
+    QStyle* style = sinceDate_->style();
+    const int buttons =
+        std::max(probe - style
+                             ->subControlRect(QStyle::CC_SpinBox, &spin,
+                                              QStyle::SC_SpinBoxEditField, sinceDate_)
+                             .width(),
+                 probe - style
+                             ->subControlRect(QStyle::CC_ComboBox, &combo,
+                                              QStyle::SC_ComboBoxEditField, sinceDate_)
+                             .width());
+    // The line edit's own margins (2 pixels a side) and its cursor.
+    sinceDate_->setMinimumWidth(text + buttons + 2 * 2 + 2);
+}
+
 bool JournalWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == sinceDate_ &&
+        (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange))
+        FitDateEdit();
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -198,7 +256,29 @@ void JournalWindow::ShowFault(const QString& text) {
         button->setEnabled(false);
 }
 
+void JournalWindow::done(int result) {
+    closing_ = true;
+    QDialog::done(result);
+    closing_ = false;
+}
+
+QString JournalWindow::FilterState() const {
+    return QStringList{
+        sinceBox_->isChecked() ? sinceDate_->date().toString(Qt::ISODate) : QString(),
+        ip_->text().trimmed(), port_->text().trimmed(), QString::number(verdict_->currentIndex())}
+        .join(QLatin1Char('\n'));
+}
+
+// A filter's editing finished (the focus left it): read again only if the filters changed,
+// and never on the way out.
+void JournalWindow::ApplyEditedFilter() {
+    if (closing_ || !isVisible() || FilterState() == listedFilter_)
+        return;
+    Reload();
+}
+
 void JournalWindow::Reload() {
+    listedFilter_ = FilterState();
     path_ = config::DefaultJournalPath();
     if (path_.empty()) {
         ShowFault(QStringLiteral("No place for the journal is known: set HOME, XDG_DATA_HOME or "
@@ -242,6 +322,16 @@ void JournalWindow::Reload() {
         return;
     }
     const auto count = static_cast<int>(rows.size());
+    // The download selected stays selected when it is still listed, else the newest is.
+    const QModelIndex before = table_->selectionModel()->currentIndex();
+    const std::int64_t selectedId =
+        before.isValid() && before.row() < static_cast<int>(model_->Rows().size())
+            ? model_->Rows()[static_cast<std::size_t>(before.row())].id
+            : 0;
+    const auto kept = std::find_if(rows.begin(), rows.end(), [&](const config::JournalRow& row) {
+        return selectedId != 0 && row.id == selectedId;
+    });
+    const int selectRow = kept == rows.end() ? 0 : static_cast<int>(kept - rows.begin());
     model_->SetRows(std::move(rows));
     export_->setEnabled(count > 0);
     status_->setText(count == 0 ? QStringLiteral("No download in %1 matches.").arg(shownPath)
@@ -249,8 +339,10 @@ void JournalWindow::Reload() {
                                       .arg(count)
                                       .arg(count == 1 ? "" : "s")
                                       .arg(shownPath));
-    if (count > 0)
-        table_->selectRow(0);
+    if (count > 0) {
+        table_->selectRow(selectRow);
+        table_->scrollTo(model_->index(selectRow, 0));
+    }
     ShowSelected();
 }
 
@@ -315,10 +407,14 @@ void ShowJournalWindow(QWidget* parent) {
             F_selmode ? static_cast<QWidget*>(F_selmode) : parent);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
     }
+    // Opened again, it starts from the newest download, as it did the first time.
+    window->Table()->setCurrentIndex({});
     window->Reload();
     window->show();
     window->raise();
     window->activateWindow();
+    // The rows have the focus: the selection shows as the active one and the arrow keys move it.
+    window->Table()->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 } // namespace comsetup

@@ -53,10 +53,17 @@ public:
     QPushButton* UseButton() const { return use_; }
     const JournalModel& Model() const { return *model_; }
 
+    // Closes without applying a filter typed but not entered: the focus leaving it on the way
+    // out reads nothing.
+    void done(int result) override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QString FilterState() const;
+    void ApplyEditedFilter();
+    void FitDateEdit();
     void ShowSelected();
     void ExportCsv();
     void UseSelected();
@@ -76,6 +83,8 @@ private:
     QPushButton* use_;
     QPushButton* close_;
     JournalModel* model_;
+    QString listedFilter_; // FilterState() of the rows listed
+    bool closing_ = false;
 };
 
 } // namespace comsetup

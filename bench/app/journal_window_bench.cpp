@@ -8,7 +8,10 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
+#include <QTest>
 
 #include <cstdlib>
 #include <filesystem>
@@ -68,6 +71,33 @@ void BM_JournalWindowPaint10000(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_JournalWindowPaint10000)->Unit(benchmark::kMillisecond);
+
+// Close clicked after a port was typed in the filter: the click takes the focus out of the
+// filter on its way to the button. Timed from the click to the window hidden.
+void BM_JournalWindowCloseAfterTypedFilter10000(benchmark::State& state) {
+    Rows();
+    comsetup::JournalWindow window([](const config::SetupProfile&) {});
+    QPushButton* close = nullptr;
+    for (QPushButton* button : window.findChildren<QPushButton*>())
+        if (button->text() == QStringLiteral("Close"))
+            close = button;
+    for (auto _ : state) {
+        state.PauseTiming();
+        window.Reload();
+        window.show();
+        window.activateWindow();
+        if (!QTest::qWaitForWindowExposed(&window))
+            state.SkipWithError("window never shown");
+        window.PortFilter()->clear();
+        window.PortFilter()->setFocus();
+        QTest::keyClicks(window.PortFilter(), QStringLiteral("COM1"));
+        state.ResumeTiming();
+        QTest::mouseClick(close, Qt::LeftButton);
+        if (window.isVisible())
+            state.SkipWithError("still shown");
+    }
+}
+BENCHMARK(BM_JournalWindowCloseAfterTypedFilter10000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

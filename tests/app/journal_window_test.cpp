@@ -12,6 +12,7 @@
 #include "config/journal_query.h"
 #include "widgets/range_edit.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -22,11 +23,15 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <fstream>
+#include <memory>
 
 namespace comsetup::test {
 namespace {
@@ -235,6 +240,108 @@ TEST_F(JournalWindowTest, AJournalThatCannotBeReadIsNamedAndNeverCreated) {
     EXPECT_TRUE(window.Status()->text().contains(path_)) << window.Status()->text().toStdString();
     EXPECT_EQ(window.Model().rowCount(), 0);
     EXPECT_FALSE(window.UseButton()->isEnabled());
+}
+
+// The selection is the row whose log is shown: the newest on opening, the same download after a
+// filter that still lists it, the newest listed after one that does not; and it stays marked in
+// the active colour while another window is active (Windows draws an inactive one in grey).
+TEST_F(JournalWindowTest, TheSelectedRowIsTheOneWhoseLogIsShown) {
+    {
+        const auto journal = config::Journal::Open(path_.toStdString());
+        Record(*journal, 80, "COM1", "complete");
+        Record(*journal, 81, "COM2", "complete");
+        Record(*journal, 82, "COM1", "complete");
+    }
+    JournalWindow window([](const config::SetupProfile&) {});
+    window.Reload();
+    const auto selected = [&] {
+        const auto rows = window.Table()->selectionModel()->selectedRows();
+        return rows.size() == 1
+                   ? window.Model().data(rows[0].siblingAtColumn(JournalModel::Ip)).toString()
+                   : QString("%1 rows").arg(rows.size());
+    };
+    EXPECT_EQ(selected(), "10.0.0.82");
+    window.Table()->selectRow(2);
+    window.PortFilter()->setText("COM1");
+    window.Reload();
+    EXPECT_EQ(selected(), "10.0.0.80");
+    EXPECT_TRUE(window.Log()->toPlainText().contains("unit 80\n"));
+    window.PortFilter()->setText("COM2");
+    window.Reload();
+    EXPECT_EQ(selected(), "10.0.0.81");
+    EXPECT_TRUE(window.Log()->toPlainText().contains("unit 81\n"));
+
+    QPalette windows = QApplication::palette();
+    windows.setColor(QPalette::Inactive, QPalette::Highlight,
+                     windows.color(QPalette::Inactive, QPalette::Window));
+    QApplication::setPalette(windows);
+    JournalWindow greyed([](const config::SetupProfile&) {});
+    greyed.Reload();
+    greyed.show();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    const QImage drawn = greyed.Table()->viewport()->grab().toImage();
+    const QRect first = greyed.Table()->visualRect(greyed.Model().index(0, JournalModel::Port));
+    EXPECT_EQ(drawn.pixelColor(first.right() - 2, first.center().y()),
+              windows.color(QPalette::Active, QPalette::Highlight));
+    QApplication::setPalette(QPalette());
+}
+
+// A click on Close after a filter was typed reads nothing: the filter is not applied on the way
+// out, and the window hides.
+TEST_F(JournalWindowTest, CloseDoesNotReadTheJournalAgain) {
+    {
+        const auto journal = config::Journal::Open(path_.toStdString());
+        Record(*journal, 90, "COM1", "complete");
+    }
+    JournalWindow window([](const config::SetupProfile&) {});
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.Reload();
+    QFile::remove(path_); // a read now would say so in the status line
+    const QString listed = window.Status()->text();
+    window.PortFilter()->setFocus();
+    QTest::keyClicks(window.PortFilter(), "COM2");
+    QPushButton* close = nullptr;
+    for (QPushButton* button : window.findChildren<QPushButton*>())
+        if (button->text() == "Close")
+            close = button;
+    ASSERT_NE(close, nullptr);
+    QTest::mouseClick(close, Qt::LeftButton);
+    EXPECT_FALSE(window.isVisible());
+    QApplication::processEvents();
+    EXPECT_EQ(window.Status()->text(), listed);
+    EXPECT_EQ(window.Model().rowCount(), 1);
+}
+
+// The "Since" date shows whole in the face and style it is drawn in: the edit field holds the
+// widest date it can show.
+TEST_F(JournalWindowTest, TheSinceDateShowsWhole) {
+    for (const char* styleName : {"Fusion", "Windows"}) {
+        std::unique_ptr<QStyle> style(QStyleFactory::create(styleName));
+        ASSERT_TRUE(style) << styleName;
+        for (const int points : {9, 16}) {
+            JournalWindow window([](const config::SetupProfile&) {});
+            QFont font = window.font();
+            font.setPointSize(points);
+            window.setFont(font);
+            window.SinceDate()->setStyle(style.get());
+            window.show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+            const auto* field = window.SinceDate()->findChild<QLineEdit*>();
+            ASSERT_NE(field, nullptr);
+            const QFontMetrics metrics(field->font());
+            int digit = 0;
+            for (char c = '0'; c <= '9'; ++c)
+                digit = std::max(digit, metrics.horizontalAdvance(QLatin1Char(c)));
+            const int widest = 8 * digit + 2 * metrics.horizontalAdvance('-');
+            EXPECT_GE(field->width(), widest + 4) << styleName << " " << points << "pt";
+            window.SinceDate()->setStyle(nullptr);
+        }
+    }
 }
 
 } // namespace
