@@ -297,7 +297,7 @@ TEST(DownloadDriver, CancelDuringTheSevenSecondPauseTypesNothing) {
     h.HealthyConverter(FirmwareVariant::V01_8, 1);
     std::int64_t cancelledAt = 0;
     h.converter.On([](const ScriptedConverter& c) { return c.EndsWith("\n\r"); },
-                   [&h, &cancelledAt](ScriptedConverter& c) {
+                   [&cancelledAt](ScriptedConverter& c) {
                        cancelledAt = c.NowMs() + 3000; // 3 s into the pause
                    });
     h.converter.On(
@@ -658,9 +658,10 @@ public:
 // The firmware the dialog names is the one after "SOFTWARE VERSION"; a banner without that
 // key names none, whatever its 16th character onwards holds.
 TEST(DownloadDriver, ABannerWithoutTheVersionKeyNamesNoFirmware) {
-    for (const auto& [banner, firmware] :
+    for (const auto& [bannerText, firmware] :
          {std::pair<std::string, std::string>{"?:B?[?=?KR garbage banner text\r\n", "unknown"},
           {BannerFor(FirmwareVariant::V01_8), "01.8"}}) {
+        const std::string banner = bannerText; // a copy the lambda can capture
         DownloadHarness h;
         PhaseRecorder recorder;
         h.observer = &recorder;
