@@ -174,9 +174,9 @@ echo "== The journal of these downloads, in the user's data folder"
 rc=$(cli journal --port COM9)
 [ "$rc" = 0 ] || fail "journal: exit code $rc, not 0"
 tr -d '\r' <"$harness/cli.out" >"$harness/journal.txt"
-grep -Eq "^[0-9]+ +[-0-9T:Z]+ +COM9 +remote-com +10\.20\.30\.40 +01\.8 +complete *$" "$harness/journal.txt" ||
+grep -Eq "^[0-9]+ +[-0-9T:Z]+ +COM9 +remote-com +10\.20\.30\.40 +- +01\.8 +complete *$" "$harness/journal.txt" ||
   fail "the journal does not hold the complete download"
-grep -Eq "^[0-9]+ +[-0-9T:Z]+ +COM9 +remote-com +192\.168\.1\.200 +01\.8 +error-on-setup *$" "$harness/journal.txt" ||
+grep -Eq "^[0-9]+ +[-0-9T:Z]+ +COM9 +remote-com +192\.168\.1\.200 +- +01\.8 +error-on-setup *$" "$harness/journal.txt" ||
   fail "the journal does not hold the failed download"
 [ "$(grep -c COM9 "$harness/journal.txt")" = 2 ] || fail "the journal holds other than two downloads on COM9"
 [ -s "$journal" ] || fail "no journal at $journal"
