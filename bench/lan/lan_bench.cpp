@@ -1,6 +1,7 @@
 // The LAN check's costs, inside a "PC" and a "LAN" network namespace of the benchmark's own
-// (tests/support/lan_namespaces.h): nothing leaves them. Root only (the benchmark's threads
-// enter the namespaces).
+// (tests/support/lan_namespaces.h, made with `unshare --net` and joined by a veth): nothing
+// leaves them. Root only (the benchmark's threads enter the namespaces); without a namespace
+// it stops before any probe.
 //
 //   comsetup_lan_bench [--rounds N]
 //

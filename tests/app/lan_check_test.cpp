@@ -26,6 +26,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Every test here runs inside the namespaces LanNamespaces makes (`unshare --net`, a PC and a
+// LAN joined by a veth) and enters the PC one before the check is turned on; where no
+// namespace can be made, the test is skipped before anything could be sent.
 class LanCheckFlow : public AppFixture {
 protected:
     void SetUp() override {

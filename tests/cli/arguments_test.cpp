@@ -78,6 +78,8 @@ TEST(Arguments, EveryValueOptionReachesTheSetup) {
 }
 
 // The LAN check is off unless asked for, and each command that downloads takes it.
+// Parsing only: no download runs and nothing is sent; the check's probes are tested inside
+// network namespaces of the tests' own (tests/lan, tests/cli/lan_process_test.cpp).
 TEST(Arguments, LanCheckIsOffUnlessAskedFor) {
     struct Case {
         std::vector<std::string> args;
