@@ -123,24 +123,34 @@ TEST(EmbeddedPictures, PointToPointFramesCloseWithinTheRowsShown) {
 
 // The rows are embedded compressed: raw, they were 6.5 MB of the program and a minute of its
 // build. All but what the start-up shows (the first page's three, the window icon), read in
-// place, take less than the 197 KB of the same pictures as PNG files.
+// place, take less than the 197 KB of the same pictures as PNG files. The Windows exe packs
+// those too (its size counts there, 2 ms of start-up does not).
+#if defined(Q_OS_WIN)
+constexpr bool kStartUpPicturesRaw = false;
+#else
+constexpr bool kStartUpPicturesRaw = true;
+#endif
 TEST(EmbeddedPictures, PicturesNotShownAtStartUpAreEmbeddedCompressed) {
     QStringList paths;
     for (const QString& name : kModePictures) {
-        const bool firstPage = name.startsWith("mode_");
+        const bool raw = kStartUpPicturesRaw && name.startsWith("mode_");
         EXPECT_EQ(QResource(":/pictures/" + name + ".rgb32").compressionAlgorithm() ==
                       QResource::NoCompression,
-                  firstPage)
+                  raw)
             << name.toStdString();
-        if (!firstPage)
+        if (!raw)
             paths << ":/pictures/" + name + ".rgb32";
         paths << ":/pictures/" + name + "@2x.rgb32";
     }
     for (const QString& name : kGlyphs)
         paths << ":/pictures/" + name + ".rgba"
               << ":/pictures/" + name + "@2x.rgba";
-    for (const QString icon : {":/pictures/comsetup.rgba", ":/pictures/comsetup@2x.rgba"})
-        EXPECT_EQ(QResource(icon).compressionAlgorithm(), QResource::NoCompression);
+    for (const QString icon : {":/pictures/comsetup.rgba", ":/pictures/comsetup@2x.rgba"}) {
+        if (kStartUpPicturesRaw)
+            EXPECT_EQ(QResource(icon).compressionAlgorithm(), QResource::NoCompression);
+        else
+            paths << icon;
+    }
     qint64 embedded = 0, unpacked = 0;
     for (const QString& path : paths) {
         SCOPED_TRACE(path.toStdString());
