@@ -14,17 +14,36 @@ QString FirstFamilyOffered(const QStringList& wanted, const QStringList& offered
     return {};
 }
 
+namespace {
+
+// Windows' dialog faces first, then those of Linux systems (which Wine offers).
+const QStringList& SansFamilies() {
+    static const QStringList families{QStringLiteral("Segoe UI"),
+                                      QStringLiteral("Tahoma"),
+                                      QStringLiteral("Microsoft Sans Serif"),
+                                      QStringLiteral("Arial"),
+                                      QStringLiteral("DejaVu Sans"),
+                                      QStringLiteral("Liberation Sans"),
+                                      QStringLiteral("Noto Sans")};
+    return families;
+}
+
+} // namespace
+
+bool DrawnFaceWillDo(const QString& asked, const QString& drawn) {
+    return drawn.compare(asked, Qt::CaseInsensitive) == 0 ||
+           !FirstFamilyOffered({drawn}, SansFamilies()).isEmpty();
+}
+
 QFont WithOfferedFamily(QFont font) {
     const QStringList offered = QFontDatabase::families();
-    if (!FirstFamilyOffered({font.family()}, offered).isEmpty())
+    // Listed is not enough: Windows' dialog font is listed as another name for Tahoma, and
+    // where Tahoma is missing (Wine without its own fonts) it is drawn in whatever face the
+    // system finds first, a mathematical serif one among them.
+    if (!FirstFamilyOffered({font.family()}, offered).isEmpty() &&
+        DrawnFaceWillDo(font.family(), QFontInfo(font).family()))
         return font;
-    // Windows' dialog faces first, then those of Linux systems (which Wine offers).
-    const QString family =
-        FirstFamilyOffered({QStringLiteral("Segoe UI"), QStringLiteral("Tahoma"),
-                            QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                            QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
-                            QStringLiteral("Noto Sans")},
-                           offered);
+    const QString family = FirstFamilyOffered(SansFamilies(), offered);
     if (!family.isEmpty())
         font.setFamily(family);
     font.setStyleHint(QFont::SansSerif);

@@ -13,9 +13,14 @@ namespace comsetup {
 // when it lists none of them.
 QString FirstFamilyOffered(const QStringList& wanted, const QStringList& offered);
 
+// Whether a font asked for in family `asked` and drawn in face `drawn` is drawn as meant: in
+// the face asked for, or in one of the common sans-serif faces.
+bool DrawnFaceWillDo(const QString& asked, const QString& drawn);
+
 // `font` in a sans-serif family the system has when its own family is not one the font
-// database lists (Windows' dialog font named by the system but missing under Wine, which the
-// toolkit would draw in a serif face); `font` itself otherwise.
+// database lists, or is listed but drawn in another face that is not a sans-serif one
+// (Windows' dialog font named by the system but missing under Wine, which the toolkit would
+// draw in a serif face); `font` itself otherwise.
 QFont WithOfferedFamily(QFont font);
 
 // A fixed-pitch face in the size of `base`: the system's fixed font where that is drawn with

@@ -19,6 +19,21 @@ TEST(SystemFonts, FirstFamilyOfferedIsTheFirstWantedAsTheSystemSpellsIt) {
     EXPECT_EQ(FirstFamilyOffered({"Tahoma"}, {}), "");
 }
 
+TEST(SystemFonts, ADialogFontDrawnInAStrayFaceIsNotKept) {
+    struct Row {
+        const char* asked;
+        const char* drawn;
+        bool willDo;
+    };
+    for (const Row& row :
+         {Row{"MS Shell Dlg 2", "MS Shell Dlg 2", true}, Row{"MS Shell Dlg 2", "Tahoma", true},
+          Row{"MS Shell Dlg 2", "dejavu sans", true},
+          Row{"MS Shell Dlg 2", "DejaVu Math TeX Gyre", false},
+          Row{"MS Shell Dlg 2", "DejaVu Serif", false}, Row{"MS Shell Dlg 2", "", false}})
+        EXPECT_EQ(DrawnFaceWillDo(row.asked, row.drawn), row.willDo)
+            << row.asked << " drawn as " << row.drawn;
+}
+
 TEST(SystemFonts, AMissingFamilyBecomesAnOfferedSansFaceAndAnOfferedOneStays) {
     const QStringList offered = QFontDatabase::families();
     ASSERT_FALSE(offered.isEmpty());
