@@ -144,7 +144,8 @@ int RunBatchCommand(const Arguments& arguments, std::ostream& out, std::ostream&
     try {
         setups = LoadBatchFile(arguments.batchPath);
         if (!arguments.logDir.empty() && !std::filesystem::is_directory(arguments.logDir)) {
-            throw ValueError("--log-dir: " + arguments.logDir + " is not a folder");
+            throw ValueError("--log-dir: " + PrintableDeviceName(arguments.logDir) +
+                             " is not a folder");
         }
     } catch (const ValueError& error) {
         err << "comsetup-cli: " << error.what() << std::endl;
