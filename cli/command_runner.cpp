@@ -102,6 +102,9 @@ int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err
     job.reporter.live = terminal && !arguments.plain && LiveAllowed();
     job.reporter.width = console.width;
     job.reporter.streamName = arguments.json ? "standard error" : "standard output";
+    if (arguments.json) {
+        job.reporter.resultOutputLost = StandardOutputLost;
+    }
     job.logPath = arguments.logPath;
     job.journalPath = JournalPathFor(arguments.journalPath, arguments.noJournal);
     // COMSETUP_TRACE=FILE ("-": standard error) records every byte and pause with its time.
@@ -180,6 +183,9 @@ int RunBatchCommand(const Arguments& arguments, std::ostream& out, std::ostream&
     BatchOptions options;
     options.progressOut = &progress;
     options.progressName = arguments.json ? "standard error" : "standard output";
+    if (arguments.json) {
+        options.resultOutputLost = StandardOutputLost;
+    }
     options.logDir = arguments.logDir;
     options.journalPath = JournalPathFor(arguments.journalPath, arguments.noJournal);
     options.board = &board;

@@ -72,6 +72,9 @@ int RunSequenceCommand(const Arguments& arguments, std::ostream& out, std::ostre
                             std::string(std::getenv("TERM")) != "dumb";
     options.reporter.width = console.width;
     options.reporter.streamName = arguments.json ? "standard error" : "standard output";
+    if (arguments.json) {
+        options.reporter.resultOutputLost = StandardOutputLost;
+    }
     options.journalPath = JournalPathFor(arguments.journalPath, arguments.noJournal);
     options.logDir = arguments.logDir;
     options.lan = arguments.lan;

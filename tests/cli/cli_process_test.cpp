@@ -246,8 +246,8 @@ TEST(CliProcess, FirstCtrlCCancelsEveryDownloadOfABatch) {
 // Every way a download ends while it runs: SIGTERM and SIGHUP (ended at once with the
 // documented code, what ended said on standard error, the result object or batch table
 // printed), a second Ctrl+C, a reader of standard output that goes away (cancelled, the
-// verdict on standard error) and an end of its own. After each, every port is as the next
-// program expects it: not exclusive, with the settings it had before the download.
+// verdict on standard error; with --json too) and an end of its own. After each, every port is as
+// the next program expects it: not exclusive, with the settings it had before the download.
 TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
     TempFolder folder;
     enum class End { Signal, SecondCtrlC, OutputClosed, ByItself };
@@ -266,6 +266,9 @@ TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
         {"batchtable", End::Signal, SIGTERM, 2, false, kExitTerminated},
         {"second-ctrl-c", End::SecondCtrlC, 0, 2, false, kExitInterrupted},
         {"stdout-closed", End::OutputClosed, 0, 0, false, kExitCancelled},
+        // With --json only the result goes to standard output: its reader leaving still
+        // cancels, as it would have had nowhere to read the result.
+        {"json-stdout-closed", End::OutputClosed, 0, 0, true, kExitCancelled},
         {"by-itself", End::ByItself, 0, 0, false, kExitFirmwareUnknown, "unknown-firmware"},
     };
     struct Run {
