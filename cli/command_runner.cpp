@@ -45,8 +45,11 @@ std::string JournalFolderRefusal(const Arguments& arguments) {
     }
     return "--journal: " + PrintableDeviceName(arguments.journalPath) + ": the folder " +
            PrintableDeviceName(folder.string()) +
-           " does not exist (a journal named here is not given a folder of its own); "
-           "nothing was sent";
+           " does not exist (a journal named here is not given a folder of its own); " +
+           // Said of what the command was to do: a reader sends nothing to begin with.
+           (arguments.command != Command::Journal              ? "nothing was sent"
+            : arguments.journalAction == JournalAction::Export ? "nothing was exported"
+                                                               : "nothing was read");
 }
 
 // Where the result goes when standard output could not take it: standard error.
