@@ -42,6 +42,7 @@ std::vector<DownloadResult> RunBatch(const std::vector<SetupProfile>& setups,
             job.journalPath = options.journalPath;
             job.frontEnd = "comsetup-cli batch";
             job.reporter.streamName = options.progressName;
+            job.reporter.resultOutputLost = options.resultOutputLost;
             job.lan = options.lan;
             if (!options.logDir.empty()) {
                 // Numbered: two port names may share a file name once sanitised.

@@ -49,8 +49,9 @@ struct BatchOptions {
     // The line download i runs through (used on that download's thread only); unset: each
     // download's own port component and real-time pacer.
     std::function<JobLine(std::size_t i)> lineFor;
-    ResultBoard* board = nullptr; // told of each result as it comes, when set
-    config::LanCheckOptions lan;  // the LAN check of every download
+    ResultBoard* board = nullptr;                  // told of each result as it comes, when set
+    config::LanCheckOptions lan;                   // the LAN check of every download
+    std::function<std::string()> resultOutputLost; // see ReporterOptions
 };
 
 // Runs every download to its end; results in the order of setups.

@@ -45,8 +45,11 @@ std::string JournalFolderRefusal(const Arguments& arguments) {
     }
     return "--journal: " + PrintableDeviceName(arguments.journalPath) + ": the folder " +
            PrintableDeviceName(folder.string()) +
-           " does not exist (a journal named here is not given a folder of its own); "
-           "nothing was sent";
+           " does not exist (a journal named here is not given a folder of its own); " +
+           // Said of what the command was to do: a reader sends nothing to begin with.
+           (arguments.command != Command::Journal              ? "nothing was sent"
+            : arguments.journalAction == JournalAction::Export ? "nothing was exported"
+                                                               : "nothing was read");
 }
 
 // Where the result goes when standard output could not take it: standard error.
@@ -102,6 +105,9 @@ int RunDownload(const Arguments& arguments, std::ostream& out, std::ostream& err
     job.reporter.live = terminal && !arguments.plain && LiveAllowed();
     job.reporter.width = console.width;
     job.reporter.streamName = arguments.json ? "standard error" : "standard output";
+    if (arguments.json) {
+        job.reporter.resultOutputLost = StandardOutputLost;
+    }
     job.logPath = arguments.logPath;
     job.journalPath = JournalPathFor(arguments.journalPath, arguments.noJournal);
     // COMSETUP_TRACE=FILE ("-": standard error) records every byte and pause with its time.
@@ -144,7 +150,8 @@ int RunBatchCommand(const Arguments& arguments, std::ostream& out, std::ostream&
     try {
         setups = LoadBatchFile(arguments.batchPath);
         if (!arguments.logDir.empty() && !std::filesystem::is_directory(arguments.logDir)) {
-            throw ValueError("--log-dir: " + arguments.logDir + " is not a folder");
+            throw ValueError("--log-dir: " + PrintableDeviceName(arguments.logDir) +
+                             " is not a folder");
         }
     } catch (const ValueError& error) {
         err << "comsetup-cli: " << error.what() << std::endl;
@@ -179,6 +186,9 @@ int RunBatchCommand(const Arguments& arguments, std::ostream& out, std::ostream&
     BatchOptions options;
     options.progressOut = &progress;
     options.progressName = arguments.json ? "standard error" : "standard output";
+    if (arguments.json) {
+        options.resultOutputLost = StandardOutputLost;
+    }
     options.logDir = arguments.logDir;
     options.journalPath = JournalPathFor(arguments.journalPath, arguments.noJournal);
     options.board = &board;

@@ -72,7 +72,8 @@ void ConsoleReporter::SetDetail(const std::string& text) {
 void ConsoleReporter::ShowCancel(bool visible) {
     // A download clears its cancel flag as it starts: an interrupt or a failed write that came
     // before that still counts.
-    if (visible && options_.cancel != nullptr && (InterruptRequested() || outputFailed_.load())) {
+    if (visible && options_.cancel != nullptr &&
+        (InterruptRequested() || outputFailed_.load() || resultLost_.load())) {
         options_.cancel->store(true);
     }
 }
@@ -100,6 +101,15 @@ void ConsoleReporter::ShowError(const std::string& text) {
 
 void ConsoleReporter::OnProgress(const DownloadProgress& progress) {
     std::lock_guard lock(mutex_);
+    if (options_.resultOutputLost && !resultLost_.load()) {
+        if (const std::string why = options_.resultOutputLost(); !why.empty()) {
+            outputError_ = "standard output could not be written (" + why + ")";
+            resultLost_.store(true);
+            if (options_.cancel != nullptr) {
+                options_.cancel->store(true);
+            }
+        }
+    }
     const auto now = Clock::now();
     if (progress.phase == DownloadPhase::WakeUp && progress_.phase != DownloadPhase::WakeUp) {
         wakeUpStart_ = now;

@@ -10,7 +10,8 @@
 //
 // A write that fails (standard output closed by its reader, a full disk) acts as the progress
 // dialog's "Cancel": the download's cancel flag is set, nothing more is written to the
-// stream, and OutputError says why for the command to report elsewhere.
+// stream, and OutputError says why for the command to report elsewhere. So does a standard
+// output that went away while only the result was to be written there (resultOutputLost).
 #pragma once
 
 #include "download/views.h"
@@ -34,6 +35,10 @@ struct ReporterOptions {
     std::mutex* sharedOutput = nullptr;  // held while writing, when reporters share a stream
     std::function<void(const std::string&)> onText; // told each new progress text, when set
     std::string streamName = "standard output";     // what out is, for OutputError
+    // With the result on standard output and the progress elsewhere (--json): why standard
+    // output can take nothing more ("Broken pipe": its reader went away), or "". Asked at each
+    // progress report; a loss acts as a failed write of the progress would.
+    std::function<std::string()> resultOutputLost;
 };
 
 class ConsoleReporter final : public ProgressView, public MessageSink, public DownloadObserver {
@@ -89,6 +94,7 @@ private:
     bool finished_ = false;
     std::string outputError_;
     std::atomic<bool> outputFailed_{false};
+    std::atomic<bool> resultLost_{false};
     std::condition_variable stop_;
     bool stopping_ = false;
     std::thread ticker_;

@@ -15,6 +15,10 @@ const char* PortNamesHelp();
 bool OutputIsTerminal(bool stderrStream);
 int TerminalColumns(bool stderrStream); // 0 when unknown
 
+// Why standard output can take nothing more (its reader went away: "Broken pipe"; closed:
+// "Bad file descriptor"), asked without writing; "" while it can.
+std::string StandardOutputLost();
+
 // Standard input is a terminal (a user to ask), not a pipe or a file.
 bool InputIsTerminal();
 // One line of standard input without its line end; nothing at its end or once an interrupt

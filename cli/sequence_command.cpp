@@ -7,6 +7,7 @@
 #include "cli/platform.h"
 #include "cli/sequence.h"
 #include "config/value_rules.h"
+#include "download/printable_text.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,11 +22,13 @@ int RunSequenceCommand(const Arguments& arguments, std::ostream& out, std::ostre
     try {
         plan = config::LoadPlanFile(arguments.planPath, arguments.setup);
         if (std::find(plan.columns.begin(), plan.columns.end(), "port") != plan.columns.end()) {
-            throw ValueError(arguments.planPath + ": the port column: a sequence sets up every "
-                                                  "converter on --port; remove the column");
+            throw ValueError(PrintableDeviceName(arguments.planPath) +
+                             ": the port column: a sequence sets up every "
+                             "converter on --port; remove the column");
         }
         if (!arguments.logDir.empty() && !std::filesystem::is_directory(arguments.logDir)) {
-            throw ValueError("--log-dir: " + arguments.logDir + " is not a folder");
+            throw ValueError("--log-dir: " + PrintableDeviceName(arguments.logDir) +
+                             " is not a folder");
         }
     } catch (const ValueError& error) {
         std::string text = error.what();
@@ -39,8 +42,8 @@ int RunSequenceCommand(const Arguments& arguments, std::ostream& out, std::ostre
     }
     for (const auto& row : plan.rows) {
         for (const std::string& warning : CheckSetupValues(row.setup).warnings) {
-            err << "comsetup-cli: warning: " << plan.name << " line " << row.line << ", " << warning
-                << std::endl;
+            err << "comsetup-cli: warning: " << PrintableDeviceName(plan.name) << " line "
+                << row.line << ", " << warning << std::endl;
         }
     }
 
@@ -69,6 +72,9 @@ int RunSequenceCommand(const Arguments& arguments, std::ostream& out, std::ostre
                             std::string(std::getenv("TERM")) != "dumb";
     options.reporter.width = console.width;
     options.reporter.streamName = arguments.json ? "standard error" : "standard output";
+    if (arguments.json) {
+        options.reporter.resultOutputLost = StandardOutputLost;
+    }
     options.journalPath = JournalPathFor(arguments.journalPath, arguments.noJournal);
     options.logDir = arguments.logDir;
     options.lan = arguments.lan;
@@ -76,8 +82,8 @@ int RunSequenceCommand(const Arguments& arguments, std::ostream& out, std::ostre
         std::lock_guard guard(lock);
         partial = sofar;
     };
-    progress << "Plan " << plan.name << ": " << plan.rows.size() << " converters on "
-             << arguments.setup.port << "; Ctrl+C cancels." << std::endl;
+    progress << "Plan " << PrintableDeviceName(plan.name) << ": " << plan.rows.size()
+             << " converters on " << arguments.setup.port << "; Ctrl+C cancels." << std::endl;
     const SequenceResult result = RunSequence(plan, options);
     terminated.ClaimOutput();
     if (!result.refused.empty()) {

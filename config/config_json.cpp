@@ -2,6 +2,7 @@
 #include "config/config_json.h"
 
 #include "config/config_files.h"
+#include "download/printable_text.h"
 #include "serial/port_names.h"
 
 #include <algorithm>
@@ -199,7 +200,8 @@ nlohmann::json ParseConfigurationText(const std::string& text, const std::string
 namespace {
 
 nlohmann::json ParseFile(const std::string& path) {
-    return ParseConfigurationText(ReadConfigurationText(path), path);
+    // The name as messages show it: a name is outside text like any other.
+    return ParseConfigurationText(ReadConfigurationText(path), PrintableDeviceName(path));
 }
 
 } // namespace
@@ -263,14 +265,14 @@ nlohmann::json SetupToJson(const SetupProfile& setup) {
 }
 
 void LoadSetupFile(const std::string& path, SetupProfile& setup) {
-    ApplyJson(ParseFile(path), setup, path);
+    ApplyJson(ParseFile(path), setup, PrintableDeviceName(path));
 }
 
 SetupProfile LoadWholeSetupFile(const std::string& path) {
     SetupProfile setup;
     LoadSetupFile(path, setup);
     if (const std::string problem = CheckConsistency(setup); !problem.empty()) {
-        throw ValueError(path + ": " + problem);
+        throw ValueError(PrintableDeviceName(path) + ": " + problem);
     }
     return setup;
 }
@@ -280,7 +282,7 @@ void SaveSetupFile(const std::string& path, const SetupProfile& setup) {
 }
 
 std::vector<SetupProfile> LoadBatchFile(const std::string& path) {
-    return BatchFromJson(ParseFile(path), path);
+    return BatchFromJson(ParseFile(path), PrintableDeviceName(path));
 }
 
 std::vector<SetupProfile> BatchFromJson(nlohmann::json document, const std::string& path) {

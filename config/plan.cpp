@@ -3,6 +3,7 @@
 
 #include "config/config_files.h"
 #include "config/plain_text.h"
+#include "download/printable_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -67,8 +68,6 @@ private:
     std::vector<std::pair<int, std::string>> list_;
 };
 
-// The keys a plan's header may name: those of the profile files, and the group of a
-// point-to-multipoint row.
 // The keys of a plan's header: those of a setup file but the port, which is the sequence's.
 std::vector<std::string> AcceptedKeys() {
     std::vector<std::string> keys{"master", "group"};
@@ -265,11 +264,22 @@ std::string PlanId(const std::string& text, const std::string& name) {
 }
 
 Plan ParsePlan(const std::string& text, const std::string& name, const SetupProfile& base) {
-    const std::vector<CsvRecord> records = ReadCsv(text, name);
+    // The name as messages show it: a file name is outside text like any other.
+    const std::string shown = PrintableDeviceName(name);
+    // What is not text at all is said so, before its bytes are read as a header.
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
+        throw ValueError(shown + ": not a text file the plan reader takes (UTF-16); save the "
+                                 "plan as CSV in UTF-8");
+    }
+    if (const auto nul = text.find('\0'); nul != std::string::npos) {
+        throw ValueError(shown + ": not a text file (a NUL byte at offset " + std::to_string(nul) +
+                         "); a plan is CSV text, as a spreadsheet saves it");
+    }
+    const std::vector<CsvRecord> records = ReadCsv(text, shown);
     Plan plan;
     plan.name = name;
     plan.id = PlanId(text, name);
-    Problems problems(name);
+    Problems problems(shown);
     if (records.empty()) {
         problems.AddForFile("empty: a header row naming the keys, then one row per converter");
         problems.ThrowIfAny();
@@ -290,7 +300,13 @@ Plan ParsePlan(const std::string& text, const std::string& name, const SetupProf
             problems.Add(headerLine, "header: port is not a plan key; every converter of a plan "
                                      "is set up on the one port the sequence is given");
         } else if (std::find(accepted.begin(), accepted.end(), key) == accepted.end()) {
-            problems.Add(headerLine, "header: unknown key " + QuoteForMessage(cell) +
+            // A spreadsheet set to a language with a decimal comma saves CSV with semicolons.
+            const std::string hint =
+                cell.find(';') != std::string::npos
+                    ? " (the separator of a plan is a comma, not a semicolon: save the plan as "
+                      "CSV with commas)"
+                    : "";
+            problems.Add(headerLine, "header: unknown key " + QuoteForMessage(cell) + hint +
                                          "; accepted keys: " + JoinAccepted(accepted));
         } else if (std::find(plan.columns.begin(), plan.columns.end(), key) != plan.columns.end()) {
             problems.Add(headerLine, "header: the key " + key + " is given twice");

@@ -17,8 +17,9 @@ void AppendEscapedByte(std::string& out, unsigned char byte);
 // bytes one for one, not UTF-8).
 std::string EscapeLogText(std::string_view text);
 
-// text with every control character (C0 and DEL) escaped, cut after maxLetters characters
-// (never inside a UTF-8 letter); cut says whether anything was left off.
+// text with every control character (C0 and DEL) and every byte that is no part of a UTF-8
+// letter (a file name in another code page, binary data) escaped, cut after maxLetters
+// characters (never inside a letter); cut says whether anything was left off.
 struct EscapedText {
     std::string text;
     bool cut = false;
@@ -28,8 +29,9 @@ EscapedText EscapeControls(std::string_view text, std::size_t maxLetters);
 // " ... (N characters)": what follows a text cut by EscapeControls.
 std::string CutNote(std::size_t fullLength);
 
-// A device path for a message: every control character escaped (a newline could fake a
-// verdict line), and cut after kShownPathLength characters with its full length given.
+// A device or file path for a message: every control character and raw byte escaped (a
+// newline could fake a verdict line), and cut after kShownPathLength characters with its full
+// length given.
 std::string PrintableDeviceName(std::string_view path);
 
 inline constexpr std::size_t kShownPathLength = 120;

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -18,6 +19,18 @@ const char* PortNamesHelp() {
 
 bool OutputIsTerminal(bool stderrStream) {
     return ::isatty(stderrStream ? STDERR_FILENO : STDOUT_FILENO) == 1;
+}
+
+std::string StandardOutputLost() {
+    // The write end of a pipe whose reader left reports POLLERR; a closed descriptor POLLNVAL.
+    pollfd out{STDOUT_FILENO, 0, 0};
+    if (::poll(&out, 1, 0) != 1) {
+        return {};
+    }
+    if ((out.revents & POLLNVAL) != 0) {
+        return std::strerror(EBADF);
+    }
+    return (out.revents & (POLLERR | POLLHUP)) != 0 ? std::strerror(EPIPE) : std::string();
 }
 
 bool InputIsTerminal() {

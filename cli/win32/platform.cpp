@@ -27,6 +27,13 @@ bool OutputIsTerminal(bool stderrStream) {
     return GetConsoleMode(StdHandle(stderrStream), &mode) != 0;
 }
 
+std::string StandardOutputLost() {
+    // A pipe's writer cannot ask whether its reader is still there without writing; a closed
+    // standard output is seen, the rest when the result is written.
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    return out == nullptr || out == INVALID_HANDLE_VALUE ? "no standard output" : "";
+}
+
 bool InputIsTerminal() {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;

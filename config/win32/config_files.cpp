@@ -68,6 +68,10 @@ void WriteFileAtomically(const std::string& path, const std::string& text) {
             }
         }
     }
+    // Only a file that was there can be said to be left as it was.
+    const std::string kept = attributes != INVALID_FILE_ATTRIBUTES
+                                 ? "; the file there was left as it was"
+                                 : "; nothing was written";
     const std::string temporary = path + ".new";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
@@ -76,7 +80,7 @@ void WriteFileAtomically(const std::string& path, const std::string& text) {
         if (!out) {
             out.close();
             DeleteFileA(temporary.c_str());
-            throw ValueError(path + ": cannot be written; the file there was left as it was");
+            throw ValueError(path + ": cannot be written" + kept);
         }
     }
     if (!MoveFileExA(temporary.c_str(), path.c_str(),
@@ -84,7 +88,7 @@ void WriteFileAtomically(const std::string& path, const std::string& text) {
         const DWORD error = GetLastError();
         DeleteFileA(temporary.c_str());
         throw ValueError(path + ": cannot be written (" + SystemErrorText(static_cast<int>(error)) +
-                         "); the file there was left as it was");
+                         ")" + kept);
     }
 }
 

@@ -13,6 +13,14 @@ namespace comsetup {
 
 AppendFile OpenForAppending(const std::string& path, bool terminalAllowed) {
     AppendFile result;
+    // A protected file is the user's to unprotect, as for a saved setup: root could write it.
+    const char* const kProtected =
+        "read-only: the file is protected against writing; remove the protection to add to it";
+    if (struct stat before{}; ::stat(path.c_str(), &before) == 0 && S_ISREG(before.st_mode) &&
+                              (before.st_mode & 0222) == 0) {
+        result.error = kProtected;
+        return result;
+    }
     // O_NONBLOCK: a named pipe with no reader fails at once (ENXIO) instead of waiting.
     int fd = -1;
     do {
@@ -28,6 +36,7 @@ AppendFile OpenForAppending(const std::string& path, bool terminalAllowed) {
         result.error = socket            ? "is a socket, not a regular file"
                        : error == ENXIO  ? "is a named pipe that nobody reads, not a regular file"
                        : error == EISDIR ? "is a folder, not a regular file"
+                       : error == EROFS  ? "is on a read-only file system"
                                          : std::strerror(error);
         return result;
     }

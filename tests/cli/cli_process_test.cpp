@@ -246,8 +246,8 @@ TEST(CliProcess, FirstCtrlCCancelsEveryDownloadOfABatch) {
 // Every way a download ends while it runs: SIGTERM and SIGHUP (ended at once with the
 // documented code, what ended said on standard error, the result object or batch table
 // printed), a second Ctrl+C, a reader of standard output that goes away (cancelled, the
-// verdict on standard error) and an end of its own. After each, every port is as the next
-// program expects it: not exclusive, with the settings it had before the download.
+// verdict on standard error; with --json too) and an end of its own. After each, every port is as
+// the next program expects it: not exclusive, with the settings it had before the download.
 TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
     TempFolder folder;
     enum class End { Signal, SecondCtrlC, OutputClosed, ByItself };
@@ -266,6 +266,9 @@ TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
         {"batchtable", End::Signal, SIGTERM, 2, false, kExitTerminated},
         {"second-ctrl-c", End::SecondCtrlC, 0, 2, false, kExitInterrupted},
         {"stdout-closed", End::OutputClosed, 0, 0, false, kExitCancelled},
+        // With --json only the result goes to standard output: its reader leaving still
+        // cancels, as it would have had nowhere to read the result.
+        {"json-stdout-closed", End::OutputClosed, 0, 0, true, kExitCancelled},
         {"by-itself", End::ByItself, 0, 0, false, kExitFirmwareUnknown, "unknown-firmware"},
     };
     struct Run {
@@ -362,7 +365,8 @@ TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
 }
 
 // Record files that are no regular file are refused before anything is sent: a device (also
-// behind a symbolic link), a named pipe nobody reads (which used to hold open() for ever);
+// behind a symbolic link), a named pipe nobody reads (which used to hold open() for ever), a
+// protected file;
 // a trace file that cannot be opened is said once and the download goes on. A full disk
 // under a whole download is shown in virtual time (download_job_test.cpp).
 TEST(CliProcess, OutputFilesThatAreNoRegularFileAreRefused) {
@@ -378,6 +382,13 @@ TEST(CliProcess, OutputFilesThatAreNoRegularFileAreRefused) {
     ASSERT_LT(socketPath.size(), sizeof address.sun_path);
     std::strcpy(address.sun_path, socketPath.c_str());
     ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // A protected file is refused as --save-config refuses it (root could append to it), and
+    // a name of outside bytes is shown escaped.
+    const std::string protectedLog = folder.File("protected.log");
+    std::ofstream(protectedLog) << "earlier\n";
+    ::chmod(protectedLog.c_str(), 0444);
+    const std::string oddFifo = folder.File("odd\x1b[2J");
+    ASSERT_EQ(::mkfifo(oddFifo.c_str(), 0600), 0);
     // The port is missing: a refusal that came after opening it would be a port error (3).
     const std::string port = folder.File("tty");
     struct Case {
@@ -390,6 +401,10 @@ TEST(CliProcess, OutputFilesThatAreNoRegularFileAreRefused) {
         {"pipe", fifo, "is a named pipe that nobody reads, not a regular file; nothing was sent"},
         {"socket", socketPath, "is a socket, not a regular file; nothing was sent"},
         {"dir", "", "is a device, not a regular file; nothing was sent"},
+        {"protected", protectedLog,
+         "protected.log: read-only: the file is protected against writing; remove the protection "
+         "to add to it; nothing was sent"},
+        {"escaped", oddFifo, "odd\\x1b[2J: is a named pipe that nobody reads"},
     };
     std::vector<std::unique_ptr<ChildProcess>> runs;
     for (const auto& c : cases) {
@@ -419,5 +434,6 @@ TEST(CliProcess, OutputFilesThatAreNoRegularFileAreRefused) {
     struct stat info {};
     ASSERT_EQ(::lstat("/dev/full", &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode)); // left as it was
+    EXPECT_EQ(ReadFile(protectedLog), "earlier\n");
     ::close(sock);
 }

@@ -460,6 +460,47 @@ TEST(Journal, ReadersChangeNothing) {
     EXPECT_FALSE(std::filesystem::exists(folder.File("none.sqlite")));
 }
 
+// An export's refusals speak of the export: where the rows were to go and why not, never of a
+// setup saved, a log or a download sent; each leaves what was there as it was.
+TEST(Journal, ExportRefusalsSpeakOfAnExport) {
+    TempFolder folder;
+    const std::string path = folder.File("journal.sqlite");
+    Download(path, "COM3", "10.0.0.7");
+    ASSERT_EQ(::mkfifo(folder.File("fifo").c_str(), 0600), 0);
+    std::filesystem::create_directory(folder.File("folder"));
+    const std::string csv = folder.File("rows.csv");
+    struct Row {
+        std::vector<std::string> args;
+        std::string said;
+    };
+    const std::vector<Row> rows{
+        {{"--csv", folder.File("fifo")}, "journal export: " + folder.File("fifo") + ": is a pipe"},
+        {{"--csv", folder.File("folder")}, ": is a folder, not a regular file"},
+        {{"--csv", "//proc/self/fd/1"}, ": names a stream this program has open"},
+        {{"--csv", folder.File("none/rows.csv")},
+         "the folder " + folder.File("none") + " does not exist; nothing was written"},
+        {{"--csv", csv, "--journal", folder.File("none/journal.sqlite")},
+         "the folder " + folder.File("none") +
+             " does not exist (a journal named here is not given a folder of its own); nothing "
+             "was exported"},
+    };
+    for (const Row& r : rows) {
+        std::vector<std::string> args{"journal", "export"};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        if (std::find(args.begin(), args.end(), "--journal") == args.end()) {
+            args.insert(args.end(), {"--journal", path});
+        }
+        std::string said;
+        EXPECT_EQ(RunCli(args, &said), kExitBadArguments) << said;
+        EXPECT_NE(said.find(r.said), std::string::npos) << said;
+        for (const char* word : {"sent", "save", " setup", " log"}) {
+            EXPECT_EQ(said.find(word), std::string::npos) << word << ": " << said;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(csv));
+    EXPECT_TRUE(std::filesystem::is_empty(folder.File("folder")));
+}
+
 // A journal path that is no regular file is refused by name before SQLite opens it, by the
 // writer and by every reader, and nothing is created beside it.
 TEST(Journal, PathsThatAreNoFileAreRefusedByName) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 using namespace comsetup::config;
@@ -101,7 +102,7 @@ TEST(Plan, PeersNameTheirRowsAndTheBaseFillsTheRest) {
 // Every problem of a plan is listed at once, in the order of the file.
 TEST(Plan, ProblemsAreAllListedWithLineAndKey) {
     struct Row {
-        const char* text;
+        std::string text;
         std::vector<std::string> problems;
     };
     const Row rows[] = {
@@ -141,6 +142,18 @@ TEST(Plan, ProblemsAreAllListedWithLineAndKey) {
         {"ip,\n10.0.0.1,x\n", {"p.csv line 2, column 2: \"x\" under no key"}},
         {"ip,mask\n,\n1.2.3.4\n", {"p.csv line 3, 1 fields where the header names 2"}},
         {"ip\n", {"p.csv: no converter"}},
+        // What it saw: a semicolon-separated file gets the hint, raw bytes are escaped, and
+        // neither a binary file nor UTF-16 text is read as a header.
+        {"ip;mask\n1.2.3.4;255.0.0.0\n",
+         {"p.csv line 1, header: unknown key \"ip;mask\" (the separator of a plan is a comma, not "
+          "a semicolon: save the plan as CSV with commas); accepted keys: master,"}},
+        {"ip,m\xffx\xc3\n1.2.3.4,1\n", {"p.csv line 1, header: unknown key \"m\\xffx\\xc3\"; "}},
+        {std::string("\x7f"
+                     "ELF\x02\x01\x00\x00ip\n",
+                     11),
+         {"p.csv: not a text file (a NUL byte at offset 6); a plan is CSV text"}},
+        {std::string("\xff\xfei\0p\0\n\0", 8),
+         {"p.csv: not a text file the plan reader takes (UTF-16); save the plan as CSV in UTF-8"}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.text);
@@ -158,6 +171,60 @@ TEST(Plan, ProblemsAreAllListedWithLineAndKey) {
                 EXPECT_EQ(lines[i].rfind(r.problems[i], 0), 0u) << lines[i];
             }
         }
+    }
+}
+
+// The keys a refused header lists are each taken in a header, and every key of a setup file
+// but the port is among them.
+TEST(Plan, AcceptedKeysAreTheKeysAHeaderTakes) {
+    std::string listed;
+    try {
+        ParsePlan("ipp\n1\n", "p.csv", SetupProfile{});
+    } catch (const ValueError& error) {
+        const std::string text = error.what();
+        const auto at = text.find("accepted keys: ");
+        ASSERT_NE(at, std::string::npos) << text;
+        listed = text.substr(at + 15);
+    }
+    std::vector<std::string> keys;
+    std::istringstream list(listed);
+    for (std::string key; std::getline(list, key, ',');) {
+        keys.push_back(key.substr(key.starts_with(" ") ? 1 : 0));
+    }
+    for (const auto& field : SetupFields()) {
+        if (std::string(field.key) != "port") {
+            EXPECT_NE(std::find(keys.begin(), keys.end(), field.key), keys.end()) << field.key;
+        }
+    }
+    for (const std::string& key : keys) {
+        const std::string text = key == "ip" ? "ip\n10.0.0.1\n" : "ip," + key + "\n10.0.0.1,\n";
+        try {
+            ParsePlan(text, "p.csv", SetupProfile{});
+        } catch (const ValueError& error) {
+            EXPECT_EQ(std::string(error.what()).find("header"), std::string::npos)
+                << key << ": " << error.what();
+        }
+    }
+}
+
+// An empty gateway cell takes the base setup's gateway; none says the row has none. The file
+// name in a message is escaped like a device path.
+TEST(Plan, EmptyGatewayCellTakesTheBaseGateway) {
+    SetupProfile base;
+    base.ip = {10, 0, 0, 9};
+    base.gateway = Ipv4{10, 0, 0, 254};
+    const Plan plan =
+        ParsePlan("ip,gateway\n10.0.0.1,\n10.0.0.2,none\n10.0.0.3,10.0.0.253\n", "p.csv", base);
+    ASSERT_EQ(plan.rows.size(), 3u);
+    EXPECT_EQ(plan.rows[0].setup.gateway, base.gateway);
+    EXPECT_EQ(plan.rows[1].setup.gateway, std::nullopt);
+    EXPECT_EQ(plan.rows[2].setup.gateway, (Ipv4{10, 0, 0, 253}));
+    try {
+        ParsePlan("ip\n", "p\x1b[2J.csv", base);
+        ADD_FAILURE() << "accepted";
+    } catch (const ValueError& error) {
+        EXPECT_EQ(std::string(error.what()).rfind("p\\x1b[2J.csv: no converter", 0), 0u)
+            << error.what();
     }
 }
 
