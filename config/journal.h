@@ -101,7 +101,7 @@ struct JournalFilter {
     int limit = 50;      // newest first; 0: all
 };
 
-inline constexpr int kJournalSchemaVersion = 4;
+inline constexpr int kJournalSchemaVersion = 5;
 
 class Journal {
 public:

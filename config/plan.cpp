@@ -80,6 +80,15 @@ std::vector<std::string> AcceptedKeys() {
     return keys;
 }
 
+// A row whose peer is another row of the plan sends to that row's address and, unless it
+// names its own, to the port that row listens on.
+void TakePeer(PlanRow& row, const PlanRow& peer) {
+    row.setup.peer = peer.setup.ip;
+    if (!row.remotePortGiven) {
+        row.setup.remotePort = peer.setup.localPort;
+    }
+}
+
 // Pairs within each run of consecutive "pair" rows: 1st with 2nd, 3rd with 4th.
 void ResolvePairs(std::vector<PlanRow>& rows, Problems& problems) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -87,8 +96,8 @@ void ResolvePairs(std::vector<PlanRow>& rows, Problems& problems) {
             continue;
         }
         if (i + 1 < rows.size() && rows[i + 1].peerCell == "pair") {
-            rows[i].setup.peer = rows[i + 1].setup.ip;
-            rows[i + 1].setup.peer = rows[i].setup.ip;
+            TakePeer(rows[i], rows[i + 1]);
+            TakePeer(rows[i + 1], rows[i]);
             ++i;
             continue;
         }
@@ -146,7 +155,7 @@ void ResolveMasters(std::vector<PlanRow>& rows, bool hasGroupColumn,
                                        "(master = true)");
             continue;
         }
-        rows[i].setup.peer = rows[master->second].setup.ip;
+        TakePeer(rows[i], rows[master->second]);
     }
 }
 
@@ -347,6 +356,7 @@ Plan ParsePlan(const std::string& text, const std::string& name, const SetupProf
                     if (key == "peer") {
                         row.peerCell = value;
                     }
+                    row.remotePortGiven = row.remotePortGiven || key == "remote_port";
                     for (const auto& field : SetupFields()) {
                         if (key == field.key) {
                             field.apply(row.setup, value);

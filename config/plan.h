@@ -15,6 +15,8 @@
 //           (master = true). A group is the rows with the same "group" value, or, for rows
 //           without one, a run of consecutive point-to-multipoint rows. Each group that a
 //           row names with "master" has exactly one master row.
+// A row whose peer is a pair or master row sends to that row's local_port unless the row
+// gives its own remote_port; other rows take remote_port from the row or the base setup.
 // A point-to-point row and a point-to-multipoint slave row need a peer (an address, pair or
 // master) in the plan itself; a master row sends the broadcast address and takes none.
 //
@@ -45,7 +47,8 @@ struct PlanRow {
     int number = 0; // 1 for the first converter of the plan
     int line = 0;   // the line of the file the row starts on
     SetupProfile setup;
-    std::string peerCell; // as written: an address, "pair", "master" or ""
+    std::string peerCell;         // as written: an address, "pair", "master" or ""
+    bool remotePortGiven = false; // the row has its own remote_port
 };
 
 struct Plan {

@@ -236,7 +236,7 @@ TEST_F(DownloadFlowInVirtualTime, MasterSideOnTheNewerFirmwareAnswersBroadcasts)
     EXPECT_EQ(session["anomalies"].size(), 0u) << session["anomalies"].dump();
     // Below the verdict, what was written.
     EXPECT_EQ(P().LabelDetail->text(), "192.168.7.20/24, 9600 8N1, port 10001, answers "
-                                       "broadcasts, saved by firmware V6.5.0.7");
+                                       "broadcasts to port 10001, saved by firmware V6.5.0.7");
     EXPECT_TRUE(P().LabelDetail->isVisibleTo(fprog));
     // The journal holds what went in: the mode, the address, the peer actually sent.
     const auto rows = config::Journal::Open(config::DefaultJournalPath())->List({});

@@ -265,7 +265,8 @@ TEST(Journal, OlderSchemaIsMigratedKeepingItsRows) {
                      "ALTER TABLE downloads DROP COLUMN lan_answered; "
                      "ALTER TABLE downloads DROP COLUMN lan_mac; "
                      "ALTER TABLE downloads DROP COLUMN lan_tcp; "
-                     "ALTER TABLE downloads DROP COLUMN lan_waited_ms; PRAGMA user_version = 1",
+                     "ALTER TABLE downloads DROP COLUMN lan_waited_ms; "
+                     "ALTER TABLE downloads DROP COLUMN remote_port; PRAGMA user_version = 1",
                      nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }
@@ -416,6 +417,22 @@ TEST(Journal, ReadersChangeNothing) {
                      nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }
+    // Schema 3: the plan's columns, none of the LAN check's or the remote port's.
+    std::filesystem::create_directories(folder.File("v3"));
+    std::filesystem::copy_file(written, folder.File("v3/journal.sqlite"));
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(folder.File("v3/journal.sqlite").c_str(), &db);
+        sqlite3_exec(db,
+                     "PRAGMA journal_mode = DELETE; "
+                     "ALTER TABLE downloads DROP COLUMN lan_answered; "
+                     "ALTER TABLE downloads DROP COLUMN lan_mac; "
+                     "ALTER TABLE downloads DROP COLUMN lan_tcp; "
+                     "ALTER TABLE downloads DROP COLUMN lan_waited_ms; "
+                     "ALTER TABLE downloads DROP COLUMN remote_port; PRAGMA user_version = 3",
+                     nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
     std::filesystem::create_directories(folder.File("protected"));
     std::filesystem::copy_file(written, folder.File("protected/journal.sqlite"));
     ::chmod(folder.File("protected/journal.sqlite").c_str(), 0444);
@@ -425,7 +442,7 @@ TEST(Journal, ReadersChangeNothing) {
 
     const std::string plan = folder.Write("plan.csv", "ip\n10.0.0.7\n");
     const std::string csv = folder.File("rows.csv");
-    for (const char* name : {"written", "old", "protected", "closed"}) {
+    for (const char* name : {"written", "old", "v3", "protected", "closed"}) {
         SCOPED_TRACE(name);
         const std::string dir = folder.File(name);
         const std::string path = dir + "/journal.sqlite";
@@ -448,6 +465,8 @@ TEST(Journal, ReadersChangeNothing) {
         ASSERT_NE(journal, nullptr);
         const config::Plan parsed = config::LoadPlanFile(plan, SetupProfile{});
         EXPECT_EQ(config::PlanRowStates(*journal, parsed).size(), 1u);
+        // Every peer was sent 10001 before the remote port had a column.
+        EXPECT_EQ(journal->List(kAll).at(0).start.setup.remotePort, 10001);
         EXPECT_EQ(FolderBytes(dir), before);
     }
     ::chmod(folder.File("closed").c_str(), 0755);
