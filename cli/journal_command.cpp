@@ -69,8 +69,8 @@ std::string RowText(const config::JournalRow& row) {
     line("cause", row.end.cause);
     line("written", row.end.written);
     if (!row.start.plan.empty()) {
-        // The plan's id is its file name and a hash of its text; a hand-edited one is shown
-        // escaped like any other stored text.
+        // The plan's id is its file name (older rows: and a hash of its text); a hand-edited
+        // one is shown escaped like any other stored text.
         line("plan", EscapeLogText(row.start.plan) + ", row " + std::to_string(row.start.planRow));
     }
     text << "log:\n" << EscapeLogText(row.end.log);

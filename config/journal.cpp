@@ -594,8 +594,10 @@ std::vector<JournalRow> Journal::List(const JournalFilter& filter) const {
         values.push_back(filter.port);
     }
     if (!filter.plan.empty()) {
-        sql += version_ >= 3 ? " AND plan = ?" : " AND NULL = ?";
-        values.push_back(filter.plan);
+        // A plan's rows recorded while its id was "name:hash of the whole file" are its too.
+        sql += version_ >= 3 ? " AND (plan = ? OR substr(plan, 1, length(?) + 1) = ? || ':')"
+                             : " AND NULL = ? AND NULL = ? AND NULL = ?";
+        values.insert(values.end(), 3, filter.plan);
     }
     if (filter.outcome == "unfinished") {
         sql += " AND ended_utc IS NULL";

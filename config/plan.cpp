@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -263,21 +261,15 @@ std::vector<CsvRecord> ReadCsv(const std::string& text, const std::string& name)
     return records;
 }
 
-std::string PlanId(const std::string& text, const std::string& name) {
-    std::uint64_t hash = 14695981039346656037ull; // FNV-1a: stable on every platform
-    for (const char c : text) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    }
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-    return std::filesystem::path(name).filename().string() + ":" + hex;
+std::string PlanId(const std::string& name) {
+    return std::filesystem::path(name).filename().string();
 }
 
 Plan ParsePlan(const std::string& text, const std::string& name, const SetupProfile& base) {
     const std::vector<CsvRecord> records = ReadCsv(text, name);
     Plan plan;
     plan.name = name;
-    plan.id = PlanId(text, name);
+    plan.id = PlanId(name);
     Problems problems(name);
     if (records.empty()) {
         problems.AddForFile("empty: a header row naming the keys, then one row per converter");

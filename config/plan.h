@@ -53,7 +53,7 @@ struct PlanRow {
 
 struct Plan {
     std::string name; // the file as given, for messages
-    std::string id;   // the file's name and a hash of its text: the same plan, unchanged
+    std::string id;   // the file's name: its rows are told apart by their values
     std::vector<std::string> columns;
     std::vector<PlanRow> rows;
 };
@@ -67,8 +67,9 @@ Plan ParsePlan(const std::string& text, const std::string& name, const SetupProf
 // The same from a file (a plain readable file of at most kMaxConfigFileBytes).
 Plan LoadPlanFile(const std::string& path, const SetupProfile& base);
 
-// What tells a plan apart in the journal: the file's own name (without its folder, so a
-// moved file is the same plan) and a hash of its text (so an edited one is not).
-std::string PlanId(const std::string& text, const std::string& name);
+// What tells a plan apart in the journal: the file's own name, without its folder, so a
+// moved file is the same plan. Its rows are known by their values (config/plan_journal.h), so
+// an edited plan keeps the rows it did not change.
+std::string PlanId(const std::string& name);
 
 } // namespace comsetup::config

@@ -174,10 +174,12 @@ TEST(Plan, ProblemsAreAllListedWithLineAndKey) {
     }
 }
 
-TEST(Plan, IdChangesWithTheTextNotTheFolder) {
-    EXPECT_EQ(PlanId("ip\n1.2.3.4\n", "/a/plan.csv"), PlanId("ip\n1.2.3.4\n", "b/plan.csv"));
-    EXPECT_NE(PlanId("ip\n1.2.3.4\n", "plan.csv"), PlanId("ip\n1.2.3.5\n", "plan.csv"));
-    EXPECT_NE(PlanId("ip\n1.2.3.4\n", "plan.csv"), PlanId("ip\n1.2.3.4\n", "other.csv"));
+TEST(Plan, IdIsTheFileNameNotItsFolderOrText) {
+    EXPECT_EQ(PlanId("/a/plan.csv"), PlanId("b/plan.csv"));
+    EXPECT_EQ(PlanId("plan.csv"), "plan.csv");
+    EXPECT_NE(PlanId("plan.csv"), PlanId("other.csv"));
+    EXPECT_EQ(ParsePlan("ip\n1.2.3.4\n", "x/plan.csv", {}).id,
+              ParsePlan("ip\n1.2.3.5\n", "plan.csv", {}).id);
 }
 
 } // namespace
