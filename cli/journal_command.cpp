@@ -60,7 +60,9 @@ std::string RowText(const config::JournalRow& row) {
     line("serial", std::to_string(s.baud) + " baud, parity " + config::ParityName(s.parityIndex) +
                        ", " + config::StopBitName(s.stopBitsIndex) + " stop bit(s), flow " +
                        config::FlowName(s.flowIndex));
-    line("peer sent", row.start.peerSent);
+    line("peer sent", row.start.peerSent.empty()
+                          ? std::string()
+                          : row.start.peerSent + " port " + std::to_string(s.remotePort));
     line("firmware", row.end.firmware);
     line("verdict", row.end.verdict);
     line("outcome",

@@ -479,6 +479,29 @@ TEST(Journal, ReadersChangeNothing) {
     EXPECT_FALSE(std::filesystem::exists(folder.File("none.sqlite")));
 }
 
+// The peer's port goes into its column and comes back in every reader's form.
+TEST(Journal, RemotePortIsRecordedAndShown) {
+    TempFolder folder;
+    const std::string path = folder.File("j.sqlite");
+    {
+        const auto journal = config::Journal::Open(path);
+        config::JournalStart start{"comsetup-cli", "3", "/dev/ttyS0", {}, "10.0.0.9", "", 0};
+        start.setup.mode = config::Mode::PointToPoint;
+        start.setup.peer = {10, 0, 0, 9};
+        start.setup.remotePort = 10002;
+        config::JournalEnd end;
+        end.outcome = "complete";
+        journal->Finish(journal->Begin(start), end);
+    }
+    const auto journal = config::Journal::OpenForReading(path);
+    EXPECT_EQ(journal->Get(1)->start.setup.remotePort, 10002);
+    EXPECT_EQ(config::JournalJson(journal->List(kAll))[0]["remote_port"], 10002);
+    EXPECT_NE(config::JournalCsv(journal->List(kAll)).find(",remote_port\r\n"), std::string::npos);
+    std::string said;
+    EXPECT_EQ(RunCli({"journal", "show", "1", "--journal", path}, &said), kExitComplete);
+    EXPECT_NE(said.find("peer sent  10.0.0.9 port 10002\n"), std::string::npos) << said;
+}
+
 // A journal path that is no regular file is refused by name before SQLite opens it, by the
 // writer and by every reader, and nothing is created beside it.
 TEST(Journal, PathsThatAreNoFileAreRefusedByName) {
