@@ -36,9 +36,11 @@ QString PeerText(const config::PlanRow& row) {
     const auto& s = row.setup;
     if (s.mode == config::Mode::RemoteCom)
         return QStringLiteral("-");
+    // The port the tunnel sends to is part of the peer: a pair or master row's own local port.
+    const QString port = QString::number(s.remotePort);
     if (s.mode == config::Mode::PointToMultipoint && s.master)
-        return QStringLiteral("broadcast (master)");
-    QString text = Text(config::FormatIpv4(s.peer));
+        return QStringLiteral("broadcast:%1 (master)").arg(port);
+    QString text = Text(config::FormatIpv4(s.peer)) + QLatin1Char(':') + port;
     if (row.peerCell == "pair" || row.peerCell == "master")
         text += QStringLiteral(" (%1)").arg(Text(row.peerCell));
     return text;
