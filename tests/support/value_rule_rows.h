@@ -58,10 +58,10 @@ inline const std::vector<ValueRuleRow>& ValueRuleRows() {
           {"peer", "10.0.7.1"}}},
         {"remote port 0",
          {{"mode", "point-to-point"}, {"peer", "192.168.1.201"}, {"remote_port", "0"}},
-         "remote_port: 0 is not a TCP port number from 1 to 65535"},
+         "port: 0 is not a TCP port number from 1 to 65535"}, // remote_port, --remote-port
         {"remote port past the last port",
          {{"remote_port", "65536"}},
-         "remote_port: 65536 is not a TCP port number from 1 to 65535"},
+         "port: 65536 is not a TCP port number from 1 to 65535"},
         {"a master listening on 10002",
          {{"mode", "point-to-multipoint"}, {"peer", "192.168.1.1"}, {"remote_port", "10002"}}},
         {"baud rate off the list",
