@@ -19,8 +19,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <set>
-
 namespace comsetup {
 
 namespace {
@@ -38,9 +36,11 @@ QString PeerText(const config::PlanRow& row) {
     const auto& s = row.setup;
     if (s.mode == config::Mode::RemoteCom)
         return QStringLiteral("-");
+    // The port the tunnel sends to is part of the peer: a pair or master row's own local port.
+    const QString port = QString::number(s.remotePort);
     if (s.mode == config::Mode::PointToMultipoint && s.master)
-        return QStringLiteral("broadcast (master)");
-    QString text = Text(config::FormatIpv4(s.peer));
+        return QStringLiteral("broadcast:%1 (master)").arg(port);
+    QString text = Text(config::FormatIpv4(s.peer)) + QLatin1Char(':') + port;
     if (row.peerCell == "pair" || row.peerCell == "master")
         text += QStringLiteral(" (%1)").arg(Text(row.peerCell));
     return text;
@@ -155,21 +155,20 @@ void PlanWindow::Refresh() {
 }
 
 std::vector<std::size_t> PlanWindow::RowsToWrite() const {
-    std::vector<std::size_t> rows;
-    bool started = false;
-    for (std::size_t i = 0; i < states_.size(); ++i) {
-        started = started || states_[i] != kDone;
-        if (started)
-            rows.push_back(i);
-    }
-    return rows;
+    std::vector<config::RowState> states;
+    for (const int state : states_)
+        states.push_back(state == kDone     ? config::RowState::Done
+                         : state == kFailed ? config::RowState::Failed
+                                            : config::RowState::NotTried);
+    return config::RowsToRun(states); // sequence's rule: done rows are never written again
 }
 
 void PlanWindow::StartClicked() {
-    const auto rows = RowsToWrite();
+    auto rows = RowsToWrite();
     if (rows.empty())
         return;
-    // An address already in a converter is written again only when the technician says so.
+    // An address already in a converter is written again only when the technician says so:
+    // asked once for the plan, and a "no" leaves out those rows alone.
     std::vector<config::AddressUsed> used;
     try {
         if (const auto journal = ExistingJournal())
@@ -180,11 +179,10 @@ void PlanWindow::StartClicked() {
                         .arg(Text(error.what())));
         return;
     }
-    std::set<std::string> asked;
-    for (const auto& address : used) {
-        if (asked.insert(address.ip).second && !ConfirmWithTechnician(this, Text(address.question)))
-            return;
-    }
+    if (!used.empty() && !ConfirmWithTechnician(this, Text(config::ReuseQuestion(used))))
+        rows = config::RowsNotUsedBefore(plan_, rows, used);
+    if (rows.empty())
+        return;
     std::vector<config::SetupProfile> units;
     std::vector<int> numbers;
     for (const std::size_t i : rows) {

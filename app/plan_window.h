@@ -1,9 +1,10 @@
 // "Open plan...": a plan's converters, one row each (address, mode, peer, gateway), with what
 // the journal says of each (done, failed, not tried), and "Start at row N", which writes the
-// rows from the first one not done as a series of the progress dialog ("converter 4 of 20";
-// "Retry" for a failed unit). Each unit's download is recorded as its row of the plan, and the
-// marks follow every download's end, so a plan left half done is resumed where it stopped.
-// Addresses a completed download wrote before are asked about first ("... use it again?").
+// rows not done (config::RowsToRun, sequence's rule) as a series of the progress dialog
+// ("converter 4 of 20"; "Retry" for a failed unit). Each unit's download is recorded as its
+// row of the plan, and the marks follow every download's end, so a plan left half done is
+// resumed where it stopped. Addresses a completed download wrote before are asked about once
+// first ("... use it again?"); a "no" leaves those rows out.
 #pragma once
 
 #include "config/plan.h"
@@ -37,7 +38,7 @@ public:
 
 private:
     void StartClicked();
-    // The rows from the first not done, or none when every row is done.
+    // The rows not done, or none when every row is done.
     std::vector<std::size_t> RowsToWrite() const;
 
     config::Plan plan_;

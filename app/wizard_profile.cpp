@@ -45,6 +45,9 @@ SetupProfile ProfileFromWizard(Ui::TF_selmode& w, int page) {
         {"flow", config::FlowName(w.cb_fc->currentIndex())},
         {"peer", peerShown ? address({w.are_ipb1, w.are_ipb2, w.are_ipb3, w.are_ipb4})
                            : config::FormatIpv4(SetupProfile{}.peer)},
+        // The page has no field for it (the tunnel group's port stays hidden): it holds the
+        // remote port of the last profile loaded, 10001 until one names another.
+        {"remote_port", w.port_rem->text().trimmed().toStdString()},
     };
     SetupProfile profile;
     for (const config::SetupField& field : config::SetupFields()) {
@@ -88,6 +91,7 @@ void ProfileToWizard(const SetupProfile& p, Ui::TF_selmode& w) {
     w.cb_sb->setCurrentIndex(p.stopBitsIndex);
     w.cb_fc->setCurrentIndex(p.flowIndex);
     WriteAddress({w.are_ipb1, w.are_ipb2, w.are_ipb3, w.are_ipb4}, p.peer);
+    w.port_rem->SetValue(p.remotePort);
     ChooseText(w.cb_com, QString::fromStdString(p.port));
     w.cb_broadcast->setChecked(p.master);
     QCheckBox* const modes[] = {w.cb_m1, w.cb_m2, w.cb_m3};

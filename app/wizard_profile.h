@@ -12,7 +12,9 @@ class TF_selmode;
 namespace comsetup {
 
 // The values on the settings page `page` (1..3) as its fields show them (a value the page
-// does not show, such as the peer of a Remote COM port, is the profile's default). Throws
+// does not show, such as the peer of a Remote COM port, is the profile's default; the remote
+// port, which no page shows, is the one the last profile loaded gave the hidden port_rem).
+// Throws
 // config::ValueError naming the key and the value that is refused (a typed baud rate not in
 // the list, an address byte of 300).
 config::SetupProfile ProfileFromWizard(Ui::TF_selmode& wizard, int page);

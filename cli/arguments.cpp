@@ -90,7 +90,8 @@ const char* TypeName(const std::string& option) {
     if (option == "ip" || option == "mask" || option == "peer" || option == "gateway") {
         return "A.B.C.D";
     }
-    if (option == "local-port" || option == "baud" || option == "stop-bits") {
+    if (option == "local-port" || option == "remote-port" || option == "baud" ||
+        option == "stop-bits") {
         return "N";
     }
     return option == "port" ? "NAME" : "CHOICE";
@@ -146,7 +147,11 @@ struct ValueOptions {
         if (masterOption->count() > 0) {
             setup.master = master;
         }
-        if (const std::string problem = CheckConsistency(setup); !problem.empty()) {
+        if (std::string problem = CheckConsistency(setup); !problem.empty()) {
+            // The rule names the key ("remote_port: ..."); the command line names its option.
+            const auto keyEnd = std::min(problem.find(':'), problem.size());
+            std::replace(problem.begin(), problem.begin() + static_cast<std::ptrdiff_t>(keyEnd),
+                         '_', '-');
             throw ValueError("--" + problem);
         }
         return setup;

@@ -241,6 +241,9 @@ DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& optio
     }
 
     const SetupValues values = ToSetupValues(setup);
+    if (values.tunnel) {
+        result.remotePort = values.remotePort;
+    }
     CancelRegistration registration(cancel);
     ReporterOptions reporterOptions = options.reporter;
     reporterOptions.cancel = &cancel;
@@ -344,6 +347,8 @@ nlohmann::json ResultToJson(const DownloadResult& result) {
     object["cause"] = result.cause.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.cause);
     object["written"] =
         result.written.empty() ? nlohmann::json(nullptr) : nlohmann::json(result.written);
+    object["remote_port"] =
+        result.remotePort ? nlohmann::json(*result.remotePort) : nlohmann::json(nullptr);
     object["journal_id"] =
         result.journalId == 0 ? nlohmann::json(nullptr) : nlohmann::json(result.journalId);
     object["journal_error"] =

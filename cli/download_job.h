@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -33,21 +34,22 @@ struct LanReport {
 };
 
 struct DownloadResult {
-    std::string port;         // as given
-    std::string device;       // the device it resolved to (for "auto": the one found)
-    std::string found;        // for "auto": the port the converter answered on, or ""
-    int exitCode = 0;         // see exit_codes.h
-    std::string verdict;      // the progress text at the end ("Setup Complete", ...)
-    std::string error;        // the message of a serial error during the script, or of a failure
-    std::string message;      // the message the download showed ("Error opening serial port :...")
-    std::string cause;        // why the download did not complete, in plain words, or ""
-    std::string written;      // what a complete download wrote ("192.168.1.200/24, 9600 8N1, ...")
-    std::string firmware;     // "01.8", "V6.5.0.7" or "unknown"
-    double seconds = 0.0;     // from start to verdict
-    int logLines = 0;         // lines in the monitor log
-    std::string logError;     // why the log file lacks lines, or empty
-    std::string journalError; // why the journal lacks this download, or empty
-    long long journalId = 0;  // its row in the journal, or 0
+    std::string port;     // as given
+    std::string device;   // the device it resolved to (for "auto": the one found)
+    std::string found;    // for "auto": the port the converter answered on, or ""
+    int exitCode = 0;     // see exit_codes.h
+    std::string verdict;  // the progress text at the end ("Setup Complete", ...)
+    std::string error;    // the message of a serial error during the script, or of a failure
+    std::string message;  // the message the download showed ("Error opening serial port :...")
+    std::string cause;    // why the download did not complete, in plain words, or ""
+    std::string written;  // what a complete download wrote ("192.168.1.200/24, 9600 8N1, ...")
+    std::string firmware; // "01.8", "V6.5.0.7" or "unknown"
+    std::optional<int> remotePort; // the peer's port sent in a tunnel mode
+    double seconds = 0.0;          // from start to verdict
+    int logLines = 0;              // lines in the monitor log
+    std::string logError;          // why the log file lacks lines, or empty
+    std::string journalError;      // why the journal lacks this download, or empty
+    long long journalId = 0;       // its row in the journal, or 0
     // Why the progress could not be shown ("standard output could not be written (Broken
     // pipe)"; the download was cancelled if it still ran), or empty.
     std::string outputError;

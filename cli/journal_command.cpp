@@ -60,7 +60,9 @@ std::string RowText(const config::JournalRow& row) {
     line("serial", std::to_string(s.baud) + " baud, parity " + config::ParityName(s.parityIndex) +
                        ", " + config::StopBitName(s.stopBitsIndex) + " stop bit(s), flow " +
                        config::FlowName(s.flowIndex));
-    line("peer sent", row.start.peerSent);
+    line("peer sent", row.start.peerSent.empty()
+                          ? std::string()
+                          : row.start.peerSent + " port " + std::to_string(s.remotePort));
     line("firmware", row.end.firmware);
     line("verdict", row.end.verdict);
     line("outcome",
@@ -69,8 +71,8 @@ std::string RowText(const config::JournalRow& row) {
     line("cause", row.end.cause);
     line("written", row.end.written);
     if (!row.start.plan.empty()) {
-        // The plan's id is its file name and a hash of its text; a hand-edited one is shown
-        // escaped like any other stored text.
+        // The plan's id is its file name (older rows: and a hash of its text); a hand-edited
+        // one is shown escaped like any other stored text.
         line("plan", EscapeLogText(row.start.plan) + ", row " + std::to_string(row.start.planRow));
     }
     text << "log:\n" << EscapeLogText(row.end.log);

@@ -10,6 +10,7 @@
 #include "config/plain_text.h"
 #include "config/plan_journal.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -40,34 +41,32 @@ std::string UnreadableJournalRefusal(const std::string& error) {
            "without that check; nothing was sent";
 }
 
-// Rows the journal has as done; all false when there is no journal to ask.
-std::vector<bool> RowsDone(const config::Plan& plan, const SequenceOptions& options,
-                           SequenceResult& result) {
-    std::vector<bool> done(plan.rows.size(), false);
+// The journal's state of each row; all not tried when there is no journal to ask.
+std::vector<config::RowState> RowStates(const config::Plan& plan, const SequenceOptions& options,
+                                        SequenceResult& result) {
+    std::vector<config::RowState> states(plan.rows.size(), config::RowState::NotTried);
     if (options.journalPath.empty()) {
-        return done;
+        return states;
     }
     try {
-        const auto journal = config::Journal::OpenForReading(options.journalPath);
-        if (!journal) {
-            return done; // nothing recorded there yet
-        }
-        const auto states = config::PlanRowStates(*journal, plan);
-        for (std::size_t i = 0; i < states.size(); ++i) {
-            done[i] = states[i] == config::RowState::Done;
-        }
+        if (const auto journal = config::Journal::OpenForReading(options.journalPath)) {
+            states = config::PlanRowStates(*journal, plan);
+        } // else nothing recorded there yet
     } catch (const config::JournalError& error) {
         result.journalError = error.what();
     }
-    return done;
+    return states;
 }
 
-// Addresses a converter was given before: asked about on a terminal, allowed by reuseIp,
-// refused otherwise. False when the sequence must not start.
-bool ReuseAllowed(const config::Plan& plan, const std::vector<std::size_t>& rows,
-                  const SequenceOptions& options, SequenceResult& result) {
+// The rows that run once addresses a converter was given before have been dealt with: asked
+// about once for the plan on a terminal (a "no" skips those rows), allowed by reuseIp,
+// refused otherwise. Nothing when the sequence must not start.
+std::optional<std::vector<std::size_t>> RowsAfterReuseCheck(const config::Plan& plan,
+                                                            const std::vector<std::size_t>& rows,
+                                                            const SequenceOptions& options,
+                                                            SequenceResult& result) {
     if (options.journalPath.empty() || !result.journalError.empty()) {
-        return true;
+        return rows;
     }
     std::vector<config::AddressUsed> used;
     try {
@@ -77,34 +76,45 @@ bool ReuseAllowed(const config::Plan& plan, const std::vector<std::size_t>& rows
     } catch (const config::JournalError& error) {
         if (options.reuseIp) {
             result.journalError = error.what();
-            return true;
+            return rows;
         }
         result.refused = UnreadableJournalRefusal(error.what());
-        return false;
+        return std::nullopt;
+    }
+    if (used.empty()) {
+        return rows;
     }
     std::ostream& out = *options.progressOut;
-    std::string refused;
-    for (const auto& address : used) {
-        if (options.reuseIp) {
+    if (options.reuseIp) {
+        for (const auto& address : used) {
             out << address.question << " yes (--reuse-ip)" << std::endl;
-        } else if (options.inputIsTerminal) {
-            out << address.question << " [y/N] " << std::flush;
-            const auto answer = ReadAnswer(options);
-            if (!answer || Answer(*answer) != "y") {
-                result.refused = "row " + std::to_string(address.row) + ": " + address.ip +
-                                 " not used again; nothing was sent";
-                return false;
-            }
-        } else {
-            refused += (refused.empty() ? "" : "\n") + address.question;
         }
+        return rows;
     }
-    if (!refused.empty()) {
-        result.refused = refused + "\nno terminal to ask on: --reuse-ip writes these addresses "
-                                   "again; nothing was sent";
-        return false;
+    if (!options.inputIsTerminal) {
+        std::string named;
+        for (const auto& address : used) {
+            named += (named.empty() ? "" : "\n") + address.question;
+        }
+        result.refused = named + "\nno terminal to ask on: --reuse-ip writes these addresses "
+                                 "again; nothing was sent";
+        return std::nullopt;
     }
-    return true;
+    out << config::ReuseQuestion(used) << " [y/N] " << std::flush;
+    const auto answer = ReadAnswer(options);
+    if (answer && Answer(*answer) == "y") {
+        return rows;
+    }
+    for (const auto& address : used) {
+        for (SequenceRow& row : result.rows) {
+            if (row.number == address.row) {
+                row.verdict = RowVerdict::Skipped;
+            }
+        }
+        out << "Converter " << address.row << " (" << address.ip
+            << ") skipped: its address is not used again." << std::endl;
+    }
+    return config::RowsNotUsedBefore(plan, rows, used);
 }
 
 // The row's attempts until one completes, the user moves on, or the sequence is cancelled.
@@ -170,6 +180,8 @@ const char* VerdictName(RowVerdict verdict) {
         return "done before";
     case RowVerdict::Failed:
         return "failed";
+    case RowVerdict::Skipped:
+        return "skipped";
     case RowVerdict::NotRun:
         break;
     }
@@ -187,7 +199,7 @@ SequenceResult RunSequence(const config::Plan& plan, const SequenceOptions& opti
         row.ip = config::FormatIpv4(planRow.setup.ip);
         result.rows.push_back(row);
     }
-    const std::vector<bool> done = RowsDone(plan, options, result);
+    const std::vector<config::RowState> states = RowStates(plan, options, result);
     if (!result.journalError.empty() && !options.reuseIp) {
         result.refused = UnreadableJournalRefusal(result.journalError);
         result.journalError.clear(); // said in the refusal
@@ -197,21 +209,21 @@ SequenceResult RunSequence(const config::Plan& plan, const SequenceOptions& opti
         out << "Journal: " << result.journalError << "; rows done before cannot be told, every "
             << "row is run." << std::endl;
     }
-    std::vector<std::size_t> toRun;
+    // The plan window's rule: every row not done, done rows after it skipped as well.
+    const std::vector<std::size_t> notDone = config::RowsToRun(states, options.all);
     for (std::size_t i = 0; i < plan.rows.size(); ++i) {
-        if (done[i] && !options.all) {
+        if (std::find(notDone.begin(), notDone.end(), i) == notDone.end()) {
             result.rows[i].verdict = RowVerdict::DoneBefore;
             out << "Converter " << plan.rows[i].number << " (" << result.rows[i].ip
                 << ") is done already (journal); skipped, --all runs it again." << std::endl;
-        } else {
-            toRun.push_back(i);
         }
     }
-    if (!ReuseAllowed(plan, toRun, options, result)) {
+    const auto toRun = RowsAfterReuseCheck(plan, notDone, options, result);
+    if (!toRun) {
         return result;
     }
     const std::string total = std::to_string(plan.rows.size());
-    for (const std::size_t i : toRun) {
+    for (const std::size_t i : *toRun) {
         SequenceRow& row = result.rows[i];
         out << "Connect converter " << row.number << " of " << total << " (" << row.ip
             << ") and switch it off and on, then press Enter (q and Enter stops) " << std::flush;
@@ -308,6 +320,7 @@ int SequenceExitCode(const SequenceResult& result) {
             continue;
         case RowVerdict::Failed:
             return row.result ? row.result->exitCode : kExitErrorOnSetup;
+        case RowVerdict::Skipped: // declined at the question: not written, on purpose
         case RowVerdict::NotRun:
             return kExitCancelled;
         }

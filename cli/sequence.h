@@ -1,6 +1,7 @@
 // The sequence command: a plan's converters one after another on one port. Before the first
 // unit the plan is read whole and checked, rows the journal has as done are skipped (unless
-// all), and addresses written to a converter before are asked about. Then each unit waits
+// all; config::RowsToRun, the plan window's rule), and addresses written to a converter
+// before are asked about once (a "no" skips those rows). Then each unit waits
 // for Enter ("q" stops), runs the same download as the download command, and a failed one
 // is offered again. A table of rows, addresses and verdicts ends it.
 #pragma once
@@ -42,6 +43,7 @@ enum class RowVerdict {
     Done,       // completed now
     DoneBefore, // skipped: the journal has it as done
     Failed,     // the last attempt did not complete
+    Skipped,    // its address was written before, and the user said not to use it again
     NotRun,     // the sequence stopped before it
 };
 
@@ -66,7 +68,8 @@ std::string SequenceTable(const SequenceResult& result);
 nlohmann::json SequenceJson(const config::Plan& plan, const SequenceResult& result);
 
 // As batch: 0 when every row is done, else the code of the first row that is not (a row the
-// sequence stopped before counts as cancelled); 2 when the plan was refused.
+// sequence stopped before, or one skipped at the question, counts as cancelled); 2 when the
+// plan was refused.
 int SequenceExitCode(const SequenceResult& result);
 
 } // namespace comsetup::cli

@@ -250,7 +250,7 @@ nlohmann::json SetupToJson(const SetupProfile& setup) {
     nlohmann::json object = nlohmann::json::object();
     for (const auto& field : SetupFields()) {
         const std::string key = field.key;
-        if (key == "local_port" || key == "baud") {
+        if (key == "local_port" || key == "remote_port" || key == "baud") {
             object[key] = std::stoi(FieldText(setup, field));
         } else if (key == "stop_bits") {
             object[key] = setup.stopBitsIndex + 1;

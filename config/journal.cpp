@@ -49,14 +49,27 @@ const char* const kMigrations[] = {
     "ALTER TABLE downloads ADD COLUMN lan_mac TEXT;"
     "ALTER TABLE downloads ADD COLUMN lan_tcp TEXT;"
     "ALTER TABLE downloads ADD COLUMN lan_waited_ms INTEGER;",
+    // 5: the peer's port (rows before it were all sent 10001).
+    "ALTER TABLE downloads ADD COLUMN remote_port INTEGER;",
 };
 static_assert(std::size(kMigrations) == kJournalSchemaVersion);
 
-const char* const kColumns =
-    "id, started_utc, ended_utc, front_end, version, port, device, mode, master, ip, mask, "
-    "local_port, gateway, baud, parity, stop_bits, flow, peer, peer_sent, firmware, verdict, "
-    "outcome, exit_code, cause, written, log, plan, plan_row, lan_answered, lan_mac, lan_tcp, "
-    "lan_waited_ms";
+// The columns rows are read from, each with the schema version that added it.
+struct ReadColumn {
+    const char* name;
+    int since;
+};
+const ReadColumn kColumns[] = {
+    {"id", 1},           {"started_utc", 1}, {"ended_utc", 1}, {"front_end", 1},
+    {"version", 1},      {"port", 1},        {"device", 1},    {"mode", 1},
+    {"master", 1},       {"ip", 1},          {"mask", 1},      {"local_port", 1},
+    {"gateway", 1},      {"baud", 1},        {"parity", 1},    {"stop_bits", 1},
+    {"flow", 1},         {"peer", 1},        {"peer_sent", 1}, {"firmware", 1},
+    {"verdict", 1},      {"outcome", 1},     {"exit_code", 1}, {"cause", 1},
+    {"written", 1},      {"log", 1},         {"plan", 3},      {"plan_row", 3},
+    {"lan_answered", 4}, {"lan_mac", 4},     {"lan_tcp", 4},   {"lan_waited_ms", 4},
+    {"remote_port", 5},
+};
 
 // A prepared statement, finalised when it goes away.
 class Statement {
@@ -351,6 +364,10 @@ JournalRow ReadRow(const Statement& row) {
         lan.waitedMs = static_cast<int>(row.Int(c + 3));
         r.end.lan = lan;
     }
+    c += 4;
+    if (!row.IsNull(c)) { // before schema 5 every peer was sent 10001, the profile's default
+        s.remotePort = static_cast<int>(row.Int(c));
+    }
     return r;
 }
 
@@ -392,11 +409,13 @@ void Journal::SetWait(int waitMs) {
 }
 
 std::string Journal::SelectColumns() const {
-    // Schema 3 added the plan's columns; an older file read as it is has none.
-    static const std::string before3 =
-        std::string(kColumns).substr(0, std::string(kColumns).rfind(", plan, plan_row")) +
-        ", NULL, NULL";
-    return version_ >= 3 ? std::string(kColumns) : before3;
+    // An older file read as it is lacks the later columns: NULL stands for each.
+    std::string columns;
+    for (const ReadColumn& column : kColumns) {
+        columns += (columns.empty() ? "" : ", ") +
+                   std::string(version_ >= column.since ? column.name : "NULL");
+    }
+    return columns;
 }
 
 std::unique_ptr<Journal> Journal::Open(const std::string& path, int waitMs) {
@@ -469,8 +488,8 @@ std::int64_t Journal::Begin(const JournalStart& start) {
     Statement insert(db_,
                      "INSERT INTO downloads (started_utc, front_end, version, port, device, mode, "
                      "master, ip, mask, local_port, gateway, baud, parity, stop_bits, flow, peer, "
-                     "peer_sent, plan, plan_row) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
-                     "?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)",
+                     "peer_sent, plan, plan_row, remote_port) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, "
+                     "?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20)",
                      path_);
     const SetupProfile& s = start.setup;
     insert.Bind(1, UtcNow());
@@ -494,6 +513,7 @@ std::int64_t Journal::Begin(const JournalStart& start) {
     if (start.planRow > 0) {
         insert.Bind(19, std::int64_t{start.planRow});
     }
+    insert.Bind(20, std::int64_t{s.remotePort});
     std::int64_t id = 0;
     WriteTransaction(
         db_, path_,
@@ -574,8 +594,10 @@ std::vector<JournalRow> Journal::List(const JournalFilter& filter) const {
         values.push_back(filter.port);
     }
     if (!filter.plan.empty()) {
-        sql += version_ >= 3 ? " AND plan = ?" : " AND NULL = ?";
-        values.push_back(filter.plan);
+        // A plan's rows recorded while its id was "name:hash of the whole file" are its too.
+        sql += version_ >= 3 ? " AND (plan = ? OR substr(plan, 1, length(?) + 1) = ? || ':')"
+                             : " AND NULL = ? AND NULL = ? AND NULL = ?";
+        values.insert(values.end(), 3, filter.plan);
     }
     if (filter.outcome == "unfinished") {
         sql += " AND ended_utc IS NULL";
@@ -745,6 +767,8 @@ const std::vector<CsvColumn>& Columns() {
          [](const JournalRow& r) {
              return r.end.lan ? std::to_string(r.end.lan->waitedMs) : std::string();
          }},
+        {"remote_port",
+         [](const JournalRow& r) { return std::to_string(r.start.setup.remotePort); }},
     };
     return columns;
 }
@@ -790,7 +814,7 @@ nlohmann::json JournalJson(const std::vector<JournalRow>& rows) {
         for (const auto& column : Columns()) {
             const std::string value = column.value(row);
             const std::string name = column.name;
-            if (name == "id" || name == "local_port" || name == "baud" ||
+            if (name == "id" || name == "local_port" || name == "remote_port" || name == "baud" ||
                 ((name == "exit_code" || name == "plan_row" || name == "lan_waited_ms") &&
                  !value.empty())) {
                 object[name] = std::stoll(value);

@@ -54,8 +54,8 @@ struct JournalStart {
     SetupProfile setup;
     std::string peerSent; // the peer address sent, "" when no tunnel (the directed broadcast
                           // for a master side)
-    std::string plan;     // the plan's id (config/plan.h PlanId) when the download is a
-                          // plan's row, else ""
+    std::string plan;     // the plan's id (config/plan.h PlanId: its file name) when the
+                          // download is a plan's row, else ""
     int planRow = 0;      // that row's number (1: the plan's first converter), or 0
 };
 
@@ -97,11 +97,11 @@ struct JournalFilter {
     std::string ip;      // exact address
     std::string port;    // port name as given
     std::string outcome; // "complete", ..., or "unfinished"
-    std::string plan;    // only the rows of this plan (its id)
+    std::string plan;    // only the rows of this plan (its id; older ids "id:hash" too)
     int limit = 50;      // newest first; 0: all
 };
 
-inline constexpr int kJournalSchemaVersion = 4;
+inline constexpr int kJournalSchemaVersion = 5;
 
 class Journal {
 public:

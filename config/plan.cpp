@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -79,6 +77,15 @@ std::vector<std::string> AcceptedKeys() {
     return keys;
 }
 
+// A row whose peer is another row of the plan sends to that row's address and, unless it
+// names its own, to the port that row listens on.
+void TakePeer(PlanRow& row, const PlanRow& peer) {
+    row.setup.peer = peer.setup.ip;
+    if (!row.remotePortGiven) {
+        row.setup.remotePort = peer.setup.localPort;
+    }
+}
+
 // Pairs within each run of consecutive "pair" rows: 1st with 2nd, 3rd with 4th.
 void ResolvePairs(std::vector<PlanRow>& rows, Problems& problems) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -86,8 +93,8 @@ void ResolvePairs(std::vector<PlanRow>& rows, Problems& problems) {
             continue;
         }
         if (i + 1 < rows.size() && rows[i + 1].peerCell == "pair") {
-            rows[i].setup.peer = rows[i + 1].setup.ip;
-            rows[i + 1].setup.peer = rows[i].setup.ip;
+            TakePeer(rows[i], rows[i + 1]);
+            TakePeer(rows[i + 1], rows[i]);
             ++i;
             continue;
         }
@@ -145,7 +152,7 @@ void ResolveMasters(std::vector<PlanRow>& rows, bool hasGroupColumn,
                                        "(master = true)");
             continue;
         }
-        rows[i].setup.peer = rows[master->second].setup.ip;
+        TakePeer(rows[i], rows[master->second]);
     }
 }
 
@@ -253,14 +260,8 @@ std::vector<CsvRecord> ReadCsv(const std::string& text, const std::string& name)
     return records;
 }
 
-std::string PlanId(const std::string& text, const std::string& name) {
-    std::uint64_t hash = 14695981039346656037ull; // FNV-1a: stable on every platform
-    for (const char c : text) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    }
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-    return std::filesystem::path(name).filename().string() + ":" + hex;
+std::string PlanId(const std::string& name) {
+    return std::filesystem::path(name).filename().string();
 }
 
 Plan ParsePlan(const std::string& text, const std::string& name, const SetupProfile& base) {
@@ -278,7 +279,7 @@ Plan ParsePlan(const std::string& text, const std::string& name, const SetupProf
     const std::vector<CsvRecord> records = ReadCsv(text, shown);
     Plan plan;
     plan.name = name;
-    plan.id = PlanId(text, name);
+    plan.id = PlanId(name);
     Problems problems(shown);
     if (records.empty()) {
         problems.AddForFile("empty: a header row naming the keys, then one row per converter");
@@ -363,6 +364,7 @@ Plan ParsePlan(const std::string& text, const std::string& name, const SetupProf
                     if (key == "peer") {
                         row.peerCell = value;
                     }
+                    row.remotePortGiven = row.remotePortGiven || key == "remote_port";
                     for (const auto& field : SetupFields()) {
                         if (key == field.key) {
                             field.apply(row.setup, value);

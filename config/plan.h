@@ -15,6 +15,8 @@
 //           (master = true). A group is the rows with the same "group" value, or, for rows
 //           without one, a run of consecutive point-to-multipoint rows. Each group that a
 //           row names with "master" has exactly one master row.
+// A row whose peer is a pair or master row sends to that row's local_port unless the row
+// gives its own remote_port; other rows take remote_port from the row or the base setup.
 // A point-to-point row and a point-to-multipoint slave row need a peer (an address, pair or
 // master) in the plan itself; a master row sends the broadcast address and takes none.
 //
@@ -45,12 +47,13 @@ struct PlanRow {
     int number = 0; // 1 for the first converter of the plan
     int line = 0;   // the line of the file the row starts on
     SetupProfile setup;
-    std::string peerCell; // as written: an address, "pair", "master" or ""
+    std::string peerCell;         // as written: an address, "pair", "master" or ""
+    bool remotePortGiven = false; // the row has its own remote_port
 };
 
 struct Plan {
     std::string name; // the file as given, for messages
-    std::string id;   // the file's name and a hash of its text: the same plan, unchanged
+    std::string id;   // the file's name: its rows are told apart by their values
     std::vector<std::string> columns;
     std::vector<PlanRow> rows;
 };
@@ -64,8 +67,9 @@ Plan ParsePlan(const std::string& text, const std::string& name, const SetupProf
 // The same from a file (a plain readable file of at most kMaxConfigFileBytes).
 Plan LoadPlanFile(const std::string& path, const SetupProfile& base);
 
-// What tells a plan apart in the journal: the file's own name (without its folder, so a
-// moved file is the same plan) and a hash of its text (so an edited one is not).
-std::string PlanId(const std::string& text, const std::string& name);
+// What tells a plan apart in the journal: the file's own name, without its folder, so a
+// moved file is the same plan. Its rows are known by their values (config/plan_journal.h), so
+// an edited plan keeps the rows it did not change.
+std::string PlanId(const std::string& name);
 
 } // namespace comsetup::config

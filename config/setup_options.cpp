@@ -144,6 +144,15 @@ int ParseTcpPort(const std::string& text) {
     return *value;
 }
 
+int ParseRemotePort(const std::string& text) {
+    const auto value = ParseDecimal(Trim(text));
+    if (!value) {
+        Refuse(text, "a TCP port number from " + std::to_string(kLocalPortMin) + " to " +
+                         std::to_string(kLocalPortMax));
+    }
+    return *value;
+}
+
 namespace {
 
 std::string ListedBaudRates() {
@@ -277,6 +286,10 @@ const std::vector<SetupField>& SetupFields() {
          [](SetupProfile& s, const std::string& t) { s.flowIndex = ParseFlow(t); }},
         {"peer", "peer", "peer converter's IP address (tunnel modes)",
          [](SetupProfile& s, const std::string& t) { s.peer = ParseIpv4(t); }},
+        {"remote-port", "remote_port",
+         "the peer's port, to which the tunnel sends (tunnel modes; a master's slaves listen "
+         "there)",
+         [](SetupProfile& s, const std::string& t) { s.remotePort = ParseRemotePort(t); }},
     };
     return fields;
 }
@@ -303,6 +316,8 @@ std::string FieldText(const SetupProfile& setup, const SetupField& field) {
         return StopBitName(setup.stopBitsIndex);
     if (key == "flow")
         return FlowName(setup.flowIndex);
+    if (key == "remote_port")
+        return std::to_string(setup.remotePort);
     return FormatIpv4(setup.peer);
 }
 
@@ -319,6 +334,7 @@ SetupValues ToSetupValues(const SetupProfile& setup) {
     values.flowIndex = setup.flowIndex;
     values.localPortText = std::to_string(setup.localPort);
     values.remote = setup.peer;
+    values.remotePort = setup.remotePort;
     ApplyOperatingMode(values, static_cast<OperatingMode>(setup.mode), setup.master);
     return values;
 }

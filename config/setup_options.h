@@ -40,6 +40,7 @@ struct SetupProfile {
     int stopBitsIndex = 0; // 1, 2
     int flowIndex = 0;     // none, XON/XOFF, CTS/RTS, XON/XOFF pass characters to host
     Ipv4 peer{192, 168, 1, 201};
+    int remotePort = 10001; // the peer's port, to which the tunnel sends
 
     bool operator==(const SetupProfile&) const = default;
 };
@@ -56,6 +57,9 @@ Mode ParseMode(const std::string& text);
 Ipv4 ParseIpv4(const std::string& text);
 Ipv4 ParseMask(const std::string& text); // also applies the subnet mask rules
 int ParseTcpPort(const std::string& text);
+// A whole number; its range is the value rule's (CheckSetupValues), so that every front end
+// refuses a remote port out of range with the same words.
+int ParseRemotePort(const std::string& text);
 int ParseBaud(const std::string& text); // whole number, kBaudRateMin..kBaudRateMax
 int ParseParity(const std::string& text);
 int ParseStopBits(const std::string& text);
@@ -95,8 +99,8 @@ std::string FieldText(const SetupProfile& setup, const SetupField& field);
 // The values the download reads, mapped as the wizard's "DownLoad" maps them: fields copied,
 // tunnel enabled for the tunnel modes, master side into the broadcast answer with the peer
 // address replaced by the directed broadcast address of the converter's own network. The main
-// window's own values stand for what the wizard does not offer (data bits "8", remote port
-// 10001).
+// window's own values stand for what the wizard does not offer (data bits "8"); the remote
+// port is the profile's (10001 unless a file, an option or a plan says otherwise).
 SetupValues ToSetupValues(const SetupProfile& setup);
 
 // Joins accepted values for a message: "none, odd, even".

@@ -4,6 +4,7 @@
 #include "download/setup_rules.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace comsetup::config {
 
@@ -44,6 +45,20 @@ struct Subnet {
         return {};
     }
 };
+
+// Both ports by the wizard's rule for its port field: the converter can neither listen on
+// nor send to 0, and 65535 is the last port there is.
+std::string PortRefusal(const SetupProfile& s, const Subnet&) {
+    for (const auto& [key, port] :
+         {std::pair{"local_port", s.localPort}, std::pair{"remote_port", s.remotePort}}) {
+        if (port < kLocalPortMin || port > kLocalPortMax) {
+            return std::string(key) + ": " + std::to_string(port) +
+                   " is not a TCP port number from " + std::to_string(kLocalPortMin) + " to " +
+                   std::to_string(kLocalPortMax);
+        }
+    }
+    return {};
+}
 
 std::string ConverterAddressRefusal(const SetupProfile& s, const Subnet& subnet) {
     const std::string ip = FormatIpv4(s.ip);
@@ -114,7 +129,7 @@ ValueRuling CheckSetupValues(const SetupProfile& s) {
         return ruling;
     }
     const Subnet subnet{Word(s.ip) & Word(s.mask), Word(s.mask), SubnetText(s.ip, s.mask)};
-    for (const auto rule : {ConverterAddressRefusal, GatewayRefusal, PeerRefusal}) {
+    for (const auto rule : {PortRefusal, ConverterAddressRefusal, GatewayRefusal, PeerRefusal}) {
         if (std::string refusal = rule(s, subnet); !refusal.empty()) {
             ruling.refusal = std::move(refusal);
             return ruling;

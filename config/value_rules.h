@@ -4,6 +4,7 @@
 // value that is unusual but workable is sent, with a warning the front end shows.
 //
 // Refused:
+//   - a local or remote port outside 1..65535;
 //   - a master side outside the point-to-multipoint mode, a mask the converter does not take;
 //   - the converter's address 0.0.0.0, 255.255.255.255, or the network or broadcast address
 //     of its own subnet (masks that leave at least two host bits);

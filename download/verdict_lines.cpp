@@ -111,7 +111,7 @@ std::string WrittenSummary(const SetupValues& values, FirmwareVariant variant) {
     if (values.tunnel) {
         // The newer firmware's broadcast answer replaces the peer address (see the script).
         text += variant == FirmwareVariant::V6_5_0_7 && values.broadcast
-                    ? std::string(", answers broadcasts")
+                    ? ", answers broadcasts to port " + std::to_string(values.remotePort)
                     : ", peer " + Peer(values);
     }
     return text + ", saved by firmware " + FirmwareName(variant);

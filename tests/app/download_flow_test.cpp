@@ -236,7 +236,7 @@ TEST_F(DownloadFlowInVirtualTime, MasterSideOnTheNewerFirmwareAnswersBroadcasts)
     EXPECT_EQ(session["anomalies"].size(), 0u) << session["anomalies"].dump();
     // Below the verdict, what was written.
     EXPECT_EQ(P().LabelDetail->text(), "192.168.7.20/24, 9600 8N1, port 10001, answers "
-                                       "broadcasts, saved by firmware V6.5.0.7");
+                                       "broadcasts to port 10001, saved by firmware V6.5.0.7");
     EXPECT_TRUE(P().LabelDetail->isVisibleTo(fprog));
     // The journal holds what went in: the mode, the address, the peer actually sent.
     const auto rows = config::Journal::Open(config::DefaultJournalPath())->List({});
@@ -662,11 +662,11 @@ TEST_F(DownloadFlowInVirtualTime, PlanWindowWritesResumesAndAsksBeforeReusingAnA
     ScopedFileChoice choose([&](QWidget*, FileChoiceKind, const QString&, const QString&,
                                 const QString&) { return chosen; });
     QStringList asked;
-    bool answer = true;
+    bool answer = true; // to the question about an address used before
     ScopedUnitConfirmation confirm([&](QWidget*, const QString& text) {
         asked << text;
         ConnectNextUnit(sim::FailMode::Healthy);
-        return answer;
+        return answer || !text.contains(QStringLiteral("again?"));
     });
     const auto openPlan = [&](const QString& path) {
         chosen = path;
@@ -736,18 +736,36 @@ TEST_F(DownloadFlowInVirtualTime, PlanWindowWritesResumesAndAsksBeforeReusingAnA
     EXPECT_FALSE(rows[0].start.plan.empty());
     EXPECT_EQ(rows[0].start.plan, rows[1].start.plan);
 
-    // Another plan giving 10.2.0.1 again: asked, declined, nothing written.
+    // Another plan giving 10.2.0.1 again: asked once, declined; that row alone is left out.
     fprog->hide();
-    plan = openPlan(writePlan("spare.csv", "ip,mode\n10.2.0.1,remote-com\n"));
+    const QString spare = writePlan("spare.csv", "ip,mode\n10.2.0.1,remote-com\n"
+                                                 "10.2.0.9,remote-com\n");
+    plan = openPlan(spare);
     ASSERT_NE(plan, nullptr);
     asked.clear();
     answer = false;
     QTest::mouseClick(plan->StartButton(), Qt::LeftButton);
-    ASSERT_EQ(asked.size(), 1);
+    ASSERT_EQ(asked.size(), 1); // one question for the plan; its first unit starts at once
     EXPECT_TRUE(asked[0].startsWith("10.2.0.1 was written to a converter on "));
     EXPECT_TRUE(asked[0].endsWith("; use it again?")) << asked[0].toStdString();
-    EXPECT_FALSE(fprog->isVisible());
-    EXPECT_EQ(planRows().size(), 2u);
+    ExpectEnded("Setup Complete", port_);
+    EXPECT_EQ(CompleteSession()["config"]["ip"], "10.2.0.9");
+    EXPECT_EQ(planRows().size(), 3u);
+    EXPECT_EQ(plan->StartButton()->text(), "Start at row 1");
+
+    // Resumed at row 1, the done row after it is not written again: sequence's rule.
+    fprog->hide();
+    plan = openPlan(spare);
+    ASSERT_NE(plan, nullptr);
+    EXPECT_EQ(plan->Table()->item(1, 5)->text(), "done");
+    asked.clear();
+    answer = true;
+    QTest::mouseClick(plan->StartButton(), Qt::LeftButton);
+    ExpectEnded("Setup Complete", port_);
+    EXPECT_EQ(CompleteSession()["config"]["ip"], "10.2.0.1");
+    EXPECT_EQ(P().LabelSeries->text(), "row 1 of 2 done");
+    EXPECT_EQ(planRows().size(), 4u);
+    EXPECT_EQ(plan->Status()->text(), "2 converters: 2 done, 0 failed.");
     EXPECT_TRUE(messages_.isEmpty()) << messages_.join('|').toStdString();
 }
 

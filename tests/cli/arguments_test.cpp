@@ -117,6 +117,8 @@ TEST(Arguments, BadValuesAreRefusedNamingTheOptionAndTheAcceptedValues) {
         {{"download", "--ip", "192.168.1"}, "--ip"},
         {{"download", "--mask", "255.255.255.1"}, std::string(kSubnetMaskMessage)},
         {{"download", "--local-port", "70000"}, "--local-port"},
+        {{"download", "--remote-port", "0"}, "--remote-port: 0 is not a TCP port number"},
+        {{"download", "--remote-port", "1e3"}, "--remote-port: \"1e3\""},
         {{"download", "--master"}, "point-to-multipoint"},
         {{"download", "--mode", "point-to-point", "--master"}, "point-to-multipoint"},
         {{"download", "--stop-bits", "3"}, "1, 2"},

@@ -79,13 +79,13 @@ TEST(CliProcess, DownloadReachesTheConverterAndEndsComplete) {
     ASSERT_TRUE(standIn.ready);
     ChildProcess cli(
         Cli({"download", "--port", standIn.link, "--plain", "--log", folder.File("complete.log"),
-             "--mode", "point-to-point", "--peer", "10.0.0.9", "--ip", "10.0.0.5", "--mask",
-             "255.255.0.0", "--flow", "cts-rts"}));
+             "--mode", "point-to-point", "--peer", "10.0.0.9", "--remote-port", "10002", "--ip",
+             "10.0.0.5", "--mask", "255.255.0.0", "--flow", "cts-rts"}));
     EXPECT_EQ(cli.Wait(kDownloadLimit), kExitComplete) << cli.Err();
     const std::string out = cli.Out();
     // The verdict ends the progress, with what was written below it.
     EXPECT_TRUE(out.ends_with("\nSetup Complete\n  10.0.0.5/16, 9600 8N1, flow CTS/RTS, port "
-                              "10001, peer 10.0.0.9:10001, saved by firmware 01.8\n"))
+                              "10001, peer 10.0.0.9:10002, saved by firmware 01.8\n"))
         << out;
 
     standIn.process.Signal(SIGTERM);
@@ -98,6 +98,7 @@ TEST(CliProcess, DownloadReachesTheConverterAndEndsComplete) {
     EXPECT_EQ(session["config"]["flow_code"], "02");
     EXPECT_EQ(session["config"]["tunnel"], true);
     EXPECT_EQ(session["config"]["remote"], "10.0.0.9");
+    EXPECT_EQ(session["config"]["remote_port"], "10002"); // the far end's port, as typed
     // The monitor log file holds the converter's lines, the closing one included.
     EXPECT_NE(ReadFile(folder.File("complete.log")).find("Exit without"), std::string::npos);
 }

@@ -123,8 +123,8 @@ TEST(DownloadJob, EachOutcomeHasItsExitCodeVerdictAndCause) {
          "",
          "",
          "",
-         "10.0.0.5/16, gateway 10.0.0.1, 9600 8N1, flow CTS/RTS, port 10001, answers broadcasts, "
-         "saved by firmware V6.5.0.7"},
+         "10.0.0.5/16, gateway 10.0.0.1, 9600 8N1, flow CTS/RTS, port 10001, answers broadcasts "
+         "to port 10001, saved by firmware V6.5.0.7"},
         {"no-exit-without",
          v018,
          F::NoExitWithout,

@@ -265,7 +265,8 @@ TEST(Journal, OlderSchemaIsMigratedKeepingItsRows) {
                      "ALTER TABLE downloads DROP COLUMN lan_answered; "
                      "ALTER TABLE downloads DROP COLUMN lan_mac; "
                      "ALTER TABLE downloads DROP COLUMN lan_tcp; "
-                     "ALTER TABLE downloads DROP COLUMN lan_waited_ms; PRAGMA user_version = 1",
+                     "ALTER TABLE downloads DROP COLUMN lan_waited_ms; "
+                     "ALTER TABLE downloads DROP COLUMN remote_port; PRAGMA user_version = 1",
                      nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }
@@ -416,6 +417,22 @@ TEST(Journal, ReadersChangeNothing) {
                      nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }
+    // Schema 3: the plan's columns, none of the LAN check's or the remote port's.
+    std::filesystem::create_directories(folder.File("v3"));
+    std::filesystem::copy_file(written, folder.File("v3/journal.sqlite"));
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(folder.File("v3/journal.sqlite").c_str(), &db);
+        sqlite3_exec(db,
+                     "PRAGMA journal_mode = DELETE; "
+                     "ALTER TABLE downloads DROP COLUMN lan_answered; "
+                     "ALTER TABLE downloads DROP COLUMN lan_mac; "
+                     "ALTER TABLE downloads DROP COLUMN lan_tcp; "
+                     "ALTER TABLE downloads DROP COLUMN lan_waited_ms; "
+                     "ALTER TABLE downloads DROP COLUMN remote_port; PRAGMA user_version = 3",
+                     nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
     std::filesystem::create_directories(folder.File("protected"));
     std::filesystem::copy_file(written, folder.File("protected/journal.sqlite"));
     ::chmod(folder.File("protected/journal.sqlite").c_str(), 0444);
@@ -425,7 +442,7 @@ TEST(Journal, ReadersChangeNothing) {
 
     const std::string plan = folder.Write("plan.csv", "ip\n10.0.0.7\n");
     const std::string csv = folder.File("rows.csv");
-    for (const char* name : {"written", "old", "protected", "closed"}) {
+    for (const char* name : {"written", "old", "v3", "protected", "closed"}) {
         SCOPED_TRACE(name);
         const std::string dir = folder.File(name);
         const std::string path = dir + "/journal.sqlite";
@@ -448,6 +465,8 @@ TEST(Journal, ReadersChangeNothing) {
         ASSERT_NE(journal, nullptr);
         const config::Plan parsed = config::LoadPlanFile(plan, SetupProfile{});
         EXPECT_EQ(config::PlanRowStates(*journal, parsed).size(), 1u);
+        // Every peer was sent 10001 before the remote port had a column.
+        EXPECT_EQ(journal->List(kAll).at(0).start.setup.remotePort, 10001);
         EXPECT_EQ(FolderBytes(dir), before);
     }
     ::chmod(folder.File("closed").c_str(), 0755);
@@ -499,6 +518,29 @@ TEST(Journal, ExportRefusalsSpeakOfAnExport) {
     }
     EXPECT_FALSE(std::filesystem::exists(csv));
     EXPECT_TRUE(std::filesystem::is_empty(folder.File("folder")));
+}
+
+// The peer's port goes into its column and comes back in every reader's form.
+TEST(Journal, RemotePortIsRecordedAndShown) {
+    TempFolder folder;
+    const std::string path = folder.File("j.sqlite");
+    {
+        const auto journal = config::Journal::Open(path);
+        config::JournalStart start{"comsetup-cli", "3", "/dev/ttyS0", {}, "10.0.0.9", "", 0};
+        start.setup.mode = config::Mode::PointToPoint;
+        start.setup.peer = {10, 0, 0, 9};
+        start.setup.remotePort = 10002;
+        config::JournalEnd end;
+        end.outcome = "complete";
+        journal->Finish(journal->Begin(start), end);
+    }
+    const auto journal = config::Journal::OpenForReading(path);
+    EXPECT_EQ(journal->Get(1)->start.setup.remotePort, 10002);
+    EXPECT_EQ(config::JournalJson(journal->List(kAll))[0]["remote_port"], 10002);
+    EXPECT_NE(config::JournalCsv(journal->List(kAll)).find(",remote_port\r\n"), std::string::npos);
+    std::string said;
+    EXPECT_EQ(RunCli({"journal", "show", "1", "--journal", path}, &said), kExitComplete);
+    EXPECT_NE(said.find("peer sent  10.0.0.9 port 10002\n"), std::string::npos) << said;
 }
 
 // A journal path that is no regular file is refused by name before SQLite opens it, by the

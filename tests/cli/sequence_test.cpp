@@ -131,12 +131,88 @@ TEST(Sequence, FailedUnitIsRetriedAndDoneRowsAreSkippedNextTime) {
     EXPECT_EQ(config::PlanRowStates(*config::Journal::Open(journal), plan)[0],
               config::RowState::Failed);
 
-    // An edited plan is another plan: nothing of it is done.
+    // A row added to the plan leaves the rows done before as they were.
     const config::Plan edited =
         config::ParsePlan(std::string(kPlanText) + "10.0.0.4,remote-com,\n", "units.csv", {});
-    EXPECT_EQ(
-        config::FirstRowNotDone(config::PlanRowStates(*config::Journal::Open(journal), edited)),
-        0u);
+    EXPECT_EQ(config::PlanRowStates(*config::Journal::Open(journal), edited),
+              (std::vector{config::RowState::Failed, config::RowState::Done,
+                           config::RowState::Failed, config::RowState::NotTried}));
+}
+
+// Rows are known by their values: an edited row is written again and the others stay done,
+// whichever front end resumes (both take config::RowsToRun), with rows recorded under the
+// plan's older id (its name and a hash of the whole text) counted by their values too.
+TEST(Sequence, AnEditedRowIsWrittenAgainAndTheOthersStayDone) {
+    TempFolder folder;
+    const std::string journal = folder.File("journal.sqlite");
+    const char* const text = "ip,mode,baud\n10.0.0.1,remote-com,9600\n10.0.0.2,remote-com,9600\n"
+                             "10.0.0.3,remote-com,9600\n";
+    const config::Plan plan = config::ParsePlan(text, "units.csv", {});
+    PipedRun first(journal, {"", "", ""});
+    EXPECT_EQ(SequenceExitCode(first(plan)), kExitComplete);
+    // Row 3 as an older version recorded it.
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(journal.c_str(), &db);
+        sqlite3_exec(db, "UPDATE downloads SET plan = 'units.csv:8c1f0e5a93b2d407' WHERE id = 3",
+                     nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+
+    const config::Plan edited =
+        config::ParsePlan("ip,mode,baud\n10.0.0.1,remote-com,9600\n10.0.0.2,remote-com,19200\n"
+                          "10.0.0.3,remote-com,9600\n",
+                          "units.csv", {});
+    const auto states = config::PlanRowStates(*config::Journal::Open(journal), edited);
+    EXPECT_EQ(states, (std::vector{config::RowState::Done, config::RowState::NotTried,
+                                   config::RowState::Done}));
+    EXPECT_EQ(config::RowsToRun(states), std::vector<std::size_t>{1});
+    EXPECT_EQ(config::RowsToRun(states, true), (std::vector<std::size_t>{0, 1, 2}));
+    // Another plan of the same name in another folder is the same plan; one of another name
+    // has nothing done.
+    EXPECT_EQ(config::PlanRowStates(*config::Journal::Open(journal),
+                                    config::ParsePlan(text, "elsewhere/units.csv", {})),
+              std::vector(3, config::RowState::Done));
+    EXPECT_EQ(config::PlanRowStates(*config::Journal::Open(journal),
+                                    config::ParsePlan(text, "units-b.csv", {})),
+              std::vector(3, config::RowState::NotTried));
+
+    // Only the edited row runs; its address, written before, is asked about once.
+    PipedRun second(journal, {"y", ""});
+    second.options.inputIsTerminal = true;
+    const SequenceResult resumed = second(edited);
+    EXPECT_EQ(Verdicts(resumed),
+              (std::vector{RowVerdict::DoneBefore, RowVerdict::Done, RowVerdict::DoneBefore}));
+    ASSERT_EQ(second.converters.size(), 1u);
+    EXPECT_EQ(second.converters[0]->Session()["config"]["baud"], "19200");
+}
+
+// The address question is asked once for the plan, naming every address; a "no" skips
+// those rows and writes the others.
+TEST(Sequence, TheReuseQuestionIsAskedOnceAndNoSkipsThoseRows) {
+    TempFolder folder;
+    const std::string journal = folder.File("journal.sqlite");
+    PipedRun before(journal, {"", ""});
+    before(config::ParsePlan("ip\n10.0.0.1\n10.0.0.3\n", "old.csv", {}));
+
+    const config::Plan plan =
+        config::ParsePlan("ip\n10.0.0.1\n10.0.0.2\n10.0.0.3\n", "new.csv", {});
+    PipedRun run(journal, {"n", ""});
+    run.options.inputIsTerminal = true;
+    const SequenceResult result = run(plan);
+    const std::string said = run.progress.str();
+    EXPECT_NE(said.find("These addresses were written to converters before:\n10.0.0.1 (row 1) on "),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("\n10.0.0.3 (row 3) on "), std::string::npos) << said;
+    EXPECT_NE(said.find("Use them again? No skips those rows. [y/N] "), std::string::npos) << said;
+    EXPECT_EQ(Verdicts(result),
+              (std::vector{RowVerdict::Skipped, RowVerdict::Done, RowVerdict::Skipped}));
+    ASSERT_EQ(run.converters.size(), 1u);
+    EXPECT_EQ(run.converters[0]->Session()["config"]["ip"], "10.0.0.2");
+    EXPECT_EQ(SequenceExitCode(result), kExitCancelled);
+    EXPECT_NE(SequenceTable(result).find("1    10.0.0.1  skipped"), std::string::npos)
+        << SequenceTable(result);
 }
 
 // Addresses written before are named; without a terminal they are refused unless allowed,
@@ -165,13 +241,12 @@ TEST(Sequence, AddressesWrittenBeforeAreAskedAboutOrRefused) {
         std::deque<std::string> input;
         bool runs;
         bool unreadable = false; // a journal that cannot be read: the guard cannot look
+        std::size_t written = 3; // units written when it runs
     };
     const Case cases[] = {
-        {false, false, {"", "", ""}, false},
-        {false, true, {"", "", ""}, true},
-        {true, false, {"N"}, false},
-        {true, false, {"y", "", "", ""}, true},
-        {true, false, {"y", "", "", ""}, false, true},
+        {false, false, {"", "", ""}, false},          {false, true, {"", "", ""}, true},
+        {true, false, {"N", "", ""}, true, false, 2}, // 10.0.0.2's row skipped
+        {true, false, {"y", "", "", ""}, true},       {true, false, {"y", "", "", ""}, false, true},
         {false, true, {"", "", ""}, true, true},
     };
     for (const Case& c : cases) {
@@ -192,8 +267,10 @@ TEST(Sequence, AddressesWrittenBeforeAreAskedAboutOrRefused) {
         EXPECT_NE((run.progress.str() + result.refused).find(question), std::string::npos)
             << run.progress.str() << result.refused;
         EXPECT_EQ(result.refused.empty(), c.runs) << result.refused;
-        EXPECT_EQ(run.converters.size(), c.runs ? 3u : 0u);
-        EXPECT_EQ(SequenceExitCode(result), c.runs ? kExitComplete : kExitBadArguments);
+        EXPECT_EQ(run.converters.size(), c.runs ? c.written : 0u);
+        EXPECT_EQ(SequenceExitCode(result), !c.runs         ? kExitBadArguments
+                                            : c.written < 3 ? kExitCancelled
+                                                            : kExitComplete);
     }
 }
 

@@ -53,43 +53,56 @@ TEST(Plan, CsvRecordsFieldsAndLines) {
     }
 }
 
-// Peers taken from other rows; values the plan leaves out from the base setup.
+// Peers taken from other rows, with the port their row listens on unless the row names its
+// own; values the plan leaves out from the base setup.
 TEST(Plan, PeersNameTheirRowsAndTheBaseFillsTheRest) {
     struct Row {
         const char* text;
-        std::vector<std::string> peers; // each row's peer after reading
+        std::vector<std::string> peers; // each row's peer and remote port after reading
     };
     const Row rows[] = {
         // Pairs two by two within a run of pair rows.
         {"ip,mode,peer\n"
          "10.0.0.1,point-to-point,pair\n10.0.0.2,point-to-point,pair\n"
          "10.0.0.3,point-to-point,pair\n10.0.0.4,point-to-point,pair\n",
-         {"10.0.0.2", "10.0.0.1", "10.0.0.4", "10.0.0.3"}},
-        // A run of multipoint rows is one group; a remote-com row ends it.
-        {"ip,mode,master,peer\n"
-         "10.0.0.5,point-to-multipoint,,master\n10.0.0.1,point-to-multipoint,true,\n"
-         "10.0.0.6,point-to-multipoint,no,MASTER\n10.0.0.9,remote-com,,\n"
-         "10.0.0.2,point-to-multipoint,yes,\n10.0.0.7,point-to-multipoint,,master\n",
-         {"10.0.0.1", "192.168.1.201", "10.0.0.1", "192.168.1.201", "192.168.1.201", "10.0.0.2"}},
+         {"10.0.0.2:10005", "10.0.0.1:10005", "10.0.0.4:10005", "10.0.0.3:10005"}},
+        // A pair sends to its partner's local port; a remote_port of the row's own wins.
+        {"ip,mode,peer,local_port,remote_port\n"
+         "10.0.0.1,point-to-point,pair,10001,\n10.0.0.2,point-to-point,pair,10002,\n"
+         "10.0.0.3,point-to-point,pair,,4000\n10.0.0.4,point-to-point,pair,10004,\n",
+         {"10.0.0.2:10002", "10.0.0.1:10001", "10.0.0.4:4000", "10.0.0.3:10005"}},
+        // A run of multipoint rows is one group; a remote-com row ends it. Slaves send to
+        // their master's local port.
+        {"ip,mode,master,peer,local_port\n"
+         "10.0.0.5,point-to-multipoint,,master,\n10.0.0.1,point-to-multipoint,true,,10002\n"
+         "10.0.0.6,point-to-multipoint,no,MASTER,\n10.0.0.9,remote-com,,,\n"
+         "10.0.0.2,point-to-multipoint,yes,,\n10.0.0.7,point-to-multipoint,,master,\n",
+         {"10.0.0.1:10002", "192.168.1.201:10009", "10.0.0.1:10002", "192.168.1.201:10009",
+          "192.168.1.201:10009", "10.0.0.2:10005"}},
         // Named groups may sit side by side and interleave.
         {"ip,mode,master,peer,group\n"
          "10.0.0.1,point-to-multipoint,true,,a\n10.0.0.2,point-to-multipoint,true,,b\n"
          "10.0.0.3,point-to-multipoint,,master,b\n10.0.0.4,point-to-multipoint,,master,a\n",
-         {"192.168.1.201", "192.168.1.201", "10.0.0.2", "10.0.0.1"}},
-        // A written address is kept.
-        {"ip,mode,peer\n10.0.0.1,point-to-point,10.0.0.50\n", {"10.0.0.50"}},
+         {"192.168.1.201:10009", "192.168.1.201:10009", "10.0.0.2:10005", "10.0.0.1:10005"}},
+        // A written address keeps the row's or the base's remote port.
+        {"ip,mode,peer\n10.0.0.1,point-to-point,10.0.0.50\n", {"10.0.0.50:10009"}},
+        {"ip,mode,peer,remote_port\n10.0.0.1,point-to-point,10.0.0.50,10003\n",
+         {"10.0.0.50:10003"}},
         // Columns without a name, as spreadsheets save them, hold nothing.
-        {"ip,,peer,\n10.0.0.1,,10.0.0.60, \n", {"10.0.0.60"}},
+        {"ip,,peer,\n10.0.0.1,,10.0.0.60, \n", {"10.0.0.60:10009"}},
     };
     SetupProfile base;
     base.baud = 19200;
+    base.localPort = 10005;
+    base.remotePort = 10009;
     for (const Row& r : rows) {
         SCOPED_TRACE(r.text);
         try {
             const Plan plan = ParsePlan(r.text, "p.csv", base);
             std::vector<std::string> peers;
             for (const auto& row : plan.rows) {
-                peers.push_back(FormatIpv4(row.setup.peer));
+                peers.push_back(FormatIpv4(row.setup.peer) + ":" +
+                                std::to_string(row.setup.remotePort));
                 EXPECT_EQ(row.setup.baud, 19200);
             }
             EXPECT_EQ(peers, r.peers);
@@ -228,10 +241,12 @@ TEST(Plan, EmptyGatewayCellTakesTheBaseGateway) {
     }
 }
 
-TEST(Plan, IdChangesWithTheTextNotTheFolder) {
-    EXPECT_EQ(PlanId("ip\n1.2.3.4\n", "/a/plan.csv"), PlanId("ip\n1.2.3.4\n", "b/plan.csv"));
-    EXPECT_NE(PlanId("ip\n1.2.3.4\n", "plan.csv"), PlanId("ip\n1.2.3.5\n", "plan.csv"));
-    EXPECT_NE(PlanId("ip\n1.2.3.4\n", "plan.csv"), PlanId("ip\n1.2.3.4\n", "other.csv"));
+TEST(Plan, IdIsTheFileNameNotItsFolderOrText) {
+    EXPECT_EQ(PlanId("/a/plan.csv"), PlanId("b/plan.csv"));
+    EXPECT_EQ(PlanId("plan.csv"), "plan.csv");
+    EXPECT_NE(PlanId("plan.csv"), PlanId("other.csv"));
+    EXPECT_EQ(ParsePlan("ip\n1.2.3.4\n", "x/plan.csv", {}).id,
+              ParsePlan("ip\n1.2.3.5\n", "plan.csv", {}).id);
 }
 
 } // namespace
