@@ -3,6 +3,7 @@
 #include "tests/support/download_harness.h"
 
 #include "download/progress_estimate.h"
+#include "download/saved_log.h"
 #include "download/setup_rules.h"
 #include "serial/platform.h"
 #include "serial/port_names.h"
@@ -621,6 +622,88 @@ TEST_F(DriverPrimitives, EchoReceivedSplitsLinesAndDropsTheUnfinishedPart) {
     EXPECT_EQ(h.monitor.Lines(), (std::vector<std::string>{"AB", "EF", ""}));
     download.EchoReceived(); // nothing waiting: nothing added
     EXPECT_EQ(h.monitor.Count(), 3);
+}
+
+// The monitor as a front end keeps it: the lines the verdict reads, and the kept log.
+class KeptMonitor final : public MonitorLog {
+public:
+    void Add(const std::string& line) override {
+        lines.Add(line);
+        kept.Own(line);
+    }
+    void AddEchoed(const std::string& line) override {
+        lines.Add(line);
+        kept.Echoed(line);
+    }
+    void AddUnended(const std::string& part) override { kept.Unended(part); }
+    int Count() const override { return lines.Count(); }
+    std::string Line(int index) const override { return lines.Line(index); }
+
+    StringListLog lines;
+    std::vector<std::string> keptLines;
+    SavedLog kept{[this](const std::string& line) { keptLines.push_back(line); }};
+};
+
+// The lines of text as the monitor takes them: CR dropped, a last part without LF left out.
+std::vector<std::string> WholeLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (const char c : text) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else if (c != '\r') {
+            line += c;
+        }
+    }
+    return lines;
+}
+
+// Wherever the converter's output is cut into two echoes (inside a prompt, between CR and
+// LF, right after a prompt), the kept log holds every byte, each prompt on one line with the
+// answer echoed after it; the monitor's lines, which the verdict reads, stay as before: a
+// cut prompt is not among them.
+TEST(DownloadDriver, KeptLogJoinsWhatSeparateEchoesBroughtWhereverTheyWereCut) {
+    const std::string said = "Flow control code (00) ? 02\r\nLocal port (10001) ? 10002\r\n"
+                             "Your choice ? ";
+    const std::vector<std::string> whole{"Flow control code (00) ? 02",
+                                         "Local port (10001) ? 10002", "Your choice ? ",
+                                         "closing line"};
+    for (std::size_t cut = 0; cut <= said.size(); ++cut) {
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        DownloadHarness h;
+        KeptMonitor monitor;
+        SetupDownload download(
+            DownloadContext{h.comm, h.progress, monitor, h.messages, h.pacer, h.cancel});
+        h.comm.Open();
+        const std::string first = said.substr(0, cut);
+        const std::string second = said.substr(cut);
+        h.line->PushReceived(first);
+        download.EchoReceived();
+        h.line->PushReceived(second);
+        download.EchoReceived();
+        monitor.Add("closing line"); // a line of the download's own ends the held part
+        EXPECT_EQ(monitor.keptLines, whole);
+        std::vector<std::string> verdictLines = WholeLines(first);
+        for (const auto& line : WholeLines(second)) {
+            verdictLines.push_back(line);
+        }
+        verdictLines.push_back("closing line");
+        EXPECT_EQ(monitor.lines.Lines(), verdictLines);
+    }
+}
+
+// A part still held when the download ends is the kept log's last line; nothing is held
+// twice.
+TEST(DownloadDriver, KeptLogEndsWithAPromptNoLineEndClosed) {
+    std::vector<std::string> kept;
+    SavedLog log([&](const std::string& line) { kept.push_back(line); });
+    log.Unended("Your ");
+    log.Unended("choice ? ");
+    log.Flush();
+    log.Flush();
+    log.Echoed("next");
+    EXPECT_EQ(kept, (std::vector<std::string>{"Your choice ? ", "next"}));
 }
 
 TEST_F(DriverPrimitives, EchoReceivedNeverReadsMoreThanItsBuffer) {
