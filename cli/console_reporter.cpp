@@ -99,6 +99,9 @@ void ConsoleReporter::ShowError(const std::string& text) {
 }
 
 void ConsoleReporter::OnProgress(const DownloadProgress& progress) {
+    if (options_.onProgress) {
+        options_.onProgress(progress);
+    }
     std::lock_guard lock(mutex_);
     const auto now = Clock::now();
     if (progress.phase == DownloadPhase::WakeUp && progress_.phase != DownloadPhase::WakeUp) {

@@ -33,7 +33,8 @@ struct ReporterOptions {
     std::atomic<bool>* cancel = nullptr; // set again when the download clears it after Ctrl+C
     std::mutex* sharedOutput = nullptr;  // held while writing, when reporters share a stream
     std::function<void(const std::string&)> onText; // told each new progress text, when set
-    std::string streamName = "standard output";     // what out is, for OutputError
+    std::function<void(const DownloadProgress&)> onProgress; // told each report, when set
+    std::string streamName = "standard output";              // what out is, for OutputError
 };
 
 class ConsoleReporter final : public ProgressView, public MessageSink, public DownloadObserver {
