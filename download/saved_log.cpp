@@ -27,4 +27,24 @@ void SavedLog::Flush() {
     }
 }
 
+void KeptMonitorLog::Add(const std::string& line) {
+    monitor_.Add(line);
+    saved_.Own(line);
+}
+
+void KeptMonitorLog::AddEchoed(const std::string& line) {
+    monitor_.AddEchoed(line);
+    saved_.Echoed(line);
+}
+
+void KeptMonitorLog::AddUnended(const std::string& part) {
+    monitor_.AddUnended(part);
+    saved_.Unended(part);
+}
+
+std::string KeptMonitorLog::Finish() {
+    saved_.Flush();
+    return text_;
+}
+
 } // namespace comsetup

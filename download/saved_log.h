@@ -6,6 +6,8 @@
 // and the answer echoed after it stay one line, whatever the timing was.
 #pragma once
 
+#include "download/views.h"
+
 #include <functional>
 #include <string>
 
@@ -29,6 +31,27 @@ public:
 private:
     std::function<void(const std::string&)> onLine_;
     std::string held_;
+};
+
+// A monitor log kept beside the monitor it stands for: every line goes on to that monitor
+// (whose lines the verdict reads) as before, and the kept log gathers the converter's bytes.
+class KeptMonitorLog final : public MonitorLog {
+public:
+    explicit KeptMonitorLog(MonitorLog& monitor) : monitor_(monitor) {}
+    void Add(const std::string& line) override;
+    void AddEchoed(const std::string& line) override;
+    void AddUnended(const std::string& part) override;
+    int Count() const override { return monitor_.Count(); }
+    std::string Line(int index) const override { return monitor_.Line(index); }
+
+    // The kept log once the download has ended: each line with its line end, the part still
+    // held last.
+    std::string Finish();
+
+private:
+    MonitorLog& monitor_;
+    std::string text_;
+    SavedLog saved_{[this](const std::string& line) { text_ += line + "\n"; }};
 };
 
 } // namespace comsetup
