@@ -293,6 +293,9 @@ DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& optio
     row = &journal;
     journal.NoteStage(reporter.Text());
     log->OnSavedLine([&journal](const std::string& line) { journal.NoteLine(line); });
+    // The log outlives the row: whatever ends this scope, it tells the row nothing after.
+    const std::unique_ptr<FileMonitorLog, void (*)(FileMonitorLog*)> unhook(
+        log.get(), [](FileMonitorLog* l) { l->OnSavedLine(nullptr); });
     try {
         RunOnLine(values, setup, options, cancel, reporter, *log, result);
     } catch (const std::exception& error) {
