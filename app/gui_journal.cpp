@@ -34,8 +34,8 @@ config::SetupProfile ProfileOfValues(const SetupValues& v, int mode) {
 }
 
 GuiJournalRecord::GuiJournalRecord(const config::SetupProfile& setup, const SetupValues& values,
-                                   const JournalPlanRow& planRow, const MonitorLog& log)
-    : firstLine_(log.Count()), portGiven_(values.portName) {
+                                   const JournalPlanRow& planRow)
+    : portGiven_(values.portName) {
     const std::string path = config::DefaultJournalPath();
     if (path.empty()) {
         return;
@@ -59,7 +59,7 @@ void GuiJournalRecord::SetLan(bool answered, const std::string& mac, const std::
 }
 
 void GuiJournalRecord::End(const SetupDownload& download, std::optional<DownloadOutcome> outcome,
-                           const MonitorLog& log) {
+                           KeptMonitorLog& log) {
     if (!entry_) {
         return;
     }
@@ -78,10 +78,8 @@ void GuiJournalRecord::End(const SetupDownload& download, std::optional<Download
         end.deviceFound = ResolvePortName(end.portFound);
     }
     end.lan = lan_;
-    // The monitor keeps earlier downloads' lines above this one's (unless it was cleared).
-    for (int i = log.Count() >= firstLine_ ? firstLine_ : 0; i < log.Count(); ++i) {
-        end.log += log.Line(i) + "\n";
-    }
+    // Only this download's lines: the monitor keeps earlier downloads' above them.
+    end.log = log.Finish();
     entry_->End(end, 0); // the window's thread waits no longer than the busy timeout
 }
 

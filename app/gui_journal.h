@@ -7,6 +7,7 @@
 #include "config/journal.h"
 #include "config/setup_options.h"
 #include "download/driver.h"
+#include "download/saved_log.h"
 
 #include <memory>
 #include <optional>
@@ -31,18 +32,18 @@ struct JournalPlanRow {
 
 class GuiJournalRecord {
 public:
-    // setup: the profile the download writes; values: what it sends (the peer actually sent);
-    // log: the monitor, whose lines from now on are this download's.
+    // setup: the profile the download writes; values: what it sends (the peer actually sent).
     GuiJournalRecord(const config::SetupProfile& setup, const SetupValues& values,
-                     const JournalPlanRow& planRow, const MonitorLog& log);
+                     const JournalPlanRow& planRow);
     ~GuiJournalRecord();
     GuiJournalRecord(const GuiJournalRecord&) = delete;
     GuiJournalRecord& operator=(const GuiJournalRecord&) = delete;
 
-    // The end of the download: its outcome (nothing when it ended by an error) and the monitor
-    // log. The verdict is the outcome's own text, whatever the dialog shows meanwhile.
+    // The end of the download: its outcome (nothing when it ended by an error) and its log as
+    // kept (every byte the converter sent). The verdict is the outcome's own text, whatever
+    // the dialog shows meanwhile.
     void End(const SetupDownload& download, std::optional<DownloadOutcome> outcome,
-             const MonitorLog& log);
+             KeptMonitorLog& log);
 
     // The LAN check after the write, recorded with the end (the wizard's box was ticked).
     void SetLan(bool answered, const std::string& mac, const std::string& tcp, int waitedMs);
@@ -54,7 +55,6 @@ public:
 private:
     std::unique_ptr<config::JournalEntry> entry_;
     std::optional<config::JournalLan> lan_;
-    int firstLine_ = 0;
     std::string portGiven_; // "Auto" is replaced by the port it found
 };
 

@@ -215,7 +215,8 @@ void TFmain::RunDownload(const comsetup::config::SetupProfile& setup,
     emit downloadStarted();
     // The download's own planned total is whole from the banner on.
     comsetup::ProgressDialogView progress(*fprog);
-    comsetup::MonitorWindowLog monitor(*Fmonitor);
+    comsetup::MonitorWindowLog window(*Fmonitor);
+    comsetup::KeptMonitorLog monitor(window); // the journal's log: every byte the converter sent
     comsetup::MessageBoxSink messages;
     fprog->SetClock([pacer = pacer_] { return pacer->Now(); });
     comsetup::DownloadContext context{*port_,  progress,    monitor,  messages,
@@ -225,8 +226,7 @@ void TFmain::RunDownload(const comsetup::config::SetupProfile& setup,
         context.searchPorts.push_back(ui->cb_com->itemText(i).toStdString());
     comsetup::SetupDownload download(context);
     LogHeader header(Fmonitor->Lines(), values);
-    comsetup::GuiJournalRecord journal(setup, values, planRow,
-                                       monitor); // the lines below the header
+    comsetup::GuiJournalRecord journal(setup, values, planRow);
     std::optional<comsetup::DownloadOutcome> outcome;
     try {
         outcome = download.Run(values);

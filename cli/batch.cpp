@@ -96,15 +96,8 @@ std::vector<DownloadResult> ResultBoard::Snapshot(const std::string& signal) con
     for (std::size_t i = 0; i < results.size(); ++i) {
         if (!finished_[i]) {
             results[i].exitCode = kExitTerminated;
-            results[i].verdict = "Terminated";
-            std::string stage = progress_[i];
-            while (!stage.empty() && (stage.back() == ' ' || stage.back() == '\n')) {
-                stage.pop_back();
-            }
-            std::replace(stage.begin(), stage.end(), '\n', ' ');
-            results[i].error = "ended at once by " + signal +
-                               (stage.empty() ? "" : " during \"" + stage + "\"") +
-                               "; the port was closed";
+            results[i].verdict = EndedAtOnceVerdict(kExitTerminated);
+            results[i].error = EndedAtOnceCause(signal, progress_[i]);
             results[i].seconds = seconds;
         }
     }

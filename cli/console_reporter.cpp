@@ -100,6 +100,9 @@ void ConsoleReporter::ShowError(const std::string& text) {
 }
 
 void ConsoleReporter::OnProgress(const DownloadProgress& progress) {
+    if (options_.onProgress) {
+        options_.onProgress(progress);
+    }
     std::lock_guard lock(mutex_);
     if (options_.resultOutputLost && !resultLost_.load()) {
         if (const std::string why = options_.resultOutputLost(); !why.empty()) {

@@ -34,7 +34,8 @@ struct ReporterOptions {
     std::atomic<bool>* cancel = nullptr; // set again when the download clears it after Ctrl+C
     std::mutex* sharedOutput = nullptr;  // held while writing, when reporters share a stream
     std::function<void(const std::string&)> onText; // told each new progress text, when set
-    std::string streamName = "standard output";     // what out is, for OutputError
+    std::function<void(const DownloadProgress&)> onProgress; // told each report, when set
+    std::string streamName = "standard output";              // what out is, for OutputError
     // With the result on standard output and the progress elsewhere (--json): why standard
     // output can take nothing more ("Broken pipe": its reader went away), or "". Asked at each
     // progress report; a loss acts as a failed write of the progress would.

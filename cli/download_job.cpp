@@ -16,6 +16,7 @@
 #include "serial/owner_pump.h"
 #include "serial/port_names.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -69,6 +70,27 @@ void FileMonitorLog::Fail() {
 
 void FileMonitorLog::Add(const std::string& line) {
     lines_.Add(line);
+    saved_.Own(line);
+}
+
+void FileMonitorLog::AddEchoed(const std::string& line) {
+    lines_.Add(line);
+    saved_.Echoed(line);
+}
+
+void FileMonitorLog::AddUnended(const std::string& part) {
+    saved_.Unended(part);
+}
+
+void FileMonitorLog::OnSavedLine(std::function<void(const std::string&)> onSavedLine) {
+    onSavedLine_ = std::move(onSavedLine);
+}
+
+void FileMonitorLog::Save(const std::string& line) {
+    ++savedCount_;
+    if (onSavedLine_) {
+        onSavedLine_(line);
+    }
     if (file_ != nullptr && error_.empty()) {
         errno = 0;
         // The converter's bytes as visible escapes: a terminal showing the file later must
@@ -82,6 +104,7 @@ void FileMonitorLog::Add(const std::string& line) {
 }
 
 std::string FileMonitorLog::Finish() {
+    saved_.Flush();
     if (file_ != nullptr) {
         errno = 0;
         const bool closed = std::fclose(file_) == 0;
@@ -211,12 +234,12 @@ void RecordTheEnd(DownloadResult& result, ConsoleReporter& reporter, FileMonitor
     result.verdict = reporter.Text();
     result.message = reporter.LastMessage();
     result.outputError = reporter.OutputError();
-    result.logLines = log.Count();
     result.logError = log.Finish();
+    result.logLines = log.SavedCount();
     if (!result.logError.empty() && result.exitCode == kExitComplete) {
         result.exitCode = kExitLogIncomplete; // the setup is in; the record of it is not
     }
-    journal.End(result, log);
+    journal.End(result);
     result.journalError = journal.Error();
     result.journalId = journal.Id();
 }
@@ -247,6 +270,22 @@ DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& optio
     CancelRegistration registration(cancel);
     ReporterOptions reporterOptions = options.reporter;
     reporterOptions.cancel = &cancel;
+    // What the download brings goes into its row as it comes, for an end at once. Told on
+    // this thread only; the row exists from just before the port is opened.
+    JournalRecord* row = nullptr;
+    reporterOptions.onText = [&row, told = options.reporter.onText](const std::string& text) {
+        if (told) {
+            told(text);
+        }
+        if (row != nullptr) {
+            row->NoteStage(text);
+        }
+    };
+    reporterOptions.onProgress = [&row](const DownloadProgress& progress) {
+        if (row != nullptr && !progress.firmware.empty()) {
+            row->NoteFirmware(progress.firmware);
+        }
+    };
     ConsoleReporter reporter(*options.progressOut, reporterOptions);
     if (options.lan.on && !CheckLanBefore(setup, options, reporter, result)) {
         reporter.Finish();
@@ -254,6 +293,12 @@ DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& optio
     }
     JournalRecord journal(options.journalPath, options.frontEnd, setup, result.device,
                           {options.plan, options.planRow});
+    row = &journal;
+    journal.NoteStage(reporter.Text());
+    log->OnSavedLine([&journal](const std::string& line) { journal.NoteLine(line); });
+    // The log outlives the row: whatever ends this scope, it tells the row nothing after.
+    const std::unique_ptr<FileMonitorLog, void (*)(FileMonitorLog*)> unhook(
+        log.get(), [](FileMonitorLog* l) { l->OnSavedLine(nullptr); });
     try {
         RunOnLine(values, setup, options, cancel, reporter, *log, result);
     } catch (const std::exception& error) {
@@ -268,6 +313,19 @@ DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& optio
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return result;
+}
+
+const char* EndedAtOnceVerdict(int exitCode) {
+    return exitCode == kExitInterrupted ? "Interrupted" : "Terminated";
+}
+
+std::string EndedAtOnceCause(const std::string& by, std::string stage) {
+    while (!stage.empty() && (stage.back() == ' ' || stage.back() == '\n')) {
+        stage.pop_back();
+    }
+    std::replace(stage.begin(), stage.end(), '\n', ' ');
+    return "ended at once by " + by + (stage.empty() ? "" : " during \"" + stage + "\"") +
+           "; the port was closed";
 }
 
 std::string LanCell(const LanReport& lan) {

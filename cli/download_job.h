@@ -10,12 +10,14 @@
 #include "config/lan_check.h"
 #include "download/pacer.h"
 #include "download/port_search.h"
+#include "download/saved_log.h"
 #include "download/trace.h"
 
 #include <nlohmann/json.hpp>
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -46,7 +48,7 @@ struct DownloadResult {
     std::string firmware; // "01.8", "V6.5.0.7" or "unknown"
     std::optional<int> remotePort; // the peer's port sent in a tunnel mode
     double seconds = 0.0;          // from start to verdict
-    int logLines = 0;              // lines in the monitor log
+    int logLines = 0;              // lines of the monitor log as kept (the log file, the journal)
     std::string logError;          // why the log file lacks lines, or empty
     std::string journalError;      // why the journal lacks this download, or empty
     long long journalId = 0;       // its row in the journal, or 0
@@ -57,8 +59,10 @@ struct DownloadResult {
     bool writtenShown = false; // the written line was printed already (above the LAN result)
 };
 
-// A monitor log that also appends each line to a file as it comes, so that the file holds
-// every line even when the process is ended at once.
+// A monitor log that is also kept: each line of the kept log (every byte the converter sent,
+// download/saved_log.h) is appended to a file as it comes, so that the file holds every line
+// even when the process is ended at once, and handed to onSavedLine (the journal's row).
+// The monitor's own lines, which the verdict reads, stay as the download made them.
 class FileMonitorLog final : public MonitorLog {
 public:
     // Throws ValueError when the file cannot be opened for writing. An empty path keeps the
@@ -68,16 +72,30 @@ public:
     FileMonitorLog(const FileMonitorLog&) = delete;
     FileMonitorLog& operator=(const FileMonitorLog&) = delete;
     void Add(const std::string& line) override;
+    void AddEchoed(const std::string& line) override;
+    void AddUnended(const std::string& part) override;
     int Count() const override { return lines_.Count(); }
     std::string Line(int index) const override { return lines_.Line(index); }
 
-    // Closes the file; then, or as soon as a line could not be written, the reason
-    // ("--log: FILE: could not be written completely (No space left on device)"), else empty.
+    // Lines of the kept log so far (what the file holds when it could be written).
+    int SavedCount() const { return savedCount_; }
+
+    // Told every line of the kept log from now on.
+    void OnSavedLine(std::function<void(const std::string&)> onSavedLine);
+
+    // Ends the kept log and closes the file; then, or as soon as a line could not be written,
+    // the reason ("--log: FILE: could not be written completely (No space left on device)"),
+    // else empty.
     std::string Finish();
 
 private:
-    StringListLog lines_;
+    void Save(const std::string& line);
     void Fail();
+
+    StringListLog lines_;
+    SavedLog saved_{[this](const std::string& line) { Save(line); }};
+    std::function<void(const std::string&)> onSavedLine_;
+    int savedCount_ = 0;
 
     std::string path_;
     std::FILE* file_ = nullptr;
@@ -112,6 +130,13 @@ struct JobOptions {
 // progress output that cannot be written.
 DownloadResult RunDownloadJob(const SetupProfile& setup, const JobOptions& options,
                               std::atomic<bool>& cancel);
+
+// A download ended at once (SIGTERM or SIGHUP: kExitTerminated; a second Ctrl+C:
+// kExitInterrupted) by by ("SIGTERM", "a second Ctrl+C") while it showed stage: its verdict
+// ("Terminated", "Interrupted") and its cause ("ended at once by SIGTERM during \"Setup in
+// progress...\"; the port was closed").
+const char* EndedAtOnceVerdict(int exitCode);
+std::string EndedAtOnceCause(const std::string& by, std::string stage);
 
 // The LAN check in a table cell: "-" (off), "off-link", "taken 02:00:5e:10:00:01" (and
 // refused), "found 02:00:5e:10:00:01 4.2 s", "not found", "cancelled", "not looked for".

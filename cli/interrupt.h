@@ -3,14 +3,17 @@
 // it sets the cancel flag of every download in progress (the download ends its current wait,
 // or skips the restart wait once its script runs). A second SIGINT ends the process at once.
 // A terminal keeps its settings and its exclusivity after the process that set them has
-// ended, so every end at once first gives the open ports back (ReleaseOpenPortsForExit:
-// the settings they had before the download, not exclusive); the system then closes them.
+// ended, so every end at once gives the open ports back (ReleaseOpenPortsForExit: the
+// settings they had before the download, not exclusive); the system then closes them.
 //
 // SIGTERM and SIGHUP (a service manager stopping the tool, the terminal closing) end the
-// process at once like a second Ctrl+C, but first what ended is reported: the handler wakes
-// a watcher thread through a pipe, and that thread runs the TerminationReport in force (the
-// result object, the batch table), gives the ports back and ends the process with
-// kExitTerminated.
+// process at once like a second Ctrl+C, but first what ended is reported. Neither can be
+// recorded in a signal handler: the handler wakes a watcher thread through a pipe, and that
+// thread runs the TerminationReport in force (the result object, the batch table; none for
+// a second Ctrl+C), completes the journal rows still open as terminated or interrupted with
+// what their downloads brought so far (journal_record.h, a short wait for a locked journal),
+// gives the ports back and ends the process with kExitTerminated or kExitInterrupted. A
+// signal that comes while that is under way ends the process at once in its handler.
 //
 // SIGPIPE is ignored while the handler is installed: a closed standard output is a failed
 // write, which cancels the download (console_reporter.h), not a silent end.

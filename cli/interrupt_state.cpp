@@ -3,8 +3,10 @@
 
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
+#include "cli/journal_record.h"
 
 #include <array>
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <mutex>
@@ -16,6 +18,7 @@ namespace {
 constexpr int kSlots = 1024;
 std::array<std::atomic<std::atomic<bool>*>, kSlots> g_flags{};
 std::atomic<int> g_interrupts{0};
+std::atomic<bool> g_endingAtOnce{false};
 std::mutex g_reportLock;
 std::function<void(const char*)> g_report; // guarded by g_reportLock
 bool g_outputClaimed = false;              // guarded by g_reportLock
@@ -40,10 +43,22 @@ void CancelAll() {
     }
 }
 
+bool BeginEndingAtOnce() {
+    return !g_endingAtOnce.exchange(true);
+}
+
+bool EndingAtOnce() {
+    return g_endingAtOnce.load();
+}
+
+void EndingAtOnceDropped() {
+    g_endingAtOnce.store(false);
+}
+
 void EndWithTerminationReport(const char* name, void (*end)(int)) {
     std::unique_lock lock(g_reportLock);
     if (g_outputClaimed) {
-        return; // the command is printing its own results
+        return; // the command is printing its own results, its rows are written
     }
     if (g_report) {
         g_report(name);
@@ -52,7 +67,14 @@ void EndWithTerminationReport(const char* name, void (*end)(int)) {
     }
     std::cout.flush();
     std::cerr.flush();
+    FinishRowsEndedAtOnce(kExitTerminated, name);
     end(kExitTerminated);
+}
+
+void EndInterrupted(void (*end)(int)) {
+    FinishRowsEndedAtOnce(kExitInterrupted, "a second Ctrl+C");
+    end(kExitInterrupted);
+    std::abort(); // end() does not return
 }
 
 } // namespace interrupt_state

@@ -182,6 +182,8 @@ const char* VerdictName(RowVerdict verdict) {
         return "failed";
     case RowVerdict::Skipped:
         return "skipped";
+    case RowVerdict::Interrupted:
+        return "interrupted";
     case RowVerdict::NotRun:
         break;
     }
@@ -232,6 +234,9 @@ SequenceResult RunSequence(const config::Plan& plan, const SequenceOptions& opti
             out << "Stopped before converter " << row.number << "." << std::endl;
             break;
         }
+        if (options.onRowStart) {
+            options.onRowStart(result, i);
+        }
         const bool goOn = RunRow(plan, i, options, row);
         if (options.onRowEnd) {
             options.onRowEnd(result);
@@ -248,6 +253,24 @@ SequenceResult RunSequence(const config::Plan& plan, const SequenceOptions& opti
         }
     }
     return result;
+}
+
+SequenceResult EndedAtOnce(SequenceResult sofar, std::optional<std::size_t> running,
+                           const std::string& signal, const std::string& stage) {
+    if (!running || *running >= sofar.rows.size()) {
+        return sofar;
+    }
+    SequenceRow& row = sofar.rows[*running];
+    DownloadResult ended = row.result.value_or(DownloadResult{}); // an earlier attempt's
+    ended.exitCode = kExitTerminated;
+    ended.verdict = EndedAtOnceVerdict(kExitTerminated);
+    ended.error = EndedAtOnceCause(signal, stage);
+    ended.cause.clear();
+    ended.written.clear();
+    row.verdict = RowVerdict::Interrupted;
+    row.attempts = std::max(row.attempts, 1);
+    row.result = ended;
+    return sofar;
 }
 
 std::string SequenceTable(const SequenceResult& result) {
@@ -319,6 +342,7 @@ int SequenceExitCode(const SequenceResult& result) {
         case RowVerdict::DoneBefore:
             continue;
         case RowVerdict::Failed:
+        case RowVerdict::Interrupted:
             return row.result ? row.result->exitCode : kExitErrorOnSetup;
         case RowVerdict::Skipped: // declined at the question: not written, on purpose
         case RowVerdict::NotRun:

@@ -35,16 +35,19 @@ struct SequenceOptions {
     config::LanCheckOptions lan; // the LAN check of every unit
     // The line of each attempt (tests); unset: the port component and real-time pacer.
     std::function<JobLine(std::size_t row, int attempt)> lineFor;
-    // Told the results so far after each row (for the report of a SIGTERM), when set.
+    // Told the results so far before each row's download (with the row's index) and after it
+    // (for the report of a SIGTERM), when set.
+    std::function<void(const struct SequenceResult&, std::size_t row)> onRowStart;
     std::function<void(const struct SequenceResult&)> onRowEnd;
 };
 
 enum class RowVerdict {
-    Done,       // completed now
-    DoneBefore, // skipped: the journal has it as done
-    Failed,     // the last attempt did not complete
-    Skipped,    // its address was written before, and the user said not to use it again
-    NotRun,     // the sequence stopped before it
+    Done,        // completed now
+    DoneBefore,  // skipped: the journal has it as done
+    Failed,      // the last attempt did not complete
+    Skipped,     // its address was written before, and the user said not to use it again
+    NotRun,      // the sequence stopped before it
+    Interrupted, // the process was ended at once while it ran (only in the report of that end)
 };
 
 struct SequenceRow {
@@ -62,6 +65,11 @@ struct SequenceResult {
 };
 
 SequenceResult RunSequence(const config::Plan& plan, const SequenceOptions& options);
+
+// The results so far as the report of an end at once (SIGTERM) gives them: the row whose
+// download ran ends as interrupted by signal at stage.
+SequenceResult EndedAtOnce(SequenceResult sofar, std::optional<std::size_t> running,
+                           const std::string& signal, const std::string& stage);
 
 // One line per row: row, IP, result, exit code, verdict; then how many are done.
 std::string SequenceTable(const SequenceResult& result);

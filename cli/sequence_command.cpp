@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 
 namespace comsetup::cli {
 
@@ -52,14 +53,18 @@ int RunSequenceCommand(const Arguments& arguments, std::ostream& out, std::ostre
     const bool terminal = arguments.json ? console.errIsTerminal : console.outIsTerminal;
     InterruptHandler interrupts;
     std::mutex lock;
-    SequenceResult partial; // the rows so far, for a SIGTERM's report
+    // The rows so far, the row whose download runs and what it shows, for a SIGTERM's report.
+    SequenceResult partial;
+    std::optional<std::size_t> running;
+    std::string stage;
     TerminationReport terminated([&](const char* signal) {
         progress << std::endl;
         err << "comsetup-cli: terminated by " << signal << ": ended at once, port closed."
             << std::endl;
         std::lock_guard guard(lock);
-        out << (arguments.json ? SequenceJson(plan, partial).dump(2) + "\n"
-                               : "\n" + SequenceTable(partial));
+        const SequenceResult ended = EndedAtOnce(partial, running, signal, stage);
+        out << (arguments.json ? SequenceJson(plan, ended).dump(2) + "\n"
+                               : "\n" + SequenceTable(ended));
     });
 
     SequenceOptions options;
@@ -78,9 +83,20 @@ int RunSequenceCommand(const Arguments& arguments, std::ostream& out, std::ostre
     options.journalPath = JournalPathFor(arguments.journalPath, arguments.noJournal);
     options.logDir = arguments.logDir;
     options.lan = arguments.lan;
+    options.reporter.onText = [&](const std::string& text) {
+        std::lock_guard guard(lock);
+        stage = text;
+    };
+    options.onRowStart = [&](const SequenceResult& sofar, std::size_t row) {
+        std::lock_guard guard(lock);
+        partial = sofar;
+        running = row;
+        stage.clear();
+    };
     options.onRowEnd = [&](const SequenceResult& sofar) {
         std::lock_guard guard(lock);
         partial = sofar;
+        running.reset();
     };
     progress << "Plan " << PrintableDeviceName(plan.name) << ": " << plan.rows.size()
              << " converters on " << arguments.setup.port << "; Ctrl+C cancels." << std::endl;

@@ -161,13 +161,17 @@ void SetupDownload::EchoReceived() {
             continue;
         }
         if (byte == kLF) {
-            ctx_.monitor.Add(line);
+            ctx_.monitor.AddEchoed(line);
             line.clear();
             continue;
         }
         line.push_back(static_cast<char>(byte));
     }
-    // A last part without a line feed is dropped, not carried into the next call.
+    // A last part without a line feed is no monitor line and is not carried into the next
+    // call; only a kept log takes it.
+    if (!line.empty()) {
+        ctx_.monitor.AddUnended(line);
+    }
 }
 
 void SetupDownload::Report(DownloadPhase phase) {

@@ -31,6 +31,13 @@ public:
     virtual void Add(const std::string& line) = 0;
     virtual int Count() const = 0;
     virtual std::string Line(int index) const = 0;
+    // A line an echo of the converter's output brought (Add for the others: the download's
+    // own lines). The monitor takes it as any line; a log that is kept joins it with the
+    // part below (download/saved_log.h).
+    virtual void AddEchoed(const std::string& line) { Add(line); }
+    // The end of an echo that no line feed closed: no line of the monitor (the verdict reads
+    // lines without it), but bytes the converter sent.
+    virtual void AddUnended(const std::string& /*part*/) {}
 };
 
 // A modal message box with an OK button; returns once the user has dismissed it.

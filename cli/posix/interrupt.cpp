@@ -1,5 +1,7 @@
 // SIGINT handling: first interrupt cancels, second ends the process at once; SIGTERM and
-// SIGHUP end it at once after a report. Every end at once first gives the ports back
+// SIGHUP end it at once after a report. The handler only wakes the watcher thread, which
+// records the end in the journal rows still open and then ends the process; a further signal
+// meanwhile (or no watcher) ends it in the handler. Every end at once gives the ports back
 // (settings as found, not exclusive); SIGPIPE is ignored while downloads run.
 #include "cli/interrupt.h"
 
@@ -41,12 +43,34 @@ void WriteAll(const char* text) {
     }
 }
 
+constexpr const char* kInterruptedText = "\nInterrupted: ended at once, port closed.\n";
+constexpr const char* kTerminatedText = "\nTerminated: ended at once, port closed.\n";
+
+[[noreturn]] void EndNow(int code, const char* text) {
+    ReleaseOpenPortsForExit();
+    WriteAll(text);
+    ::_exit(code);
+}
+
+// Hands an end at once to the watcher, which records it before the process ends.
+bool WakeWatcher(int signal) {
+    const auto byte = static_cast<unsigned char>(signal);
+    return g_wake[1] >= 0 && ::write(g_wake[1], &byte, 1) == 1;
+}
+
 void OnInterrupt(int) {
     const int savedErrno = errno;
-    if (interrupt_state::CountInterrupt() >= 2) {
-        ReleaseOpenPortsForExit();
-        WriteAll("\nInterrupted: ended at once, port closed.\n");
-        ::_exit(kExitInterrupted);
+    const int count = interrupt_state::CountInterrupt();
+    if (interrupt_state::EndingAtOnce()) {
+        EndNow(kExitInterrupted, kInterruptedText); // the end under way waits on nothing more
+    }
+    if (count >= 2) {
+        // One end at once at a time: one that comes while another is recorded ends here.
+        if (!interrupt_state::BeginEndingAtOnce() || !WakeWatcher(SIGINT)) {
+            EndNow(kExitInterrupted, kInterruptedText);
+        }
+        errno = savedErrno;
+        return;
     }
     interrupt_state::CancelAll();
     WriteAll("\nCancel requested (press Ctrl+C again to end at once).\n");
@@ -56,17 +80,20 @@ void OnInterrupt(int) {
 void OnTerminate(int signal) {
     const int savedErrno = errno;
     interrupt_state::CancelAll(); // nothing more is sent whatever the report takes
-    const auto byte = static_cast<unsigned char>(signal);
-    if (::write(g_wake[1], &byte, 1) != 1) {
-        ReleaseOpenPortsForExit();
-        WriteAll("\nTerminated: ended at once, port closed.\n");
-        ::_exit(kExitTerminated);
+    if (!interrupt_state::BeginEndingAtOnce() || !WakeWatcher(signal)) {
+        EndNow(kExitTerminated, kTerminatedText);
     }
     errno = savedErrno;
 }
 
 void EndAfterReport(int code) {
     ReleaseOpenPortsForExit();
+    ::_exit(code);
+}
+
+void EndAfterInterrupt(int code) {
+    ReleaseOpenPortsForExit();
+    WriteAll(kInterruptedText);
     ::_exit(code);
 }
 
@@ -80,9 +107,13 @@ void Watch() {
         if (got != 1 || byte == 0) {
             return;
         }
+        if (byte == SIGINT) {
+            interrupt_state::EndInterrupted(EndAfterInterrupt);
+        }
         const char* name = byte == SIGHUP ? "SIGHUP" : "SIGTERM";
         // Returns only when the command is printing its own results and ends by itself.
         interrupt_state::EndWithTerminationReport(name, EndAfterReport);
+        interrupt_state::EndingAtOnceDropped();
     }
 }
 

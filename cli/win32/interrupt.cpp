@@ -23,9 +23,17 @@ void WriteStderr(const char* text) {
 
 BOOL WINAPI OnConsoleControl(DWORD type) {
     if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) {
-        if (interrupt_state::CountInterrupt() >= 2) {
-            WriteStderr("\nInterrupted: ended at once, port closed.\n");
-            ExitProcess(kExitInterrupted);
+        if (interrupt_state::CountInterrupt() >= 2 || interrupt_state::EndingAtOnce()) {
+            // The journal rows still open say what ended, unless another end is recorded
+            // already: then this one ends the process at once.
+            const auto end = [](int code) {
+                WriteStderr("\nInterrupted: ended at once, port closed.\n");
+                ExitProcess(static_cast<UINT>(code));
+            };
+            if (!interrupt_state::BeginEndingAtOnce()) {
+                end(kExitInterrupted);
+            }
+            interrupt_state::EndInterrupted(end);
         }
         interrupt_state::CancelAll();
         WriteStderr("\nCancel requested (press Ctrl+C again to end at once).\n");
@@ -34,8 +42,11 @@ BOOL WINAPI OnConsoleControl(DWORD type) {
     // The console goes away: nothing more is sent, what ended is reported, the process ends.
     interrupt_state::CancelAll();
     const char* name = type == CTRL_CLOSE_EVENT ? "closing the console" : "logging off";
-    interrupt_state::EndWithTerminationReport(
-        name, [](int code) { ExitProcess(static_cast<UINT>(code)); });
+    if (interrupt_state::BeginEndingAtOnce()) {
+        interrupt_state::EndWithTerminationReport(
+            name, [](int code) { ExitProcess(static_cast<UINT>(code)); });
+        interrupt_state::EndingAtOnceDropped();
+    }
     // The command claimed its output: the console goes away all the same.
     std::cout.flush();
     std::cerr.flush();

@@ -252,6 +252,12 @@ TEST_F(DownloadFlowInVirtualTime, MasterSideOnTheNewerFirmwareAnswersBroadcasts)
     EXPECT_EQ(row.end.firmware, "V6.5.0.7");
     EXPECT_EQ(row.end.exitCode, std::nullopt);
     EXPECT_NE(row.end.log.find("Exit without"), std::string::npos) << row.end.log;
+    // Every byte the converter sent: a prompt that ended one echo is joined with the answer
+    // echoed after it (the monitor window's lines drop it, as the verdict reads them).
+    for (const char* asked :
+         {"Use a gateway (N) ? N\n", "Flow control code (00) ? 00\nLocal port (10001) ? 10001\n"}) {
+        EXPECT_NE(row.end.log.find(asked), std::string::npos) << asked << "\n" << row.end.log;
+    }
 
     // The next download shows nothing of this verdict beside its "Cancel".
     QString textAtStart = "(not reached)";

@@ -7,6 +7,7 @@
 
 #include "cli/batch.h"
 #include "cli/exit_codes.h"
+#include "config/journal.h"
 #include "tests/serial/line_state.h"
 
 #include <gtest/gtest.h>
@@ -18,11 +19,14 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <pty.h>
+#include <sqlite3.h>
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace comsetup::cli;
@@ -62,6 +66,19 @@ struct StandIn {
     ChildProcess process;
     bool ready = false;
 };
+
+// Polls ready until it holds or limit passes: a file another process writes has no clock to
+// move.
+bool WaitUntil(const std::function<bool()>& ready, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
 
 std::vector<std::string> Cli(std::vector<std::string> args) {
     args.insert(args.begin(), COMSETUP_CLI_PATH);
@@ -247,66 +264,120 @@ TEST(CliProcess, FirstCtrlCCancelsEveryDownloadOfABatch) {
 // Every way a download ends while it runs: SIGTERM and SIGHUP (ended at once with the
 // documented code, what ended said on standard error, the result object or batch table
 // printed), a second Ctrl+C, a reader of standard output that goes away (cancelled, the
-// verdict on standard error; with --json too) and an end of its own. After each, every port is as
-// the next program expects it: not exclusive, with the settings it had before the download.
+// verdict on standard error; with --json too) and an end of its own; a single download, a batch and
+// a plan's sequence. Each end is recorded as what it was: the journal row says terminated or
+// interrupted with the firmware and the log so far (what the log file held), never "did not
+// finish"; a sequence's table says its row was interrupted at its stage. After each, every
+// port is as the next program expects it: not exclusive, with the settings it had before.
 TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
     TempFolder folder;
     enum class End { Signal, SecondCtrlC, OutputClosed, ByItself };
+    enum class Kind { Single, Batch, Sequence };
     struct Case {
         std::string name;
         End end;
         int signal; // End::Signal
-        int ports;  // 0: one download; n: a batch of n
+        Kind kind;
+        int ports; // a batch's
         bool json;
         int exitCode;
+        std::string outcome; // of every journal row
         std::string fail = "healthy";
     };
     const std::vector<Case> cases{
-        {"single", End::Signal, SIGTERM, 0, true, kExitTerminated},
-        {"batchjson", End::Signal, SIGHUP, 1, true, kExitTerminated},
-        {"batchtable", End::Signal, SIGTERM, 2, false, kExitTerminated},
-        {"second-ctrl-c", End::SecondCtrlC, 0, 2, false, kExitInterrupted},
-        {"stdout-closed", End::OutputClosed, 0, 0, false, kExitCancelled},
+        {"single", End::Signal, SIGTERM, Kind::Single, 1, true, kExitTerminated, "terminated"},
+        {"singlehup", End::Signal, SIGHUP, Kind::Single, 1, false, kExitTerminated, "terminated"},
+        {"batchjson", End::Signal, SIGHUP, Kind::Batch, 1, true, kExitTerminated, "terminated"},
+        {"batchtable", End::Signal, SIGTERM, Kind::Batch, 2, false, kExitTerminated, "terminated"},
+        {"second-ctrl-c", End::SecondCtrlC, 0, Kind::Batch, 2, false, kExitInterrupted,
+         "interrupted"},
+        {"single-ctrl-c", End::SecondCtrlC, 0, Kind::Single, 1, false, kExitInterrupted,
+         "interrupted"},
+        {"sequence", End::Signal, SIGTERM, Kind::Sequence, 1, false, kExitTerminated, "terminated"},
+        {"sequence-ctrl-c", End::SecondCtrlC, 0, Kind::Sequence, 1, false, kExitInterrupted,
+         "interrupted"},
+        {"stdout-closed", End::OutputClosed, 0, Kind::Single, 1, false, kExitCancelled,
+         "cancelled"},
         // With --json only the result goes to standard output: its reader leaving still
         // cancels, as it would have had nowhere to read the result.
-        {"json-stdout-closed", End::OutputClosed, 0, 0, true, kExitCancelled},
-        {"by-itself", End::ByItself, 0, 0, false, kExitFirmwareUnknown, "unknown-firmware"},
+        {"json-stdout-closed", End::OutputClosed, 0, Kind::Single, 1, true, kExitCancelled,
+         "cancelled"},
+        {"by-itself", End::ByItself, 0, Kind::Single, 1, false, kExitFirmwareUnknown,
+         "firmware-unknown", "unknown-firmware"},
     };
     struct Run {
         std::vector<std::unique_ptr<StandIn>> standIns;
-        std::vector<termios> before; // each line's settings before the download
+        std::vector<termios> before;   // each line's settings before the download
+        std::vector<std::string> logs; // each download's log file
+        std::string journal;
         std::unique_ptr<ChildProcess> cli;
     };
     std::vector<Run> runs;
     for (const auto& c : cases) {
         Run run;
+        run.journal = folder.File(c.name + ".sqlite");
+        const std::string logDir = folder.File(c.name + "-logs");
+        std::filesystem::create_directory(logDir);
         nlohmann::json batch = nlohmann::json::array();
-        for (int i = 0; i < std::max(c.ports, 1); ++i) {
+        for (int i = 0; i < c.ports; ++i) {
             run.standIns.push_back(
                 std::make_unique<StandIn>(folder, c.name + std::to_string(i), "01.8", c.fail));
             ASSERT_TRUE(run.standIns.back()->ready) << c.name;
             run.before.push_back(SetCookedLine(run.standIns.back()->link, false));
             batch.push_back({{"port", run.standIns.back()->link}});
+            run.logs.push_back(logDir + "/0" + std::to_string(i + 1) + "-" +
+                               LogFileName(run.standIns.back()->link));
         }
-        std::vector<std::string> args{"download", "--port", run.standIns[0]->link, "--plain"};
-        if (c.ports > 0) {
+        const std::string port = run.standIns[0]->link;
+        std::vector<std::string> args{"download", "--port", port, "--plain", "--log", run.logs[0]};
+        if (c.kind == Kind::Batch) {
             const std::string file = folder.File(c.name + "-batch.json");
             std::ofstream(file) << batch.dump();
-            args = {"batch", file};
+            args = {"batch", file, "--log-dir", logDir};
+        } else if (c.kind == Kind::Sequence) {
+            const std::string plan = folder.File(c.name + "-plan.csv");
+            std::ofstream(plan) << "ip\n10.0.0.21\n10.0.0.22\n";
+            run.logs[0] = logDir + "/row001-1.log";
+            // Enter for each converter, from a file: the sequence asks before each one.
+            const std::string enter = folder.File(c.name + "-enter");
+            std::ofstream(enter) << "\n\n\n";
+            args = {"/bin/sh",
+                    "-c",
+                    "exec \"$0\" \"$@\" < " + enter,
+                    COMSETUP_CLI_PATH,
+                    "sequence",
+                    "--plan",
+                    plan,
+                    "--port",
+                    port,
+                    "--plain",
+                    "--log-dir",
+                    logDir};
         }
+        args.insert(args.end(), {"--journal", run.journal});
         if (c.json) {
             args.push_back("--json");
         }
-        run.cli = std::make_unique<ChildProcess>(Cli(args), std::vector<std::string>{},
-                                                 c.end == End::OutputClosed);
+        run.cli =
+            std::make_unique<ChildProcess>(c.kind == Kind::Sequence ? args : Cli(args),
+                                           std::vector<std::string>{}, c.end == End::OutputClosed);
         runs.push_back(std::move(run));
     }
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
         ChildProcess& cli = *runs[i].cli;
         if (c.end != End::ByItself) {
-            ASSERT_TRUE(cli.WaitForText("Setup in progress...", 60s, c.json))
-                << c.name << cli.Err();
+            // Every download is running its script, and its log has lines.
+            for (std::size_t p = 0; p < runs[i].standIns.size(); ++p) {
+                const std::string prefix =
+                    c.kind == Kind::Batch ? "[" + runs[i].standIns[p]->link + "] " : "";
+                ASSERT_TRUE(cli.WaitForText(prefix + "Setup in progress...", 60s, c.json))
+                    << cli.Out() << cli.Err();
+                if (c.end != End::OutputClosed) {
+                    ASSERT_TRUE(WaitUntil([&] { return !ReadFile(runs[i].logs[p]).empty(); }, 30s));
+                }
+            }
         }
         switch (c.end) {
         case End::Signal:
@@ -314,7 +385,7 @@ TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
             break;
         case End::SecondCtrlC:
             cli.Signal(SIGINT);
-            ASSERT_TRUE(cli.WaitForText("Cancel requested", 10s, true)) << c.name << cli.Err();
+            ASSERT_TRUE(cli.WaitForText("Cancel requested", 10s, true)) << cli.Err();
             cli.Signal(SIGINT);
             break;
         case End::OutputClosed:
@@ -323,24 +394,38 @@ TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
         case End::ByItself:
             break;
         }
-        EXPECT_EQ(cli.Wait(c.end == End::Signal ? 10s : kDownloadLimit), c.exitCode)
-            << c.name << cli.Err();
+    }
+    // Every end is given before any is checked, so each comes while its download still runs.
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        ChildProcess& cli = *runs[i].cli;
+        EXPECT_EQ(cli.Wait(c.end == End::Signal ? 10s : kDownloadLimit), c.exitCode) << cli.Err();
+        const std::string name = c.signal == SIGTERM ? "SIGTERM" : "SIGHUP";
+        const std::string during = "ended at once by " +
+                                   (c.end == End::Signal ? name : std::string("a second Ctrl+C")) +
+                                   " during \"Setup in progress...";
         if (c.end == End::Signal) {
-            const std::string name = c.signal == SIGTERM ? "SIGTERM" : "SIGHUP";
             EXPECT_NE(cli.Err().find("terminated by " + name), std::string::npos) << cli.Err();
             if (c.json) {
                 const auto parsed = nlohmann::json::parse(cli.Out(), nullptr, false);
-                const auto result = c.ports > 0 && parsed.is_array() ? parsed[0] : parsed;
-                EXPECT_EQ(result["outcome"], "terminated") << c.name << cli.Out();
-                EXPECT_EQ(result["exit_code"], kExitTerminated) << c.name << cli.Out();
+                const auto result = c.kind == Kind::Batch && parsed.is_array() ? parsed[0] : parsed;
+                EXPECT_EQ(result["outcome"], "terminated") << cli.Out();
+                EXPECT_EQ(result["exit_code"], kExitTerminated) << cli.Out();
                 // The stage it was at when it ended.
-                EXPECT_NE(result["error"].get<std::string>().find("ended at once by " + name +
-                                                                  " during \"Setup in progress..."),
-                          std::string::npos)
-                    << c.name << cli.Out();
-            } else {
+                EXPECT_NE(result["error"].get<std::string>().find(during), std::string::npos)
+                    << cli.Out();
+            } else if (c.kind == Kind::Batch) {
                 EXPECT_NE(cli.Out().find("terminated  8"), std::string::npos) << cli.Out();
                 EXPECT_NE(cli.Out().find("0 of 2 downloads complete"), std::string::npos);
+            } else if (c.kind == Kind::Sequence) {
+                // The row that ran is interrupted at its stage; the next one was not run.
+                EXPECT_NE(
+                    cli.Out().find("1    10.0.0.21  interrupted  8     Terminated - " + during),
+                    std::string::npos)
+                    << cli.Out();
+                EXPECT_NE(cli.Out().find("2    10.0.0.22  not run"), std::string::npos)
+                    << cli.Out();
             }
         }
         if (c.end == End::OutputClosed) {
@@ -355,13 +440,88 @@ TEST(CliProcess, TerminationSignalsEndAtOnceWithTheResults) {
                       std::string::npos)
                 << err;
         }
+        // The journal: one finished row per download, recorded as what ended it.
+        const auto journal = comsetup::config::Journal::OpenForReading(runs[i].journal);
+        ASSERT_TRUE(journal);
+        comsetup::config::JournalFilter all;
+        all.limit = 0;
+        const auto rows = journal->List(all);
+        ASSERT_EQ(rows.size(), runs[i].standIns.size());
+        for (const auto& row : rows) {
+            EXPECT_EQ(row.end.outcome, c.outcome);
+            EXPECT_FALSE(row.endedUtc.empty());
+            if (c.end == End::Signal || c.end == End::SecondCtrlC) {
+                EXPECT_EQ(row.end.exitCode, c.exitCode);
+                EXPECT_EQ(row.end.firmware, "01.8");
+                EXPECT_NE(row.end.cause.find(during), std::string::npos) << row.end.cause;
+                // The log so far: what the log file held (it may have gone on a little
+                // while the row was written).
+                const auto p = static_cast<std::size_t>(
+                    std::find_if(runs[i].standIns.begin(), runs[i].standIns.end(),
+                                 [&](const auto& s) { return s->link == row.start.setup.port; }) -
+                    runs[i].standIns.begin());
+                ASSERT_LT(p, runs[i].logs.size());
+                EXPECT_FALSE(row.end.log.empty());
+                EXPECT_TRUE(ReadFile(runs[i].logs[p]).starts_with(row.end.log))
+                    << row.end.log << "\n---\n"
+                    << ReadFile(runs[i].logs[p]);
+            }
+        }
         for (std::size_t p = 0; p < runs[i].standIns.size(); ++p) {
-            SCOPED_TRACE(c.name + " port " + std::to_string(p));
+            SCOPED_TRACE("port " + std::to_string(p));
             const LineState after = ReadLineState(runs[i].standIns[p]->link);
             ASSERT_TRUE(after.opened);
             EXPECT_FALSE(after.exclusive);
             EXPECT_EQ(Describe(after.settings), Describe(runs[i].before[p]));
         }
+    }
+}
+
+// A journal another program keeps locked when the process is ended at once: the row is
+// waited for a short while only, so the process still ends with its code; a signal that
+// comes during that wait ends it at once, in the handler (130: not the watcher's 8).
+TEST(CliProcess, LockedJournalHoldsNoEndAtOnceForLong) {
+    TempFolder folder;
+    struct Case {
+        std::string name;
+        bool laterCtrlC;
+        int exitCode;
+    };
+    const std::vector<Case> cases{{"locked", false, kExitTerminated},
+                                  {"locked-then-ctrl-c", true, kExitInterrupted}};
+    std::vector<std::unique_ptr<StandIn>> standIns;
+    std::vector<std::unique_ptr<ChildProcess>> clis;
+    for (const Case& c : cases) {
+        standIns.push_back(std::make_unique<StandIn>(folder, c.name, "01.8"));
+        ASSERT_TRUE(standIns.back()->ready);
+        clis.push_back(std::make_unique<ChildProcess>(
+            Cli({"download", "--port", standIns.back()->link, "--plain", "--journal",
+                 folder.File(c.name + ".sqlite")})));
+    }
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        ChildProcess& cli = *clis[i];
+        ASSERT_TRUE(cli.WaitForText("Setup in progress...", 60s)) << cli.Out() << cli.Err();
+        const std::string path = folder.File(c.name + ".sqlite");
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        cli.Signal(SIGTERM);
+        if (c.laterCtrlC) {
+            ASSERT_TRUE(cli.WaitForText("terminated by SIGTERM", 10s, true)) << cli.Err();
+            cli.Signal(SIGINT);
+        }
+        EXPECT_EQ(cli.Wait(10s), c.exitCode) << cli.Err();
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        // The row could not be written: it says the download did not finish, as it is.
+        const auto rows = comsetup::config::Journal::OpenForReading(path)->List({});
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].endedUtc, "");
+        const LineState after = ReadLineState(standIns[i]->link);
+        ASSERT_TRUE(after.opened);
+        EXPECT_FALSE(after.exclusive);
     }
 }
 

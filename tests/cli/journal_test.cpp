@@ -122,6 +122,11 @@ TEST(Journal, EachDownloadIsOneRowWithItsValuesVerdictAndLog) {
     EXPECT_EQ(row->end.firmware, "01.8");
     EXPECT_EQ(row->end.written, done.written);
     EXPECT_NE(row->end.log.find("Exit without"), std::string::npos);
+    // Every byte the converter sent: each prompt with the answer echoed after it, also where
+    // the prompt ended one echo (the monitor's lines, which the verdict reads, drop it).
+    for (const char* asked : {"Flow control code (00) ? ", "Local port (10001) ? 10001\n"}) {
+        EXPECT_NE(row->end.log.find(asked), std::string::npos) << asked << "\n" << row->end.log;
+    }
     EXPECT_FALSE(row->endedUtc.empty());
 
     // Filters, newest first; a row begun and never finished says so.

@@ -3,6 +3,7 @@
 #include "tests/support/download_harness.h"
 
 #include "download/progress_estimate.h"
+#include "download/saved_log.h"
 #include "download/setup_rules.h"
 #include "serial/platform.h"
 #include "serial/port_names.h"
@@ -621,6 +622,66 @@ TEST_F(DriverPrimitives, EchoReceivedSplitsLinesAndDropsTheUnfinishedPart) {
     EXPECT_EQ(h.monitor.Lines(), (std::vector<std::string>{"AB", "EF", ""}));
     download.EchoReceived(); // nothing waiting: nothing added
     EXPECT_EQ(h.monitor.Count(), 3);
+}
+
+// The lines of text as the monitor takes them: CR dropped, a last part without LF left out.
+std::vector<std::string> WholeLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (const char c : text) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else if (c != '\r') {
+            line += c;
+        }
+    }
+    return lines;
+}
+
+// Wherever the converter's output is cut into two echoes (inside a prompt, between CR and
+// LF, right after a prompt), the kept log holds every byte, each prompt on one line with the
+// answer echoed after it; the monitor's lines, which the verdict reads, stay as before: a
+// cut prompt is not among them.
+TEST(DownloadDriver, KeptLogJoinsWhatSeparateEchoesBroughtWhereverTheyWereCut) {
+    const std::string said = "Flow control code (00) ? 02\r\nLocal port (10001) ? 10002\r\n"
+                             "Your choice ? ";
+    const std::string whole = "Flow control code (00) ? 02\nLocal port (10001) ? 10002\n"
+                              "Your choice ? \nclosing line\n";
+    for (std::size_t cut = 0; cut <= said.size(); ++cut) {
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        DownloadHarness h;
+        KeptMonitorLog monitor(h.monitor);
+        SetupDownload download(
+            DownloadContext{h.comm, h.progress, monitor, h.messages, h.pacer, h.cancel});
+        h.comm.Open();
+        const std::string first = said.substr(0, cut);
+        const std::string second = said.substr(cut);
+        h.line->PushReceived(first);
+        download.EchoReceived();
+        h.line->PushReceived(second);
+        download.EchoReceived();
+        monitor.Add("closing line"); // a line of the download's own ends the held part
+        EXPECT_EQ(monitor.Finish(), whole);
+        std::vector<std::string> verdictLines = WholeLines(first);
+        for (const auto& line : WholeLines(second)) {
+            verdictLines.push_back(line);
+        }
+        verdictLines.push_back("closing line");
+        EXPECT_EQ(h.monitor.Lines(), verdictLines);
+    }
+}
+
+// A part still held when the download ends is the kept log's last line, once; it is never a
+// line of the monitor.
+TEST(DownloadDriver, KeptLogEndsWithAPromptNoLineEndClosed) {
+    StringListLog monitor;
+    KeptMonitorLog log(monitor);
+    log.AddUnended("Your ");
+    log.AddUnended("choice ? ");
+    EXPECT_EQ(log.Finish(), "Your choice ? \n");
+    EXPECT_EQ(log.Finish(), "Your choice ? \n");
+    EXPECT_EQ(monitor.Count(), 0);
 }
 
 TEST_F(DriverPrimitives, EchoReceivedNeverReadsMoreThanItsBuffer) {
