@@ -10,7 +10,7 @@
 #include "config/config_files.h"
 #include "config/journal.h"
 #include "config/journal_query.h"
-#include "download/printable_text.h"
+#include "core/printable_text.h"
 
 #include <QCheckBox>
 #include <QComboBox>

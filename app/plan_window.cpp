@@ -3,7 +3,7 @@
 
 #include "app/comsetup_application.h"
 #include "app/converter_series.h"
-#include "download/printable_text.h"
+#include "core/printable_text.h"
 #include "widgets/message_box.h"
 
 #include "config/journal.h"

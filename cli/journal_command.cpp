@@ -5,7 +5,7 @@
 #include "cli/journal_record.h"
 #include "cli/text_table.h"
 
-#include "download/printable_text.h"
+#include "core/printable_text.h"
 
 #include "config/config_files.h"
 #include "config/journal.h"

@@ -7,8 +7,8 @@
 #include "cli/progress_line.h"
 #include "cli/text_table.h"
 
-#include "config/plain_text.h"
 #include "config/plan_journal.h"
+#include "core/plain_text.h"
 
 #include <cctype>
 #include <cstdio>

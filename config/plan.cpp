@@ -2,7 +2,7 @@
 #include "config/plan.h"
 
 #include "config/config_files.h"
-#include "config/plain_text.h"
+#include "core/plain_text.h"
 
 #include <algorithm>
 #include <cctype>

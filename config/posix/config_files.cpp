@@ -4,7 +4,7 @@
 
 #include "config/config_json.h"
 #include "config/setup_options.h"
-#include "download/posix/file_kind.h"
+#include "core/posix/file_kind.h"
 
 #include <cerrno>
 #include <cstdio>
