@@ -29,7 +29,7 @@ std::optional<std::string> ReadAnswer(const SequenceOptions& options) {
 
 // An answer typed or piped: case folded, blanks and a line end's CR cut.
 std::string Answer(const std::string& text) {
-    return config::Lower(config::Trim(text, " \t\r"));
+    return Lower(Trim(text, " \t\r"));
 }
 
 // A guard that cannot look is no pass: without the journal, an address written to another
