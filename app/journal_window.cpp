@@ -16,7 +16,6 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -279,7 +278,15 @@ void JournalWindow::ApplyEditedFilter() {
 
 void JournalWindow::Reload() {
     listedFilter_ = FilterState();
-    path_ = config::DefaultJournalPath();
+    config::JournalToRead found;
+    try {
+        found = config::OpenJournalToRead();
+    } catch (const config::JournalError& error) {
+        path_ = config::DefaultJournalPath();
+        ShowFault(QStringLiteral("The journal cannot be read: %1").arg(Text(error.what())));
+        return;
+    }
+    path_ = found.path;
     if (path_.empty()) {
         ShowFault(QStringLiteral("No place for the journal is known: set HOME, XDG_DATA_HOME or "
                                  "COMSETUP_JOURNAL."));
@@ -287,7 +294,7 @@ void JournalWindow::Reload() {
     }
     const QString shownPath = Text(PrintableDeviceName(path_));
     // Reading creates nothing: without a file, no download was recorded there.
-    if (!QFileInfo::exists(QString::fromStdString(path_))) {
+    if (!found.journal) {
         ShowFault(
             QStringLiteral("No downloads recorded yet: there is no journal %1.").arg(shownPath));
         return;
@@ -315,8 +322,7 @@ void JournalWindow::Reload() {
     filter.limit = 0;
     std::vector<config::JournalRow> rows;
     try {
-        if (const auto journal = config::Journal::OpenForReading(path_))
-            rows = journal->List(filter);
+        rows = found.journal->List(filter);
     } catch (const config::JournalError& error) {
         ShowFault(QStringLiteral("The journal cannot be read: %1").arg(Text(error.what())));
         return;

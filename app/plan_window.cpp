@@ -48,10 +48,7 @@ QString PeerText(const config::PlanRow& row) {
 
 // The journal, when there is one to read: looking never creates one.
 std::unique_ptr<config::Journal> ExistingJournal() {
-    const std::string path = config::DefaultJournalPath();
-    if (path.empty())
-        return nullptr;
-    return config::Journal::OpenForReading(path);
+    return config::OpenJournalToRead().journal;
 }
 
 QColor StateColour(int state, const QPalette& palette) {

@@ -48,7 +48,7 @@ std::vector<bool> RowsDone(const config::Plan& plan, const SequenceOptions& opti
         return done;
     }
     try {
-        const auto journal = config::Journal::OpenForReading(options.journalPath);
+        const auto journal = config::OpenJournalToRead(options.journalPath).journal;
         if (!journal) {
             return done; // nothing recorded there yet
         }
@@ -71,7 +71,7 @@ bool ReuseAllowed(const config::Plan& plan, const std::vector<std::size_t>& rows
     }
     std::vector<config::AddressUsed> used;
     try {
-        if (const auto journal = config::Journal::OpenForReading(options.journalPath)) {
+        if (const auto journal = config::OpenJournalToRead(options.journalPath).journal) {
             used = config::AddressesUsedBefore(*journal, plan, rows);
         }
     } catch (const config::JournalError& error) {

@@ -598,6 +598,15 @@ std::string DefaultJournalPath() {
     return UserJournalPath();
 }
 
+JournalToRead OpenJournalToRead(const std::string& path) {
+    JournalToRead found;
+    found.path = path.empty() ? DefaultJournalPath() : path;
+    if (!found.path.empty()) {
+        found.journal = Journal::OpenForReading(found.path);
+    }
+    return found;
+}
+
 std::string UtcNow() {
     const std::tm utc =
         UtcTime(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()));
