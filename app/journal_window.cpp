@@ -52,7 +52,16 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowMaximizeButtonHint);
     setModal(false);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(MakeFilters());
+    layout->addWidget(MakeListAndLog(), 1);
+    layout->addLayout(MakeButtons());
+    resize(860, 560);
+    ConnectControls();
+    SetKeyboardOrder();
+}
 
+QHBoxLayout* JournalWindow::MakeFilters() {
     // The filters, as comsetup-cli journal has them; the date is the local day's start.
     sinceBox_ = new QCheckBox(QStringLiteral("&Since"));
     sinceDate_ = new QDateEdit(QDate::currentDate());
@@ -86,7 +95,11 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
     filters->addWidget(port_, 1);
     filters->addWidget(verdictLabel);
     filters->addWidget(verdict_);
+    return filters;
+}
 
+// The downloads above, the selected one's monitor log below.
+QSplitter* JournalWindow::MakeListAndLog() {
     model_ = new JournalModel(this);
     table_ = new QTableView;
     table_->setModel(model_);
@@ -123,7 +136,10 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
     splitter->addWidget(log_);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
+    return splitter;
+}
 
+QHBoxLayout* JournalWindow::MakeButtons() {
     status_ = new QLabel;
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     status_->setWordWrap(true);
@@ -140,13 +156,10 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
     buttons->addWidget(export_);
     buttons->addWidget(use_);
     buttons->addWidget(close_);
+    return buttons;
+}
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(filters);
-    layout->addWidget(splitter, 1);
-    layout->addLayout(buttons);
-    resize(860, 560);
-
+void JournalWindow::ConnectControls() {
     connect(sinceBox_, &QCheckBox::toggled, this, [this](bool on) {
         sinceDate_->setEnabled(on);
         Reload();
@@ -165,6 +178,9 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
         button->setAutoDefault(true); // Enter presses the focused one
         button->setDefault(false);
     }
+}
+
+void JournalWindow::SetKeyboardOrder() {
     // Enter in the table uses the selected row's values (as a double click does); in a filter
     // it applies the filters. Export, which opens a file dialog, is never pressed by default.
     use_->setDefault(true);

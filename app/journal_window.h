@@ -15,10 +15,12 @@
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QSplitter;
 class QTableView;
 
 namespace comsetup {
@@ -61,6 +63,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The parts of the window, made once by the constructor.
+    QHBoxLayout* MakeFilters();
+    QSplitter* MakeListAndLog();
+    QHBoxLayout* MakeButtons();
+    void ConnectControls();
+    void SetKeyboardOrder(); // Tab's order and what Enter presses
+
     QString FilterState() const;
     void ApplyEditedFilter();
     void FitDateEdit();
