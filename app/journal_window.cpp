@@ -295,12 +295,12 @@ void JournalWindow::ApplyEditedFilter() {
 void JournalWindow::Reload() {
     listedFilter_ = FilterState();
     config::JournalToRead found;
+    std::string fault; // a journal that cannot be read is said once the filters are read
     try {
         found = config::OpenJournalToRead();
     } catch (const config::JournalError& error) {
-        path_ = config::DefaultJournalPath();
-        ShowFault(QStringLiteral("The journal cannot be read: %1").arg(Text(error.what())));
-        return;
+        found.path = config::DefaultJournalPath();
+        fault = error.what();
     }
     path_ = found.path;
     if (path_.empty()) {
@@ -310,11 +310,27 @@ void JournalWindow::Reload() {
     }
     const QString shownPath = Text(PrintableDeviceName(path_));
     // Reading creates nothing: without a file, no download was recorded there.
-    if (!found.journal) {
+    if (!found.journal && fault.empty()) {
         ShowFault(
             QStringLiteral("No downloads recorded yet: there is no journal %1.").arg(shownPath));
         return;
     }
+    const auto filter = FilterFromControls();
+    if (!filter)
+        return;
+    std::vector<config::JournalRow> rows;
+    try {
+        if (!fault.empty())
+            throw config::JournalError(fault);
+        rows = found.journal->List(*filter);
+    } catch (const config::JournalError& error) {
+        ShowFault(QStringLiteral("The journal cannot be read: %1").arg(Text(error.what())));
+        return;
+    }
+    ShowRows(std::move(rows), shownPath);
+}
+
+std::optional<config::JournalFilter> JournalWindow::FilterFromControls() {
     config::JournalFilter filter;
     if (sinceBox_->isChecked()) {
         // The journal keeps UTC: the local day's start, in UTC.
@@ -329,20 +345,17 @@ void JournalWindow::Reload() {
             filter.ip = config::FormatIpv4(config::ParseIpv4(ip));
         } catch (const config::ValueError& error) {
             ShowFault(QStringLiteral("IP: %1").arg(Text(error.what())));
-            return;
+            return std::nullopt;
         }
     }
     filter.port = port_->text().trimmed().toStdString();
     if (verdict_->currentIndex() > 0)
         filter.outcome = verdict_->currentText().toStdString();
     filter.limit = 0;
-    std::vector<config::JournalRow> rows;
-    try {
-        rows = found.journal->List(filter);
-    } catch (const config::JournalError& error) {
-        ShowFault(QStringLiteral("The journal cannot be read: %1").arg(Text(error.what())));
-        return;
-    }
+    return filter;
+}
+
+void JournalWindow::ShowRows(std::vector<config::JournalRow> rows, const QString& shownPath) {
     const auto count = static_cast<int>(rows.size());
     // The download selected stays selected when it is still listed, else the newest is.
     const QModelIndex before = table_->selectionModel()->currentIndex();
