@@ -1,7 +1,7 @@
 // An IPv4 address held in four numeric fields, one byte each, as both windows lay them out.
 #pragma once
 
-#include "download/setup_values.h"
+#include "core/setup_values.h"
 #include "widgets/range_edit.h"
 
 #include <array>

@@ -9,8 +9,8 @@
 #pragma once
 
 #include "config/lan_check.h"
+#include "core/setup_values.h"
 #include "download/pacer.h"
-#include "download/setup_values.h"
 
 #include <atomic>
 #include <string>

@@ -1,7 +1,7 @@
 // The journal's rows as a table model.
 #include "app/journal_model.h"
 
-#include "download/printable_text.h"
+#include "core/printable_text.h"
 
 #include <QDateTime>
 

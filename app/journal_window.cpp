@@ -10,13 +10,12 @@
 #include "config/config_files.h"
 #include "config/journal.h"
 #include "config/journal_query.h"
-#include "download/printable_text.h"
+#include "core/printable_text.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -53,7 +52,16 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowMaximizeButtonHint);
     setModal(false);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(MakeFilters());
+    layout->addWidget(MakeListAndLog(), 1);
+    layout->addLayout(MakeButtons());
+    resize(860, 560);
+    ConnectControls();
+    SetKeyboardOrder();
+}
 
+QHBoxLayout* JournalWindow::MakeFilters() {
     // The filters, as comsetup-cli journal has them; the date is the local day's start.
     sinceBox_ = new QCheckBox(QStringLiteral("&Since"));
     sinceDate_ = new QDateEdit(QDate::currentDate());
@@ -87,7 +95,11 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
     filters->addWidget(port_, 1);
     filters->addWidget(verdictLabel);
     filters->addWidget(verdict_);
+    return filters;
+}
 
+// The downloads above, the selected one's monitor log below.
+QSplitter* JournalWindow::MakeListAndLog() {
     model_ = new JournalModel(this);
     table_ = new QTableView;
     table_->setModel(model_);
@@ -124,7 +136,10 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
     splitter->addWidget(log_);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
+    return splitter;
+}
 
+QHBoxLayout* JournalWindow::MakeButtons() {
     status_ = new QLabel;
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     status_->setWordWrap(true);
@@ -141,13 +156,10 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
     buttons->addWidget(export_);
     buttons->addWidget(use_);
     buttons->addWidget(close_);
+    return buttons;
+}
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(filters);
-    layout->addWidget(splitter, 1);
-    layout->addLayout(buttons);
-    resize(860, 560);
-
+void JournalWindow::ConnectControls() {
     connect(sinceBox_, &QCheckBox::toggled, this, [this](bool on) {
         sinceDate_->setEnabled(on);
         Reload();
@@ -166,6 +178,9 @@ JournalWindow::JournalWindow(std::function<void(const config::SetupProfile&)> us
         button->setAutoDefault(true); // Enter presses the focused one
         button->setDefault(false);
     }
+}
+
+void JournalWindow::SetKeyboardOrder() {
     // Enter in the table uses the selected row's values (as a double click does); in a filter
     // it applies the filters. Export, which opens a file dialog, is never pressed by default.
     use_->setDefault(true);
@@ -279,7 +294,15 @@ void JournalWindow::ApplyEditedFilter() {
 
 void JournalWindow::Reload() {
     listedFilter_ = FilterState();
-    path_ = config::DefaultJournalPath();
+    config::JournalToRead found;
+    std::string fault; // a journal that cannot be read is said once the filters are read
+    try {
+        found = config::OpenJournalToRead();
+    } catch (const config::JournalError& error) {
+        found.path = config::DefaultJournalPath();
+        fault = error.what();
+    }
+    path_ = found.path;
     if (path_.empty()) {
         ShowFault(QStringLiteral("No place for the journal is known: set HOME, XDG_DATA_HOME or "
                                  "COMSETUP_JOURNAL."));
@@ -287,11 +310,27 @@ void JournalWindow::Reload() {
     }
     const QString shownPath = Text(PrintableDeviceName(path_));
     // Reading creates nothing: without a file, no download was recorded there.
-    if (!QFileInfo::exists(QString::fromStdString(path_))) {
+    if (!found.journal && fault.empty()) {
         ShowFault(
             QStringLiteral("No downloads recorded yet: there is no journal %1.").arg(shownPath));
         return;
     }
+    const auto filter = FilterFromControls();
+    if (!filter)
+        return;
+    std::vector<config::JournalRow> rows;
+    try {
+        if (!fault.empty())
+            throw config::JournalError(fault);
+        rows = found.journal->List(*filter);
+    } catch (const config::JournalError& error) {
+        ShowFault(QStringLiteral("The journal cannot be read: %1").arg(Text(error.what())));
+        return;
+    }
+    ShowRows(std::move(rows), shownPath);
+}
+
+std::optional<config::JournalFilter> JournalWindow::FilterFromControls() {
     config::JournalFilter filter;
     if (sinceBox_->isChecked()) {
         // The journal keeps UTC: the local day's start, in UTC.
@@ -306,21 +345,17 @@ void JournalWindow::Reload() {
             filter.ip = config::FormatIpv4(config::ParseIpv4(ip));
         } catch (const config::ValueError& error) {
             ShowFault(QStringLiteral("IP: %1").arg(Text(error.what())));
-            return;
+            return std::nullopt;
         }
     }
     filter.port = port_->text().trimmed().toStdString();
     if (verdict_->currentIndex() > 0)
         filter.outcome = verdict_->currentText().toStdString();
     filter.limit = 0;
-    std::vector<config::JournalRow> rows;
-    try {
-        if (const auto journal = config::Journal::OpenForReading(path_))
-            rows = journal->List(filter);
-    } catch (const config::JournalError& error) {
-        ShowFault(QStringLiteral("The journal cannot be read: %1").arg(Text(error.what())));
-        return;
-    }
+    return filter;
+}
+
+void JournalWindow::ShowRows(std::vector<config::JournalRow> rows, const QString& shownPath) {
     const auto count = static_cast<int>(rows.size());
     // The download selected stays selected when it is still listed, else the newest is.
     const QModelIndex before = table_->selectionModel()->currentIndex();

@@ -3,29 +3,35 @@
 // list, "Export CSV..." of the rows listed, and "Use these values", which loads the selected
 // download's setup into the wizard on its mode's page.
 //
-// Looking never creates a journal: a missing file, one that cannot be read (damaged, written by
-// a newer comsetup) or a build without the journal is said in the window, naming the file.
+// Looking never creates a journal: a missing file or one that cannot be read (damaged, written
+// by a newer comsetup) is said in the window, naming the file.
 #pragma once
 
 #include <QDialog>
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QSplitter;
 class QTableView;
 
 namespace comsetup {
 
 namespace config {
+struct JournalFilter;
+struct JournalRow;
 struct SetupProfile;
-}
+} // namespace config
 
 class JournalModel;
 
@@ -61,7 +67,19 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The parts of the window, made once by the constructor.
+    QHBoxLayout* MakeFilters();
+    QSplitter* MakeListAndLog();
+    QHBoxLayout* MakeButtons();
+    void ConnectControls();
+    void SetKeyboardOrder(); // Tab's order and what Enter presses
+
     QString FilterState() const;
+    // The filters as the journal takes them; nothing (and the fault said) for an address
+    // that is none.
+    std::optional<config::JournalFilter> FilterFromControls();
+    // rows listed, the selected download kept selected where it still is.
+    void ShowRows(std::vector<config::JournalRow> rows, const QString& shownPath);
     void ApplyEditedFilter();
     void FitDateEdit();
     void ShowSelected();

@@ -3,7 +3,7 @@
 
 #include "app/comsetup_application.h"
 #include "app/converter_series.h"
-#include "download/printable_text.h"
+#include "core/printable_text.h"
 #include "widgets/message_box.h"
 
 #include "config/journal.h"
@@ -48,10 +48,7 @@ QString PeerText(const config::PlanRow& row) {
 
 // The journal, when there is one to read: looking never creates one.
 std::unique_ptr<config::Journal> ExistingJournal() {
-    const std::string path = config::DefaultJournalPath();
-    if (path.empty())
-        return nullptr;
-    return config::Journal::OpenForReading(path);
+    return config::OpenJournalToRead().journal;
 }
 
 QColor StateColour(int state, const QPalette& palette) {

@@ -12,7 +12,7 @@
 #include "app/gui_pacer.h"
 #include "app/qt_owner_pump.h"
 #include "config/setup_options.h"
-#include "download/setup_values.h"
+#include "core/setup_values.h"
 #include "serial/comm.h"
 
 #include <QWidget>

@@ -8,7 +8,7 @@
 #include "app/window_geometry.h"
 #include "config/config_files.h"
 #include "config/setup_options.h"
-#include "download/printable_text.h"
+#include "core/printable_text.h"
 #include "widgets/message_box.h"
 
 #include <QDateTime>

@@ -10,7 +10,7 @@
 #include <CLI/CLI.hpp>
 
 #include "config/journal_query.h"
-#include "config/plain_text.h"
+#include "core/plain_text.h"
 
 #include <algorithm>
 #include <charconv>

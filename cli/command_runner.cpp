@@ -15,7 +15,7 @@
 #include "cli/progress_line.h"
 #include "cli/sequence_command.h"
 
-#include "download/printable_text.h"
+#include "core/printable_text.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -5,11 +5,11 @@
 #include "cli/interrupt.h"
 #include "cli/journal_record.h"
 
+#include "core/printable_text.h"
 #include "download/driver.h"
 #include "download/output_file.h"
 #include "download/pacer.h"
 #include "download/port_search.h"
-#include "download/printable_text.h"
 #include "download/progress_estimate.h"
 #include "lan/interfaces.h"
 #include "serial/comm.h"

@@ -2,8 +2,8 @@
 // each step counted from the banner, and the total time, without opening a port.
 #pragma once
 
+#include "core/setup_values.h"
 #include "download/banner.h"
-#include "download/setup_values.h"
 
 #include <optional>
 #include <string>

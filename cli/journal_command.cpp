@@ -5,7 +5,7 @@
 #include "cli/journal_record.h"
 #include "cli/text_table.h"
 
-#include "download/printable_text.h"
+#include "core/printable_text.h"
 
 #include "config/config_files.h"
 #include "config/journal.h"
@@ -13,7 +13,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <filesystem>
 #include <iomanip>
 #include <sstream>
 
@@ -82,15 +81,21 @@ std::string RowText(const config::JournalRow& row) {
 } // namespace
 
 int RunJournalCommand(const Arguments& arguments, std::ostream& out, std::ostream& err) {
-    const std::string path = JournalPathFor(arguments.journalPath, false);
+    config::JournalToRead found;
+    try {
+        found = config::OpenJournalToRead(JournalPathFor(arguments.journalPath, false));
+    } catch (const config::JournalError& error) {
+        err << "comsetup-cli: journal: " << error.what() << std::endl;
+        return kExitBadArguments;
+    }
+    const std::string& path = found.path;
     if (path.empty()) {
         err << "comsetup-cli: journal: no place for the journal is known (set HOME, "
                "XDG_DATA_HOME or COMSETUP_JOURNAL, or give --journal FILE)"
             << std::endl;
         return kExitBadArguments;
     }
-    std::error_code ignored;
-    if (!std::filesystem::exists(path, ignored)) {
+    if (!found.journal) {
         // Reading creates nothing: no journal means no download was recorded there.
         if (arguments.json) {
             out << "[]" << std::endl;
@@ -101,10 +106,7 @@ int RunJournalCommand(const Arguments& arguments, std::ostream& out, std::ostrea
         return arguments.journalAction == JournalAction::Show ? kExitBadArguments : kExitComplete;
     }
     try {
-        const auto journal = config::Journal::OpenForReading(path);
-        if (!journal) {
-            throw config::JournalError(path + ": gone while it was being read");
-        }
+        const config::Journal* journal = found.journal.get();
         if (arguments.journalAction == JournalAction::Show) {
             const auto row = journal->Get(arguments.showId);
             if (!row) {

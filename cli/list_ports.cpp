@@ -2,7 +2,7 @@
 #include "cli/list_ports.h"
 
 #include "cli/platform.h"
-#include "download/printable_text.h"
+#include "core/printable_text.h"
 #include "serial/port_names.h"
 
 #include <cstdlib>

@@ -7,8 +7,8 @@
 #include "cli/progress_line.h"
 #include "cli/text_table.h"
 
-#include "config/plain_text.h"
 #include "config/plan_journal.h"
+#include "core/plain_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -30,7 +30,7 @@ std::optional<std::string> ReadAnswer(const SequenceOptions& options) {
 
 // An answer typed or piped: case folded, blanks and a line end's CR cut.
 std::string Answer(const std::string& text) {
-    return config::Lower(config::Trim(text, " \t\r"));
+    return Lower(Trim(text, " \t\r"));
 }
 
 // A guard that cannot look is no pass: without the journal, an address written to another
@@ -49,7 +49,7 @@ std::vector<config::RowState> RowStates(const config::Plan& plan, const Sequence
         return states;
     }
     try {
-        if (const auto journal = config::Journal::OpenForReading(options.journalPath)) {
+        if (const auto journal = config::OpenJournalToRead(options.journalPath).journal) {
             states = config::PlanRowStates(*journal, plan);
         } // else nothing recorded there yet
     } catch (const config::JournalError& error) {
@@ -70,7 +70,7 @@ std::optional<std::vector<std::size_t>> RowsAfterReuseCheck(const config::Plan& 
     }
     std::vector<config::AddressUsed> used;
     try {
-        if (const auto journal = config::Journal::OpenForReading(options.journalPath)) {
+        if (const auto journal = config::OpenJournalToRead(options.journalPath).journal) {
             used = config::AddressesUsedBefore(*journal, plan, rows);
         }
     } catch (const config::JournalError& error) {

@@ -7,7 +7,7 @@
 #include "cli/platform.h"
 #include "cli/sequence.h"
 #include "config/value_rules.h"
-#include "download/printable_text.h"
+#include "core/printable_text.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,6 +16,19 @@
 #include <optional>
 
 namespace comsetup::cli {
+
+namespace {
+
+// Each line of text (lines end at '\n') as a line of its own after the program's name.
+void PrintPrefixed(std::ostream& err, const std::string& text) {
+    for (std::size_t start = 0; start < text.size();) {
+        const auto end = std::min(text.find('\n', start), text.size());
+        err << "comsetup-cli: " << text.substr(start, end - start) << "\n";
+        start = end + 1;
+    }
+}
+
+} // namespace
 
 int RunSequenceCommand(const Arguments& arguments, std::ostream& out, std::ostream& err,
                        const ConsoleInfo& console) {
@@ -32,12 +45,7 @@ int RunSequenceCommand(const Arguments& arguments, std::ostream& out, std::ostre
                              " is not a folder");
         }
     } catch (const ValueError& error) {
-        std::string text = error.what();
-        for (std::size_t start = 0; start < text.size();) {
-            const auto end = std::min(text.find('\n', start), text.size());
-            err << "comsetup-cli: " << text.substr(start, end - start) << "\n";
-            start = end + 1;
-        }
+        PrintPrefixed(err, error.what());
         err << "comsetup-cli: nothing was sent" << std::endl;
         return kExitBadArguments;
     }
@@ -103,12 +111,7 @@ int RunSequenceCommand(const Arguments& arguments, std::ostream& out, std::ostre
     const SequenceResult result = RunSequence(plan, options);
     terminated.ClaimOutput();
     if (!result.refused.empty()) {
-        std::string text = result.refused;
-        for (std::size_t start = 0; start < text.size();) {
-            const auto end = std::min(text.find('\n', start), text.size());
-            err << "comsetup-cli: " << text.substr(start, end - start) << "\n";
-            start = end + 1;
-        }
+        PrintPrefixed(err, result.refused);
         err << std::flush;
     }
     if (!result.journalError.empty()) {

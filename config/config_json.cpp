@@ -2,7 +2,7 @@
 #include "config/config_json.h"
 
 #include "config/config_files.h"
-#include "download/printable_text.h"
+#include "core/printable_text.h"
 #include "serial/port_names.h"
 
 #include <algorithm>

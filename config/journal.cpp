@@ -1,6 +1,7 @@
 // The journal of downloads in SQLite.
 #include "config/journal.h"
 
+#include "config/journal_columns.h"
 #include "config/journal_files.h"
 
 #include <nlohmann/json.hpp>
@@ -16,60 +17,14 @@
 #include <filesystem>
 #include <functional>
 #include <thread>
+#include <variant>
+#include <vector>
 
 namespace comsetup::config {
 
 namespace {
 
 constexpr int kBusyTimeoutMs = kJournalBusyTimeoutMs;
-
-// The schema, one step per version: a journal at version n runs the steps after n.
-const char* const kMigrations[] = {
-    // 1: the downloads.
-    "CREATE TABLE downloads ("
-    " id INTEGER PRIMARY KEY,"
-    " started_utc TEXT NOT NULL, ended_utc TEXT,"
-    " front_end TEXT NOT NULL, version TEXT NOT NULL,"
-    " port TEXT NOT NULL, device TEXT NOT NULL,"
-    " mode TEXT NOT NULL, master INTEGER NOT NULL,"
-    " ip TEXT NOT NULL, mask TEXT NOT NULL, local_port INTEGER NOT NULL, gateway TEXT,"
-    " baud INTEGER NOT NULL, parity TEXT NOT NULL, stop_bits TEXT NOT NULL, flow TEXT NOT NULL,"
-    " peer TEXT NOT NULL, peer_sent TEXT,"
-    " firmware TEXT, verdict TEXT, outcome TEXT, exit_code INTEGER, cause TEXT, written TEXT,"
-    " log TEXT);",
-    // 2: the look-ups of the listing and of an address used before.
-    "CREATE INDEX downloads_ip ON downloads (ip);"
-    "CREATE INDEX downloads_started ON downloads (started_utc);",
-    // 3: the plan and row a download belongs to, so that a plan can be resumed.
-    "ALTER TABLE downloads ADD COLUMN plan TEXT;"
-    "ALTER TABLE downloads ADD COLUMN plan_row INTEGER;"
-    "CREATE INDEX downloads_plan ON downloads (plan, plan_row);",
-    // 4: the LAN check after the write (null where it was off).
-    "ALTER TABLE downloads ADD COLUMN lan_answered INTEGER;"
-    "ALTER TABLE downloads ADD COLUMN lan_mac TEXT;"
-    "ALTER TABLE downloads ADD COLUMN lan_tcp TEXT;"
-    "ALTER TABLE downloads ADD COLUMN lan_waited_ms INTEGER;",
-    // 5: the peer's port (rows before it were all sent 10001).
-    "ALTER TABLE downloads ADD COLUMN remote_port INTEGER;",
-};
-static_assert(std::size(kMigrations) == kJournalSchemaVersion);
-
-// The columns rows are read from, each with the schema version that added it.
-struct ReadColumn {
-    const char* name;
-    int since;
-};
-const ReadColumn kColumns[] = {
-    {"id", 1},           {"started_utc", 1}, {"ended_utc", 1}, {"front_end", 1},
-    {"version", 1},      {"port", 1},        {"device", 1},    {"mode", 1},
-    {"master", 1},       {"ip", 1},          {"mask", 1},      {"local_port", 1},
-    {"gateway", 1},      {"baud", 1},        {"parity", 1},    {"stop_bits", 1},
-    {"flow", 1},         {"peer", 1},        {"peer_sent", 1}, {"firmware", 1},
-    {"verdict", 1},      {"outcome", 1},     {"exit_code", 1}, {"cause", 1},
-    {"written", 1},      {"log", 1},         {"plan", 3},      {"plan_row", 3},
-    {"lan_answered", 4}, {"lan_mac", 4},     {"lan_tcp", 4},   {"lan_waited_ms", 4},
-    {"remote_port", 5},
-};
 
 // A prepared statement, finalised when it goes away.
 class Statement {
@@ -95,6 +50,15 @@ public:
         }
     }
     void Bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
+    void Bind(int index, const JournalValue& value) {
+        if (const auto* text = std::get_if<std::string>(&value)) {
+            Bind(index, *text);
+        } else if (const auto* number = std::get_if<std::int64_t>(&value)) {
+            Bind(index, *number);
+        } else {
+            sqlite3_bind_null(stmt_, index);
+        }
+    }
     int Step() { return sqlite3_step(stmt_); }
     void Reset() { sqlite3_reset(stmt_); } // bound values stay
     std::string Text(int column) const {
@@ -106,6 +70,16 @@ public:
     }
     std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
     bool IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+    // The column's value in the form its journal column reads.
+    JournalValue Value(int column, JournalForm form) const {
+        if (IsNull(column)) {
+            return {};
+        }
+        if (form == JournalForm::kNumber || form == JournalForm::kFlag) {
+            return Int(column);
+        }
+        return Text(column);
+    }
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
@@ -239,7 +213,7 @@ void Migrate(sqlite3* db, const std::string& path, int waitMs) {
         [&] {
             version = SchemaVersion(db, path, waitMs); // another writer may have migrated
             for (; version < kJournalSchemaVersion; ++version) {
-                Execute(db, kMigrations[version], path);
+                Execute(db, JournalMigration(version + 1), path);
             }
             Execute(db, "PRAGMA user_version = " + std::to_string(kJournalSchemaVersion), path);
         },
@@ -311,64 +285,71 @@ std::string ReadOnlyUri(const std::string& path, bool logBeside) {
 JournalRow ReadRow(const Statement& row) {
     JournalRow r;
     int c = 0;
-    r.id = row.Int(c++);
-    r.startedUtc = row.Text(c++);
-    r.endedUtc = row.Text(c++);
-    r.start.frontEnd = row.Text(c++);
-    r.start.version = row.Text(c++);
-    r.start.setup.port = row.Text(c++);
-    r.start.device = row.Text(c++);
-    // Stored by this program in its own text forms; a value edited by hand keeps the default.
-    const auto parse = [](auto&& apply) {
-        try {
-            apply();
-        } catch (const ValueError&) {
-        }
-    };
-    SetupProfile& s = r.start.setup;
-    const std::string mode = row.Text(c++);
-    parse([&] { s.mode = ParseMode(mode); });
-    s.master = row.Int(c++) != 0;
-    const std::string ip = row.Text(c++), mask = row.Text(c++);
-    parse([&] { s.ip = ParseIpv4(ip); });
-    parse([&] { s.mask = ParseIpv4(mask); });
-    s.localPort = static_cast<int>(row.Int(c++));
-    const std::string gateway = row.Text(c++);
-    parse([&] { s.gateway = ParseGateway(gateway); });
-    s.baud = static_cast<int>(row.Int(c++));
-    const std::string parity = row.Text(c++), stopBits = row.Text(c++), flow = row.Text(c++);
-    parse([&] { s.parityIndex = ParseParity(parity); });
-    parse([&] { s.stopBitsIndex = ParseStopBits(stopBits); });
-    parse([&] { s.flowIndex = ParseFlow(flow); });
-    const std::string peer = row.Text(c++);
-    parse([&] { s.peer = ParseIpv4(peer); });
-    r.start.peerSent = row.Text(c++);
-    r.end.firmware = row.Text(c++);
-    r.end.verdict = row.Text(c++);
-    r.end.outcome = row.Text(c++);
-    if (row.IsNull(c)) {
-        ++c;
-    } else {
-        r.end.exitCode = static_cast<int>(row.Int(c++));
-    }
-    r.end.cause = row.Text(c++);
-    r.end.written = row.Text(c++);
-    r.end.log = row.Text(c++);
-    r.start.plan = row.Text(c++);
-    r.start.planRow = static_cast<int>(row.Int(c++));
-    if (!row.IsNull(c)) {
-        JournalLan lan;
-        lan.answered = row.Int(c) != 0;
-        lan.mac = row.Text(c + 1);
-        lan.tcp = row.Text(c + 2);
-        lan.waitedMs = static_cast<int>(row.Int(c + 3));
-        r.end.lan = lan;
-    }
-    c += 4;
-    if (!row.IsNull(c)) { // before schema 5 every peer was sent 10001, the profile's default
-        s.remotePort = static_cast<int>(row.Int(c));
+    for (const JournalColumn& column : JournalColumns()) {
+        column.read(r, row.Value(c++, column.form));
     }
     return r;
+}
+
+// The statement that writes the row's columns of one moment, with their values in order.
+struct Write {
+    std::string sql;
+    std::vector<JournalValue> values;
+};
+
+// INSERT of every column the start writes.
+Write BeginWrite(const JournalRow& row) {
+    Write write;
+    std::string names, places;
+    for (const JournalColumn& column : JournalColumns()) {
+        if (column.write == JournalWrite::kAtBegin || column.write == JournalWrite::kFound) {
+            write.values.push_back(column.value(row));
+            const std::string place = "?" + std::to_string(write.values.size());
+            names += (names.empty() ? "" : ", ") + std::string(column.name);
+            places += (places.empty() ? "" : ", ") + place;
+        }
+    }
+    write.sql = "INSERT INTO downloads (" + names + ") VALUES (" + places + ")";
+    return write;
+}
+
+// UPDATE of every column the end writes; what "Auto" found replaces the start's port and
+// device, and only then.
+Write FinishWrite(const JournalRow& row) {
+    Write write;
+    std::string sets;
+    for (const JournalColumn& column : JournalColumns()) {
+        const bool found = column.write == JournalWrite::kFound;
+        if (column.write != JournalWrite::kAtFinish && !found) {
+            continue;
+        }
+        write.values.push_back(found ? column.found(row) : column.value(row));
+        const std::string place = "?" + std::to_string(write.values.size());
+        const std::string name = column.name;
+        sets += (sets.empty() ? "" : ", ") + name + " = " +
+                (found ? "coalesce(" + place + ", " + name + ")" : place);
+    }
+    write.values.emplace_back(row.id);
+    write.sql =
+        "UPDATE downloads SET " + sets + " WHERE id = ?" + std::to_string(write.values.size());
+    return write;
+}
+
+// Runs a write of one row in a transaction of its own; the statement's result.
+void Run(sqlite3* db, const std::string& path, const Write& write, int waitMs) {
+    Statement statement(db, write.sql, path);
+    for (std::size_t i = 0; i < write.values.size(); ++i) {
+        statement.Bind(static_cast<int>(i + 1), write.values[i]);
+    }
+    WriteTransaction(
+        db, path,
+        [&] {
+            statement.Reset();
+            if (const int code = statement.Step(); code != SQLITE_DONE) {
+                Fail(db, path, code);
+            }
+        },
+        waitMs);
 }
 
 } // namespace
@@ -409,13 +390,8 @@ void Journal::SetWait(int waitMs) {
 }
 
 std::string Journal::SelectColumns() const {
-    // An older file read as it is lacks the later columns: NULL stands for each.
-    std::string columns;
-    for (const ReadColumn& column : kColumns) {
-        columns += (columns.empty() ? "" : ", ") +
-                   std::string(version_ >= column.since ? column.name : "NULL");
-    }
-    return columns;
+    // A reader's file is not migrated: the columns of later versions are read as NULL.
+    return JournalSelectList(version_);
 }
 
 std::unique_ptr<Journal> Journal::Open(const std::string& path, int waitMs) {
@@ -485,94 +461,19 @@ void Journal::Prepare() {
 }
 
 std::int64_t Journal::Begin(const JournalStart& start) {
-    Statement insert(db_,
-                     "INSERT INTO downloads (started_utc, front_end, version, port, device, mode, "
-                     "master, ip, mask, local_port, gateway, baud, parity, stop_bits, flow, peer, "
-                     "peer_sent, plan, plan_row, remote_port) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, "
-                     "?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20)",
-                     path_);
-    const SetupProfile& s = start.setup;
-    insert.Bind(1, UtcNow());
-    insert.Bind(2, start.frontEnd);
-    insert.Bind(3, start.version);
-    insert.Bind(4, s.port);
-    insert.Bind(5, start.device);
-    insert.Bind(6, ModeName(s.mode));
-    insert.Bind(7, std::int64_t{s.master ? 1 : 0});
-    insert.Bind(8, FormatIpv4(s.ip));
-    insert.Bind(9, FormatIpv4(s.mask));
-    insert.Bind(10, std::int64_t{s.localPort});
-    insert.BindOptional(11, s.gateway ? FormatIpv4(*s.gateway) : "");
-    insert.Bind(12, std::int64_t{s.baud});
-    insert.Bind(13, ParityName(s.parityIndex));
-    insert.Bind(14, StopBitName(s.stopBitsIndex));
-    insert.Bind(15, FlowName(s.flowIndex));
-    insert.Bind(16, FormatIpv4(s.peer));
-    insert.BindOptional(17, start.peerSent);
-    insert.BindOptional(18, start.plan);
-    if (start.planRow > 0) {
-        insert.Bind(19, std::int64_t{start.planRow});
-    }
-    insert.Bind(20, std::int64_t{s.remotePort});
-    std::int64_t id = 0;
-    WriteTransaction(
-        db_, path_,
-        [&] {
-            insert.Reset();
-            if (const int code = insert.Step(); code != SQLITE_DONE) {
-                Fail(db_, path_, code);
-            }
-            id = sqlite3_last_insert_rowid(db_);
-        },
-        waitMs_);
-    return id;
+    JournalRow row;
+    row.startedUtc = UtcNow();
+    row.start = start;
+    Run(db_, path_, BeginWrite(row), waitMs_);
+    return sqlite3_last_insert_rowid(db_);
 }
 
 void Journal::Finish(std::int64_t id, const JournalEnd& end) {
-    Statement update(db_,
-                     "UPDATE downloads SET ended_utc = ?1, firmware = ?2, verdict = ?3, "
-                     "outcome = ?4, exit_code = ?5, cause = ?6, written = ?7, log = ?8, "
-                     "port = coalesce(?10, port), device = coalesce(?11, device) WHERE id = ?9",
-                     path_);
-    update.Bind(1, UtcNow());
-    update.Bind(2, end.firmware);
-    update.Bind(3, end.verdict);
-    update.Bind(4, end.outcome);
-    if (end.exitCode) {
-        update.Bind(5, std::int64_t{*end.exitCode});
-    }
-    update.BindOptional(6, end.cause);
-    update.BindOptional(7, end.written);
-    update.Bind(8, end.log);
-    update.Bind(9, id);
-    update.BindOptional(10, end.portFound);
-    update.BindOptional(11, end.deviceFound);
-    Statement lan(db_,
-                  "UPDATE downloads SET lan_answered = ?1, lan_mac = ?2, lan_tcp = ?3, "
-                  "lan_waited_ms = ?4 WHERE id = ?5",
-                  path_);
-    if (end.lan) {
-        lan.Bind(1, std::int64_t{end.lan->answered ? 1 : 0});
-        lan.BindOptional(2, end.lan->mac);
-        lan.Bind(3, end.lan->tcp);
-        lan.Bind(4, std::int64_t{end.lan->waitedMs});
-        lan.Bind(5, id);
-    }
-    WriteTransaction(
-        db_, path_,
-        [&] {
-            update.Reset();
-            if (const int code = update.Step(); code != SQLITE_DONE) {
-                Fail(db_, path_, code);
-            }
-            if (end.lan) {
-                lan.Reset();
-                if (const int code = lan.Step(); code != SQLITE_DONE) {
-                    Fail(db_, path_, code);
-                }
-            }
-        },
-        waitMs_);
+    JournalRow row;
+    row.id = id;
+    row.endedUtc = UtcNow();
+    row.end = end;
+    Run(db_, path_, FinishWrite(row), waitMs_);
 }
 
 std::vector<JournalRow> Journal::List(const JournalFilter& filter) const {
@@ -595,8 +496,9 @@ std::vector<JournalRow> Journal::List(const JournalFilter& filter) const {
     }
     if (!filter.plan.empty()) {
         // A plan's rows recorded while its id was "name:hash of the whole file" are its too.
-        sql += version_ >= 3 ? " AND (plan = ? OR substr(plan, 1, length(?) + 1) = ? || ':')"
-                             : " AND NULL = ? AND NULL = ? AND NULL = ?";
+        sql += version_ >= JournalColumnSince("plan")
+                   ? " AND (plan = ? OR substr(plan, 1, length(?) + 1) = ? || ':')"
+                   : " AND NULL = ? AND NULL = ? AND NULL = ?";
         values.insert(values.end(), 3, filter.plan);
     }
     if (filter.outcome == "unfinished") {
@@ -699,6 +601,15 @@ std::string DefaultJournalPath() {
     return UserJournalPath();
 }
 
+JournalToRead OpenJournalToRead(const std::string& path) {
+    JournalToRead found;
+    found.path = path.empty() ? DefaultJournalPath() : path;
+    if (!found.path.empty()) {
+        found.journal = Journal::OpenForReading(found.path);
+    }
+    return found;
+}
+
 std::string UtcNow() {
     const std::tm utc =
         UtcTime(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()));
@@ -708,70 +619,6 @@ std::string UtcNow() {
 }
 
 namespace {
-
-struct CsvColumn {
-    const char* name;
-    std::function<std::string(const JournalRow&)> value;
-};
-
-const std::vector<CsvColumn>& Columns() {
-    static const std::vector<CsvColumn> columns{
-        {"id", [](const JournalRow& r) { return std::to_string(r.id); }},
-        {"started_utc", [](const JournalRow& r) { return r.startedUtc; }},
-        {"ended_utc", [](const JournalRow& r) { return r.endedUtc; }},
-        {"front_end", [](const JournalRow& r) { return r.start.frontEnd; }},
-        {"version", [](const JournalRow& r) { return r.start.version; }},
-        {"port", [](const JournalRow& r) { return r.start.setup.port; }},
-        {"device", [](const JournalRow& r) { return r.start.device; }},
-        {"mode", [](const JournalRow& r) { return ModeName(r.start.setup.mode); }},
-        {"master",
-         [](const JournalRow& r) { return std::string(r.start.setup.master ? "1" : "0"); }},
-        {"ip", [](const JournalRow& r) { return FormatIpv4(r.start.setup.ip); }},
-        {"mask", [](const JournalRow& r) { return FormatIpv4(r.start.setup.mask); }},
-        {"local_port", [](const JournalRow& r) { return std::to_string(r.start.setup.localPort); }},
-        {"gateway",
-         [](const JournalRow& r) {
-             return r.start.setup.gateway ? FormatIpv4(*r.start.setup.gateway) : "";
-         }},
-        {"baud", [](const JournalRow& r) { return std::to_string(r.start.setup.baud); }},
-        {"parity", [](const JournalRow& r) { return ParityName(r.start.setup.parityIndex); }},
-        {"stop_bits", [](const JournalRow& r) { return StopBitName(r.start.setup.stopBitsIndex); }},
-        {"flow", [](const JournalRow& r) { return FlowName(r.start.setup.flowIndex); }},
-        {"peer", [](const JournalRow& r) { return FormatIpv4(r.start.setup.peer); }},
-        {"peer_sent", [](const JournalRow& r) { return r.start.peerSent; }},
-        {"firmware", [](const JournalRow& r) { return r.end.firmware; }},
-        {"verdict", [](const JournalRow& r) { return r.end.verdict; }},
-        {"outcome",
-         [](const JournalRow& r) {
-             return r.endedUtc.empty() ? std::string("unfinished") : r.end.outcome;
-         }},
-        {"exit_code",
-         [](const JournalRow& r) {
-             return r.end.exitCode ? std::to_string(*r.end.exitCode) : std::string();
-         }},
-        {"cause", [](const JournalRow& r) { return r.end.cause; }},
-        {"written", [](const JournalRow& r) { return r.end.written; }},
-        {"log", [](const JournalRow& r) { return r.end.log; }},
-        {"plan", [](const JournalRow& r) { return r.start.plan; }},
-        {"plan_row",
-         [](const JournalRow& r) {
-             return r.start.planRow > 0 ? std::to_string(r.start.planRow) : std::string();
-         }},
-        {"lan_answered",
-         [](const JournalRow& r) {
-             return r.end.lan ? std::string(r.end.lan->answered ? "1" : "0") : std::string();
-         }},
-        {"lan_mac", [](const JournalRow& r) { return r.end.lan ? r.end.lan->mac : ""; }},
-        {"lan_tcp", [](const JournalRow& r) { return r.end.lan ? r.end.lan->tcp : ""; }},
-        {"lan_waited_ms",
-         [](const JournalRow& r) {
-             return r.end.lan ? std::to_string(r.end.lan->waitedMs) : std::string();
-         }},
-        {"remote_port",
-         [](const JournalRow& r) { return std::to_string(r.start.setup.remotePort); }},
-    };
-    return columns;
-}
 
 std::string CsvField(const std::string& text) {
     // A field that starts like a formula is not run by a spreadsheet: a leading quote mark
@@ -793,14 +640,14 @@ std::string CsvField(const std::string& text) {
 
 std::string JournalCsv(const std::vector<JournalRow>& rows) {
     std::string csv;
-    for (const auto& column : Columns()) {
+    for (const JournalColumn& column : JournalColumns()) {
         csv += (csv.empty() ? "" : ",") + std::string(column.name);
     }
     csv += "\r\n";
     for (const auto& row : rows) {
         std::string line;
-        for (const auto& column : Columns()) {
-            line += (line.empty() ? "" : ",") + CsvField(column.value(row));
+        for (const JournalColumn& column : JournalColumns()) {
+            line += (line.empty() ? "" : ",") + CsvField(JournalText(column.value(row)));
         }
         csv += line + "\r\n";
     }
@@ -811,19 +658,24 @@ nlohmann::json JournalJson(const std::vector<JournalRow>& rows) {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& row : rows) {
         nlohmann::json object;
-        for (const auto& column : Columns()) {
-            const std::string value = column.value(row);
-            const std::string name = column.name;
-            if (name == "id" || name == "local_port" || name == "remote_port" || name == "baud" ||
-                ((name == "exit_code" || name == "plan_row" || name == "lan_waited_ms") &&
-                 !value.empty())) {
-                object[name] = std::stoll(value);
-            } else if (name == "master" || (name == "lan_answered" && !value.empty())) {
-                object[name] = value == "1";
-            } else if (value.empty() && name != "log") {
-                object[name] = nullptr;
-            } else {
-                object[name] = value;
+        for (const JournalColumn& column : JournalColumns()) {
+            const JournalValue value = column.value(row);
+            const auto* number = std::get_if<std::int64_t>(&value);
+            const std::string text = JournalText(value);
+            nlohmann::json& field = object[column.name];
+            switch (column.form) {
+            case JournalForm::kNumber:
+                field = number != nullptr ? nlohmann::json(*number) : nlohmann::json(nullptr);
+                break;
+            case JournalForm::kFlag:
+                field = number != nullptr ? nlohmann::json(*number != 0) : nlohmann::json(nullptr);
+                break;
+            case JournalForm::kText:
+                field = text.empty() ? nlohmann::json(nullptr) : nlohmann::json(text);
+                break;
+            case JournalForm::kTextEvenEmpty:
+                field = text;
+                break;
             }
         }
         list.push_back(object);

@@ -173,6 +173,17 @@ private:
 // folder can be named.
 std::string DefaultJournalPath();
 
+// A journal as a reader finds it.
+struct JournalToRead {
+    std::string path;                 // "" where no place for the journal is known
+    std::unique_ptr<Journal> journal; // nothing where no download was recorded there yet
+};
+
+// Every reader's way to its journal: the file at path, or the default journal where path is
+// empty, opened for reading (Journal::OpenForReading: nothing is created or changed). Throws
+// JournalError for a file that cannot be read. A download writes through JournalEntry.
+JournalToRead OpenJournalToRead(const std::string& path = {});
+
 // The current time as the journal writes it.
 std::string UtcNow();
 

@@ -2,8 +2,8 @@
 #include "config/journal_query.h"
 
 #include "config/journal_files.h"
-#include "config/plain_text.h"
 #include "config/setup_options.h"
+#include "core/plain_text.h"
 
 #include <algorithm>
 #include <cctype>

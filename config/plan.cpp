@@ -2,8 +2,8 @@
 #include "config/plan.h"
 
 #include "config/config_files.h"
-#include "config/plain_text.h"
-#include "download/printable_text.h"
+#include "core/plain_text.h"
+#include "core/printable_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -77,6 +77,13 @@ std::vector<std::string> AcceptedKeys() {
     return keys;
 }
 
+// A row as it is read from the file, with what only the reading needs.
+struct RowRead {
+    PlanRow row;
+    std::string group; // its group cell
+    bool readable = true;
+};
+
 // A row whose peer is another row of the plan sends to that row's address and, unless it
 // names its own, to the port that row listens on.
 void TakePeer(PlanRow& row, const PlanRow& peer) {
@@ -87,85 +94,83 @@ void TakePeer(PlanRow& row, const PlanRow& peer) {
 }
 
 // Pairs within each run of consecutive "pair" rows: 1st with 2nd, 3rd with 4th.
-void ResolvePairs(std::vector<PlanRow>& rows, Problems& problems) {
+void ResolvePairs(std::vector<RowRead>& rows, Problems& problems) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].peerCell != "pair") {
+        if (rows[i].row.peerCell != "pair") {
             continue;
         }
-        if (i + 1 < rows.size() && rows[i + 1].peerCell == "pair") {
-            TakePeer(rows[i], rows[i + 1]);
-            TakePeer(rows[i + 1], rows[i]);
+        if (i + 1 < rows.size() && rows[i + 1].row.peerCell == "pair") {
+            TakePeer(rows[i].row, rows[i + 1].row);
+            TakePeer(rows[i + 1].row, rows[i].row);
             ++i;
             continue;
         }
-        problems.Add(rows[i].line,
+        problems.Add(rows[i].row.line,
                      "peer: pair has no partner (pair rows go two by two: within consecutive "
                      "pair rows the 1st with the 2nd, the 3rd with the 4th, ...)");
     }
 }
 
 // A slave's "master" becomes the address of its group's one master row.
-void ResolveMasters(std::vector<PlanRow>& rows, bool hasGroupColumn,
-                    const std::vector<std::string>& groupCells, Problems& problems) {
+void ResolveMasters(std::vector<RowRead>& rows, bool hasGroupColumn, Problems& problems) {
     std::vector<std::string> groupOf(rows.size());
     int run = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].setup.mode != Mode::PointToMultipoint) {
+        if (rows[i].row.setup.mode != Mode::PointToMultipoint) {
             continue;
         }
-        const bool named = hasGroupColumn && !groupCells[i].empty();
-        const bool continuesRun = i > 0 && rows[i - 1].setup.mode == Mode::PointToMultipoint &&
-                                  !(hasGroupColumn && !groupCells[i - 1].empty());
+        const bool named = hasGroupColumn && !rows[i].group.empty();
+        const bool continuesRun = i > 0 && rows[i - 1].row.setup.mode == Mode::PointToMultipoint &&
+                                  !(hasGroupColumn && !rows[i - 1].group.empty());
         if (!named && !continuesRun) {
             ++run;
         }
-        groupOf[i] = named ? "named " + groupCells[i] : "run " + std::to_string(run);
+        groupOf[i] = named ? "named " + rows[i].group : "run " + std::to_string(run);
     }
     std::map<std::string, std::size_t> masterOf; // group -> its first master row
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (groupOf[i].empty() || !rows[i].setup.master) {
+        if (groupOf[i].empty() || !rows[i].row.setup.master) {
             continue;
         }
         const auto [at, first] = masterOf.emplace(groupOf[i], i);
         if (!first) {
-            problems.Add(rows[i].line, "master: a second master row in one group (the first is "
-                                       "on line " +
-                                           std::to_string(rows[at->second].line) +
-                                           "); start another group with the group column");
+            problems.Add(rows[i].row.line, "master: a second master row in one group (the first is "
+                                           "on line " +
+                                               std::to_string(rows[at->second].row.line) +
+                                               "); start another group with the group column");
         }
     }
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].peerCell != "master") {
+        if (rows[i].row.peerCell != "master") {
             continue;
         }
-        if (rows[i].setup.mode != Mode::PointToMultipoint || rows[i].setup.master) {
-            problems.Add(rows[i].line,
+        if (rows[i].row.setup.mode != Mode::PointToMultipoint || rows[i].row.setup.master) {
+            problems.Add(rows[i].row.line,
                          "peer: master is for the slave rows of point-to-multipoint, not for " +
-                             std::string(rows[i].setup.master
+                             std::string(rows[i].row.setup.master
                                              ? "a master row"
-                                             : "a " + ModeName(rows[i].setup.mode) + " row"));
+                                             : "a " + ModeName(rows[i].row.setup.mode) + " row"));
             continue;
         }
         const auto master = masterOf.find(groupOf[i]);
         if (master == masterOf.end()) {
-            problems.Add(rows[i].line, "peer: master, but the row's group has no master row "
-                                       "(master = true)");
+            problems.Add(rows[i].row.line, "peer: master, but the row's group has no master row "
+                                           "(master = true)");
             continue;
         }
-        TakePeer(rows[i], rows[master->second]);
+        TakePeer(rows[i].row, rows[master->second].row);
     }
 }
 
 // The checks of each row and across rows; rows that could not be read are left out, so that
 // their base values raise no second problem.
-void CheckRows(const std::vector<PlanRow>& rows, const std::vector<bool>& readable,
-               Problems& problems) {
+void CheckRows(const std::vector<RowRead>& rows, Problems& problems) {
     std::map<Ipv4, int> lineOfAddress;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!readable[i]) {
+        if (!rows[i].readable) {
             continue;
         }
-        const PlanRow& row = rows[i];
+        const PlanRow& row = rows[i].row;
         const SetupProfile& s = row.setup;
         const bool peerMissing = NeedsPeer(s) && row.peerCell.empty();
         // A row without its peer (none given, a pair or master not found) is told so; the
@@ -264,6 +269,95 @@ std::string PlanId(const std::string& name) {
     return std::filesystem::path(name).filename().string();
 }
 
+namespace {
+
+// The header's keys, lower case, in their columns' order.
+std::vector<std::string> ReadHeader(const CsvRecord& header, Problems& problems) {
+    const std::vector<std::string> accepted = AcceptedKeys();
+    std::vector<std::string> columns;
+    for (const std::string& cell : header.fields) {
+        const std::string key = Lower(Trim(cell));
+        if (key.empty()) {
+            // A spreadsheet saves columns it once touched with no name; they must stay empty.
+        } else if (key == "port") {
+            // A row's own port would write a converter other than the one the sequence names.
+            problems.Add(header.line, "header: port is not a plan key; every converter of a plan "
+                                      "is set up on the one port the sequence is given");
+        } else if (std::find(accepted.begin(), accepted.end(), key) == accepted.end()) {
+            // A spreadsheet set to a language with a decimal comma saves CSV with semicolons.
+            const std::string hint =
+                cell.find(';') != std::string::npos
+                    ? " (the separator of a plan is a comma, not a semicolon: save the plan as "
+                      "CSV with commas)"
+                    : "";
+            problems.Add(header.line, "header: unknown key " + QuoteForMessage(cell) + hint +
+                                          "; accepted keys: " + JoinAccepted(accepted));
+        } else if (std::find(columns.begin(), columns.end(), key) != columns.end()) {
+            problems.Add(header.line, "header: the key " + key + " is given twice");
+        }
+        columns.push_back(key);
+    }
+    return columns;
+}
+
+// One cell of a row: the base setup's value stays where the cell is empty.
+void ReadCell(RowRead& read, const std::string& key, const std::string& value) {
+    PlanRow& row = read.row;
+    if (key.empty()) {
+        if (!value.empty()) {
+            throw ValueError(QuoteForMessage(value) +
+                             " under no key; a column the header does not name stays empty");
+        }
+    } else if (key == "group") {
+        read.group = value;
+    } else if (key == "peer" && (Lower(value) == "pair" || Lower(value) == "master")) {
+        row.peerCell = Lower(value);
+    } else if (value.empty()) {
+        return;
+    } else if (key == "master") {
+        row.setup.master = ParseYesNo(value);
+    } else {
+        if (key == "peer") {
+            row.peerCell = value;
+        }
+        row.remotePortGiven = row.remotePortGiven || key == "remote_port";
+        for (const auto& field : SetupFields()) {
+            if (key == field.key) {
+                field.apply(row.setup, value);
+            }
+        }
+    }
+}
+
+// One converter's row; every cell that cannot be read is a problem of its own.
+RowRead ReadRow(const CsvRecord& record, const std::vector<std::string>& columns, int number,
+                const SetupProfile& base, Problems& problems) {
+    RowRead read;
+    read.row.number = number;
+    read.row.line = record.line;
+    read.row.setup = base;
+    if (record.fields.size() != columns.size()) {
+        problems.Add(record.line, std::to_string(record.fields.size()) +
+                                      " fields where the header names " +
+                                      std::to_string(columns.size()));
+        read.readable = false;
+        return read;
+    }
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        try {
+            ReadCell(read, columns[c], Trim(record.fields[c]));
+        } catch (const ValueError& error) {
+            problems.Add(record.line,
+                         (columns[c].empty() ? "column " + std::to_string(c + 1) : columns[c]) +
+                             ": " + error.what());
+            read.readable = false;
+        }
+    }
+    return read;
+}
+
+} // namespace
+
 Plan ParsePlan(const std::string& text, const std::string& name, const SetupProfile& base) {
     // The name as messages show it: a file name is outside text like any other.
     const std::string shown = PrintableDeviceName(name);
@@ -290,36 +384,10 @@ Plan ParsePlan(const std::string& text, const std::string& name, const SetupProf
                             std::to_string(kMaxPlanRows));
         problems.ThrowIfAny();
     }
-    const std::vector<std::string> accepted = AcceptedKeys();
-    const int headerLine = records[0].line;
-    for (const std::string& cell : records[0].fields) {
-        const std::string key = Lower(Trim(cell));
-        if (key.empty()) {
-            // A spreadsheet saves columns it once touched with no name; they must stay empty.
-        } else if (key == "port") {
-            // A row's own port would write a converter other than the one the sequence names.
-            problems.Add(headerLine, "header: port is not a plan key; every converter of a plan "
-                                     "is set up on the one port the sequence is given");
-        } else if (std::find(accepted.begin(), accepted.end(), key) == accepted.end()) {
-            // A spreadsheet set to a language with a decimal comma saves CSV with semicolons.
-            const std::string hint =
-                cell.find(';') != std::string::npos
-                    ? " (the separator of a plan is a comma, not a semicolon: save the plan as "
-                      "CSV with commas)"
-                    : "";
-            problems.Add(headerLine, "header: unknown key " + QuoteForMessage(cell) + hint +
-                                         "; accepted keys: " + JoinAccepted(accepted));
-        } else if (std::find(plan.columns.begin(), plan.columns.end(), key) != plan.columns.end()) {
-            problems.Add(headerLine, "header: the key " + key + " is given twice");
-        }
-        plan.columns.push_back(key);
-    }
+    plan.columns = ReadHeader(records[0], problems);
     problems.ThrowIfAny(); // rows cannot be read against a header in doubt
 
-    const bool hasGroupColumn =
-        std::find(plan.columns.begin(), plan.columns.end(), "group") != plan.columns.end();
-    std::vector<std::string> groupCells;
-    std::vector<bool> readable;
+    std::vector<RowRead> rows;
     for (std::size_t r = 1; r < records.size(); ++r) {
         const CsvRecord& record = records[r];
         // A spreadsheet saves rows it once touched as bare separators.
@@ -327,68 +395,22 @@ Plan ParsePlan(const std::string& text, const std::string& name, const SetupProf
                         [](const std::string& field) { return Trim(field).empty(); })) {
             continue;
         }
-        PlanRow row;
-        row.number = static_cast<int>(plan.rows.size()) + 1;
-        row.line = record.line;
-        row.setup = base;
-        std::string group;
-        if (record.fields.size() != plan.columns.size()) {
-            problems.Add(record.line, std::to_string(record.fields.size()) +
-                                          " fields where the header names " +
-                                          std::to_string(plan.columns.size()));
-            plan.rows.push_back(row);
-            groupCells.push_back(group);
-            readable.push_back(false);
-            continue;
-        }
-        bool read = true;
-        for (std::size_t c = 0; c < plan.columns.size(); ++c) {
-            const std::string& key = plan.columns[c];
-            const std::string value = Trim(record.fields[c]);
-            try {
-                if (key.empty()) {
-                    if (!value.empty()) {
-                        throw ValueError(QuoteForMessage(value) +
-                                         " under no key; a column the header does not name "
-                                         "stays empty");
-                    }
-                } else if (key == "group") {
-                    group = value;
-                } else if (key == "peer" && (Lower(value) == "pair" || Lower(value) == "master")) {
-                    row.peerCell = Lower(value);
-                } else if (value.empty()) {
-                    continue; // the base setup's value
-                } else if (key == "master") {
-                    row.setup.master = ParseYesNo(value);
-                } else {
-                    if (key == "peer") {
-                        row.peerCell = value;
-                    }
-                    row.remotePortGiven = row.remotePortGiven || key == "remote_port";
-                    for (const auto& field : SetupFields()) {
-                        if (key == field.key) {
-                            field.apply(row.setup, value);
-                        }
-                    }
-                }
-            } catch (const ValueError& error) {
-                problems.Add(record.line, (key.empty() ? "column " + std::to_string(c + 1) : key) +
-                                              ": " + error.what());
-                read = false;
-            }
-        }
-        plan.rows.push_back(row);
-        groupCells.push_back(group);
-        readable.push_back(read);
+        rows.push_back(
+            ReadRow(record, plan.columns, static_cast<int>(rows.size()) + 1, base, problems));
     }
-    if (plan.rows.empty()) {
+    if (rows.empty()) {
         problems.AddForFile("no converter: a header row naming the keys, then one row per "
                             "converter");
     }
-    ResolvePairs(plan.rows, problems);
-    ResolveMasters(plan.rows, hasGroupColumn, groupCells, problems);
-    CheckRows(plan.rows, readable, problems);
+    const bool hasGroupColumn =
+        std::find(plan.columns.begin(), plan.columns.end(), "group") != plan.columns.end();
+    ResolvePairs(rows, problems);
+    ResolveMasters(rows, hasGroupColumn, problems);
+    CheckRows(rows, problems);
     problems.ThrowIfAny();
+    for (RowRead& read : rows) {
+        plan.rows.push_back(std::move(read.row));
+    }
     return plan;
 }
 

@@ -1,9 +1,9 @@
 // Parsing and checking of the setup values of comsetup-cli.
 #include "config/setup_options.h"
 
-#include "config/plain_text.h"
 #include "config/value_rules.h"
-#include "download/printable_text.h"
+#include "core/plain_text.h"
+#include "core/printable_text.h"
 #include "download/setup_rules.h"
 
 #include <algorithm>

@@ -5,7 +5,7 @@
 // and the same messages.
 #pragma once
 
-#include "download/setup_values.h"
+#include "core/setup_values.h"
 
 #include <array>
 #include <optional>

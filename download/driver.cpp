@@ -1,7 +1,7 @@
 // The setup download procedure.
 #include "download/driver.h"
 
-#include "download/printable_text.h"
+#include "core/printable_text.h"
 
 #include "download/verdict_lines.h"
 

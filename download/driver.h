@@ -9,11 +9,11 @@
 // test. Nothing is global: several downloads may run at once on their own ports and threads.
 #pragma once
 
+#include "core/setup_values.h"
 #include "download/banner.h"
 #include "download/pacer.h"
 #include "download/port_search.h"
 #include "download/script.h"
-#include "download/setup_values.h"
 #include "download/trace.h"
 #include "download/views.h"
 

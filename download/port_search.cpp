@@ -1,6 +1,7 @@
 // Finding the converter's port.
 #include "download/port_search.h"
 
+#include "core/plain_text.h"
 #include "serial/comm.h"
 #include "serial/error_causes.h"
 #include "serial/port_names.h"
@@ -38,13 +39,7 @@ std::string Why(const std::exception_ptr& error) {
 } // namespace
 
 bool IsAutoPort(std::string_view name) {
-    return std::equal(name.begin(), name.end(), kAutoPortName.begin(), kAutoPortName.end(),
-                      [](char a, char b) {
-                          const auto lower = [](char c) {
-                              return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-                          };
-                          return lower(a) == lower(b);
-                      });
+    return EqualsIgnoringCase(name, kAutoPortName);
 }
 
 std::unique_ptr<TCustomComm> MakeDevicePort() {

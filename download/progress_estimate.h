@@ -3,8 +3,8 @@
 // Both front ends (the progress dialog and the console line) draw from these, so they agree.
 #pragma once
 
+#include "core/setup_values.h"
 #include "download/banner.h"
-#include "download/setup_values.h"
 #include "download/views.h"
 
 #include <cstdint>

@@ -6,8 +6,8 @@
 // duration gives progress and time-left figures.
 #pragma once
 
+#include "core/setup_values.h"
 #include "download/banner.h"
-#include "download/setup_values.h"
 
 #include <cstdint>
 #include <string>

@@ -4,7 +4,7 @@
 // the download reads. Pure functions, no I/O.
 #pragma once
 
-#include "download/setup_values.h"
+#include "core/setup_values.h"
 
 #include <optional>
 #include <string>

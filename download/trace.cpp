@@ -1,8 +1,8 @@
 // The file trace of a download.
 #include "download/trace.h"
 
+#include "core/printable_text.h"
 #include "download/output_file.h"
-#include "download/printable_text.h"
 
 #include <atomic>
 #include <cerrno>

@@ -3,8 +3,8 @@
 // Pure functions of what the download saw.
 #pragma once
 
+#include "core/setup_values.h"
 #include "download/banner.h"
-#include "download/setup_values.h"
 
 #include <cstdint>
 #include <span>

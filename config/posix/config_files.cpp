@@ -4,8 +4,8 @@
 
 #include "config/config_json.h"
 #include "config/setup_options.h"
-#include "download/posix/file_kind.h"
-#include "download/printable_text.h"
+#include "core/posix/file_kind.h"
+#include "core/printable_text.h"
 
 #include <cerrno>
 #include <climits>

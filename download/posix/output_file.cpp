@@ -1,7 +1,7 @@
 // Opening a record file on POSIX: without waiting, then checked by what was opened.
 #include "download/output_file.h"
 
-#include "download/posix/file_kind.h"
+#include "core/posix/file_kind.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,8 @@
-// The journal of downloads: real SQLite files in a temporary folder. Rows written at the start
-// and completed at the end, concurrent writers losing nothing, files that cannot be used
-// reported and left as they were, an older schema migrated, the CSV export read back.
+// The journal of downloads as the command line's downloads and readers use it: real SQLite
+// files in a temporary folder. Rows written at the start and completed at the end, concurrent
+// writers losing nothing, files that cannot be used reported and left as they were, an older
+// schema migrated, readers that change nothing. The journal's own rows and exports are tested
+// in tests/config.
 #include "model_converter.h"
 #include "tests/support/child_process.h"
 #include "tests/support/full_disk.h"
@@ -65,40 +67,6 @@ const config::JournalFilter kAll = Filter([](auto& f) { f.limit = 0; });
 
 std::size_t RowCount(const std::string& path) {
     return config::Journal::Open(path)->List(kAll).size();
-}
-
-// RFC 4180 as a spreadsheet reads it: quoted fields may hold commas, quotes and line ends.
-std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> rows(1);
-    std::string field;
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            rows.back().push_back(field);
-            field.clear();
-        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            rows.back().push_back(field);
-            field.clear();
-            rows.emplace_back();
-            ++i;
-        } else {
-            field += c;
-        }
-    }
-    rows.pop_back(); // after the last CRLF
-    return rows;
 }
 
 TEST(Journal, EachDownloadIsOneRowWithItsValuesVerdictAndLog) {
@@ -289,85 +257,6 @@ TEST(Journal, OlderSchemaIsMigratedKeepingItsRows) {
     EXPECT_EQ(sqlite3_column_int(query, 1), 3);
     sqlite3_finalize(query);
     sqlite3_close(db);
-}
-
-// The CSV export opens in a spreadsheet: a header row, then each field as it was, however
-// many commas, quotes and line ends it holds; a field that looks like a formula stays text.
-TEST(Journal, CsvExportReadsBackFieldByField) {
-    TempFolder folder;
-    const auto journal = config::Journal::Open(folder.File("j.sqlite"));
-    const std::int64_t id =
-        journal->Begin({"comsetup", "3", "/dev/ttyS0", SetupProfile{}, "", "", 0});
-    config::JournalEnd end;
-    end.outcome = "error-on-setup";
-    end.cause = "said \"no\", then stopped";
-    end.log = "line 1, with a comma\r\n=HYPERLINK(\"x\")\n";
-    journal->Finish(id, end);
-    const auto rows = journal->List({});
-    const auto csv = ParseCsv(config::JournalCsv(rows));
-    ASSERT_EQ(csv.size(), 2u);
-    ASSERT_EQ(csv[0].size(), csv[1].size());
-    const auto column = [&](const std::string& name) {
-        const auto at = std::find(csv[0].begin(), csv[0].end(), name);
-        return at == csv[0].end() ? std::string("(no column)") : csv[1][at - csv[0].begin()];
-    };
-    EXPECT_EQ(column("id"), std::to_string(id));
-    EXPECT_EQ(column("cause"), end.cause);
-    EXPECT_EQ(column("log"), end.log);
-    EXPECT_EQ(column("ip"), "192.168.1.200");
-    EXPECT_EQ(column("outcome"), "error-on-setup");
-    const auto json = config::JournalJson(rows);
-    EXPECT_EQ(json[0]["cause"], end.cause);
-    EXPECT_EQ(json[0]["gateway"], nullptr);
-    EXPECT_EQ(json[0]["lan_answered"], nullptr); // the check was off
-    EXPECT_EQ(column("lan_mac"), "");
-
-    // Every start a spreadsheet could take for a formula is kept as text, and only those.
-    const std::pair<std::string, std::string> fields[] = {
-        {"=1+1", "'=1+1"}, {"+1", "'+1"},         {"-1", "'-1"},  {"@SUM(A1)", "'@SUM(A1)"},
-        {"\t=1", "'\t=1"}, {"\r=1", "\"'\r=1\""}, {"1=1", "1=1"}, {" =1", " =1"},
-    };
-    for (const auto& [cause, expected] : fields) {
-        config::JournalRow row;
-        row.end.cause = cause;
-        const std::string csv = config::JournalCsv({row});
-        EXPECT_NE(csv.find("," + expected + ","), std::string::npos) << cause << "\n" << csv;
-    }
-}
-
-// The LAN check's findings go with the row's end, read back and exported: the MAC beside the
-// address, whether it answered, its port, the wait.
-TEST(Journal, LanCheckIsRecordedReadBackAndExported) {
-    TempFolder folder;
-    const auto journal = config::Journal::Open(folder.File("j.sqlite"));
-    const std::int64_t found =
-        journal->Begin({"comsetup", "3", "/dev/ttyS0", SetupProfile{}, "", "", 0});
-    config::JournalEnd end;
-    end.outcome = "complete";
-    end.lan = config::JournalLan{true, "02:00:5e:10:00:01", "open", 4200};
-    journal->Finish(found, end);
-    const std::int64_t missing =
-        journal->Begin({"comsetup", "3", "/dev/ttyS0", SetupProfile{}, "", "", 0});
-    end.outcome = "not-on-lan";
-    end.lan = config::JournalLan{false, "", "no answer", 30000};
-    journal->Finish(missing, end);
-
-    const auto row = journal->Get(found);
-    ASSERT_TRUE(row && row->end.lan);
-    EXPECT_TRUE(row->end.lan->answered);
-    EXPECT_EQ(row->end.lan->mac, "02:00:5e:10:00:01");
-    EXPECT_EQ(row->end.lan->tcp, "open");
-    EXPECT_EQ(row->end.lan->waitedMs, 4200);
-    const auto json = config::JournalJson(journal->List({}));
-    ASSERT_EQ(json.size(), 2u);
-    EXPECT_EQ(json[0]["lan_answered"], false); // newest first
-    EXPECT_EQ(json[0]["lan_mac"], nullptr);
-    EXPECT_EQ(json[0]["lan_waited_ms"], 30000);
-    EXPECT_EQ(json[1]["lan_answered"], true);
-    EXPECT_EQ(json[1]["lan_mac"], "02:00:5e:10:00:01");
-    EXPECT_EQ(json[1]["lan_tcp"], "open");
-    EXPECT_NE(config::JournalCsv(journal->List({})).find(",02:00:5e:10:00:01,open,4200"),
-              std::string::npos);
 }
 
 } // namespace

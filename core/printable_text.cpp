@@ -1,5 +1,5 @@
 // Escaping of outside text before it reaches a terminal or a file.
-#include "download/printable_text.h"
+#include "core/printable_text.h"
 
 namespace comsetup {
 
