@@ -27,21 +27,7 @@ namespace comsetup::cli {
 namespace {
 
 int ExitCodeOf(DownloadOutcome outcome) {
-    switch (outcome) {
-    case DownloadOutcome::Complete:
-        return kExitComplete;
-    case DownloadOutcome::ErrorOnSetup:
-        return kExitErrorOnSetup;
-    case DownloadOutcome::PortError:
-        return kExitPortError;
-    case DownloadOutcome::NoAnswer:
-        return kExitNoAnswer;
-    case DownloadOutcome::Cancelled:
-        return kExitCancelled;
-    case DownloadOutcome::FirmwareUnknown:
-        return kExitFirmwareUnknown;
-    }
-    return kExitInternalError;
+    return static_cast<int>(outcome); // its value is its exit status
 }
 
 } // namespace

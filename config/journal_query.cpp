@@ -3,6 +3,7 @@
 
 #include "config/journal_files.h"
 #include "config/setup_options.h"
+#include "core/outcomes.h"
 #include "core/plain_text.h"
 
 #include <algorithm>
@@ -12,10 +13,16 @@
 namespace comsetup::config {
 
 const std::vector<std::string>& JournalOutcomes() {
-    static const std::vector<std::string> outcomes{
-        "complete",    "error-on-setup",   "port-error",     "no-answer",
-        "cancelled",   "firmware-unknown", "log-incomplete", "terminated",
-        "interrupted", "internal-error",   "unfinished"};
+    static const std::vector<std::string> outcomes = [] {
+        std::vector<std::string> names;
+        for (const OutcomeEntry& entry : kOutcomes) {
+            if (entry.recorded) {
+                names.emplace_back(entry.name);
+            }
+        }
+        names.emplace_back("unfinished"); // a row whose download has not ended (yet)
+        return names;
+    }();
     return outcomes;
 }
 

@@ -1,6 +1,7 @@
 // The setup download procedure.
 #include "download/driver.h"
 
+#include "core/outcomes.h"
 #include "core/printable_text.h"
 
 #include "download/verdict_lines.h"
@@ -25,21 +26,7 @@ struct LineHeld {};
 } // namespace
 
 const char* OutcomeName(DownloadOutcome outcome) {
-    switch (outcome) {
-    case DownloadOutcome::Complete:
-        return "complete";
-    case DownloadOutcome::ErrorOnSetup:
-        return "error-on-setup";
-    case DownloadOutcome::PortError:
-        return "port-error";
-    case DownloadOutcome::NoAnswer:
-        return "no-answer";
-    case DownloadOutcome::Cancelled:
-        return "cancelled";
-    case DownloadOutcome::FirmwareUnknown:
-        return "firmware-unknown";
-    }
-    return "unknown";
+    return OutcomeOfExitCode(static_cast<int>(outcome)).data(); // literals: terminated
 }
 
 std::string_view VerdictText(DownloadOutcome outcome) {

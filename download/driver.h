@@ -29,15 +29,16 @@ class TCustomComm;
 
 namespace comsetup {
 
+// Each value is the exit status of its outcome in the outcome table (core/outcomes.h).
 enum class DownloadOutcome {
-    Complete,        // "Setup Complete": the converter answered the banner poll, confirmed
-                     // the settings after "9" and answered the restart poll
-    ErrorOnSetup,    // "ERROR ON SETUP", with a cause (SetupDownload::Cause)
-    PortError,       // the port could not be opened
-    NoAnswer,        // no banner within the limit
-    Cancelled,       // cancelled before the banner, or after it before the converter had
-                     // answered the restart poll ("Setup cancel from user")
-    FirmwareUnknown, // banner read, version not recognised
+    Complete = 0,        // "Setup Complete": the converter answered the banner poll, confirmed
+                         // the settings after "9" and answered the restart poll
+    ErrorOnSetup = 1,    // "ERROR ON SETUP", with a cause (SetupDownload::Cause)
+    PortError = 3,       // the port could not be opened
+    NoAnswer = 4,        // no banner within the limit
+    Cancelled = 5,       // cancelled before the banner, or after it before the converter had
+                         // answered the restart poll ("Setup cancel from user")
+    FirmwareUnknown = 6, // banner read, version not recognised
 };
 
 const char* OutcomeName(DownloadOutcome outcome); // "complete", "error-on-setup", ...

@@ -323,10 +323,11 @@ TEST(CommandLine, JournalFiltersMeanWhatTheySay) {
         {{"--ip", "300.1.1.1"}, "journal --ip: \"300.1.1.1\" is not accepted"},
         {{"--verdict", "terminated"}, nullptr, "", "", "terminated"},
         {{"--verdict", "Unfinished"}, nullptr, "", "", "unfinished"},
+        {{"--verdict", "not-on-lan"}, nullptr, "", "", "not-on-lan"}, // --lan-check=strict
         {{"--verdict", "did-not-finish"},
          "journal --verdict: \"did-not-finish\" is not an outcome; accepted values: complete, "
          "error-on-setup, port-error, no-answer, cancelled, firmware-unknown, log-incomplete, "
-         "terminated, interrupted, internal-error, unfinished"},
+         "terminated, interrupted, internal-error, not-on-lan, unfinished"},
         {{"--limit", "-1"}, "journal --limit: \"-1\" is not a number of rows"},
         {{"--limit", "1e308"}, "journal --limit: \"1e308\" is not a number of rows"},
         {{"show", "0"}, "journal show: \"0\" is not a download's number"},
@@ -359,7 +360,7 @@ TEST(CommandLine, JournalFiltersMeanWhatTheySay) {
 
     // Every way a download ends is an outcome the filter and its help know.
     const std::string help = Parse({"journal", "--help"}).out;
-    for (const int code : {0, 1, 3, 4, 5, 6, 7, 8, 9, 130}) {
+    for (const int code : {0, 1, 3, 4, 5, 6, 7, 8, 9, 10, 130}) {
         const std::string name = ExitCodeName(code);
         const auto& outcomes = config::JournalOutcomes();
         EXPECT_NE(std::find(outcomes.begin(), outcomes.end(), name), outcomes.end()) << name;
