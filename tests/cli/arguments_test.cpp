@@ -78,8 +78,9 @@ TEST(Arguments, EveryValueOptionReachesTheSetup) {
 }
 
 // The LAN check is off unless asked for, and each command that downloads takes it.
-// Parsing only: no download runs and nothing is sent; the check's probes are tested inside
-// network namespaces of the tests' own (tests/lan, tests/cli/lan_process_test.cpp).
+// Parsing only: no download runs and nothing is sent. The check's probes run only inside
+// network namespaces the tests make with `unshare --net` (tests/support/lan_namespaces.cpp,
+// used by tests/lan/lan_namespace_test.cpp and tests/cli/lan_process_test.cpp).
 TEST(Arguments, LanCheckIsOffUnlessAskedFor) {
     struct Case {
         std::vector<std::string> args;

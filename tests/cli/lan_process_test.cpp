@@ -1,7 +1,9 @@
 // comsetup-cli with --lan-check, end to end: the program runs in a "PC" network namespace of
 // the test's own, the converter stand-in in a "LAN" namespace joined to it by a veth; after a
 // complete download the stand-in comes up on the LAN at the address it was given. Nothing
-// leaves the two namespaces. Skipped, with the reason, where they cannot be made.
+// leaves the two namespaces, which LanNamespaces makes with `unshare --net`
+// (tests/support/lan_namespaces.cpp). Skipped, with the reason, where they cannot be made:
+// never run on the machine's own network.
 #include "tests/support/child_process.h"
 #include "tests/support/lan_namespaces.h"
 

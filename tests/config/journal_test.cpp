@@ -254,7 +254,8 @@ TEST(Journal, CsvExportReadsBackFieldByField) {
 }
 
 // The LAN check's findings go with the row's end, read back and exported: the MAC beside the
-// address, whether it answered, its port, the wait.
+// address, whether it answered, its port, the wait. Plain values: no check runs and nothing
+// is sent (probes run only in `unshare --net` namespaces: tests/lan, tests/cli).
 TEST(Journal, LanCheckIsRecordedReadBackAndExported) {
     TempFolder folder;
     const auto journal = config::Journal::Open(folder.File("j.sqlite"));

@@ -1,6 +1,8 @@
 // The probe and the wait on a real (namespaced) network: the test's thread enters a "PC"
 // namespace whose only link is a veth to a "LAN" namespace of the test's own, where devices
-// are played with addresses put on the far end. Nothing leaves these namespaces.
+// are played with addresses put on the far end. LanNamespaces makes both with `unshare --net`
+// (tests/support/lan_namespaces.cpp); nothing leaves them, and where they cannot be made the
+// tests are skipped, never run on the machine's own network.
 #include "config/lan_check.h"
 #include "lan/interfaces.h"
 #include "lan/probe.h"

@@ -1,5 +1,6 @@
 // The rule every LAN probe stands on (only on-link addresses, never through a gateway) and the
-// texts the user reads, from plain values: no network is touched here.
+// texts the user reads, from plain values: no network is touched and nothing is sent here
+// (probes run only in `unshare --net` namespaces: tests/lan/lan_namespace_test.cpp).
 #include "config/lan_check.h"
 #include "lan/ipv4.h"
 
