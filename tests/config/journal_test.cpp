@@ -5,6 +5,7 @@
 
 #include "config/journal.h"
 #include "config/journal_columns.h"
+#include "config/plan.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -76,40 +77,6 @@ std::vector<std::string> Names(sqlite3* db) {
     }
     sqlite3_finalize(query);
     return names;
-}
-
-// RFC 4180 as a spreadsheet reads it: quoted fields may hold commas, quotes and line ends.
-std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> rows(1);
-    std::string field;
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            rows.back().push_back(field);
-            field.clear();
-        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            rows.back().push_back(field);
-            field.clear();
-            rows.emplace_back();
-            ++i;
-        } else {
-            field += c;
-        }
-    }
-    rows.pop_back(); // after the last CRLF
-    return rows;
 }
 
 TEST(JournalColumns, EveryColumnComesBackAsItWentIn) {
@@ -222,7 +189,11 @@ TEST(Journal, CsvExportReadsBackFieldByField) {
     end.log = "line 1, with a comma\r\n=HYPERLINK(\"x\")\n";
     journal->Finish(id, end);
     const auto rows = journal->List({});
-    const auto csv = ParseCsv(config::JournalCsv(rows));
+    // Read back as a spreadsheet reads it, by the plans' RFC 4180 reader.
+    std::vector<std::vector<std::string>> csv;
+    for (const config::CsvRecord& record : config::ReadCsv(config::JournalCsv(rows), "export")) {
+        csv.push_back(record.fields);
+    }
     ASSERT_EQ(csv.size(), 2u);
     ASSERT_EQ(csv[0].size(), csv[1].size());
     const auto column = [&](const std::string& name) {
